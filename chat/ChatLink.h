@@ -1,0 +1,47 @@
+#pragma once
+
+#include "chat/EngineState.h"
+#include "platform/EventPump.h"
+#include "platform/WindowApi.h"
+
+#include <QString>
+
+namespace palvuro {
+
+class TimerSwitch;
+
+// The bot's link to the chat client's windows: finding them, saying lines with the 1100 ms
+// spacing, and cutting the sender's nick out of a chat text.
+class ChatLink {
+public:
+    ChatLink(EngineState& state, WindowApi& windows, EventPump& pump, TimerSwitch& getText);
+
+    // Connect, step 1: the top-level window titled "Palvuro 2.0". False when there is none.
+    bool findChatMainWindow();
+    // Connect, steps 5 to 7: the room, its text window, input box and send button. Searches
+    // afresh (a reconnect replaces every handle). False when any of the three is missing.
+    bool locateChatRoom();
+    // Connect, steps 9 to 13: reader on, "/notifyoff", the room's text counted as read, BotNick.
+    void startReading(const QString& nickText);
+
+    // Says the text in the room (CR LF pairs included, as one message). Waits, letting events
+    // run, until 1100 ms have passed since the previous send ended.
+    void sendChat(const QString& text);
+    // EM_GETLINECOUNT of the text window.
+    std::int32_t lineCount();
+
+    // The sender's nick of a chat text, or the empty string.
+    static QString getNick(const QString& text);
+    // The enumeration callback of the two searches.
+    std::int32_t enumChildProc(Hwnd hwnd, LParam lParam);
+
+    static constexpr std::uint32_t SendSpacingMs = 1100;
+
+private:
+    EngineState& state_;
+    WindowApi& windows_;
+    EventPump& pump_;
+    TimerSwitch& getText_;
+};
+
+} // namespace palvuro

@@ -1,0 +1,25 @@
+# One INTERFACE target carries the warning and sanitizer flags for every target.
+add_library(palvuro_warnings INTERFACE)
+target_compile_options(palvuro_warnings INTERFACE
+    -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Werror)
+target_compile_definitions(palvuro_warnings INTERFACE
+    QT_NO_KEYWORDS
+    PALVURO_SHARED_DIR="${PROJECT_SOURCE_DIR}/../shared"
+    PALVURO_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+if(PALVURO_SANITIZE)
+    target_compile_options(palvuro_warnings INTERFACE
+        -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    target_link_options(palvuro_warnings INTERFACE -fsanitize=address,undefined)
+endif()
+
+# palvuro_layer(NAME DEPS...): a static library of every .cpp/.h in the current
+# folder except main.cpp, named palvuro_NAME.
+function(palvuro_layer name)
+    file(GLOB srcs CONFIGURE_DEPENDS
+        ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+    list(FILTER srcs EXCLUDE REGEX "/main\\.cpp$")
+    add_library(palvuro_${name} STATIC ${srcs})
+    target_include_directories(palvuro_${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(palvuro_${name} PUBLIC palvuro_warnings ${ARGN})
+    set_target_properties(palvuro_${name} PROPERTIES LINKER_LANGUAGE CXX)
+endfunction()

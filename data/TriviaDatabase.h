@@ -1,0 +1,104 @@
+#pragma once
+
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+
+namespace palvuro {
+
+// Outcome of a database operation, for the caller to report in its own words.
+enum class DbStatus {
+    Ok,
+    CannotOpen,       // the file cannot be opened or created (missing folder, no permission)
+    NotADatabase,     // the file exists but is not an SQLite database; it is left untouched
+    Locked,           // another connection holds the file longer than the busy timeout
+    ReadOnly,         // the file or its folder cannot be written
+    NoSuchCategory,   // no category of that name (letter case ignored)
+    InvalidName,      // not a valid bare table name (create)
+    AlreadyExists,    // a table of that name exists (create; letter case ignored)
+    EmptyCategory,    // pick: the category has no rows
+    NoUsableQuestion, // pick: every row has a null question or answer, or a blank answer
+    NotFound,         // find: no row matched
+    Failed            // anything else; errorText() says what
+};
+
+// "Trivia.mdb" in a folder: one table per category (Questions, Answers) and the scores table
+// Psystem (Nick primary key, Points 64-bit). Each object is one connection; several may be
+// open on the same file at once (WAL mode, busy timeout). Every value is a bound parameter and
+// every table name is the stored name of an existing category, quoted as an identifier.
+class TriviaDatabase {
+public:
+    struct Question {
+        QString question; // leading blanks removed
+        QString answer;   // leading blanks removed, upper-cased, never empty
+    };
+    struct Score {
+        QString nick;
+        qint64 points = 0;
+    };
+    // A found question/answer pair: the row it came from, and its values as stored.
+    struct Pair {
+        QString category; // the stored table name
+        qint64 rowId = 0;
+        QString question;
+        QString answer;
+        bool questionNull = false;
+        bool answerNull = false;
+    };
+
+    explicit TriviaDatabase(const QString& folder);
+    ~TriviaDatabase();
+    TriviaDatabase(const TriviaDatabase&) = delete;
+    TriviaDatabase& operator=(const TriviaDatabase&) = delete;
+
+    static QString fileName(); // "Trivia.mdb"
+    QString filePath() const;
+
+    // Opens (creating the file and Psystem when missing). Every operation below opens on demand.
+    DbStatus open();
+    bool isOpen() const;
+    void close();
+    // What went wrong in the last failed operation, for a message box.
+    QString errorText() const;
+
+    // The set of categories, ascending by name, as stored.
+    DbStatus listCategories(QStringList* names);
+    // The stored name of the category called `name`, letter case ignored.
+    std::optional<QString> findCategory(const QString& name);
+    // Creates a category table named `typedName` trimmed of spaces and upper-cased.
+    DbStatus createCategory(const QString& typedName);
+    DbStatus dropCategory(const QString& name);
+    // Adds one pair, values stored exactly as given.
+    DbStatus addPair(const QString& category, const QString& question, const QString& answer);
+
+    // A uniformly random usable row of the category, without walking the table.
+    DbStatus pickQuestion(const QString& category, Question* out);
+
+    // A correct answer: creates the row with 1 or adds 1; durable once this returns.
+    DbStatus scoreCorrectAnswer(const QString& nick, qint64* newScore);
+    // The nick's points; std::nullopt (with Ok) when it has no row.
+    DbStatus lookupScore(const QString& nick, std::optional<qint64>* points);
+    // At most 10, highest Points first.
+    DbStatus topScores(QList<Score>* out);
+    // Sets Points of the row whose Nick equals `nick` (no row: nothing changes, Ok).
+    DbStatus setScore(const QString& nick, qint64 points);
+    DbStatus deleteAllScores();
+
+    // The first row whose Questions equals `text` trimmed of spaces and upper-cased.
+    DbStatus findPairByQuestion(const QString& category, const QString& text, Pair* out);
+    // The first row whose Answers equals `text` upper-cased (not trimmed).
+    DbStatus findPairByAnswer(const QString& category, const QString& text, Pair* out);
+    // Change or delete exactly the row `pair` names.
+    DbStatus updatePair(const Pair& pair, const QString& question, const QString& answer);
+    DbStatus deletePair(const Pair& pair);
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+} // namespace palvuro
