@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+namespace palvuro {
+
+// The text of a rich-edit control as the window messages see it: paragraphs separated by one
+// paragraph mark each (one character of the index space), every paragraph shown as rows of at
+// most `wrapColumns` characters (0: no wrapping). The last row is the empty row after the final
+// mark. Row count, row index and row length cost the same for ten rows as for a million.
+class RichEditText {
+public:
+    explicit RichEditText(int wrapColumns = 80);
+
+    void setWrapColumns(int columns);
+    int wrapColumns() const;
+    // Appends a paragraph and its closing mark.
+    void appendParagraph(const QString& text);
+    void clear();
+
+    // The answers to the line messages, with rich-edit meanings.
+    std::int32_t lineCount() const;                       // EM_GETLINECOUNT, never below 1
+    std::int32_t lineIndex(std::int32_t line) const;      // EM_LINEINDEX, -1 past the end
+    std::int32_t lineLength(std::int32_t charIndex) const; // EM_LINELENGTH, 0 past the end
+    // EM_GETLINE: the row's text plus "\r" when it ends a paragraph; empty past the end.
+    QString lineWithMark(std::int32_t line) const;
+
+    // The whole text (paragraphs joined by '\n'), for display.
+    QString plainText() const;
+
+private:
+    struct Row {
+        std::int32_t start; // character index of the row's first character
+        std::int32_t length;
+        bool endsParagraph;
+    };
+    QString text_;
+    std::vector<Row> rows_;
+    int wrap_;
+};
+
+} // namespace palvuro
