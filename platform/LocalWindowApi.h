@@ -2,6 +2,8 @@
 
 #include "platform/WindowApi.h"
 
+#include <QObject>
+
 namespace palvuro {
 
 class WindowRegistry;
@@ -23,6 +25,7 @@ public:
 
 private:
     WindowRegistry& registry_;
+    QObject context_; // owns the queued posts
 };
 
 } // namespace palvuro
