@@ -9,7 +9,8 @@ namespace palvuro {
 
 // The text of a rich-edit control as the window messages see it: paragraphs separated by one
 // paragraph mark each (one character of the index space), every paragraph shown as rows of at
-// most `wrapColumns` characters (0: no wrapping). The last row is the empty row after the final
+// most `wrapColumns` characters (0: no wrapping; a cut falls at the column exactly, not at a
+// blank, so a paragraph's rows joined in order give it back). The last row is the empty row after the final
 // mark. Row count, row index and row length cost the same for ten rows as for a million.
 class RichEditText {
 public:
@@ -22,14 +23,16 @@ public:
     void clear();
 
     // The answers to the line messages, with rich-edit meanings.
-    std::int32_t lineCount() const;                       // EM_GETLINECOUNT, never below 1
-    std::int32_t lineIndex(std::int32_t line) const;      // EM_LINEINDEX, -1 past the end
+    std::int32_t lineCount() const;                        // EM_GETLINECOUNT, never below 1
+    std::int32_t lineIndex(std::int32_t line) const;       // EM_LINEINDEX, -1 past the end
     std::int32_t lineLength(std::int32_t charIndex) const; // EM_LINELENGTH, 0 past the end
     // EM_GETLINE: the row's text plus "\r" when it ends a paragraph; empty past the end.
     QString lineWithMark(std::int32_t line) const;
 
     // The whole text (paragraphs joined by '\n'), for display.
     QString plainText() const;
+    // Characters in the index space, every paragraph mark counted as one.
+    std::int32_t textLength() const;
 
 private:
     struct Row {
@@ -37,7 +40,10 @@ private:
         std::int32_t length;
         bool endsParagraph;
     };
-    QString text_;
+    void appendRows(std::int32_t start, std::int32_t length);
+    std::int32_t rowOf(std::int32_t charIndex) const;
+
+    QString text_; // paragraphs, each closed by one '\r' mark
     std::vector<Row> rows_;
     int wrap_;
 };

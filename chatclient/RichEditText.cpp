@@ -1,0 +1,133 @@
+#include "chatclient/RichEditText.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace palvuro {
+
+namespace {
+
+constexpr QChar kMark = QLatin1Char('\r');
+
+} // namespace
+
+RichEditText::RichEditText(int wrapColumns) : wrap_(std::max(0, wrapColumns)) {}
+
+void RichEditText::setWrapColumns(int columns) {
+    const int wrap = std::max(0, columns);
+    if (wrap == wrap_)
+        return;
+    wrap_ = wrap;
+    // Rows are a view of the paragraphs: rebuild them from the stored text.
+    rows_.clear();
+    std::int32_t start = 0;
+    const auto size = static_cast<std::int32_t>(text_.size());
+    for (std::int32_t i = 0; i < size; ++i) {
+        if (text_.at(i) == kMark) {
+            appendRows(start, i - start);
+            start = i + 1;
+        }
+    }
+}
+
+int RichEditText::wrapColumns() const {
+    return wrap_;
+}
+
+void RichEditText::appendParagraph(const QString& text) {
+    // Refuse text the 32-bit index space cannot address rather than wrap the indexes around.
+    const qsizetype room = std::numeric_limits<std::int32_t>::max() - text_.size() - 1;
+    if (text.size() > room)
+        return;
+    text_.reserve(text_.size() + text.size() + 1);
+    auto start = static_cast<std::int32_t>(text_.size());
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text.at(i);
+        if (c != QLatin1Char('\r') && c != QLatin1Char('\n')) {
+            text_.append(c);
+            continue;
+        }
+        // CR LF, a lone CR and a lone LF each end a paragraph with one mark.
+        if (c == QLatin1Char('\r') && i + 1 < n && text.at(i + 1) == QLatin1Char('\n'))
+            ++i;
+        const auto end = static_cast<std::int32_t>(text_.size());
+        appendRows(start, end - start);
+        text_.append(kMark);
+        start = end + 1;
+    }
+    const auto end = static_cast<std::int32_t>(text_.size());
+    appendRows(start, end - start);
+    text_.append(kMark);
+}
+
+void RichEditText::clear() {
+    text_.clear();
+    rows_.clear();
+}
+
+void RichEditText::appendRows(std::int32_t start, std::int32_t length) {
+    // Wrapping cuts at the column exactly (no word wrap), so the rows of a paragraph joined in
+    // order give the paragraph back. A cut never splits a surrogate pair. The mark stays on the
+    // paragraph's last row even when that row is full, as in the real control.
+    std::int32_t pos = start;
+    const std::int32_t end = start + length;
+    while (wrap_ > 0 && end - pos > wrap_) {
+        std::int32_t cut = pos + wrap_;
+        if (text_.at(cut).isLowSurrogate() && cut - 1 > pos)
+            --cut;
+        rows_.push_back(Row{pos, cut - pos, false});
+        pos = cut;
+    }
+    rows_.push_back(Row{pos, end - pos, true});
+}
+
+std::int32_t RichEditText::textLength() const {
+    return static_cast<std::int32_t>(text_.size());
+}
+
+std::int32_t RichEditText::lineCount() const {
+    return static_cast<std::int32_t>(rows_.size()) + 1;
+}
+
+std::int32_t RichEditText::lineIndex(std::int32_t line) const {
+    // -1 asks for the caret's row; the caret of a read-only room stays at the end.
+    if (line == -1)
+        return textLength();
+    if (line < 0 || line >= lineCount())
+        return -1;
+    if (line == static_cast<std::int32_t>(rows_.size()))
+        return textLength();
+    return rows_[static_cast<std::size_t>(line)].start;
+}
+
+std::int32_t RichEditText::rowOf(std::int32_t charIndex) const {
+    // The last row whose start is at or before the index.
+    const auto it = std::upper_bound(rows_.begin(), rows_.end(), charIndex,
+                                     [](std::int32_t index, const Row& row) { return index < row.start; });
+    return static_cast<std::int32_t>(it - rows_.begin()) - 1;
+}
+
+std::int32_t RichEditText::lineLength(std::int32_t charIndex) const {
+    if (charIndex < 0 || charIndex >= textLength())
+        return 0;
+    return rows_[static_cast<std::size_t>(rowOf(charIndex))].length;
+}
+
+QString RichEditText::lineWithMark(std::int32_t line) const {
+    if (line < 0 || line >= lineCount())
+        return {};
+    if (line == static_cast<std::int32_t>(rows_.size()))
+        return QString(kMark);
+    const Row& row = rows_[static_cast<std::size_t>(line)];
+    return text_.mid(row.start, row.length + (row.endsParagraph ? 1 : 0));
+}
+
+QString RichEditText::plainText() const {
+    QString text = text_;
+    text.chop(text.isEmpty() ? 0 : 1);
+    text.replace(kMark, QLatin1Char('\n'));
+    return text;
+}
+
+} // namespace palvuro
