@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -40,17 +41,35 @@ public:
     void leave(const QString& nick);
 
     QString inputText() const;
+    // The input box as the person at the client edits it (WM_SETTEXT does the same for the bot).
+    void setInputText(const QString& text);
+    // What the Send button does: the input box's text is said as the client's own nick, once,
+    // and the box is emptied.
+    void sendInput();
+    // Who is in the room, in order of arrival; the client's own nick first.
+    QStringList members() const;
+    bool noticesOn() const;
     const RichEditText& text() const;
     RichEditText& text();
 
 Q_SIGNALS:
-    void roomLine(const QString& from, const QString& text);             // said to the room
+    void roomLine(const QString& from, const QString& text); // said to the room
     void privateMessage(const QString& from, const QString& to, const QString& text);
-    void notice(const QString& text);                                    // join/leave notices
-    void textChanged();                                                  // the text window grew
+    void notice(const QString& text);         // join/leave notices
+    void textChanged();                       // the text window grew
+    void paragraphShown(const QString& text); // one paragraph (it may hold line breaks) appended
+    void membersChanged();
     void inputChanged(const QString& text);
 
 private:
+    void show(const QString& paragraph);
+    void announce(const QString& line);
+    LResult roomProc(std::uint32_t msg, WParam wParam, LParam lParam);
+    LResult buttonProc(std::uint32_t msg, Hwnd button, WParam id, bool& pushed);
+    LResult inputProc(std::uint32_t msg, LParam lParam);
+    LResult textProc(std::uint32_t msg, WParam wParam, LParam lParam);
+    LResult copyLine(std::int32_t line, char* buffer) const;
+
     struct Private;
     std::unique_ptr<Private> d;
 };
