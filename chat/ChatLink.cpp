@@ -1,0 +1,125 @@
+#include "chat/ChatLink.h"
+
+#include "chat/TimerSwitch.h"
+#include "platform/Windows1252.h"
+
+#include <limits>
+
+namespace palvuro {
+
+namespace {
+
+constexpr char ChatClientTitle[] = "Palvuro 2.0";
+constexpr char RoomClass[] = "AfxWnd70u";
+constexpr int ClassBufferSize = 10;
+constexpr std::int16_t SendButtonPosition = 6;
+
+// The nick box may hold spaces around the name; only blanks are cut, as the box shows them.
+QString trimBlanks(const QString& text) {
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text.at(first) == QLatin1Char(' '))
+        ++first;
+    while (last > first && text.at(last - 1) == QLatin1Char(' '))
+        --last;
+    return text.mid(first, last - first);
+}
+
+} // namespace
+
+ChatLink::ChatLink(EngineState& state, WindowApi& windows, EventPump& pump, TimerSwitch& getText)
+    : state_(state), windows_(windows), pump_(pump), getText_(getText) {}
+
+bool ChatLink::findChatMainWindow() {
+    state_.chatMainWindow = windows_.findWindow(nullptr, ChatClientTitle);
+    return state_.chatMainWindow != 0;
+}
+
+bool ChatLink::locateChatRoom() {
+    // A second connect must not mistake the old room for the new one: forget every handle so
+    // the first search really looks for the room again.
+    state_.chatContainer = 0;
+    state_.chatTextWindow = 0;
+    state_.chatInputBox = 0;
+    state_.chatSendButton = 0;
+    state_.enumCount = 0;
+
+    const auto proc = [this](Hwnd hwnd, LParam lParam) { return enumChildProc(hwnd, lParam); };
+    windows_.enumChildWindows(state_.chatMainWindow, proc, 0);
+    if (state_.chatContainer != 0)
+        windows_.enumChildWindows(state_.chatContainer, proc, 0);
+    return state_.chatInputBox != 0 && state_.chatSendButton != 0 && state_.chatTextWindow != 0;
+}
+
+void ChatLink::startReading(const QString& nickText) {
+    getText_.setEnabled(true);
+    sendChat(QStringLiteral("/notifyoff"));
+    pump_.processEvents();
+    state_.lastLineIndex = lineCount() - 2;
+    state_.botNick = trimBlanks(nickText.toUpper());
+}
+
+void ChatLink::sendChat(const QString& text) {
+    // The previous send may be one that ran nested inside this wait, so the mark is read
+    // afresh on every round. Unsigned subtraction keeps the spacing right across the wrap.
+    while (state_.lastSendTick != 0) {
+        const std::uint32_t elapsed = pump_.tickCount() - state_.lastSendTick;
+        if (elapsed >= SendSpacingMs)
+            break;
+        pump_.waitForEvents(SendSpacingMs - elapsed);
+    }
+
+    const QByteArray bytes = Windows1252::encode(text); // constData() is NUL-terminated
+    windows_.sendMessage(state_.chatInputBox, wm::SetText, static_cast<WParam>(text.size()),
+                         reinterpret_cast<LParam>(bytes.constData()));
+    windows_.postMessage(state_.chatSendButton, wm::LButtonDown, 0, 0);
+    windows_.postMessage(state_.chatSendButton, wm::LButtonUp, 0, 0);
+    pump_.processEvents();
+
+    // 0 means "never sent"; a send that ends exactly at the wrap is marked one tick later.
+    const std::uint32_t now = pump_.tickCount();
+    state_.lastSendTick = now != 0 ? now : 1;
+}
+
+std::int32_t ChatLink::lineCount() {
+    const LResult count = windows_.sendMessage(state_.chatTextWindow, wm::GetLineCount, 0, 0);
+    if (count < 0 || count > std::numeric_limits<std::int32_t>::max())
+        return 0; // a garbled answer reads as a failed message
+    return static_cast<std::int32_t>(count);
+}
+
+QString ChatLink::getNick(const QString& text) {
+    const qsizetype colon = text.indexOf(QLatin1Char(':')) + 1;
+    if (colon <= 3)
+        return {};
+    const QString nick = text.left(colon - 3);
+    if (nick.contains(QStringLiteral("/MSG ")))
+        return {};
+    return nick;
+}
+
+std::int32_t ChatLink::enumChildProc(Hwnd hwnd, LParam /*lParam*/) {
+    if (state_.enumCount < std::numeric_limits<std::int16_t>::max())
+        ++state_.enumCount;
+
+    if (state_.chatContainer == 0) {
+        char className[ClassBufferSize] = {};
+        windows_.getClassName(hwnd, className, ClassBufferSize);
+        if (QByteArray(className) != RoomClass)
+            return 1;
+        state_.chatContainer = hwnd;
+        state_.chatTextWindow = windows_.findWindowEx(hwnd, 0, "RichEdit20W", nullptr);
+        state_.chatInputBox = windows_.findWindowEx(hwnd, 0, "Edit", nullptr);
+        state_.enumCount = 0;
+        return 0;
+    }
+
+    if (state_.enumCount == SendButtonPosition) {
+        state_.chatSendButton = hwnd;
+        state_.enumCount = 0;
+        return 0;
+    }
+    return 1;
+}
+
+} // namespace palvuro

@@ -1,0 +1,180 @@
+#include "chat/ChatReader.h"
+
+#include "chat/ChatLink.h"
+#include "chat/QuestionCycle.h"
+#include "chat/TimerSwitch.h"
+#include "platform/Windows1252.h"
+
+#include <QByteArray>
+#include <QStringList>
+
+#include <algorithm>
+#include <limits>
+
+namespace palvuro {
+
+namespace {
+
+std::int32_t toLineIndex(std::int64_t line) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(line, std::numeric_limits<std::int32_t>::min(),
+                                                              std::numeric_limits<std::int32_t>::max()));
+}
+
+} // namespace
+
+ChatReader::ChatReader(EngineState& state, WindowApi& windows, ChatLink& link, TimerSwitch& startGetrandom)
+    : state_(state), windows_(windows), link_(link), startGetrandom_(startGetrandom) {}
+
+void ChatReader::setCommandHandler(CommandHandler handler) {
+    commandHandler_ = std::move(handler);
+}
+
+QString ChatReader::getNewChatText() {
+    const std::int32_t count = link_.lineCount();
+    if (count < 1)
+        return {}; // a rich edit never has fewer than one line: the message failed
+    const std::int64_t newest = std::int64_t{count} - 2;
+    const std::int32_t lastAtStart = state_.lastLineIndex;
+    std::int64_t last = lastAtStart;
+    if (newest == last) {
+        failedReads_ = 0;
+        return {};
+    }
+    if (newest < last)
+        last = newest - 1; // the text shrank: only the newest line counts as new
+
+    // Lines said while the walk runs (another process fills the window) must not keep it
+    // going: it reads at most as many lines as were new when it began.
+    const std::int64_t expected = newest - last;
+    QStringList newestFirst;
+    qsizetype length = 0;
+    for (std::int64_t k = 0;; ++k) {
+        std::int64_t line = newest;
+        if (k > 0) {
+            const std::int32_t now = link_.lineCount();
+            if (now < 1)
+                return failedRead(lastAtStart, newest);
+            line = std::int64_t{now} - (k + 2);
+            if (line == last) {
+                last = newest;
+                break;
+            }
+            if (line < last) {
+                last = line - 1;
+                break;
+            }
+        }
+        if (k >= expected || line < 0 || length > MaxTextLength) {
+            // Read enough: the rest is either not there or would only make an overlong text
+            // longer, and such a text is passed over anyway.
+            last = newest;
+            break;
+        }
+        QString text;
+        const LineRead result = readLine(line, &text);
+        if (result == LineRead::Failed)
+            return failedRead(lastAtStart, newest);
+        // An empty line counts as read and the walk goes on past it, so a blank line in the
+        // window can never hold the reader at one place.
+        if (result == LineRead::Text) {
+            length += text.size();
+            newestFirst.append(text);
+        }
+    }
+    state_.lastLineIndex = toLineIndex(last);
+    failedReads_ = 0;
+
+    QString joined;
+    joined.reserve(length);
+    for (auto it = newestFirst.crbegin(); it != newestFirst.crend(); ++it)
+        joined += *it;
+    return joined;
+}
+
+ChatReader::LineRead ChatReader::readLine(std::int64_t line, QString* out) {
+    const Hwnd window = state_.chatTextWindow;
+    const LResult start = windows_.sendMessage(window, wm::LineIndex, static_cast<WParam>(line), 0);
+    if (start < 0 || start > std::numeric_limits<std::int32_t>::max())
+        return LineRead::Failed;
+    const LResult length = windows_.sendMessage(window, wm::LineLength, static_cast<WParam>(start), 0);
+    if (length < 1)
+        return LineRead::Empty;
+    if (length > std::numeric_limits<std::int32_t>::max())
+        return LineRead::Failed;
+
+    const int capacity = static_cast<int>(std::min<LResult>(length, MaxLineFetch));
+    QByteArray buffer(capacity + 2, '\0');
+    buffer[0] = static_cast<char>(capacity & 0xff);
+    buffer[1] = static_cast<char>((capacity >> 8) & 0xff);
+    const LResult copied = windows_.sendMessage(window, wm::GetLine, static_cast<WParam>(line),
+                                                reinterpret_cast<LParam>(buffer.data()));
+    if (copied < 1)
+        return LineRead::Failed;
+    const int kept = static_cast<int>(std::min<LResult>(copied, capacity));
+    *out = Windows1252::decode(buffer.constData(), kept);
+    return LineRead::Text;
+}
+
+QString ChatReader::failedRead(std::int32_t lastAtStart, std::int64_t newest) {
+    // The next tick tries the same lines again; a line that keeps failing is given up so the
+    // room's later lines still reach the bot.
+    state_.lastLineIndex = lastAtStart;
+    if (++failedReads_ >= FailedReadLimit) {
+        state_.lastLineIndex = toLineIndex(newest);
+        failedReads_ = 0;
+    }
+    return {};
+}
+
+void ChatReader::readNewText() {
+    const QString text = getNewChatText();
+    if (text == state_.lastText)
+        return;
+    state_.lastText = text;
+    const QString upper = text.toUpper();
+    if (text.size() > MaxTextLength || upper.size() > MaxTextLength)
+        return; // too long for any command or answer: passed over
+
+    const qsizetype bang = upper.indexOf(QLatin1Char('!')) + 1;
+    if (bang >= 3 && upper.mid(bang - 3, 3) == QLatin1String(": !") && commandHandler_)
+        commandHandler_(upper, static_cast<int>(bang));
+    if (state_.questionActive)
+        checkAnswer(upper);
+}
+
+void ChatReader::checkAnswer(const QString& text) {
+    const QString& answer = state_.currentAnswer;
+    if (answer.isEmpty() || !text.contains(QLatin1Char(' ') + answer + QLatin1Char(' ')))
+        return;
+    const qsizetype separator = text.indexOf(QLatin1String("  : ")) + 1;
+    if (text.size() - (separator + 2) != answer.size() + 2)
+        return;
+    const QString nick = ChatLink::getNick(text);
+    if (nick.isEmpty() || nick == state_.botNick)
+        return;
+    scoreCorrectAnswer(nick);
+}
+
+void ChatReader::scoreCorrectAnswer(const QString& nick) {
+    state_.questionActive = false;
+
+    qint64 score = 0;
+    const DbStatus status = state_.triviaConnection
+                                ? state_.triviaConnection->scoreCorrectAnswer(nick, &score)
+                                : DbStatus::Failed;
+    // The score is stored before it is announced, so an announced score is never lost. When it
+    // cannot be stored the player still learns the answer was right and that the point is
+    // missing, and the game goes on to its pause as usual.
+    const QString verdict =
+        status == DbStatus::Ok
+            ? QStringLiteral(" Is Correct, Your Score Is [ ") + QString::number(score) + QStringLiteral(" ]")
+            : QStringLiteral(" Is Correct, But The Score Could Not Be Saved");
+    link_.sendChat(QStringLiteral("(*)") + nick + QStringLiteral(" (*)") + verdict +
+                   QuestionCycle::nextQuestionNotice(state_));
+
+    // A stop that ran while the line waited for its turn ends the game: no pause then.
+    if (state_.gameRunning)
+        startGetrandom_.setEnabled(true);
+}
+
+} // namespace palvuro

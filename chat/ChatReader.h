@@ -1,0 +1,57 @@
+#pragma once
+
+#include "chat/EngineState.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+
+namespace palvuro {
+
+class ChatLink;
+class TimerSwitch;
+class WindowApi;
+
+// Reads the lines that are new in the room's text window since the previous tick, hands a
+// "!" command to the layer above and checks the text against the open question's answer.
+class ChatReader {
+public:
+    // Receives the upper-cased text and the 1-based position of its first "!".
+    using CommandHandler = std::function<void(const QString& text, int bangPos)>;
+
+    ChatReader(EngineState& state, WindowApi& windows, ChatLink& link, TimerSwitch& startGetrandom);
+
+    void setCommandHandler(CommandHandler handler);
+
+    // The new lines, oldest first, joined with nothing between them; empty when nothing is new
+    // or the read failed.
+    QString getNewChatText();
+    // The reader tick after the question clock: read, compare with LastText, command check,
+    // answer check.
+    void readNewText();
+
+    // Positions in a text are 16-bit; longer texts are passed over.
+    static constexpr int MaxTextLength = 32767;
+    // EM_GETLINE's capacity is a WORD.
+    static constexpr int MaxLineFetch = 65535;
+    // Consecutive failed reads of the same lines before they are given up as read.
+    static constexpr int FailedReadLimit = 100;
+
+private:
+    enum class LineRead { Text, Empty, Failed };
+
+    LineRead readLine(std::int64_t line, QString* out);
+    QString failedRead(std::int32_t lastAtStart, std::int64_t newest);
+    void checkAnswer(const QString& text);
+    void scoreCorrectAnswer(const QString& nick);
+
+    EngineState& state_;
+    WindowApi& windows_;
+    ChatLink& link_;
+    TimerSwitch& startGetrandom_;
+    CommandHandler commandHandler_;
+    int failedReads_ = 0;
+};
+
+} // namespace palvuro

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "chat/EngineState.h"
+#include "chat/HintBuilder.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+
+namespace palvuro {
+
+class ChatLink;
+class EventPump;
+class TimerSwitch;
+
+// The question cycle: pick and ask a question, the hint at half time, "Times Up!", and the
+// pause before the next question. Two clocks: the question clock advanced by every reader tick
+// and the pause clock advanced by the one-second timer.
+class QuestionCycle {
+public:
+    struct Hooks {
+        std::function<void(const QString&)> showCheat; // the operator's cheat box
+        // A pick failed for a reason other than an empty category: the program ends.
+        std::function<void(const QString& description, int number)> fatalError;
+        // The category has nothing to ask: stop the game ("[Trivia Ended]").
+        std::function<void()> stopGame;
+    };
+
+    QuestionCycle(EngineState& state, ChatLink& link, EventPump& pump, TimerSwitch& getText,
+                  TimerSwitch& startGetrandom, Hooks hooks,
+                  HintBuilder::RandomSource random = HintBuilder::systemRandom());
+
+    void ramdomQuestion();
+    // Once per reader tick while a question is open.
+    void checkQuestionTime();
+    // Once per second while the pause runs.
+    void startGetrandomTimer();
+
+    // The seconds the clocks actually use: a stored value outside what the boxes offer can
+    // neither stop a clock for good nor overflow the tick count.
+    static int answerSecs(const EngineState& state);
+    static int pauseSecs(const EngineState& state);
+    // CR LF + the pause seconds + " Seconds Until Next Question."
+    static QString nextQuestionNotice(const EngineState& state);
+
+    static constexpr int MaxAnswerSecs = 327; // x 100 ticks still fits 16 bits
+    static constexpr std::uint32_t TickMs = 10;
+    static constexpr std::uint32_t MaxCatchUpTicks = 100;
+
+private:
+    void countTick();
+    void timesUp();
+    void giveHint();
+
+    EngineState& state_;
+    ChatLink& link_;
+    EventPump& pump_;
+    TimerSwitch& getText_;
+    TimerSwitch& startGetrandom_;
+    Hooks hooks_;
+    HintBuilder::RandomSource random_;
+    std::uint32_t lastClockTick_ = 0;
+    std::uint32_t carryMs_ = 0;
+};
+
+} // namespace palvuro
