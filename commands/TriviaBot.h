@@ -33,9 +33,9 @@ public:
 
     ChatLink& link();
 
-    void getTextTimer();        // GetText_Timer: every 10 ms once connected
-    void startGetrandomTimer(); // StartGetrandom_Timer: every 1000 ms while enabled
-    void ramdomQuestion();      // RamdomQuestion
+    void getTextTimer();                  // GetText_Timer: every 10 ms once connected
+    void startGetrandomTimer();           // StartGetrandom_Timer: every 1000 ms while enabled
+    void ramdomQuestion();                // RamdomQuestion
     void stopTrivia(const QString& line); // StopTrivia (empty line: "[Trivia Ended]")
     // Closes the game's database objects, ignoring failures (the program's end).
     void closeGame();

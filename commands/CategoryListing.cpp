@@ -1,0 +1,28 @@
+#include "commands/CategoryListing.h"
+
+#include "chat/ChatLink.h"
+#include "data/TriviaDatabase.h"
+
+#include <QStringList>
+
+namespace palvuro {
+
+CategoryListing::CategoryListing(ChatLink& link, QString programFolder)
+    : link_(link), programFolder_(std::move(programFolder)) {}
+
+void CategoryListing::showCategories() {
+    TriviaDatabase db(programFolder_);
+    QStringList names;
+    const bool listed = db.open() == DbStatus::Ok && db.listCategories(&names) == DbStatus::Ok;
+    db.close();
+    // An unreadable database says nothing: an empty list would tell the room there are no
+    // categories, which is not known.
+    if (!listed)
+        return;
+    QString text = QStringLiteral("CURRENT CATEGORIES ARE:\r\n");
+    for (const QString& name : names)
+        text += QLatin1Char('[') + name + QStringLiteral("]\r\n");
+    link_.sendChat(text);
+}
+
+} // namespace palvuro

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "chat/EngineState.h"
+
+#include <QString>
+
+namespace palvuro {
+
+class CategoryListing;
+class ChatLink;
+class GameControl;
+class ScoreReports;
+
+// Decides which "!" command an upper-cased chat line holds, checks who may use it and answers
+// it or hands it on.
+class CommandDispatcher {
+public:
+    CommandDispatcher(EngineState& state, ChatLink& link, GameControl& game, ScoreReports& scores,
+                      CategoryListing& categories, QString programFolder);
+
+    // bangPos: 1-based position of the line's first "!".
+    void parseCommand(const QString& line, int bangPos);
+    // Reads "Users List.txt" afresh; an unreadable file is announced in the room and
+    // authorizes nobody.
+    bool isAuthorizedUser(const QString& nick);
+
+    enum class Command { Start, Top, Quit, Question, MyScore, Help, Categories, GetUserScore, None };
+    // The first command word of the fixed order that occurs anywhere in the line.
+    static Command chooseCommand(const QString& line);
+    // Nothing but the word and the closing blank follows the separator.
+    static bool passesLengthTest(const QString& line, Command command);
+
+private:
+    void start(const QString& line, int bangPos);
+    void quit(const QString& line);
+    bool authorize(const QString& line);
+    void sayHelp(const QString& line);
+
+    EngineState& state_;
+    ChatLink& link_;
+    GameControl& game_;
+    ScoreReports& scores_;
+    CategoryListing& categories_;
+    QString programFolder_;
+};
+
+} // namespace palvuro

@@ -1,0 +1,74 @@
+#include "commands/GameControl.h"
+
+#include "chat/ChatLink.h"
+#include "chat/TimerSwitch.h"
+#include "data/TriviaDatabase.h"
+#include "platform/EventPump.h"
+
+namespace palvuro {
+
+GameControl::GameControl(EngineState& state, ChatLink& link, EventPump& pump, TimerSwitch& startGetrandom,
+                         QString programFolder, std::function<void()> askQuestion)
+    : state_(state), link_(link), pump_(pump), startGetrandom_(startGetrandom),
+      programFolder_(std::move(programFolder)), askQuestion_(std::move(askQuestion)) {}
+
+bool GameControl::openCategory(const QString& category) {
+    // The name from the chat only selects among the stored categories; it never reaches a
+    // statement itself.
+    auto db = std::make_unique<TriviaDatabase>(programFolder_);
+    std::optional<QString> stored;
+    if (!category.isEmpty() && db->open() == DbStatus::Ok)
+        stored = db->findCategory(category);
+    if (!stored) {
+        link_.sendChat(QStringLiteral("Trivia Not Started, Category Wasn't Specified Correctly."));
+        return false;
+    }
+    state_.triviaConnection = std::move(db);
+    state_.gameCategory = *stored;
+    state_.gameRunning = true;
+    return true;
+}
+
+void GameControl::startTrivia(const QString& line, const QString& category) {
+    if (!openCategory(category))
+        return;
+    link_.sendChat(QStringLiteral("[Trivia Bot Started By ") + ChatLink::getNick(line) + QStringLiteral("]"));
+    // A stop may have run while the start line waited for its turn.
+    if (!state_.gameRunning)
+        return;
+    startLineTick_ = pump_.tickCount();
+    firstQuestionPending_ = true;
+}
+
+void GameControl::askFirstQuestionIfDue() {
+    if (!firstQuestionPending_)
+        return;
+    if (!state_.gameRunning) {
+        firstQuestionPending_ = false;
+        return;
+    }
+    if (pump_.tickCount() - startLineTick_ < FirstQuestionDelayMs)
+        return;
+    firstQuestionPending_ = false;
+    if (askQuestion_)
+        askQuestion_();
+}
+
+void GameControl::closeGame() {
+    firstQuestionPending_ = false;
+    state_.triviaConnection.reset();
+    state_.gameCategory.clear();
+    state_.questionActive = false;
+    state_.gameRunning = false;
+}
+
+void GameControl::stopTrivia(const QString& line) {
+    closeGame();
+    startGetrandom_.setEnabled(false);
+    if (line.isEmpty())
+        link_.sendChat(QStringLiteral("[Trivia Ended]"));
+    else
+        link_.sendChat(QStringLiteral("[Trivia Ended By ") + ChatLink::getNick(line) + QStringLiteral("]"));
+}
+
+} // namespace palvuro

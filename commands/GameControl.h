@@ -1,0 +1,47 @@
+#pragma once
+
+#include "chat/EngineState.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+
+namespace palvuro {
+
+class ChatLink;
+class EventPump;
+class TimerSwitch;
+
+// Starting and stopping a game. The first question follows the start line after 2000 ms; the
+// program goes on reading the room meanwhile, and a stop in that time cancels the question.
+class GameControl {
+public:
+    GameControl(EngineState& state, ChatLink& link, EventPump& pump, TimerSwitch& startGetrandom,
+                QString programFolder, std::function<void()> askQuestion);
+
+    void startTrivia(const QString& line, const QString& category);
+    bool openCategory(const QString& category);
+    // An empty line ends with "[Trivia Ended]".
+    void stopTrivia(const QString& line);
+    // The program's end: the game's database objects are closed, nothing is said.
+    void closeGame();
+
+    // Asks the first question once its 2000 ms have passed; called by every reader tick.
+    void askFirstQuestionIfDue();
+    bool firstQuestionPending() const { return firstQuestionPending_; }
+
+    static constexpr std::uint32_t FirstQuestionDelayMs = 2000;
+
+private:
+    EngineState& state_;
+    ChatLink& link_;
+    EventPump& pump_;
+    TimerSwitch& startGetrandom_;
+    QString programFolder_;
+    std::function<void()> askQuestion_;
+    bool firstQuestionPending_ = false;
+    std::uint32_t startLineTick_ = 0;
+};
+
+} // namespace palvuro

@@ -1,0 +1,77 @@
+#include "commands/ScoreReports.h"
+
+#include "chat/ChatLink.h"
+#include "commands/PrivateReply.h"
+#include "data/TriviaDatabase.h"
+
+#include <optional>
+
+namespace palvuro {
+
+namespace {
+
+constexpr int GetUserScoreWordLength = 13; // "!GETUSERSCORE"
+
+} // namespace
+
+ScoreReports::ScoreReports(ChatLink& link, QString programFolder)
+    : link_(link), programFolder_(std::move(programFolder)) {}
+
+void ScoreReports::showTopScores(const QString& line) {
+    const QString requester = ChatLink::getNick(line);
+    // Any failure, a database that cannot be opened included, gives the empty-table reply:
+    // the requester hears that no list can be shown rather than nothing at all.
+    TriviaDatabase db(programFolder_);
+    QList<TriviaDatabase::Score> top;
+    const bool listed = db.open() == DbStatus::Ok && db.topScores(&top) == DbStatus::Ok && !top.isEmpty();
+    db.close();
+    if (!listed) {
+        link_.sendChat(PrivateReply::to(requester, QStringLiteral("Thier Are No Scores Yet")));
+        return;
+    }
+    QString list;
+    for (const TriviaDatabase::Score& score : top)
+        list += score.nick + QLatin1Char(' ') + QString::number(score.points) + QStringLiteral("\r\n");
+    link_.sendChat(PrivateReply::to(requester, QStringLiteral("\r\n") + list));
+}
+
+void ScoreReports::showScore(const QString& line, int bangPos, bool otherNick) {
+    // A database that cannot be opened gets no reply for these two: the program never had one,
+    // and a made-up zero would be wrong.
+    TriviaDatabase db(programFolder_);
+    if (db.open() != DbStatus::Ok)
+        return;
+    const QString requester = ChatLink::getNick(line);
+    if (otherNick)
+        showOtherScore(db, requester, line, bangPos);
+    else
+        showOwnScore(db, requester);
+    db.close();
+}
+
+void ScoreReports::showOwnScore(TriviaDatabase& db, const QString& requester) {
+    std::optional<qint64> points;
+    if (db.lookupScore(requester, &points) != DbStatus::Ok)
+        return; // the same silence as a database that does not open
+    const QString text = points ? QStringLiteral("Your Score Is ") + QString::number(*points)
+                                : QStringLiteral("Your Score Is Zero");
+    link_.sendChat(PrivateReply::to(requester, text));
+}
+
+void ScoreReports::showOtherScore(TriviaDatabase& db, const QString& requester, const QString& line,
+                                  int bangPos) {
+    // The nick starts one character after the word and ends before the next blank; the
+    // line's closing blank ends a nick that is the last word.
+    const QString rest = line.mid(bangPos + GetUserScoreWordLength);
+    const qsizetype blank = rest.indexOf(QLatin1Char(' '));
+    std::optional<qint64> points;
+    if (blank < 0 || db.lookupScore(rest.left(blank), &points) != DbStatus::Ok) {
+        link_.sendChat(PrivateReply::to(requester, QStringLiteral("Command Wasn't Specified Correctly.")));
+        return;
+    }
+    const QString target = rest.left(blank);
+    const QString score = points ? QString::number(*points) : QStringLiteral("Zero");
+    link_.sendChat(PrivateReply::to(requester, target + QStringLiteral("'s Score Is ") + score));
+}
+
+} // namespace palvuro

@@ -1,0 +1,72 @@
+#include "commands/TriviaBot.h"
+
+#include "chat/ChatLink.h"
+#include "chat/ChatReader.h"
+#include "chat/QuestionCycle.h"
+#include "commands/CategoryListing.h"
+#include "commands/CommandDispatcher.h"
+#include "commands/GameControl.h"
+#include "commands/ScoreReports.h"
+
+namespace palvuro {
+
+struct TriviaBot::Private {
+    Private(EngineState& engine, WindowApi& windows, EventPump& pump, TimerSwitch& getText,
+            TimerSwitch& startGetrandom, const QString& programFolder, Hooks hooks)
+        : state(engine), link(engine, windows, pump, getText),
+          cycle(engine, link, pump, getText, startGetrandom,
+                QuestionCycle::Hooks{std::move(hooks.showCheat), std::move(hooks.fatalError),
+                                     [this] { game.stopTrivia(QString()); }}),
+          reader(engine, windows, link, startGetrandom),
+          game(engine, link, pump, startGetrandom, programFolder, [this] { cycle.ramdomQuestion(); }),
+          scores(link, programFolder), categories(link, programFolder),
+          dispatcher(engine, link, game, scores, categories, programFolder) {
+        reader.setCommandHandler(
+            [this](const QString& text, int bangPos) { dispatcher.parseCommand(text, bangPos); });
+    }
+
+    EngineState& state;
+    ChatLink link;
+    QuestionCycle cycle;
+    ChatReader reader;
+    GameControl game;
+    ScoreReports scores;
+    CategoryListing categories;
+    CommandDispatcher dispatcher;
+};
+
+TriviaBot::TriviaBot(EngineState& state, WindowApi& windows, EventPump& pump, TimerSwitch& getText,
+                     TimerSwitch& startGetrandom, const QString& programFolder, Hooks hooks)
+    : d(std::make_unique<Private>(state, windows, pump, getText, startGetrandom, programFolder,
+                                  std::move(hooks))) {}
+
+TriviaBot::~TriviaBot() = default;
+
+ChatLink& TriviaBot::link() {
+    return d->link;
+}
+
+void TriviaBot::getTextTimer() {
+    if (d->state.questionActive)
+        d->cycle.checkQuestionTime();
+    d->game.askFirstQuestionIfDue();
+    d->reader.readNewText();
+}
+
+void TriviaBot::startGetrandomTimer() {
+    d->cycle.startGetrandomTimer();
+}
+
+void TriviaBot::ramdomQuestion() {
+    d->cycle.ramdomQuestion();
+}
+
+void TriviaBot::stopTrivia(const QString& line) {
+    d->game.stopTrivia(line);
+}
+
+void TriviaBot::closeGame() {
+    d->game.closeGame();
+}
+
+} // namespace palvuro
