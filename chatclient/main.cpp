@@ -1,1 +1,94 @@
-int main() { return 0; }
+#include "chatclient/ChatRoom.h"
+#include "chatclient/ChatWindow.h"
+#include "chatclient/ClientOptions.h"
+#include "chatclient/ScriptRunner.h"
+#include "chatclient/Transcript.h"
+#include "platform/BusServer.h"
+#include "platform/WindowRegistry.h"
+
+#include <QApplication>
+
+#include <cstdio>
+
+using namespace palvuro;
+
+namespace {
+
+constexpr int kExpectFailedStatus = 3;
+
+void fill(ChatRoom& room, int lines) {
+    const QString nick = QStringLiteral("FILL");
+    for (int i = 0; i < lines; ++i)
+        room.say(
+            nick,
+            QStringLiteral("line %1 ").arg(i, 8, 10, QLatin1Char('0')).leftJustified(60, QLatin1Char('.')));
+}
+
+// Without a screen nobody can close the window, so a finished script ends the program.
+bool headless() {
+    const QString platform = QGuiApplication::platformName();
+    return platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("palvuro-chat"));
+
+    ClientOptions options;
+    QString error;
+    if (!ClientOptions::parse(QApplication::arguments(), &options, &error)) {
+        std::fprintf(stderr, "palvuro-chat: %s\n%s", qPrintable(error), qPrintable(ClientOptions::usage()));
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(qPrintable(ClientOptions::usage()), stdout);
+        return 0;
+    }
+
+    WindowRegistry registry(BusServer::handleBaseForThisProcess());
+    ChatRoom room(registry, options.nick, options.wrapColumns);
+    ChatWindow window(room);
+    fill(room, options.fillLines);
+
+    Transcript transcript;
+    if (!options.transcript.isEmpty()) {
+        if (!transcript.open(options.transcript, &error)) {
+            std::fprintf(stderr, "palvuro-chat: cannot write the transcript %s: %s\n",
+                         qPrintable(options.transcript), qPrintable(error));
+            return 1;
+        }
+        transcript.attach(room);
+    }
+
+    BusServer bus(registry);
+    if (!bus.start()) {
+        std::fprintf(stderr, "palvuro-chat: cannot publish the chat windows on the desktop bus: %s\n",
+                     qPrintable(bus.errorString()));
+        return 1;
+    }
+    window.show();
+
+    ScriptRunner runner(room, options.transcript.isEmpty() ? nullptr : &transcript);
+    QObject::connect(&runner, &ScriptRunner::quitRequested, &app,
+                     [&runner] { QApplication::exit(runner.expectFailed() ? kExpectFailedStatus : 0); });
+    // A script that ran to its end leaves the window open for the person at the screen, unless
+    // an expectation failed: then the run is over and its status tells so.
+    QObject::connect(&runner, &ScriptRunner::finished, &app, [&runner] {
+        if (runner.expectFailed())
+            QApplication::exit(kExpectFailedStatus);
+        else if (headless())
+            QApplication::exit(0);
+    });
+    if (options.script == QLatin1String("-")) {
+        runner.startStdin();
+    } else if (!options.script.isEmpty() && !runner.startFile(options.script, &error)) {
+        std::fprintf(stderr, "palvuro-chat: cannot read the script %s: %s\n", qPrintable(options.script),
+                     qPrintable(error));
+        return 1;
+    }
+
+    const int status = QApplication::exec();
+    return status == 0 && runner.expectFailed() ? kExpectFailedStatus : status;
+}

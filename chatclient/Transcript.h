@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QObject>
+#include <QString>
+
+namespace palvuro {
+
+class ChatRoom;
+
+// A record of what happened in the room, one line each, tab-separated: milliseconds since
+// start, kind ("say" room line, "msg" private delivery, "notice", "expect-failed"), from, to
+// (empty but for private deliveries) and text. CR, LF, TAB and backslash in any field are
+// written as \r, \n, \t and \\. Every record is flushed at once, so a reader sees it while the
+// client runs and nothing is lost when it is killed.
+class Transcript : public QObject {
+    Q_OBJECT
+public:
+    explicit Transcript(QObject* parent = nullptr);
+
+    bool open(const QString& path, QString* error);
+    // Records every room line, private delivery and notice of the room.
+    void attach(ChatRoom& room);
+    void record(const QString& kind, const QString& from, const QString& to, const QString& text);
+
+    static QString escape(const QString& field);
+
+private:
+    QFile file_;
+    QElapsedTimer clock_;
+    bool writeFailed_ = false;
+};
+
+} // namespace palvuro
