@@ -1,0 +1,43 @@
+#include "app/ListChoice.h"
+
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTimer>
+
+namespace palvuro {
+namespace {
+
+bool commitsTypedText(const QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<const QKeyEvent*>(event)->key();
+        return key == Qt::Key_Return || key == Qt::Key_Enter;
+    }
+    if (event->type() == QEvent::FocusOut)
+        return static_cast<const QFocusEvent*>(event)->reason() != Qt::PopupFocusReason;
+    return false;
+}
+
+} // namespace
+
+ListChoice::ListChoice(QComboBox& box) : QObject(&box), box_(box) {
+    if (QLineEdit* edit = box_.lineEdit())
+        edit->installEventFilter(this);
+    connect(&box_, &QComboBox::activated, this, [this](int index) {
+        if (!committingTypedText_ && index >= 0)
+            Q_EMIT chosen(index);
+    });
+}
+
+bool ListChoice::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == box_.lineEdit() && commitsTypedText(event)) {
+        // The box reacts to this event after the filter returns; the flag covers that reaction
+        // and is dropped once the event loop moves on.
+        committingTypedText_ = true;
+        QTimer::singleShot(0, this, [this] { committingTypedText_ = false; });
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace palvuro

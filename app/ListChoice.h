@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QObject>
+
+class QComboBox;
+
+namespace palvuro {
+
+// An editable combo box's "an item was chosen from the list" event. QComboBox also reports
+// typed text that happens to match an item (Enter, or leaving the box) as activated; only a
+// choice from the list or the arrow keys counts here, typed text never does.
+class ListChoice : public QObject {
+    Q_OBJECT
+public:
+    explicit ListChoice(QComboBox& box);
+
+Q_SIGNALS:
+    void chosen(int index);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QComboBox& box_;
+    bool committingTypedText_ = false;
+};
+
+} // namespace palvuro

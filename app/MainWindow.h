@@ -1,0 +1,118 @@
+#pragma once
+
+#include "app/AdminWindowSlot.h"
+#include "chat/EngineState.h"
+#include "chat/TimerSwitch.h"
+#include "data/SettingsStore.h"
+
+#include <QMainWindow>
+#include <QString>
+
+#include <memory>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QTimer;
+
+namespace palvuro {
+
+class EventPump;
+class TrayMenuState;
+class TriviaBot;
+class TriviaTray;
+class WindowApi;
+
+// frm_Vantro, the operator's console: the bot's nick, "&Connect", the two timer boxes, the
+// reveal switch, the status line and the cheat box. It owns the engine's state, its two timers
+// and the bot, and forwards ticks and menu commands to them.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    MainWindow(WindowApi& windows, EventPump& pump, const QString& programFolder, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    EngineState& state() { return state_; }
+    TriviaBot& bot() { return *bot_; }
+    TriviaTray& tray() { return *tray_; }
+    TrayMenuState& trayState() { return *trayState_; }
+    AdminWindowSlot& scoreEditor() { return scoreEditor_; }
+    AdminWindowSlot& categoryEditor() { return categoryEditor_; }
+    AdminWindowSlot& usersEditor() { return usersEditor_; }
+
+    // RamdomQuestion: picks, shows and asks a question.
+    void ramdomQuestion();
+
+    // The window's event handlers.
+    void cmd_connect_Click();
+    void combo_GiveAnswer_Click(int index);
+    void cbGetNextQuestion_Click(int index);
+    void ckAnswer_Click();
+    void mnuResetScores_Click();
+    void MnuACQ_Click();
+    void mnu_EditAddUsers_Click();
+    void mnuTray_Click();
+    void mnuShow_Click();
+    void mnu_exit_Click();
+    void Form_MouseMove(int message);
+
+Q_SIGNALS:
+    // The program ends (emitted once, before the event loop is told to quit).
+    void programEnding();
+
+protected:
+    // Form_QueryUnload: the close box hides to the tray; any other close ends the program.
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    QTimer* makeTimer(const char* name, int intervalMs, Qt::TimerType type);
+    void buildControls();
+    QGroupBox* buildTimersFrame();
+    QGroupBox* buildCheatFrame();
+    void buildMenu();
+    void connectHandlers();
+    void formLoad();
+    void loadTimerBox(QComboBox* box, SettingsStore::Key key, std::int16_t& seconds);
+    void unloadProgram();
+    void endProgram();
+
+    EngineState state_;
+    QTimer* getText_;
+    QTimer* startGetrandom_;
+    QtTimerSwitch getTextSwitch_;
+    QtTimerSwitch startGetrandomSwitch_;
+    std::unique_ptr<TriviaBot> bot_;
+    const QString programFolder_;
+
+    QLineEdit* txtNick_ = nullptr;
+    QCheckBox* ckAnswer_ = nullptr;
+    QComboBox* cbGetNextQuestion_ = nullptr;
+    QComboBox* combo_GiveAnswer_ = nullptr;
+    QPlainTextEdit* txt_cheat_ = nullptr;
+    QPushButton* cmd_connect_ = nullptr;
+    QLabel* lbl_stat_ = nullptr;
+    QMenu* mnu_File_ = nullptr;
+    QAction* mnuResetScores_ = nullptr;
+    QAction* MnuACQ_ = nullptr;
+    QAction* mnu_EditAddUsers_ = nullptr;
+    QAction* mnuTray_ = nullptr;
+    QAction* mnuShow_ = nullptr;
+    QAction* mnuCancel_ = nullptr;
+    QAction* mnu_exit_ = nullptr;
+
+    TriviaTray* tray_ = nullptr;
+    std::unique_ptr<TrayMenuState> trayState_;
+    AdminWindowSlot scoreEditor_;
+    AdminWindowSlot categoryEditor_;
+    AdminWindowSlot usersEditor_;
+    bool ending_ = false;
+};
+
+} // namespace palvuro

@@ -1,0 +1,62 @@
+#include "tray/TriviaTray.h"
+
+#include <QSystemTrayIcon>
+#include <QWidget>
+
+namespace palvuro {
+namespace {
+
+int messageOf(QSystemTrayIcon::ActivationReason reason) {
+    switch (reason) {
+    case QSystemTrayIcon::DoubleClick:
+        return TriviaTray::LButtonDblClk;
+    case QSystemTrayIcon::Context:
+        return TriviaTray::RButtonUp;
+    case QSystemTrayIcon::MiddleClick:
+        return TriviaTray::MButtonUp;
+    case QSystemTrayIcon::Trigger:
+    case QSystemTrayIcon::Unknown:
+        break;
+    }
+    return TriviaTray::LButtonUp;
+}
+
+} // namespace
+
+TriviaTray::TriviaTray(QWidget& window, QObject* parent)
+    : QObject(parent), window_(window), icon_(new QSystemTrayIcon(this)),
+      trayAvailable_(QSystemTrayIcon::isSystemTrayAvailable()) {
+    // No context menu is set on the icon: a right click reaches the window as a mouse message
+    // and the window decides whether to pop up its File menu.
+    connect(icon_, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) { Q_EMIT mouseMessage(messageOf(reason)); });
+}
+
+void TriviaTray::addTrayIcon(const QString& tip) {
+    icon_->setIcon(window_.windowIcon());
+    icon_->setToolTip(tip);
+    iconShown_ = true;
+    if (trayAvailable_) {
+        icon_->show();
+        window_.hide();
+    } else {
+        // Hiding with nowhere to click would strand the operator; minimized, the window stays
+        // in the taskbar, and restoring it from there counts as coming back from the tray.
+        window_.showMinimized();
+    }
+}
+
+void TriviaTray::removeTrayIcon() {
+    iconShown_ = false;
+    icon_->hide();
+}
+
+bool TriviaTray::iconShown() const {
+    return iconShown_;
+}
+
+QString TriviaTray::tip() const {
+    return icon_->toolTip();
+}
+
+} // namespace palvuro
