@@ -1,0 +1,73 @@
+#pragma once
+
+#include "platform/BusServer.h"
+#include "platform/WindowRegistry.h"
+
+#include <QCoreApplication>
+#include <QObject>
+#include <QThread>
+
+#include <functional>
+#include <memory>
+
+namespace palvuro {
+
+// The other end of the desktop bus for tests and benchmarks: a WindowRegistry published by a
+// BusServer on a thread of its own, so that the calling thread can use the bus as a client.
+// The registry and the window procedures belong to the server's thread: touch them in run().
+class BusServerThread {
+public:
+    BusServerThread() : registry_(BusServer::handleBaseForThisProcess()) {
+        context_.moveToThread(&thread_);
+        thread_.start();
+    }
+    ~BusServerThread() { stop(); }
+    BusServerThread(const BusServerThread&) = delete;
+    BusServerThread& operator=(const BusServerThread&) = delete;
+
+    // Runs the function on the server's thread and waits for it to finish.
+    void run(const std::function<void()>& function) {
+        QMetaObject::invokeMethod(&context_, function, Qt::BlockingQueuedConnection);
+    }
+
+    bool start() {
+        bool started = false;
+        run([&] {
+            server_ = std::make_unique<BusServer>(registry_);
+            started = server_->start();
+        });
+        return started;
+    }
+
+    // Queues a function on the server's thread without waiting (e.g. to block that thread).
+    void post(const std::function<void()>& function) {
+        QMetaObject::invokeMethod(&context_, function, Qt::QueuedConnection);
+    }
+
+    void stop() {
+        if (!thread_.isRunning())
+            return;
+        QThread* home = QCoreApplication::instance()->thread();
+        run([&] {
+            server_.reset();
+            context_.moveToThread(home);
+        });
+        thread_.quit();
+        thread_.wait();
+    }
+
+    WindowRegistry& registry() { return registry_; }
+    QString socketPath() {
+        QString path;
+        run([&] { path = server_ ? server_->socketPath() : QString(); });
+        return path;
+    }
+
+private:
+    WindowRegistry registry_;
+    QThread thread_;
+    QObject context_;
+    std::unique_ptr<BusServer> server_;
+};
+
+} // namespace palvuro
