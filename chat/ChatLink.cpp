@@ -63,7 +63,9 @@ void ChatLink::sendChat(const QString& text) {
     // The previous send may be one that ran nested inside this wait, so the mark is read
     // afresh on every round. Unsigned subtraction keeps the spacing right across the wrap.
     while (state_.lastSendTick != 0) {
-        const std::uint32_t elapsed = pump_.tickCount() - state_.lastSendTick;
+        std::uint32_t elapsed = pump_.tickCount() - state_.lastSendTick;
+        if (elapsed == std::numeric_limits<std::uint32_t>::max())
+            elapsed = 0; // the send ended at tick 0 and was marked 1 (see below)
         if (elapsed >= SendSpacingMs)
             break;
         pump_.waitForEvents(SendSpacingMs - elapsed);

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "platform/EventPump.h"
+
+#include <cstdint>
+
+namespace palvuro {
+
+// An event pump whose clock the test sets. Waiting advances the clock by the time asked for
+// at once and runs the queued Qt events, so a wait of any length costs no real time.
+class ManualEventPump : public EventPump {
+public:
+    explicit ManualEventPump(std::uint32_t startTick = 1000) : tick_(startTick) {}
+
+    std::uint32_t tickCount() override { return tick_; }
+    void processEvents() override;
+    void waitForEvents(std::uint32_t maxMs) override;
+
+    void setTick(std::uint32_t tick) { tick_ = tick; }
+    void advance(std::uint32_t ms) { tick_ += ms; }
+    // Total milliseconds waited through waitForEvents.
+    std::uint64_t waitedMs() const { return waitedMs_; }
+
+private:
+    std::uint32_t tick_;
+    std::uint64_t waitedMs_ = 0;
+};
+
+} // namespace palvuro
