@@ -1,3 +1,5 @@
+#include "platform/BusWindowApi.h"
+
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -9,6 +11,7 @@ private Q_SLOTS:
     void initTestCase();
     void runScript_data();
     void runScript();
+    void driveTheClientOverTheBus();
 
 private:
     QString program_;
@@ -93,6 +96,52 @@ void TestProcess::runScript() {
         withoutTimes += line.mid(tab + 1) + '\n';
     }
     QCOMPARE(withoutTimes, records);
+}
+
+void TestProcess::driveTheClientOverTheBus() {
+    using namespace palvuro;
+    QTemporaryDir dir;
+    qputenv("XDG_RUNTIME_DIR", dir.path().toLocal8Bit());
+    QProcess chat;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    chat.setProcessEnvironment(env);
+    chat.start(program_, {"--nick", "Bot", "--wrap", "0", "--script", "-"});
+    QVERIFY(chat.waitForStarted());
+
+    // The bot's way in: the title, the room, its text and input children, the sixth window.
+    BusWindowApi api;
+    Hwnd main = 0;
+    QTRY_VERIFY_WITH_TIMEOUT((main = api.findWindow(nullptr, "Palvuro 2.0")) != 0, 20000);
+    const Hwnd room = api.findWindowEx(main, 0, "AfxWnd70u", nullptr);
+    const Hwnd text = api.findWindowEx(room, 0, "RichEdit20W", nullptr);
+    const Hwnd input = api.findWindowEx(room, 0, "Edit", nullptr);
+    Hwnd send = 0;
+    int seen = 0;
+    api.enumChildWindows(
+        room,
+        [&](Hwnd hwnd, LParam) {
+            if (++seen < 6)
+                return 1;
+            send = hwnd;
+            return 0;
+        },
+        0);
+    QVERIFY(text && input && send);
+
+    const QByteArray said = "Times Up!\r\nThe answer was caf\xE9";
+    QCOMPARE(api.sendMessage(input, wm::SetText, WParam(said.size()), LParam(said.constData())), LResult(1));
+    QVERIFY(api.postMessage(send, wm::LButtonDown, 0, 0));
+    QVERIFY(api.postMessage(send, wm::LButtonUp, 0, 0));
+    QTRY_COMPARE_WITH_TIMEOUT(api.sendMessage(text, wm::GetLineCount, 0, 0), LResult(3), 10000);
+    QByteArray line(64, '\0');
+    line[0] = 64;
+    const LResult copied = api.sendMessage(text, wm::GetLine, 1, LParam(line.data()));
+    QCOMPARE(line.left(copied), QByteArray("The answer was caf\xE9 \r"));
+
+    chat.write("quit\n");
+    QVERIFY(chat.waitForFinished(20000));
+    QCOMPARE(chat.exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestProcess)
