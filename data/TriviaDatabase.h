@@ -4,6 +4,7 @@
 #include <QPair>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 #include <memory>
 #include <optional>
@@ -64,6 +65,12 @@ public:
     void close();
     // What went wrong in the last failed operation, for a message box.
     QString errorText() const;
+    // How long an operation waits for another connection's lock before it gives Locked
+    // (3000 ms unless set); takes effect at once.
+    void setBusyTimeout(int milliseconds);
+    // Open on a file that cannot be written (read-only file or folder): reads work, every
+    // change gives ReadOnly.
+    bool isReadOnly() const;
 
     // The set of categories, ascending by name, as stored.
     DbStatus listCategories(QStringList* names);
@@ -97,6 +104,16 @@ public:
     DbStatus deletePair(const Pair& pair);
 
 private:
+    DbStatus connect(bool immutable);
+    DbStatus prepareConnection();
+    DbStatus ensureOpen();
+    DbStatus ensureWritable();
+    DbStatus resolveCategory(const QString& name, QString* storedName);
+    DbStatus pickByPlace(const QString& quotedTable, const QString& table, Question* out);
+    DbStatus rollBack(DbStatus status);
+    DbStatus findPair(const QString& category, const char* column, const QString& value, Pair* out);
+    DbStatus changeRow(const Pair& pair, const QString& sqlPattern, QVariantList values);
+
     struct Private;
     std::unique_ptr<Private> d;
 };
