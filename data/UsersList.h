@@ -14,7 +14,7 @@ public:
 
     explicit UsersList(const QString& folder);
 
-    static QString fileName(); // "Users List.txt"
+    static QString fileName();      // "Users List.txt"
     static QString deletedMarker(); // "*****DELETED*****"
     QString filePath() const;
 
