@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QPlainTextEdit>
+
+namespace palvuro {
+
+// A multi-line text box with a vertical scroll bar that holds at most maxLength characters,
+// however the text arrives (typed, pasted, dropped): the excess of an insertion is cut off.
+// Tab moves the focus, as in the operator's other boxes.
+class LimitedTextEdit : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    explicit LimitedTextEdit(int maxLength, QWidget* parent = nullptr);
+
+    int maxLength() const { return maxLength_; }
+
+private:
+    void cutExcess(int position, int charsAdded);
+
+    int maxLength_;
+    bool cutting_ = false;
+};
+
+} // namespace palvuro

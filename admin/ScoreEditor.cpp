@@ -1,0 +1,56 @@
+#include "admin/ScoreEditor.h"
+
+#include "admin/TextRules.h"
+#include "data/TriviaDatabase.h"
+
+namespace palvuro {
+
+ScoreEditor::ScoreEditor(QString programFolder) : folder_(std::move(programFolder)) {}
+
+QString ScoreEditor::nickKey(const QString& searchText) {
+    return trimSpaces(searchText).toUpper();
+}
+
+ScoreEditor::FindOutcome ScoreEditor::find(const QString& searchText) {
+    TriviaDatabase db(folder_);
+    std::optional<qint64> points;
+    const DbStatus status = db.lookupScore(nickKey(searchText), &points);
+    found_ = status == DbStatus::Ok && points.has_value();
+    if (status != DbStatus::Ok)
+        return {QString(), false, Notice::databaseFailure(db)};
+    if (!points)
+        return {QString(), true, Notice::information(QStringLiteral("Nick Name Not Found"))};
+    return {QString::number(*points), false, std::nullopt};
+}
+
+std::optional<Notice> ScoreEditor::update(const QString& searchText, const QString& scoreText) {
+    if (!found_)
+        return Notice::exclamation(QStringLiteral("You must find a player first"));
+    if (scoreText.isEmpty())
+        return Notice::exclamation(QStringLiteral("Please Enter A Score Vaule"));
+    // The box lets only digits be typed, but text pasted into it is not filtered.
+    if (!isAsciiDigits(scoreText)) {
+        return Notice::exclamation(
+            QStringLiteral("The score \"%1\" is not a number. Enter digits only; nothing was changed.")
+                .arg(scoreText));
+    }
+    bool ok = false;
+    const qint32 points = scoreText.toInt(&ok, 10);
+    if (!ok) {
+        return Notice::exclamation(
+            QStringLiteral("The score \"%1\" is too large; nothing was changed.").arg(scoreText));
+    }
+    TriviaDatabase db(folder_);
+    if (db.setScore(nickKey(searchText), points) != DbStatus::Ok)
+        return Notice::databaseFailure(db);
+    return std::nullopt;
+}
+
+std::optional<Notice> ScoreEditor::resetAll() {
+    TriviaDatabase db(folder_);
+    if (db.deleteAllScores() != DbStatus::Ok)
+        return Notice::databaseFailure(db);
+    return std::nullopt;
+}
+
+} // namespace palvuro
