@@ -22,6 +22,9 @@ bool commitsTypedText(const QEvent* event) {
 } // namespace
 
 ListChoice::ListChoice(QComboBox& box) : QObject(&box), box_(box) {
+    // Keys and focus reach the box first, which hands them to its line edit directly (past
+    // any filter of the line edit); typed into the line edit itself, they reach it first.
+    box_.installEventFilter(this);
     if (QLineEdit* edit = box_.lineEdit())
         edit->installEventFilter(this);
     connect(&box_, &QComboBox::activated, this, [this](int index) {
@@ -31,7 +34,7 @@ ListChoice::ListChoice(QComboBox& box) : QObject(&box), box_(box) {
 }
 
 bool ListChoice::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == box_.lineEdit() && commitsTypedText(event)) {
+    if ((watched == &box_ || watched == box_.lineEdit()) && commitsTypedText(event)) {
         // The box reacts to this event after the filter returns; the flag covers that reaction
         // and is dropped once the event loop moves on.
         committingTypedText_ = true;

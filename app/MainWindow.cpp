@@ -13,7 +13,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -86,7 +85,7 @@ MainWindow::MainWindow(WindowApi& windows, EventPump& pump, const QString& progr
     hooks.fatalError = [this](const QString& description, int number) {
         MessageBox::show(this, MessageBox::Icon::None, description);
         MessageBox::show(this, MessageBox::Icon::None, QString::number(number));
-        unloadProgram();
+        Form_QueryUnload(false);
     };
     bot_ = std::make_unique<TriviaBot>(state_, windows, pump, getTextSwitch_, startGetrandomSwitch_,
                                        programFolder_, std::move(hooks));
@@ -297,17 +296,22 @@ void MainWindow::Form_MouseMove(int message) {
 void MainWindow::mnu_exit_Click() {
     tray_->removeTrayIcon();
     bot_->stopTrivia(QString());
-    unloadProgram();
+    Form_QueryUnload(false);
+}
+
+bool MainWindow::Form_QueryUnload(bool fromCloseBox) {
+    if (fromCloseBox && !ending_) {
+        trayState_->sendToTray();
+        return true;
+    }
+    endProgram();
+    return false;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    if (event->spontaneous() && !ending_) {
-        event->ignore();
-        trayState_->sendToTray();
-        return;
-    }
-    event->accept();
-    unloadProgram();
+    // Only the window system's close box arrives as a spontaneous close; the program's own
+    // close() and a session shutdown do not.
+    event->setAccepted(!Form_QueryUnload(event->spontaneous()));
 }
 
 void MainWindow::changeEvent(QEvent* event) {
@@ -316,20 +320,15 @@ void MainWindow::changeEvent(QEvent* event) {
         trayState_->windowStateChanged();
 }
 
-void MainWindow::unloadProgram() {
-    if (ending_)
-        return;
-    bot_->closeGame();
-    hide();
-    endProgram();
-}
-
 void MainWindow::endProgram() {
     if (ending_)
         return;
     ending_ = true;
+    // Closing the game's objects is harmless when none is open and keeps a finished game's
+    // data tidy whichever way the program ends.
+    bot_->closeGame();
+    hide();
     Q_EMIT programEnding();
-    QCoreApplication::exit(0);
 }
 
 } // namespace palvuro

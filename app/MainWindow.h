@@ -61,13 +61,15 @@ public:
     void mnuShow_Click();
     void mnu_exit_Click();
     void Form_MouseMove(int message);
+    // Form_QueryUnload: true when the close is refused. The close box hides the window to the
+    // tray; any other close ends the program.
+    bool Form_QueryUnload(bool fromCloseBox);
 
 Q_SIGNALS:
-    // The program ends (emitted once, before the event loop is told to quit).
+    // The program ends: emitted once; the program entry quits its event loop on it.
     void programEnding();
 
 protected:
-    // Form_QueryUnload: the close box hides to the tray; any other close ends the program.
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
 
@@ -80,7 +82,6 @@ private:
     void connectHandlers();
     void formLoad();
     void loadTimerBox(QComboBox* box, SettingsStore::Key key, std::int16_t& seconds);
-    void unloadProgram();
     void endProgram();
 
     EngineState state_;

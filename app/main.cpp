@@ -19,6 +19,7 @@ int main(int argc, char* argv[]) {
     palvuro::QtEventPump pump;
     palvuro::BusWindowApi windows;
     palvuro::MainWindow window(windows, pump, QCoreApplication::applicationDirPath());
+    QObject::connect(&window, &palvuro::MainWindow::programEnding, &app, [] { QCoreApplication::exit(0); });
     window.show();
     return QApplication::exec();
 }
