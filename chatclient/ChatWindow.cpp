@@ -13,14 +13,11 @@ namespace palvuro {
 
 namespace {
 
-// Beyond this many waiting characters the batch is drawn at once, so that a burst of lines
-// never piles up a second copy of the room in memory.
-constexpr qsizetype kMaxPending = 1 << 16;
-
-QString displayed(QString text) {
+// A paragraph's display lines: CR LF, CR and LF each end one, as in the room's text.
+QStringList displayLines(QString text) {
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return text;
+    return text.split(QLatin1Char('\n'));
 }
 
 } // namespace
@@ -37,6 +34,7 @@ ChatWindow::ChatWindow(ChatRoom& room, QWidget* parent)
     // The room may grow to a million lines: no undo history, and lines are appended in batches.
     view_->setReadOnly(true);
     view_->setUndoRedoEnabled(false);
+    view_->setMaximumBlockCount(kScrollbackLines);
     nickPicker_->setEditable(true);
     nickPicker_->setInsertPolicy(QComboBox::NoInsert);
     nickPicker_->setMinimumContentsLength(12);
@@ -67,24 +65,30 @@ ChatWindow::ChatWindow(ChatRoom& room, QWidget* parent)
     nickPicker_->setCurrentText(room_.ownNick());
     input_->setText(room_.inputText());
     if (room_.text().textLength() > 0)
-        view_->setPlainText(room_.text().plainText());
+        queueParagraph(room_.text().plainText());
+    flushPending();
 }
 
 void ChatWindow::flushPending() {
     flushTimer_.stop();
-    if (pending_.isEmpty())
+    if (pending_.empty())
         return;
-    view_->appendPlainText(pending_);
+    QString batch = pending_.front();
+    for (auto it = std::next(pending_.begin()); it != pending_.end(); ++it)
+        batch += QLatin1Char('\n') + *it;
     pending_.clear();
+    view_->appendPlainText(batch);
 }
 
 void ChatWindow::queueParagraph(const QString& text) {
-    if (!pending_.isEmpty())
-        pending_.append(QLatin1Char('\n'));
-    pending_.append(displayed(text));
-    if (pending_.size() > kMaxPending)
-        flushPending();
-    else if (!flushTimer_.isActive())
+    // Lines that would scroll out of the view before it is drawn are dropped at once, so a
+    // burst of a million lines costs no more than the view holds.
+    for (QString& line : displayLines(text)) {
+        pending_.push_back(std::move(line));
+        if (pending_.size() > std::size_t(kScrollbackLines))
+            pending_.pop_front();
+    }
+    if (!flushTimer_.isActive())
         flushTimer_.start();
 }
 

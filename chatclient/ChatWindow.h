@@ -4,6 +4,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <deque>
+
 class QComboBox;
 class QLineEdit;
 class QPlainTextEdit;
@@ -16,12 +18,18 @@ class ChatRoom;
 // The client's window "Palvuro 2.0": the room's text, an input line with a nick picker beside
 // it (the person at the client may speak as any nick) and a Send button. It only shows what
 // the room holds and hands typed lines to it.
+//
+// The view keeps the newest kScrollbackLines lines, as chat clients do: a text view costs
+// several hundred bytes per line, which for a room of a million lines would dwarf the room
+// itself. The text window that the bot reads (ChatRoom::text) and the transcript keep all.
 class ChatWindow : public QWidget {
     Q_OBJECT
 public:
+    static constexpr int kScrollbackLines = 50000;
+
     explicit ChatWindow(ChatRoom& room, QWidget* parent = nullptr);
 
-    // Paragraphs shown in the room but not yet drawn (they are drawn in batches).
+    // Draws the lines shown in the room but not yet drawn (they are drawn in batches).
     void flushPending();
 
 private:
@@ -34,7 +42,7 @@ private:
     QComboBox* nickPicker_;
     QLineEdit* input_;
     QPushButton* sendButton_;
-    QString pending_;
+    std::deque<QString> pending_; // display lines, at most kScrollbackLines
     QTimer flushTimer_;
 };
 

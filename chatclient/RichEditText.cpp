@@ -39,26 +39,23 @@ void RichEditText::appendParagraph(const QString& text) {
     const qsizetype room = std::numeric_limits<std::int32_t>::max() - text_.size() - 1;
     if (text.size() > room)
         return;
-    text_.reserve(text_.size() + text.size() + 1);
-    auto start = static_cast<std::int32_t>(text_.size());
     const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text.at(i);
-        if (c != QLatin1Char('\r') && c != QLatin1Char('\n')) {
-            text_.append(c);
-            continue;
-        }
-        // CR LF, a lone CR and a lone LF each end a paragraph with one mark.
-        if (c == QLatin1Char('\r') && i + 1 < n && text.at(i + 1) == QLatin1Char('\n'))
-            ++i;
-        const auto end = static_cast<std::int32_t>(text_.size());
-        appendRows(start, end - start);
+    qsizetype from = 0;
+    while (true) {
+        qsizetype cut = from;
+        while (cut < n && text.at(cut) != QLatin1Char('\r') && text.at(cut) != QLatin1Char('\n'))
+            ++cut;
+        const auto start = static_cast<std::int32_t>(text_.size());
+        text_.append(text.constData() + from, cut - from);
+        appendRows(start, static_cast<std::int32_t>(cut - from));
         text_.append(kMark);
-        start = end + 1;
+        if (cut == n)
+            return;
+        // CR LF, a lone CR and a lone LF each end a paragraph with one mark.
+        from = cut + 1;
+        if (text.at(cut) == QLatin1Char('\r') && from < n && text.at(from) == QLatin1Char('\n'))
+            ++from;
     }
-    const auto end = static_cast<std::int32_t>(text_.size());
-    appendRows(start, end - start);
-    text_.append(kMark);
 }
 
 void RichEditText::clear() {
