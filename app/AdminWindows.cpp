@@ -1,21 +1,28 @@
 #include "app/AdminWindows.h"
 
-namespace palvuro {
+#include "admin/CategoryEditorWindow.h"
+#include "admin/ScoreEditorWindow.h"
+#include "admin/UsersEditorWindow.h"
 
-// The editors are not part of the program yet: their menu items open nothing until they are.
+namespace palvuro {
+namespace {
+
+template <class Window> AdminWindowSlot::Factory makerOf(const QString& programFolder) {
+    return [programFolder](QWidget* parent) -> QWidget* { return new Window(programFolder, parent); };
+}
+
+} // namespace
+
 AdminWindowSlot::Factory AdminWindows::scoreEditor(const QString& programFolder) {
-    static_cast<void>(programFolder);
-    return {};
+    return makerOf<ScoreEditorWindow>(programFolder);
 }
 
 AdminWindowSlot::Factory AdminWindows::categoryEditor(const QString& programFolder) {
-    static_cast<void>(programFolder);
-    return {};
+    return makerOf<CategoryEditorWindow>(programFolder);
 }
 
 AdminWindowSlot::Factory AdminWindows::usersEditor(const QString& programFolder) {
-    static_cast<void>(programFolder);
-    return {};
+    return makerOf<UsersEditorWindow>(programFolder);
 }
 
 } // namespace palvuro

@@ -52,6 +52,8 @@ private Q_SLOTS:
     void connectDecisions();
     void connectThenExitSpacesTheLines();
     void textBeforeConnectIsNotNew();
+    void adminWindowsOpenOnce_data();
+    void adminWindowsOpenOnce();
 
 private:
     QTemporaryDir config_;
@@ -359,6 +361,41 @@ void TestMainWindow::textBeforeConnectIsNotNew() {
         w.bot().getTextTimer();
     QCOMPARE(desk.privateMessages().size(), 1);
     QCOMPARE(desk.privateMessages().front().to, QString("CARL"));
+}
+
+void TestMainWindow::adminWindowsOpenOnce_data() {
+    QTest::addColumn<QString>("menuItem");
+    QTest::addColumn<QString>("window");
+    QTest::newRow("scores") << "mnuResetScores"
+                            << "frmEditScores";
+    QTest::newRow("categories") << "MnuACQ"
+                                << "frmCatergories";
+    QTest::newRow("users") << "mnu_EditAddUsers"
+                           << "frmTriviaUsers";
+}
+
+void TestMainWindow::adminWindowsOpenOnce() {
+    QFETCH(QString, menuItem);
+    QFETCH(QString, window);
+    FakeDesktop desk;
+    ManualEventPump pump;
+    MainWindow w(desk.api(), pump, programFolder_.path());
+    QAction* item = w.findChild<QAction*>(menuItem);
+    const auto open = [&] { return w.findChildren<QWidget*>(window); };
+
+    item->trigger();
+    QCOMPARE(open().size(), 1);
+    QPointer<QWidget> first = open().front();
+    QVERIFY(first->isVisible() && first->isWindow());
+    item->trigger(); // the open one again
+    QCOMPARE(open().size(), 1);
+    QCOMPARE(open().front(), first.data());
+
+    first->close(); // closing discards it; the next use makes a fresh one
+    QTRY_VERIFY(first.isNull());
+    item->trigger();
+    QCOMPARE(open().size(), 1);
+    QVERIFY(open().front()->isVisible());
 }
 
 QTEST_MAIN(TestMainWindow)
