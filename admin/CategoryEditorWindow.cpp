@@ -68,6 +68,7 @@ QWidget* CategoryEditorWindow::buildCategoryFrame() {
     // The edit line only ever shows a category the window put there: typing changes nothing.
     QLineEdit* line = category_->lineEdit();
     new KeyDiscardFilter(line, &KeyDiscardFilter::anyEdit);
+    line->setReadOnly(true); // also stops a middle-button paste
     line->setContextMenuPolicy(Qt::NoContextMenu);
     line->setAcceptDrops(false);
     deleteCategory_ = button("cmdDelete", QStringLiteral("&Delete"), box);
