@@ -39,6 +39,11 @@ public:
         return started;
     }
 
+    // Unpublishes the windows, as when their process ends; start() publishes them again.
+    void stopServer() {
+        run([&] { server_.reset(); });
+    }
+
     // Queues a function on the server's thread without waiting (e.g. to block that thread).
     void post(const std::function<void()>& function) {
         QMetaObject::invokeMethod(&context_, function, Qt::QueuedConnection);

@@ -137,8 +137,19 @@ private Q_SLOTS:
         QCOMPARE(lineCount(api), LResult(3));
         QSemaphore release;
         server_->post([&] { release.acquire(); });
-        QCOMPARE(lineCount(api), LResult(0));
+        QCOMPARE(api.sendMessage(windows_.text, wm::LineIndex, 1, 0), LResult(0));
         release.release();
+        // The late answer to the abandoned request (10) must not be taken for this one.
+        QCOMPARE(lineCount(api), LResult(3));
+    }
+
+    void ownerThatWentAwayGivesZeroUntilItIsBack() {
+        BusWindowApi api(5000);
+        QCOMPARE(lineCount(api), LResult(3));
+        server_->stopServer();
+        QCOMPARE(lineCount(api), LResult(0));
+        QVERIFY(!api.postMessage(windows_.send, wm::LButtonDown, 0, 0));
+        QVERIFY(server_->start());
         QCOMPARE(lineCount(api), LResult(3));
     }
 
