@@ -22,7 +22,11 @@ QString ClientOptions::usage() {
         "  --script FILE|-    play a room script from FILE or standard input; its lines:\n"
         "                     say NICK TEXT, wait MS, expect TEXT [MS], join NICK, leave NICK, quit\n"
         "  --transcript FILE  write every room line, private message and notice to FILE\n"
-        "  --wrap COLUMNS     wrap the room's lines at COLUMNS characters (default 80, 0: never)\n");
+        "  --wrap COLUMNS     wrap the room's lines at COLUMNS characters (default 80, 0: never)\n"
+        "A script ends at its last line, or at the end of standard input. Without a screen\n"
+        "(QT_QPA_PLATFORM=offscreen) the program then ends; with one the window stays open.\n"
+        "The exit status is 3 when an expect timed out (then the program ends with the script),\n"
+        "2 for bad arguments, 1 when the desktop bus or a file fails.\n");
 }
 
 bool ClientOptions::parse(const QStringList& arguments, ClientOptions* options, QString* error) {
