@@ -483,7 +483,10 @@ DbStatus TriviaDatabase::pickQuestion(const QString& category, Question* out) {
     const QString quoted = TableName::quoted(table);
     QSqlQuery query(d->db);
     bool hasRow = false;
-    status = d->exec(query, QStringLiteral("SELECT min(rowid), max(rowid) FROM %1").arg(quoted));
+    // Two subqueries: SQLite reads a lone min() or max() of the rowid from the end of the
+    // b-tree, but scans the whole table for both in one select.
+    status = d->exec(
+        query, QStringLiteral("SELECT (SELECT min(rowid) FROM %1), (SELECT max(rowid) FROM %1)").arg(quoted));
     if (status == DbStatus::Ok)
         status = d->next(query, &hasRow);
     if (status != DbStatus::Ok)
