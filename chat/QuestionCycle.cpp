@@ -63,18 +63,20 @@ void QuestionCycle::ramdomQuestion() {
 
 void QuestionCycle::checkQuestionTime() {
     // The clock counts reader ticks, but a busy machine delivers them late; the tick count
-    // tells how many 10 ms steps have really passed, and the late ones are counted too (each
-    // call still counts at least one). A fresh or restarted clock starts from now.
+    // tells how many 10 ms steps have really passed, and the late ones are counted too. Each
+    // call still counts at least one, and a tick that comes a little early is balanced by the
+    // next. A fresh or restarted clock starts from now.
     const std::uint32_t now = pump_.tickCount();
     if (state_.answerTicks == 0)
         carryMs_ = 0;
     else
-        carryMs_ += now - lastClockTick_;
+        carryMs_ += static_cast<std::int64_t>(now - lastClockTick_);
     lastClockTick_ = now;
 
-    const std::uint32_t steps = std::clamp<std::uint32_t>(carryMs_ / TickMs, 1, MaxCatchUpTicks);
-    carryMs_ = carryMs_ > steps * TickMs ? carryMs_ - steps * TickMs : 0;
-    for (std::uint32_t i = 0; i < steps && state_.questionActive; ++i)
+    const auto tick = static_cast<std::int64_t>(TickMs);
+    const std::int64_t steps = std::clamp<std::int64_t>(carryMs_ / tick, 1, MaxCatchUpTicks);
+    carryMs_ = std::max(carryMs_ - steps * tick, -tick);
+    for (std::int64_t i = 0; i < steps && state_.questionActive; ++i)
         countTick();
 }
 

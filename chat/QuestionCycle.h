@@ -61,7 +61,7 @@ private:
     Hooks hooks_;
     HintBuilder::RandomSource random_;
     std::uint32_t lastClockTick_ = 0;
-    std::uint32_t carryMs_ = 0;
+    std::int64_t carryMs_ = 0;
 };
 
 } // namespace palvuro

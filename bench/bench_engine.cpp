@@ -1,0 +1,283 @@
+// The engine against a real chat client: answer latency, idle and flooded CPU, and how true the
+// question clock keeps time. Uses palvuro-chat over the desktop bus when it is built, else the
+// in-process fake desktop.
+
+#include "chat/ChatLink.h"
+#include "chat/EngineState.h"
+#include "chat/TimerSwitch.h"
+#include "commands/TriviaBot.h"
+#include "data/TriviaDatabase.h"
+#include "data/UsersList.h"
+#include "platform/BusWindowApi.h"
+#include "platform/QtEventPump.h"
+#include "tests/support/FakeDesktop.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+using namespace palvuro;
+
+namespace {
+
+// The room the bot attaches to, and a way for chatters to speak in it.
+class Room {
+public:
+    virtual ~Room() = default;
+    virtual WindowApi& api() = 0;
+    virtual void say(const QString& nick, const QString& text) = 0;
+};
+
+class ProcessRoom : public Room {
+public:
+    ProcessRoom(const QString& program, const QString& runtimeDir) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_RUNTIME_DIR", runtimeDir);
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        qputenv("XDG_RUNTIME_DIR", runtimeDir.toLocal8Bit());
+        process_.setProcessEnvironment(env);
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process_.start(program, {"--nick", "TriviaBot", "--script", "-"});
+        process_.waitForStarted(5000);
+        bus_ = std::make_unique<BusWindowApi>();
+    }
+    ~ProcessRoom() override {
+        process_.write("quit\n");
+        process_.closeWriteChannel();
+        if (!process_.waitForFinished(3000))
+            process_.kill();
+        process_.waitForFinished(1000);
+    }
+    WindowApi& api() override { return *bus_; }
+    void say(const QString& nick, const QString& text) override {
+        process_.write(("say " + nick + " " + text + "\n").toUtf8());
+        process_.waitForBytesWritten(100);
+    }
+
+private:
+    QProcess process_;
+    std::unique_ptr<BusWindowApi> bus_;
+};
+
+class LocalRoom : public Room {
+public:
+    WindowApi& api() override { return desk_.api(); }
+    void say(const QString& nick, const QString& text) override { desk_.say(nick, text); }
+
+private:
+    FakeDesktop desk_;
+};
+
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+bool anyContains(const QStringList& lines, const QString& needle) {
+    return std::any_of(lines.begin(), lines.end(), [&](const QString& l) { return l.contains(needle); });
+}
+
+void runEventLoop(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// The bot with real timers in a program folder holding one category of one question.
+class Bench {
+public:
+    explicit Bench(Room& room) : room_(room) {
+        UsersList(dir_.path()).save({"Anna"});
+        TriviaDatabase db(dir_.path());
+        db.open();
+        db.createCategory("Bench");
+        db.addPair("BENCH", "Capital of France?", "Paris");
+        getTextTimer_.setInterval(10);
+        getTextTimer_.setTimerType(Qt::PreciseTimer);
+        pauseTimer_.setInterval(1000);
+        pauseTimer_.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&getTextTimer_, &QTimer::timeout, [this] { bot_.getTextTimer(); });
+        QObject::connect(&pauseTimer_, &QTimer::timeout, [this] { bot_.startGetrandomTimer(); });
+        state_.giveAnswerSecs = 40;
+        state_.nextQuestionSecs = 1;
+    }
+
+    bool connect() {
+        QElapsedTimer clock;
+        clock.start();
+        while (!(bot_.link().findChatMainWindow() && bot_.link().locateChatRoom())) {
+            if (clock.elapsed() > 10000)
+                return false;
+            runEventLoop(100);
+        }
+        bot_.link().startReading("TriviaBot");
+        return true;
+    }
+
+    // Milliseconds until a line holding `needle` is among the room's newest lines; -1 on time-out.
+    qint64 waitForLine(const QString& needle, int timeoutMs) {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < timeoutMs) {
+            QCoreApplication::processEvents();
+            if (anyContains(newestLines(), needle))
+                return clock.elapsed();
+            QThread::usleep(200);
+        }
+        if (qEnvironmentVariableIsSet("BENCH_DEBUG"))
+            std::fprintf(stderr, "# not seen: %s; newest: %s\n", qPrintable(needle),
+                         qPrintable(newestLines().join(" | ")));
+        return -1;
+    }
+
+    // A correct answer said into the room until the bot's "Is Correct" appears there.
+    std::vector<double> answerLatencies(int rounds) {
+        std::vector<double> samples;
+        room_.say("Anna", "!START BENCH");
+        for (int round = 0; round < rounds; ++round) {
+            if (waitForLine("Capital of France?", 10000) < 0)
+                break;
+            runEventLoop(1200); // no send spacing pending when the answer comes
+            room_.say("Bob", "paris");
+            QElapsedTimer clock;
+            clock.start();
+            if (waitForLine("Bob  : paris", 2000) < 0)
+                break;
+            const qint64 said = clock.nsecsElapsed();
+            if (waitForLine("Is Correct", 2000) < 0)
+                break;
+            samples.push_back(static_cast<double>(clock.nsecsElapsed() - said) / 1e6);
+        }
+        room_.say("Anna", "!QUIT");
+        runEventLoop(1500);
+        return samples;
+    }
+
+    // Wall time of one answer window of `secs` seconds: question line to "Times Up!" line.
+    double answerWindowMs(int secs) {
+        state_.giveAnswerSecs = static_cast<std::int16_t>(secs);
+        room_.say("Anna", "!START BENCH");
+        if (waitForLine("Capital of France?", 10000) < 0)
+            return -1;
+        QElapsedTimer clock;
+        clock.start();
+        const qint64 waited = waitForLine("Times Up!", (secs + 5) * 1000);
+        const double took = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+        room_.say("Anna", "!QUIT");
+        runEventLoop(1500);
+        return waited < 0 ? -1 : took;
+    }
+
+    double cpuPercent(int ms, const std::function<void()>& everyFiftyMs = {}) {
+        QTimer load;
+        if (everyFiftyMs) {
+            QObject::connect(&load, &QTimer::timeout, everyFiftyMs);
+            load.start(50);
+        }
+        const double before = cpuSeconds();
+        QElapsedTimer clock;
+        clock.start();
+        runEventLoop(ms);
+        return (cpuSeconds() - before) * 1000.0 / static_cast<double>(clock.elapsed()) * 100.0;
+    }
+
+private:
+    QStringList newestLines() {
+        WindowApi& api = room_.api();
+        const Hwnd text = state_.chatTextWindow;
+        const auto count = static_cast<std::int32_t>(api.sendMessage(text, wm::GetLineCount, 0, 0));
+        QStringList lines;
+        for (std::int32_t line = std::max(0, count - 4); line < count; ++line) {
+            const LResult start = api.sendMessage(text, wm::LineIndex, static_cast<WParam>(line), 0);
+            const LResult length = api.sendMessage(text, wm::LineLength, static_cast<WParam>(start), 0);
+            if (start < 0 || length < 1 || length > 4000)
+                continue;
+            QByteArray buffer(static_cast<int>(length) + 2, '\0');
+            buffer[0] = static_cast<char>(length & 0xff);
+            buffer[1] = static_cast<char>((length >> 8) & 0xff);
+            const LResult copied = api.sendMessage(text, wm::GetLine, static_cast<WParam>(line),
+                                                   reinterpret_cast<LParam>(buffer.data()));
+            lines << QString::fromLatin1(buffer.constData(), static_cast<int>(std::max<LResult>(copied, 0)));
+        }
+        return lines;
+    }
+
+    Room& room_;
+    QTemporaryDir dir_;
+    EngineState state_;
+    QTimer getTextTimer_;
+    QTimer pauseTimer_;
+    QtTimerSwitch getText_{getTextTimer_};
+    QtTimerSwitch pause_{pauseTimer_};
+    QtEventPump pump_;
+    TriviaBot bot_{state_, room_.api(), pump_, getText_, pause_, dir_.path(), {}};
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QString binDir = qEnvironmentVariable("PALVURO_BIN_DIR");
+    if (binDir.isEmpty())
+        binDir = QCoreApplication::applicationDirPath();
+    const QString client = QDir(binDir).filePath("palvuro-chat");
+    const int cpuMs = 10000;
+
+    QTemporaryDir runtime;
+    std::unique_ptr<Room> room;
+    if (QFileInfo(client).isExecutable()) {
+        room = std::make_unique<ProcessRoom>(client, runtime.path());
+        std::printf("# room: palvuro-chat over the desktop bus (%s)\n", qPrintable(client));
+    } else {
+        room = std::make_unique<LocalRoom>();
+        std::printf("# room: in-process fake desktop (palvuro-chat not found in %s)\n", qPrintable(binDir));
+    }
+    Bench bench(*room);
+    if (!bench.connect()) {
+        std::fprintf(stderr, "bench_engine: the chat room was not found\n");
+        return 1;
+    }
+
+    if (qEnvironmentVariableIsSet("BENCH_DRIFT_ONLY")) {
+        std::printf("drift window %.1f\n", bench.answerWindowMs(10));
+        return 0;
+    }
+    std::vector<double> latencies = bench.answerLatencies(11);
+    if (!latencies.empty()) {
+        std::sort(latencies.begin(), latencies.end());
+        std::printf("# answer latency over %zu answers, min %.2f max %.2f ms\n", latencies.size(),
+                    latencies.front(), latencies.back());
+        std::printf("figure: answer_latency_ms %.2f ms\n", latencies[latencies.size() / 2]);
+    }
+
+    std::printf("# CPU measured over %d s each (shortened from 30 s)\n", cpuMs / 1000);
+    std::printf("figure: idle_cpu_pct %.2f pct\n", bench.cpuPercent(cpuMs));
+    int counter = 0;
+    const double flood = bench.cpuPercent(cpuMs, [&] {
+        for (int i = 0; i < 10; ++i) // 10 lines every 50 ms: 200 lines a second
+            room->say("Flood", QString("line %1 of the flood").arg(++counter));
+    });
+    std::printf("figure: flood_cpu_pct %.2f pct\n", flood);
+    runEventLoop(2000); // let the flood drain
+
+    const double window = bench.answerWindowMs(10);
+    if (window > 0) {
+        std::printf("# a 10 s answer window took %.1f ms\n", window);
+        std::printf("figure: clock_drift_pct %.2f pct\n", (window - 10000.0) / 100.0);
+    }
+    return 0;
+}
