@@ -5,15 +5,6 @@
 #include "data/TriviaDatabase.h"
 
 namespace palvuro {
-namespace {
-
-bool isDatabaseUnusable(DbStatus status) {
-    return status == DbStatus::CannotOpen || status == DbStatus::NotADatabase || status == DbStatus::Locked ||
-           status == DbStatus::ReadOnly;
-}
-
-} // namespace
-
 CategoryEditor::CategoryEditor(TriviaDatabase& db) : db_(db) {}
 
 QString CategoryEditor::deleteQuestion() {
@@ -61,20 +52,13 @@ CategoryEditor::Outcome CategoryEditor::create(const QString& typedName) {
         return {false, Notice::exclamation(QStringLiteral("This catergory already exists"))};
     const DbStatus status = db_.createCategory(name);
     if (status != DbStatus::Ok)
-        return {false, createFailure(status)};
+        // Whatever the cause (a bad name, a clash, an unusable file), the operator sees the one text.
+        return {false, Notice::exclamation(QStringLiteral("Faild to add catergory"))};
     names_.append(name);
     editText_ = name;
     if (!openWorkingTable(name))
         return {true, Notice::databaseFailure(db_)};
     return {true, std::nullopt};
-}
-
-Notice CategoryEditor::createFailure(DbStatus status) const {
-    QString text = QStringLiteral("Faild to add catergory");
-    // A name the database refuses needs no more words; an unusable database file does.
-    if (isDatabaseUnusable(status))
-        text += QStringLiteral("\r\n") + Notice::databaseFailure(db_).text;
-    return Notice::exclamation(text);
 }
 
 CategoryEditor::Outcome CategoryEditor::remove(const QString& boxText, const std::function<bool()>& confirm) {

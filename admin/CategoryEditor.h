@@ -46,7 +46,6 @@ private:
     bool openWorkingTable(const QString& name);
     void removeEntry(const QString& boxText);
     void showFirstEntry();
-    Notice createFailure(DbStatus status) const;
 
     TriviaDatabase& db_;
     QStringList names_;
