@@ -134,8 +134,12 @@ public:
         clock.start();
         while (clock.elapsed() < timeoutMs) {
             QCoreApplication::processEvents();
-            if (anyContains(newestLines(), needle))
+            const QStringList lines = newestLines();
+            if (anyContains(lines, needle)) {
+                if (qEnvironmentVariableIsSet("BENCH_DEBUG"))
+                    std::fprintf(stderr, "# seen: %s\n", qPrintable(lines.join(" | ")));
                 return clock.elapsed();
+            }
             QThread::usleep(200);
         }
         if (qEnvironmentVariableIsSet("BENCH_DEBUG"))
@@ -144,10 +148,19 @@ public:
         return -1;
     }
 
+    // Says a command once the bot's own last line has been read (or the reader would judge
+    // both lines as one text) and waits for the bot's reply.
+    bool command(const QString& text, const QString& reply) {
+        runEventLoop(50);
+        room_.say("Anna", text);
+        return waitForLine(reply, 5000) >= 0;
+    }
+
     // A correct answer said into the room until the bot's "Is Correct" appears there.
     std::vector<double> answerLatencies(int rounds) {
         std::vector<double> samples;
-        room_.say("Anna", "!START BENCH");
+        if (!command("!START BENCH", "[Trivia Bot Started By ANNA]"))
+            return samples;
         for (int round = 0; round < rounds; ++round) {
             if (waitForLine("Capital of France?", 10000) < 0)
                 break;
@@ -161,24 +174,24 @@ public:
             if (waitForLine("Is Correct", 2000) < 0)
                 break;
             samples.push_back(static_cast<double>(clock.nsecsElapsed() - said) / 1e6);
+            waitForLine("Seconds Until Next Question.", 2000);
         }
-        room_.say("Anna", "!QUIT");
-        runEventLoop(1500);
+        command("!QUIT", "[Trivia Ended By ANNA]");
         return samples;
     }
 
     // Wall time of one answer window of `secs` seconds: question line to "Times Up!" line.
     double answerWindowMs(int secs) {
         state_.giveAnswerSecs = static_cast<std::int16_t>(secs);
-        room_.say("Anna", "!START BENCH");
-        if (waitForLine("Capital of France?", 10000) < 0)
+        if (!command("!START BENCH", "[Trivia Bot Started By ANNA]") ||
+            waitForLine("Capital of France?", 10000) < 0)
             return -1;
         QElapsedTimer clock;
         clock.start();
         const qint64 waited = waitForLine("Times Up!", (secs + 5) * 1000);
         const double took = static_cast<double>(clock.nsecsElapsed()) / 1e6;
-        room_.say("Anna", "!QUIT");
-        runEventLoop(1500);
+        waitForLine("Seconds Until Next Question.", 2000);
+        command("!QUIT", "[Trivia Ended By ANNA]");
         return waited < 0 ? -1 : took;
     }
 
@@ -272,7 +285,7 @@ int main(int argc, char** argv) {
             room->say("Flood", QString("line %1 of the flood").arg(++counter));
     });
     std::printf("figure: flood_cpu_pct %.2f pct\n", flood);
-    runEventLoop(2000); // let the flood drain
+    bench.waitForLine(QString("line %1 of the flood").arg(counter), 60000); // drained
 
     const double window = bench.answerWindowMs(10);
     if (window > 0) {
