@@ -136,33 +136,35 @@ struct TriviaDatabase::Private {
         return status;
     }
 
-    DbStatus failSql(const QSqlError& sqlError) {
-        const DbStatus status = statusOf(sqlError);
-        QString text;
+    // The message box text for a status that names the file.
+    QString message(DbStatus status) const {
         const QString file = QDir::toNativeSeparators(path());
         switch (status) {
         case DbStatus::Locked:
-            text = QStringLiteral("The database file %1 is locked by another program. Please try again in a "
-                                  "moment.")
-                       .arg(file);
-            break;
+            return QStringLiteral(
+                       "The database file %1 is locked by another program. Please try again in a moment.")
+                .arg(file);
         case DbStatus::ReadOnly:
-            text =
-                QStringLiteral("The database file %1 cannot be changed: the file or its folder is read-only.")
-                    .arg(file);
-            break;
+            return QStringLiteral(
+                       "The database file %1 cannot be changed: the file or its folder is read-only.")
+                .arg(file);
         case DbStatus::NotADatabase:
-            text = QStringLiteral(
+            return QStringLiteral(
                        "The file %1 is not a trivia database, or it is damaged. It was left unchanged.")
-                       .arg(file);
-            break;
+                .arg(file);
         case DbStatus::CannotOpen:
-            text = QStringLiteral("The database file %1 cannot be opened.").arg(file);
-            break;
+            return QStringLiteral("The database file %1 cannot be opened.").arg(file);
         default:
-            text = isDiskFull(sqlError) ? QStringLiteral("The disk holding %1 is full.").arg(file)
-                                        : QStringLiteral("The database operation on %1 failed.").arg(file);
+            return QStringLiteral("The database operation on %1 failed.").arg(file);
         }
+    }
+
+    DbStatus failSql(const QSqlError& sqlError) {
+        const DbStatus status = statusOf(sqlError);
+        QString text =
+            isDiskFull(sqlError)
+                ? QStringLiteral("The disk holding %1 is full.").arg(QDir::toNativeSeparators(path()))
+                : message(status);
         const QString detail =
             sqlError.databaseText().isEmpty() ? sqlError.driverText() : sqlError.databaseText();
         if (!detail.isEmpty())
@@ -287,11 +289,7 @@ DbStatus TriviaDatabase::open() {
             return d->fail(DbStatus::CannotOpen,
                            QStringLiteral("The database file %1 cannot be read.").arg(shownPath));
         if (check == FileCheck::Foreign)
-            return d->fail(
-                DbStatus::NotADatabase,
-                QStringLiteral("The file %1 is not a trivia database, or it is damaged. It was left "
-                               "unchanged.")
-                    .arg(shownPath));
+            return d->fail(DbStatus::NotADatabase, d->message(DbStatus::NotADatabase));
     } else if (!folder.isWritable()) {
         return d->fail(DbStatus::ReadOnly,
                        QStringLiteral("The database file %1 cannot be created: its folder is read-only.")
@@ -362,10 +360,7 @@ DbStatus TriviaDatabase::ensureWritable() {
     if (status != DbStatus::Ok)
         return status;
     if (d->readOnly)
-        return d->fail(
-            DbStatus::ReadOnly,
-            QStringLiteral("The database file %1 cannot be changed: the file or its folder is read-only.")
-                .arg(QDir::toNativeSeparators(d->path())));
+        return d->fail(DbStatus::ReadOnly, d->message(DbStatus::ReadOnly));
     return DbStatus::Ok;
 }
 
