@@ -21,12 +21,12 @@ bool commitsTypedText(const QEvent* event) {
 
 } // namespace
 
-ListChoice::ListChoice(QComboBox& box) : QObject(&box), box_(box) {
+ListChoice::ListChoice(QComboBox& box) : QObject(&box), box_(box), lineEdit_(box.lineEdit()) {
     // Keys and focus reach the box first, which hands them to its line edit directly (past
     // any filter of the line edit); typed into the line edit itself, they reach it first.
     box_.installEventFilter(this);
-    if (QLineEdit* edit = box_.lineEdit())
-        edit->installEventFilter(this);
+    if (lineEdit_)
+        lineEdit_->installEventFilter(this);
     connect(&box_, &QComboBox::activated, this, [this](int index) {
         if (!committingTypedText_ && index >= 0)
             Q_EMIT chosen(index);
@@ -34,7 +34,8 @@ ListChoice::ListChoice(QComboBox& box) : QObject(&box), box_(box) {
 }
 
 bool ListChoice::eventFilter(QObject* watched, QEvent* event) {
-    if ((watched == &box_ || watched == box_.lineEdit()) && commitsTypedText(event)) {
+    // Only addresses are compared: events also arrive while the box is being destroyed.
+    if ((watched == &box_ || watched == lineEdit_) && commitsTypedText(event)) {
         // The box reacts to this event after the filter returns; the flag covers that reaction
         // and is dropped once the event loop moves on.
         committingTypedText_ = true;

@@ -3,6 +3,7 @@
 #include <QObject>
 
 class QComboBox;
+class QLineEdit;
 
 namespace palvuro {
 
@@ -22,6 +23,7 @@ protected:
 
 private:
     QComboBox& box_;
+    QLineEdit* lineEdit_; // owned by the box; set once, when the box is editable
     bool committingTypedText_ = false;
 };
 
