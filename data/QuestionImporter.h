@@ -79,10 +79,16 @@ private:
     void fail(Summary* summary, const QString& what) const;
     void skip(qint64 lineNumber, const QString& reason, Summary* summary) const;
     bool openDatabase(Summary* summary);
+    bool beginBatch(Summary* summary);
+    bool commitBatch(Summary* summary);
+
+    // Rows go in batches of at most this age, so other connections never wait long.
+    static constexpr qint64 MaxBatchMs = 500;
 
     TriviaDatabase& db_;
     ErrorHandler onError_;
     QHash<QString, CategoryResult> categories_; // by the category's stored form
+    QMap<QString, qint64> saved_;               // counts as of the last committed batch
 };
 
 } // namespace palvuro

@@ -534,6 +534,16 @@ DbStatus TriviaDatabase::pickByPlace(const QString& quoted, const QString& table
     return DbStatus::Ok;
 }
 
+DbStatus TriviaDatabase::beginBatch() {
+    const DbStatus status = ensureWritable();
+    return status == DbStatus::Ok ? d->execStatement(QStringLiteral("BEGIN IMMEDIATE")) : status;
+}
+
+DbStatus TriviaDatabase::commitBatch() {
+    const DbStatus status = d->execStatement(QStringLiteral("COMMIT"));
+    return status == DbStatus::Ok ? status : rollBack(status);
+}
+
 DbStatus TriviaDatabase::rollBack(DbStatus status) {
     const QString error = d->error;
     d->execStatement(QStringLiteral("ROLLBACK"));

@@ -81,6 +81,11 @@ public:
     DbStatus dropCategory(const QString& name);
     // Adds one pair, values stored exactly as given.
     DbStatus addPair(const QString& category, const QString& question, const QString& answer);
+    // Groups the changes that follow into one transaction until commitBatch(), so a bulk load
+    // pays for one disk sync instead of one per row. Keep batches short: other connections
+    // wait for the file meanwhile. An open batch is rolled back when the connection closes.
+    DbStatus beginBatch();
+    DbStatus commitBatch();
 
     // A uniformly random usable row of the category, without walking the table.
     DbStatus pickQuestion(const QString& category, Question* out);
