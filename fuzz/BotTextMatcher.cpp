@@ -1,0 +1,209 @@
+#include "fuzz/BotTextMatcher.h"
+
+#include <limits>
+
+namespace palvuro {
+
+namespace {
+
+const QString kCorrectTail = QStringLiteral(" (*) Is Correct, Your Score Is [ ");
+const QString kNotSaved = QStringLiteral(" (*) Is Correct, But The Score Could Not Be Saved");
+
+bool isDigits(const QString& text) {
+    if (text.isEmpty())
+        return false;
+    for (QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    }
+    return true;
+}
+
+// Splits `text` into what comes before `tail` at its very end; false when it does not end so.
+bool cutTail(const QString& text, const QString& tail, QString* head) {
+    if (!text.endsWith(tail))
+        return false;
+    *head = text.left(text.size() - tail.size());
+    return true;
+}
+
+} // namespace
+
+BotTextMatcher::BotTextMatcher(Facts facts) : facts_(std::move(facts)) {
+    notice_ = QStringLiteral("\r\n") + QString::number(facts_.pauseSecs) +
+              QStringLiteral(" Seconds Until Next Question.");
+    categoryList_ = QStringLiteral("CURRENT CATEGORIES ARE:\r\n");
+    for (const QString& name : facts_.categories)
+        categoryList_ += QLatin1Char('[') + name + QStringLiteral("]\r\n");
+    helpText_ = QStringLiteral("COMMANDS ARE;\r\n!Start Category\r\n!Categories\r\n!Top\r\n!Q\r\n!MyScore\r\n"
+                               "!GetUsersScore UsersNickName\r\n!Quit");
+}
+
+bool BotTextMatcher::matches(const QString& text, const Scores& before, const Scores& after) const {
+    static const QStringList fixed = {
+        QStringLiteral("/notifyoff"),
+        QStringLiteral("[Trivia Ended]"),
+        QStringLiteral("Trivia Not Started, Category Wasn't Specified Correctly."),
+        QStringLiteral("This Category Contains No Questions, Please Select Another"),
+        QStringLiteral("Unauthorized User!"),
+        QStringLiteral("No Authorized Users Assigned"),
+    };
+    if (fixed.contains(text) || text == categoryList_ || facts_.questions.contains(text))
+        return true;
+    return isHint(text) || isTimesUp(text) || isAnnouncement(text) || parseCorrect(text).has_value() ||
+           isPrivate(text, before, after);
+}
+
+bool BotTextMatcher::isNick(const QString& nick) const {
+    return !nick.contains(QLatin1Char(':')) && nick == nick.toUpper();
+}
+
+bool BotTextMatcher::isHint(const QString& text) const {
+    static const QString prefix = QStringLiteral("HINT: ");
+    if (!text.startsWith(prefix))
+        return false;
+    const QString hint = text.mid(prefix.size());
+    for (const QString& answer : facts_.answers) {
+        if (isHintOf(hint, answer))
+            return true;
+    }
+    return false;
+}
+
+bool BotTextMatcher::isHintOf(const QString& hint, const QString& answer) const {
+    if (hint.size() != answer.size() * 2 || answer.size() < 2)
+        return false;
+    int shown = 0;
+    for (qsizetype i = 0; i < answer.size(); ++i) {
+        const QChar c = answer.at(i);
+        const QChar h = hint.at(2 * i);
+        if (hint.at(2 * i + 1) != QLatin1Char(' '))
+            return false;
+        if (c == QLatin1Char(' ')) {
+            if (h != QLatin1Char(' '))
+                return false;
+        } else if (h == c && c != QLatin1Char('_')) {
+            ++shown;
+        } else if (h != QLatin1Char('_')) {
+            return false;
+        }
+    }
+    return shown >= 1 && shown <= 2;
+}
+
+bool BotTextMatcher::isTimesUp(const QString& text) const {
+    QString head;
+    if (!cutTail(text, notice_, &head))
+        return false;
+    if (head == QLatin1String("Times Up! Not Answered."))
+        return true;
+    static const QString reveal = QStringLiteral("Times Up! Answer Was ");
+    return head.startsWith(reveal) && facts_.answers.contains(head.mid(reveal.size()));
+}
+
+std::optional<BotTextMatcher::Correct> BotTextMatcher::parseCorrect(const QString& text) const {
+    QString head;
+    if (!text.startsWith(QLatin1String("(*)")) || !cutTail(text, notice_, &head))
+        return std::nullopt;
+    Correct correct;
+    QString nick;
+    if (cutTail(head, kNotSaved, &nick)) {
+        correct.nick = nick.mid(3);
+    } else {
+        // From the right: the score is digits, so the last "[ " opens it.
+        QString scored;
+        if (!cutTail(head, QStringLiteral(" ]"), &scored))
+            return std::nullopt;
+        const qsizetype open = scored.lastIndexOf(kCorrectTail);
+        if (open < 3 || !isDigits(scored.mid(open + kCorrectTail.size())))
+            return std::nullopt;
+        correct.nick = scored.mid(3, open - 3);
+        correct.score = scored.mid(open + kCorrectTail.size()).toLongLong();
+    }
+    if (correct.nick.isEmpty() || !isNick(correct.nick) || correct.nick == facts_.botNick)
+        return std::nullopt;
+    return correct;
+}
+
+bool BotTextMatcher::isAnnouncement(const QString& text) const {
+    for (const QString& prefix :
+         {QStringLiteral("[Trivia Bot Started By "), QStringLiteral("[Trivia Ended By ")}) {
+        if (text.startsWith(prefix) && text.endsWith(QLatin1Char(']')) &&
+            facts_.authorized.contains(text.mid(prefix.size(), text.size() - prefix.size() - 1)))
+            return true;
+    }
+    return false;
+}
+
+bool BotTextMatcher::isPrivate(const QString& text, const Scores& before, const Scores& after) const {
+    static const QString open = QStringLiteral("/msg ");
+    static const QString bold = QStringLiteral(" <b>");
+    static const QString close = QStringLiteral("</b>");
+    if (!text.startsWith(open) || !text.endsWith(close))
+        return false;
+    // A nick may itself hold " <b>": try every place the requester could end.
+    for (qsizetype at = text.indexOf(bold, open.size()); at >= 0; at = text.indexOf(bold, at + 1)) {
+        const QString requester = text.mid(open.size(), at - open.size());
+        const qsizetype bodyStart = at + bold.size();
+        if (bodyStart > text.size() - close.size())
+            break;
+        const QString body = text.mid(bodyStart, text.size() - close.size() - bodyStart);
+        if (isNick(requester) && isPrivateBody(requester, body, before, after))
+            return true;
+    }
+    return false;
+}
+
+bool BotTextMatcher::isPrivateBody(const QString& requester, const QString& body, const Scores& before,
+                                   const Scores& after) const {
+    static const QStringList fixed = {
+        QStringLiteral("Thier Are No Scores Yet"),
+        QStringLiteral("Command Wasn't Specified Correctly."),
+    };
+    if (fixed.contains(body) || body == helpText_ || facts_.questions.contains(body))
+        return true;
+    static const QString own = QStringLiteral("Your Score Is ");
+    if (body.startsWith(own))
+        return isScoreOf(requester, body.mid(own.size()), before, after);
+    static const QString other = QStringLiteral("'s Score Is ");
+    const qsizetype at = body.lastIndexOf(other);
+    if (at >= 0) {
+        const QString target = body.left(at);
+        if (!target.contains(QLatin1Char(' ')) && isNick(target) &&
+            isScoreOf(target, body.mid(at + other.size()), before, after))
+            return true;
+    }
+    return isTopList(body, before, after);
+}
+
+bool BotTextMatcher::isScoreOf(const QString& nick, const QString& shown, const Scores& before,
+                               const Scores& after) const {
+    if (shown == QLatin1String("Zero"))
+        return !before.contains(nick) || !after.contains(nick);
+    if (!isDigits(shown))
+        return false;
+    const qint64 points = shown.toLongLong();
+    return before.value(nick, -1) == points || after.value(nick, -1) == points;
+}
+
+bool BotTextMatcher::isTopList(const QString& body, const Scores& before, const Scores& after) const {
+    static const QString lineEnd = QStringLiteral("\r\n");
+    if (!body.startsWith(lineEnd) || !body.endsWith(lineEnd) || body.size() < 4)
+        return false;
+    const QStringList lines = body.mid(2, body.size() - 4).split(lineEnd);
+    if (lines.size() > 10)
+        return false;
+    qint64 previous = std::numeric_limits<qint64>::max();
+    for (const QString& line : lines) {
+        const qsizetype blank = line.lastIndexOf(QLatin1Char(' '));
+        if (blank < 0 || !isDigits(line.mid(blank + 1)))
+            return false;
+        const qint64 points = line.mid(blank + 1).toLongLong();
+        if (points > previous || !isScoreOf(line.left(blank), line.mid(blank + 1), before, after))
+            return false;
+        previous = points;
+    }
+    return true;
+}
+
+} // namespace palvuro

@@ -1,0 +1,128 @@
+// Feeds seeded random room lines through the room-lines fuzz case until a given number of lines
+// has been said, and prints what it did. The inputs are the fuzzer's own record format, made by
+// a generator that favours what random bytes seldom spell: commands, answers, the bot's nick.
+//
+//   fuzz_room_lines_driver LINES [SEED]
+//
+// Exit status 0 when every invariant held; a broken invariant aborts with its description.
+#include "fuzz/RoomLinesFuzz.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QFile>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+
+namespace {
+
+using Random = std::mt19937_64;
+
+unsigned draw(Random& random, unsigned bound) {
+    return static_cast<unsigned>(random() % bound);
+}
+
+// Mostly letters and blanks, some punctuation of the protocol, some control and high bytes.
+QByteArray text(Random& random, unsigned maxLength) {
+    static const char common[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789     ";
+    static const char protocol[] = ":!'\"[]()*/<>;,-_%\\";
+    QByteArray out;
+    const unsigned length = draw(random, maxLength + 1);
+    for (unsigned i = 0; i < length; ++i) {
+        const unsigned kind = draw(random, 100);
+        if (kind < 75)
+            out += common[draw(random, sizeof common - 1)];
+        else if (kind < 90)
+            out += protocol[draw(random, sizeof protocol - 1)];
+        else if (kind < 95)
+            out += char(1 + draw(random, 31)); // control bytes (a '\n' splits the record)
+        else
+            out += char(0x80 + draw(random, 0x80));
+    }
+    return out;
+}
+
+QByteArray record(Random& random) {
+    // Action weights: lines by the usual speakers, any nick, /msg, commands, ticks, pause
+    // ticks, answers, long lines.
+    static const unsigned weights[10] = {12, 12, 4, 8, 4, 22, 10, 10, 14, 1};
+    unsigned pick = draw(random, 97);
+    unsigned action = 0;
+    while (pick >= weights[action]) {
+        pick -= weights[action];
+        ++action;
+    }
+    QByteArray out;
+    out += char(action + 10 * draw(random, 25));
+    switch (action) {
+    case 5:
+    case 8:
+        out += char(draw(random, 256));
+        out += char(draw(random, 256));
+        out += text(random, 12);
+        break;
+    case 6:
+    case 7:
+        out += char(draw(random, 256));
+        out += char(draw(random, 256));
+        break;
+    case 9:
+        out += char(draw(random, 256));
+        out += text(random, 8);
+        break;
+    default:
+        out += text(random, 60);
+    }
+    return out;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s LINES [SEED]\n", argv[0]);
+        return 2;
+    }
+    const unsigned long long target = std::strtoull(argv[1], nullptr, 10);
+    const unsigned long long seed = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 1;
+    Random random(seed);
+    palvuro::RoomLinesFuzz::Stats stats;
+    QElapsedTimer clock;
+    clock.start();
+    std::uint64_t reported = 0;
+    while (stats.lines < target) {
+        QByteArray input;
+        const unsigned records = 50 + draw(random, 250);
+        for (unsigned i = 0; i < records; ++i)
+            input += record(random) + '\n';
+        QString failure;
+        if (!palvuro::RoomLinesFuzz::run(reinterpret_cast<const std::uint8_t*>(input.constData()),
+                                         static_cast<std::size_t>(input.size()), &failure, &stats)) {
+            std::fprintf(stderr, "invariant broken after %llu lines (seed %llu, input %llu): %s\n",
+                         static_cast<unsigned long long>(stats.lines), seed,
+                         static_cast<unsigned long long>(stats.inputs), failure.toLocal8Bit().constData());
+            // Kept for replay: fuzz_room_lines FILE runs it again.
+            QFile kept(QStringLiteral("room-lines-failure-%1.bin").arg(seed));
+            if (kept.open(QIODevice::WriteOnly))
+                kept.write(input);
+            std::fflush(stdout);
+            std::abort();
+        }
+        if (stats.lines - reported >= 100000) {
+            reported = stats.lines;
+            std::printf("progress lines %llu\n", static_cast<unsigned long long>(stats.lines));
+            std::fflush(stdout);
+        }
+    }
+    const double seconds = std::max(clock.elapsed(), qint64(1)) / 1000.0;
+    std::printf("lines %llu\ninputs %llu\nbot_texts %llu\nscored %llu\ncommands %llu\ncut_by_nul %llu\n"
+                "lines_per_second %.0f\n",
+                static_cast<unsigned long long>(stats.lines), static_cast<unsigned long long>(stats.inputs),
+                static_cast<unsigned long long>(stats.botTexts),
+                static_cast<unsigned long long>(stats.scored),
+                static_cast<unsigned long long>(stats.commands),
+                static_cast<unsigned long long>(stats.cutByNul), double(stats.lines) / seconds);
+    return 0;
+}
