@@ -1,0 +1,162 @@
+#include "tests/support/XvfbDisplay.h"
+
+#include <QDeadlineTimer>
+#include <QStandardPaths>
+#include <QTest>
+
+namespace palvuro {
+
+namespace {
+
+constexpr int kToolTimeoutMs = 15000;
+constexpr int kServerStartMs = 20000;
+constexpr int kPollMs = 50;
+
+} // namespace
+
+XvfbDisplay::XvfbDisplay() = default;
+
+XvfbDisplay::~XvfbDisplay() {
+    stop();
+}
+
+QString XvfbDisplay::missingTools() {
+    QStringList missing;
+    for (const char* program : {"Xvfb", "xdotool", "xwininfo"}) {
+        if (QStandardPaths::findExecutable(QLatin1String(program)).isEmpty())
+            missing << QLatin1String(program);
+    }
+    return missing.isEmpty() ? QString()
+                             : QStringLiteral("not installed: ") + missing.join(QLatin1String(", "));
+}
+
+bool XvfbDisplay::start(QString* error) {
+    // -displayfd: the server takes the first free display number itself and writes it to our
+    // pipe once it accepts clients, so parallel runs never race for a number.
+    server_.setStandardErrorFile(QProcess::nullDevice());
+    server_.start(QStringLiteral("Xvfb"),
+                  {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                   QStringLiteral("0"), QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
+                   QStringLiteral("tcp")});
+    if (!server_.waitForStarted()) {
+        *error = QStringLiteral("Xvfb did not start: ") + server_.errorString();
+        return false;
+    }
+    const QDeadlineTimer deadline(kServerStartMs);
+    QByteArray out;
+    while (!out.contains('\n') && !deadline.hasExpired() && server_.state() == QProcess::Running) {
+        server_.waitForReadyRead(kPollMs);
+        out += server_.readAllStandardOutput();
+    }
+    const QByteArray number = out.trimmed();
+    if (number.isEmpty()) {
+        *error = QStringLiteral("Xvfb gave no display number");
+        stop();
+        return false;
+    }
+    display_ = QLatin1Char(':') + QString::fromLatin1(number);
+    return true;
+}
+
+void XvfbDisplay::stop() {
+    if (server_.state() == QProcess::NotRunning)
+        return;
+    server_.terminate();
+    if (!server_.waitForFinished(5000)) {
+        server_.kill();
+        server_.waitForFinished(5000);
+    }
+}
+
+quint64 XvfbDisplay::waitForWindow(const QString& title, int timeoutMs) const {
+    const QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        const QList<quint64> found = viewable(title);
+        if (!found.isEmpty())
+            return found.first();
+        if (deadline.hasExpired())
+            return 0;
+        QTest::qWait(kPollMs);
+    }
+}
+
+int XvfbDisplay::countViewable(const QString& title) const {
+    return int(viewable(title).size());
+}
+
+// The root window's children as xwininfo lists them, one a line: `0x20001b "Title": (...)`.
+// (xdotool's search misses the short-lived windows of pop-up menus.)
+QList<quint64> XvfbDisplay::viewable(const QString& title) const {
+    QString out;
+    if (!tool(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-children")}, &out))
+        return {};
+    const QString quoted = QLatin1Char('"') + title + QStringLiteral("\":");
+    QList<quint64> windows;
+    for (const QString& line : out.split(QLatin1Char('\n'))) {
+        const QString trimmed = line.trimmed();
+        const qsizetype blank = trimmed.indexOf(QLatin1Char(' '));
+        if (!trimmed.startsWith(QLatin1String("0x")) || blank < 0 ||
+            !trimmed.mid(blank + 1).startsWith(quoted))
+            continue;
+        bool ok = false;
+        const quint64 id = trimmed.left(blank).toULongLong(&ok, 16);
+        if (ok && isViewable(id))
+            windows << id;
+    }
+    return windows;
+}
+
+bool XvfbDisplay::focus(quint64 window, int timeoutMs) const {
+    const QString id = QString::number(window);
+    const QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        tool(QStringLiteral("xdotool"), {QStringLiteral("windowfocus"), id});
+        QString out;
+        if (tool(QStringLiteral("xdotool"), {QStringLiteral("getwindowfocus")}, &out) && out.trimmed() == id)
+            return true;
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(kPollMs);
+    }
+}
+
+bool XvfbDisplay::keys(const QStringList& names) const {
+    return tool(QStringLiteral("xdotool"),
+                QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("60")} + names);
+}
+
+bool XvfbDisplay::type(const QString& text) const {
+    return tool(QStringLiteral("xdotool"),
+                {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), text});
+}
+
+bool XvfbDisplay::isViewable(quint64 window) const {
+    QString out;
+    return tool(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window)}, &out) &&
+           out.contains(QLatin1String("IsViewable"));
+}
+
+bool XvfbDisplay::screenshot(quint64 window, const QString& path) const {
+    if (QStandardPaths::findExecutable(QStringLiteral("import")).isEmpty())
+        return false;
+    return tool(QStringLiteral("import"), {QStringLiteral("-window"), QString::number(window), path});
+}
+
+bool XvfbDisplay::tool(const QString& program, const QStringList& args, QString* output) const {
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), display_);
+    process.setProcessEnvironment(env);
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start(program, args);
+    if (!process.waitForFinished(kToolTimeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        return false;
+    }
+    if (output)
+        *output = QString::fromLocal8Bit(process.readAllStandardOutput());
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+} // namespace palvuro
