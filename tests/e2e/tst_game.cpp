@@ -197,65 +197,40 @@ void TestGame::commands_data() {
     const QString none;
     const QString unauthorized = QStringLiteral("Unauthorized User!");
     const QString notStarted = QStringLiteral("Trivia Not Started, Category Wasn't Specified Correctly.");
-    // The commands anyone may use, and the refusals, answer alike in and out of a game.
+    // The commands anyone may use, and the refusal of !QUIT, answer alike in and out of a game.
     const auto addShared = [&](bool inGame) {
         const char* when = inGame ? "in a game" : "out of a game";
         const auto row = [when](const char* name) -> QTestData& {
             return QTest::addRow("%s, %s", name, when);
         };
-        row("top") << inGame << "CAT"
-                   << "!top"
-                   << "CAT"
-                   << "<b>\r\nBOB 1\r\n</b>";
-        row("my score") << inGame << "BOB"
-                        << "!MYSCORE"
-                        << "BOB"
-                        << "<b>Your Score Is 1</b>";
-        row("my score, never answered") << inGame << "CAT"
-                                        << "!MyScore"
-                                        << "CAT"
-                                        << "<b>Your Score Is Zero</b>";
-        row("user's score") << inGame << "CAT"
-                            << "!GETUSERSCORE bob"
-                            << "CAT"
-                            << "<b>BOB's Score Is 1</b>";
-        row("user's score, no nick") << inGame << "CAT"
-                                     << "!GETUSERSCORE"
-                                     << "CAT"
-                                     << "<b>Command Wasn't Specified Correctly.</b>";
-        row("user's score, SQL for a nick") << inGame << "CAT"
-                                            << "!GETUSERSCORE x';DROP TABLE Psystem;-- now"
-                                            << "CAT"
-                                            << "<b>X';DROP's Score Is Zero</b>";
-        row("help") << inGame << "CAT"
-                    << "!HELP"
-                    << "CAT" << kHelp;
-        row("categories") << inGame << "CAT"
-                          << "!CATEGORIES" << room
-                          << "CURRENT CATEGORIES ARE:\r\n[ART]\r\n[EMPTY]\r\n[HISTORY]\r\n";
-        row("text after a command") << inGame << "CAT"
-                                    << "!TOP please" << none << none;
-        row("no command word first") << inGame << "CAT"
-                                     << "see !TOP" << none << none;
-        row("unauthorized quit") << inGame << "CAT"
-                                 << "!QUIT" << room << unauthorized;
+        // clang-format off
+        row("top")            << inGame << "CAT" << "!top"              << "CAT" << "<b>\r\nBOB 1\r\n</b>";
+        row("my score")       << inGame << "BOB" << "!MYSCORE"          << "BOB" << "<b>Your Score Is 1</b>";
+        row("user's score")   << inGame << "CAT" << "!GETUSERSCORE bob" << "CAT" << "<b>BOB's Score Is 1</b>";
+        row("help")           << inGame << "CAT" << "!HELP"             << "CAT" << kHelp;
+        row("categories")     << inGame << "CAT" << "!CATEGORIES"       << room
+                              << "CURRENT CATEGORIES ARE:\r\n[ART]\r\n[EMPTY]\r\n[HISTORY]\r\n";
+        row("unauthorized quit") << inGame << "CAT" << "!QUIT"          << room  << unauthorized;
+        // clang-format on
     };
     addShared(false);
-    QTest::newRow("question, out of a game") << false << "ANNA"
-                                             << "!Q" << none << none;
-    QTest::newRow("unauthorized start") << false << "CAT"
-                                        << "!START HISTORY" << room << unauthorized;
-    QTest::newRow("missing category") << false << "ANNA"
-                                      << "!START NOSUCH" << room << notStarted;
-    QTest::newRow("no category") << false << "BOB"
-                                 << "!START" << room << notStarted;
-    QTest::newRow("quit, out of a game") << false << "BOB"
-                                         << "!QUIT" << room << "[Trivia Ended By BOB]";
+    // clang-format off
+    QTest::newRow("my score, never answered") << false << "CAT" << "!MyScore"   << "CAT" << "<b>Your Score Is Zero</b>";
+    QTest::newRow("user's score, no nick")    << false << "CAT" << "!GETUSERSCORE" << "CAT"
+                                              << "<b>Command Wasn't Specified Correctly.</b>";
+    QTest::newRow("user's score, SQL for a nick") << false << "CAT" << "!GETUSERSCORE x';DROP TABLE Psystem;-- now"
+                                                  << "CAT" << "<b>X';DROP's Score Is Zero</b>";
+    QTest::newRow("text after a command")     << false << "CAT"  << "!TOP please"    << none << none;
+    QTest::newRow("no command word first")    << false << "CAT"  << "see !TOP"       << none << none;
+    QTest::newRow("question, out of a game")  << false << "ANNA" << "!Q"             << none << none;
+    QTest::newRow("unauthorized start")       << false << "CAT"  << "!START HISTORY" << room << unauthorized;
+    QTest::newRow("missing category")         << false << "ANNA" << "!START NOSUCH"  << room << notStarted;
+    QTest::newRow("no category")              << false << "BOB"  << "!START"         << room << notStarted;
+    QTest::newRow("quit, out of a game")      << false << "BOB"  << "!QUIT"          << room << "[Trivia Ended By BOB]";
     addShared(true);
-    QTest::newRow("start, in a game") << true << "ANNA"
-                                      << "!START ART" << none << none;
-    QTest::newRow("unauthorized start, in a game") << true << "CAT"
-                                                   << "!START ART" << none << none;
+    QTest::newRow("start, in a game")         << true  << "ANNA" << "!START ART"     << none << none;
+    QTest::newRow("unauthorized start, in a game") << true << "CAT" << "!START ART"  << none << none;
+    // clang-format on
 }
 
 void TestGame::commands() {
