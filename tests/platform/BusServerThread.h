@@ -21,37 +21,7 @@ public:
         context_.moveToThread(&thread_);
         thread_.start();
     }
-    ~BusServerThread() { stop(); }
-    BusServerThread(const BusServerThread&) = delete;
-    BusServerThread& operator=(const BusServerThread&) = delete;
-
-    // Runs the function on the server's thread and waits for it to finish.
-    void run(const std::function<void()>& function) {
-        QMetaObject::invokeMethod(&context_, function, Qt::BlockingQueuedConnection);
-    }
-
-    bool start() {
-        bool started = false;
-        run([&] {
-            server_ = std::make_unique<BusServer>(registry_);
-            started = server_->start();
-        });
-        return started;
-    }
-
-    // Unpublishes the windows, as when their process ends; start() publishes them again.
-    void stopServer() {
-        run([&] { server_.reset(); });
-    }
-
-    // Queues a function on the server's thread without waiting (e.g. to block that thread).
-    void post(const std::function<void()>& function) {
-        QMetaObject::invokeMethod(&context_, function, Qt::QueuedConnection);
-    }
-
-    void stop() {
-        if (!thread_.isRunning())
-            return;
+    ~BusServerThread() {
         QThread* home = QCoreApplication::instance()->thread();
         run([&] {
             server_.reset();
@@ -60,12 +30,37 @@ public:
         thread_.quit();
         thread_.wait();
     }
+    BusServerThread(const BusServerThread&) = delete;
+    BusServerThread& operator=(const BusServerThread&) = delete;
+
+    // Runs the function on the server's thread and waits for it to finish.
+    void run(const std::function<void()>& function) {
+        QMetaObject::invokeMethod(&context_, function, Qt::BlockingQueuedConnection);
+    }
+    // Queues it without waiting (e.g. to block that thread).
+    void post(const std::function<void()>& function) {
+        QMetaObject::invokeMethod(&context_, function, Qt::QueuedConnection);
+    }
+    template <typename F> auto read(F function) {
+        decltype(function()) value{};
+        run([&] { value = function(); });
+        return value;
+    }
+
+    bool start() {
+        return read([&] {
+            server_ = std::make_unique<BusServer>(registry_);
+            return server_->start();
+        });
+    }
+    // Unpublishes the windows, as when their process ends; start() publishes them again.
+    void stopServer() {
+        run([&] { server_.reset(); });
+    }
 
     WindowRegistry& registry() { return registry_; }
     QString socketPath() {
-        QString path;
-        run([&] { path = server_ ? server_->socketPath() : QString(); });
-        return path;
+        return read([&] { return server_ ? server_->socketPath() : QString(); });
     }
 
 private:

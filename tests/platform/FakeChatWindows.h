@@ -12,7 +12,7 @@ namespace palvuro {
 // A small chat client's window tree for bus tests, independent of the real client:
 //   "Palvuro 2.0" > toolbar > toolbar button; room "AfxWnd70u" > text "RichEdit20W",
 //   input "Edit", nick list, topic, second button, send button (the room's sixth descendant).
-// The text window answers the line messages for unwrapped paragraphs, each ended by a mark.
+// The text window holds unwrapped paragraphs, each ended by a mark, and an empty final row.
 struct FakeChatWindows {
     Hwnd main = 0, toolbar = 0, toolbarButton = 0, room = 0, text = 0, input = 0, nickList = 0, topic = 0,
          secondButton = 0, send = 0;
@@ -28,10 +28,9 @@ struct FakeChatWindows {
         text = registry.create(room, "RichEdit20W", {},
                                [this](std::uint32_t m, WParam w, LParam l) { return textProc(m, w, l); });
         input = registry.create(room, "Edit", {}, [this](std::uint32_t m, WParam, LParam l) -> LResult {
-            if (m != wm::SetText)
-                return 0;
-            inputText = reinterpret_cast<const char*>(l);
-            return 1;
+            if (m == wm::SetText)
+                inputText = reinterpret_cast<const char*>(l);
+            return m == wm::SetText;
         });
         nickList = registry.create(room, "ListBox");
         topic = registry.create(room, "Static");
@@ -42,10 +41,9 @@ struct FakeChatWindows {
         });
     }
 
-    // Paragraphs and the empty row after the final mark.
     std::int32_t lineCount() const { return std::int32_t(paragraphs.size()) + 1; }
     std::string line(std::int32_t i) const {
-        return i < std::int32_t(paragraphs.size()) ? paragraphs[size_t(i)] : "";
+        return size_t(i) < paragraphs.size() ? paragraphs[size_t(i)] : "";
     }
     std::int32_t lineIndex(std::int32_t line) const {
         if (line < 0 || line >= lineCount())
@@ -57,35 +55,24 @@ struct FakeChatWindows {
     }
 
     LResult textProc(std::uint32_t msg, WParam wParam, LParam lParam) const {
-        switch (msg) {
-        case wm::GetLineCount:
+        const auto n = std::int32_t(wParam);
+        if (msg == wm::GetLineCount)
             return lineCount();
-        case wm::LineIndex:
-            return lineIndex(std::int32_t(wParam));
-        case wm::LineLength:
-            for (std::int32_t i = 0; i < lineCount(); ++i) {
-                const std::int32_t start = lineIndex(i);
-                if (std::int32_t(wParam) >= start &&
-                    std::int32_t(wParam) <= start + std::int32_t(line(i).size()))
-                    return std::int32_t(line(i).size());
-            }
+        if (msg == wm::LineIndex)
+            return lineIndex(n);
+        for (std::int32_t i = 0; msg == wm::LineLength && i < lineCount(); ++i)
+            if (n >= lineIndex(i) && n <= lineIndex(i) + std::int32_t(line(i).size()))
+                return std::int32_t(line(i).size());
+        if (msg != wm::GetLine || n >= lineCount())
             return 0;
-        case wm::GetLine: {
-            if (std::int32_t(wParam) >= lineCount())
-                return 0;
-            auto* buffer = reinterpret_cast<char*>(lParam);
-            const int capacity = static_cast<unsigned char>(buffer[0]) | static_cast<unsigned char>(buffer[1])
-                                                                             << 8;
-            const std::string row = line(std::int32_t(wParam)) + "\r";
-            const int count = std::min(capacity, int(row.size()));
-            std::memcpy(buffer, row.data(), size_t(count));
-            if (count < capacity)
-                buffer[count] = '\0';
-            return count;
-        }
-        default:
-            return 0;
-        }
+        auto* buffer = reinterpret_cast<char*>(lParam);
+        const int capacity = std::uint8_t(buffer[0]) | std::uint8_t(buffer[1]) << 8;
+        const std::string row = line(n) + "\r";
+        const int count = std::min(capacity, int(row.size()));
+        std::memcpy(buffer, row.data(), size_t(count));
+        if (count < capacity)
+            buffer[count] = '\0';
+        return count;
     }
 };
 
