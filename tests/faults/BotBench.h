@@ -1,0 +1,93 @@
+#pragma once
+
+#include "chat/ChatLink.h"
+#include "chat/TimerSwitch.h"
+#include "commands/TriviaBot.h"
+#include "data/TriviaDatabase.h"
+#include "data/UsersList.h"
+#include "tests/support/FakeDesktop.h"
+#include "tests/support/ManualEventPump.h"
+
+#include <QStringList>
+
+namespace palvuro {
+
+// The whole bot connected to the fake desktop, on a program folder the test chose. Ticks are
+// driven by hand, 10 ms apart on the injected clock.
+struct BotBench {
+    static constexpr const char* Nick = "TriviaBot";
+
+    // A program folder with HISTORY (one pair, as the editor stores it: "CAPITAL OF FRANCE?" / "PARIS"), ART
+    // and EMPTY, ANNA (4 points) and BOB (12) in Psystem, and Anna as the one authorized user.
+    static bool prepareFolder(const QString& folder) {
+        if (!UsersList(folder).save({QStringLiteral("Anna")}))
+            return false;
+        TriviaDatabase db(folder);
+        if (db.open() != DbStatus::Ok)
+            return false;
+        for (const char* name : {"History", "Art", "Empty"})
+            db.createCategory(QString::fromLatin1(name));
+        db.addPair(QStringLiteral("HISTORY"), QStringLiteral("CAPITAL OF FRANCE?"), QStringLiteral("PARIS"));
+        db.addPair(QStringLiteral("ART"), QStringLiteral("Painter of the Mona Lisa?"),
+                   QStringLiteral("da Vinci"));
+        qint64 score = 0;
+        for (int i = 0; i < 4; ++i)
+            db.scoreCorrectAnswer(QStringLiteral("ANNA"), &score);
+        for (int i = 0; i < 12; ++i)
+            db.scoreCorrectAnswer(QStringLiteral("BOB"), &score);
+        return score == 12;
+    }
+
+    explicit BotBench(const QString& programFolder)
+        : bot(state, desk.api(), pump, getText, pause, programFolder,
+              {[](const QString&) {}, [this](const QString& text, int) { fatalErrors << text; }}) {
+        state.giveAnswerSecs = 60;
+        state.nextQuestionSecs = 5;
+        bot.link().findChatMainWindow();
+        bot.link().locateChatRoom();
+        bot.link().startReading(QString::fromLatin1(Nick));
+        tick();
+        desk.clearLog();
+    }
+
+    void tick(int count = 1) {
+        for (int i = 0; i < count; ++i) {
+            pump.advance(10);
+            bot.getTextTimer();
+        }
+    }
+    // A chatter's line and the reader tick that handles it, after the bot's own last line.
+    void say(const QString& nick, const QString& text) {
+        tick();
+        desk.say(nick, text);
+        tick();
+    }
+    // Starts HISTORY as Anna and waits for the first question.
+    bool startGame() {
+        say(QStringLiteral("Anna"), QStringLiteral("!START HISTORY"));
+        pump.advance(2100);
+        tick(2);
+        return state.questionActive;
+    }
+    // The room lines and private messages the bot said, in order, private ones as "/msg TO TEXT".
+    QStringList botLines() const {
+        QStringList lines;
+        for (const QString& line : desk.roomLines()) {
+            if (line.startsWith(QLatin1String(Nick) + QStringLiteral(": ")))
+                lines << line.mid(int(qstrlen(Nick)) + 2);
+        }
+        for (const FakeDesktop::Private& p : desk.privateMessages())
+            lines << QStringLiteral("/msg ") + p.to + QLatin1Char(' ') + p.text;
+        return lines;
+    }
+
+    FakeDesktop desk{QString::fromLatin1(Nick)};
+    EngineState state;
+    ManualEventPump pump;
+    FlagTimerSwitch getText;
+    FlagTimerSwitch pause;
+    QStringList fatalErrors;
+    TriviaBot bot;
+};
+
+} // namespace palvuro

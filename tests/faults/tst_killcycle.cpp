@@ -1,0 +1,139 @@
+// The bot killed with SIGKILL the moment it has announced a correct answer: every score it
+// announced is in Psystem when it starts again, and the file stays a sound database. The
+// child is this same program started with --score-child: it plays a game on the fake desktop
+// and prints every line the bot says; the parent kills it on reading an announcement.
+// PALVURO_KILL_CYCLES sets the number of cycles (10 by default).
+#include "tests/faults/BotBench.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cstdio>
+
+using namespace palvuro;
+
+namespace {
+
+const QString kPlayer = QStringLiteral("PLAYER");
+
+// Answers every question as PLAYER, for ever; each line the bot says goes to standard output
+// at once, on one line.
+int runScoringChild(const QString& folder) {
+    BotBench bench(folder);
+    QObject::connect(&bench.desk.room(), &ChatRoom::roomLine, [](const QString& from, const QString& text) {
+        if (from != QLatin1String(BotBench::Nick))
+            return;
+        std::printf("%s\n", qPrintable(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral(" | "))));
+        std::fflush(stdout);
+    });
+    bench.state.nextQuestionSecs = 1;
+    if (!bench.startGame())
+        return 3;
+    for (;;) {
+        bench.say(kPlayer, bench.state.currentAnswer);
+        bench.pump.advance(1000);
+        bench.bot.startGetrandomTimer();
+        bench.tick(2);
+    }
+}
+
+struct Stored {
+    bool sound = false;
+    qint64 points = 0;
+};
+
+Stored readStored(const QString& folder) {
+    Stored stored;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("kill-check"));
+        db.setDatabaseName(folder + QStringLiteral("/Trivia.mdb"));
+        if (db.open()) {
+            QSqlQuery check(db);
+            stored.sound = check.exec(QStringLiteral("PRAGMA integrity_check")) && check.next() &&
+                           check.value(0).toString() == QLatin1String("ok");
+            QSqlQuery points(db);
+            points.prepare(QStringLiteral("SELECT Points FROM Psystem WHERE Nick = ?"));
+            points.addBindValue(kPlayer);
+            if (points.exec() && points.next())
+                stored.points = points.value(0).toLongLong();
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("kill-check"));
+    return stored;
+}
+
+} // namespace
+
+class TstKillCycle : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void announcedScoresSurviveKill() {
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid() && BotBench::prepareFolder(folder.path()));
+        const int cycles = qEnvironmentVariableIsSet("PALVURO_KILL_CYCLES")
+                               ? qEnvironmentVariableIntValue("PALVURO_KILL_CYCLES")
+                               : 10;
+        static const QRegularExpression announced(QStringLiteral("^\\(\\*\\)PLAYER \\(\\*\\) Is Correct, "
+                                                                 "Your Score Is \\[ (\\d+) \\]"));
+        int lost = 0;
+        int unsound = 0;
+        qint64 lastAnnounced = 0;
+        for (int cycle = 0; cycle < cycles; ++cycle) {
+            QProcess child;
+            child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            child.start(QCoreApplication::applicationFilePath(),
+                        {QStringLiteral("--score-child"), folder.path()});
+            QVERIFY(child.waitForStarted());
+            // The kill lands after the first, second or third announcement of this run.
+            const int wanted = 1 + cycle % 3;
+            int seen = 0;
+            QByteArray pending;
+            while (seen < wanted) {
+                QVERIFY2(child.state() == QProcess::Running || child.bytesAvailable() > 0,
+                         "the scoring child ended by itself");
+                if (!child.canReadLine() && !child.waitForReadyRead(30000))
+                    QFAIL("the scoring child said nothing for 30 s");
+                while (seen < wanted && child.canReadLine()) {
+                    const QRegularExpressionMatch match =
+                        announced.match(QString::fromUtf8(child.readLine()));
+                    if (!match.hasMatch())
+                        continue;
+                    lastAnnounced = match.captured(1).toLongLong();
+                    if (++seen == wanted)
+                        child.kill();
+                }
+            }
+            QVERIFY(child.waitForFinished(10000));
+            QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+            const Stored stored = readStored(folder.path());
+            if (!stored.sound)
+                ++unsound;
+            // A point scored but not yet announced may be there too; an announced one never missing.
+            if (stored.points < lastAnnounced)
+                ++lost;
+            lastAnnounced = stored.points;
+        }
+        std::printf("KILL-CYCLES cycles=%d scores_lost=%d unsound=%d\n", cycles, lost, unsound);
+        std::fflush(stdout);
+        QCOMPARE(lost, 0);
+        QCOMPARE(unsound, 0);
+    }
+};
+
+int main(int argc, char** argv) {
+    if (argc >= 3 && qstrcmp(argv[1], "--score-child") == 0) {
+        QCoreApplication app(argc, argv);
+        return runScoringChild(QString::fromLocal8Bit(argv[2]));
+    }
+    QCoreApplication app(argc, argv);
+    TstKillCycle test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_killcycle.moc"
