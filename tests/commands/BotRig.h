@@ -12,15 +12,10 @@
 
 namespace palvuro {
 
-// The whole bot connected to the fake desktop, in a program folder with the categories ART,
-// EMPTY and HISTORY (one pair) and ANNA as the one authorized user. Ticks are driven by hand,
-// 10 ms apart on the injected clock.
+// The whole bot on the fake desktop, in a program folder with the categories ART, EMPTY and
+// HISTORY (one pair) and ANNA as the one authorized user. Reader ticks are driven by hand, 10 ms
+// apart on the injected clock.
 struct BotRig {
-    struct Said {
-        std::uint32_t tick;
-        QString text;
-    };
-
     BotRig() {
         UsersList(dir.path()).save({"Anna"});
         TriviaDatabase db(dir.path());
@@ -28,26 +23,24 @@ struct BotRig {
         for (const char* name : {"History", "Art", "Empty"})
             db.createCategory(name);
         db.addPair("HISTORY", "  Capital of France?", " Paris");
-        state.giveAnswerSecs = 40;
-        state.nextQuestionSecs = 40;
+        state.giveAnswerSecs = state.nextQuestionSecs = 40;
         bot.link().findChatMainWindow();
         bot.link().locateChatRoom();
         bot.link().startReading("TriviaBot");
-        QObject::connect(&desk.room(), &ChatRoom::roomLine, [this](const QString& from, const QString& text) {
+        QObject::connect(&desk.room(), &ChatRoom::roomLine, [this](const QString& from) {
             if (from == "TriviaBot")
-                said.append({pump.tickCount(), text});
+                saidAt.append(pump.tickCount());
         });
         desk.clearLog();
     }
-
     void tick(int count = 1) {
         for (int i = 0; i < count; ++i) {
             pump.advance(10);
             bot.getTextTimer();
         }
     }
-    // A chatter's line and the reader tick that handles it. The bot's own last line is read
-    // first, or the two would be judged as one text.
+    // A chatter's line and the tick that handles it. The tick before reads the bot's own last
+    // line, or the two would be judged as one text.
     void say(const QString& nick, const QString& text) {
         tick();
         desk.say(nick, text);
@@ -60,12 +53,6 @@ struct BotRig {
             texts << p.to + " " + p.text;
         return texts;
     }
-    void setScore(const QString& nick, int points) {
-        TriviaDatabase db(dir.path());
-        qint64 score = 0;
-        for (int i = 0; i < points; ++i)
-            db.scoreCorrectAnswer(nick, &score);
-    }
 
     QTemporaryDir dir;
     FakeDesktop desk;
@@ -74,17 +61,9 @@ struct BotRig {
     FlagTimerSwitch getText;
     FlagTimerSwitch pause;
     QStringList cheats;
-    QStringList fatalErrors;
-    QList<Said> said;
+    QList<std::uint32_t> saidAt; // the tick of each bot line
     TriviaBot bot{
-        state,
-        desk.api(),
-        pump,
-        getText,
-        pause,
-        dir.path(),
-        {[this](const QString& answer) { cheats << answer; },
-         [this](const QString& text, int number) { fatalErrors << text + QString::number(number); }}};
+        state, desk.api(), pump, getText, pause, dir.path(), {[this](const QString& a) { cheats << a; }, {}}};
 };
 
 } // namespace palvuro

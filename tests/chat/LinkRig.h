@@ -1,0 +1,29 @@
+#pragma once
+
+#include "chat/ChatLink.h"
+#include "chat/TimerSwitch.h"
+#include "tests/support/FakeDesktop.h"
+#include "tests/support/ManualEventPump.h"
+
+#include <QTemporaryDir>
+
+namespace palvuro {
+
+// The chat link on a fake desktop, its windows found; the bot speaks as TriviaBot.
+struct LinkRig {
+    explicit LinkRig(int wrap = 80, std::uint32_t tick = 1000) : desk("TriviaBot", wrap), pump(tick) {
+        link.findChatMainWindow();
+        link.locateChatRoom();
+    }
+    QStringList botLines() const { return desk.linesBy("TriviaBot"); }
+
+    QTemporaryDir dir; // outlives the game connection in `state`
+    FakeDesktop desk;
+    EngineState state;
+    ManualEventPump pump;
+    FlagTimerSwitch getText;
+    FlagTimerSwitch pause;
+    ChatLink link{state, desk.api(), pump, getText};
+};
+
+} // namespace palvuro
