@@ -169,7 +169,8 @@ bool BotTextMatcher::isPrivateBody(const QString& requester, const QString& body
     const qsizetype at = body.lastIndexOf(other);
     if (at >= 0) {
         const QString target = body.left(at);
-        if (!target.contains(QLatin1Char(' ')) && isNick(target) &&
+        // The named nick is the word after the command: any character but a blank.
+        if (!target.contains(QLatin1Char(' ')) && target == target.toUpper() &&
             isScoreOf(target, body.mid(at + other.size()), before, after))
             return true;
     }

@@ -105,8 +105,10 @@ int main(int argc, char** argv) {
                          static_cast<unsigned long long>(stats.inputs), failure.toLocal8Bit().constData());
             // Kept for replay: fuzz_room_lines FILE runs it again.
             QFile kept(QStringLiteral("room-lines-failure-%1.bin").arg(seed));
-            if (kept.open(QIODevice::WriteOnly))
+            if (kept.open(QIODevice::WriteOnly)) {
                 kept.write(input);
+                kept.close();
+            }
             std::fflush(stdout);
             std::abort();
         }
