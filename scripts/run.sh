@@ -89,16 +89,24 @@ show_room() {
     }' "$transcript"
 }
 
-# Xvfb takes the first free display itself and writes its number once it accepts clients.
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 200); do
-    [ -s "$work/display" ] && break
-    kill -0 "$xvfb_pid" 2>/dev/null || { cat "$work/xvfb.log" >&2; die "Xvfb did not start"; }
-    sleep 0.05
+# A private X server on a display number nobody holds; it is up once a client can connect.
+display=$((200 + RANDOM % 700))
+for _ in $(seq 20); do
+    display=$((display + 1))
+    [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ] && continue
+    Xvfb ":$display" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 200); do
+        kill -0 "$xvfb_pid" 2>/dev/null || break
+        DISPLAY=":$display" xwininfo -root >/dev/null 2>&1 && break 2
+        sleep 0.05
+    done
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+    xvfb_pid=
 done
-[ -s "$work/display" ] || die "Xvfb gave no display number"
-export DISPLAY=":$(tr -d '\n' <"$work/display")"
+[ -n "$xvfb_pid" ] || { cat "$work/xvfb.log" >&2; die "no X server could be started"; }
+export DISPLAY=":$display"
 export XDG_RUNTIME_DIR="$work/runtime" XDG_CONFIG_HOME="$work/config"
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY
 

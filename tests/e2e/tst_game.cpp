@@ -34,6 +34,7 @@ private:
     std::unique_ptr<E2eSession> session_;
     QHash<QString, QString> answers_; // question as asked -> answer
     bool gameRunning_ = false;
+    bool started_ = false;
 };
 
 namespace {
@@ -67,6 +68,7 @@ void TestGame::initTestCase() {
     session_->writeSettings({kAnswerSecs, kPauseSecs, false, {}});
     QVERIFY2(session_->start({QStringLiteral("ANNA"), QStringLiteral("BOB"), QStringLiteral("CAT")}),
              qPrintable(session_->error()));
+    started_ = true;
     answers_.insert(QStringLiteral("WHO WAS THE FIRST EMPEROR OF ROME?"), QStringLiteral("AUGUSTUS"));
     answers_.insert(QStringLiteral("IN WHICH YEAR DID THE BERLIN WALL FALL?"), QStringLiteral("1989"));
 }
@@ -306,7 +308,7 @@ void TestGame::missingUsersFile() {
 }
 
 void TestGame::cleanupTestCase() {
-    if (!session_)
+    if (!started_)
         return;
     // No chat line reached a table it did not name.
     TriviaDatabase db(session_->programFolder());

@@ -1,6 +1,8 @@
 #include "tests/support/XvfbDisplay.h"
 
 #include <QDeadlineTimer>
+#include <QFileInfo>
+#include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -11,6 +13,9 @@ namespace {
 constexpr int kToolTimeoutMs = 15000;
 constexpr int kServerStartMs = 20000;
 constexpr int kPollMs = 50;
+constexpr int kFirstDisplay = 200;
+constexpr int kLastDisplay = 900;
+constexpr int kDisplayAttempts = 20;
 
 } // namespace
 
@@ -31,31 +36,35 @@ QString XvfbDisplay::missingTools() {
 }
 
 bool XvfbDisplay::start(QString* error) {
-    // -displayfd: the server takes the first free display number itself and writes it to our
-    // pipe once it accepts clients, so parallel runs never race for a number.
-    server_.setStandardErrorFile(QProcess::nullDevice());
-    server_.start(QStringLiteral("Xvfb"),
-                  {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                   QStringLiteral("0"), QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
-                   QStringLiteral("tcp")});
-    if (!server_.waitForStarted()) {
-        *error = QStringLiteral("Xvfb did not start: ") + server_.errorString();
-        return false;
-    }
-    const QDeadlineTimer deadline(kServerStartMs);
-    QByteArray out;
-    while (!out.contains('\n') && !deadline.hasExpired() && server_.state() == QProcess::Running) {
-        server_.waitForReadyRead(kPollMs);
-        out += server_.readAllStandardOutput();
-    }
-    const QByteArray number = out.trimmed();
-    if (number.isEmpty()) {
-        *error = QStringLiteral("Xvfb gave no display number");
+    // A display number picked at random far above the usual ones; a number another server
+    // holds makes this one exit at once, and the next is tried. The server counts as up once a
+    // client has connected to it.
+    int number = QRandomGenerator::global()->bounded(kFirstDisplay, kLastDisplay);
+    for (int attempt = 0; attempt < kDisplayAttempts; ++attempt, ++number) {
+        if (QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)) ||
+            QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)))
+            continue;
+        display_ = QStringLiteral(":%1").arg(number);
+        server_.setStandardOutputFile(QProcess::nullDevice());
+        server_.setStandardErrorFile(QProcess::nullDevice());
+        server_.start(QStringLiteral("Xvfb"),
+                      {display_, QStringLiteral("-screen"), QStringLiteral("0"),
+                       QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        if (!server_.waitForStarted()) {
+            *error = QStringLiteral("Xvfb did not start: ") + server_.errorString();
+            return false;
+        }
+        const QDeadlineTimer deadline(kServerStartMs);
+        while (server_.state() == QProcess::Running && !deadline.hasExpired()) {
+            if (tool(QStringLiteral("xwininfo"), {QStringLiteral("-root")}))
+                return true;
+            QTest::qWait(kPollMs);
+        }
         stop();
-        return false;
     }
-    display_ = QLatin1Char(':') + QString::fromLatin1(number);
-    return true;
+    display_.clear();
+    *error = QStringLiteral("no X server could be started");
+    return false;
 }
 
 void XvfbDisplay::stop() {

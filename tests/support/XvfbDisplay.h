@@ -7,7 +7,7 @@
 
 namespace palvuro {
 
-// A private X server (Xvfb on a display number it picks itself) and the person at its keyboard
+// A private X server (Xvfb on a free display number) and the person at its keyboard
 // (xdotool): finds top-level windows by their whole title, gives one the input focus, presses
 // keys and types text into the focused window, and tells whether a window is mapped.
 class XvfbDisplay {
