@@ -31,11 +31,14 @@ private Q_SLOTS:
         QString verdict;
         const DbFaultKit::Result result = kit.run(DbFaultKit::Op(op), &verdict);
         // One line per case for the reliability report.
-        std::printf("FAULT-CASE %s: %s %s\n", QTest::currentDataTag(),
-                    !verdict.isEmpty() ? "UNDEFINED"
-                    : result.healthy   ? "worked"
-                                       : "refused",
-                    qPrintable(QString(result.shown).replace(QStringLiteral("\r\n"), QStringLiteral(" / "))));
+        std::printf(
+            "FAULT-CASE %s: %s %s\n", QTest::currentDataTag(),
+            !verdict.isEmpty() ? "UNDEFINED"
+            : result.healthy   ? "worked"
+                               : "refused",
+            qPrintable(result.shown.isEmpty()
+                           ? QStringLiteral("(silence)")
+                           : QString(result.shown).replace(QStringLiteral("\r\n"), QStringLiteral(" / "))));
         std::fflush(stdout);
         QVERIFY2(verdict.isEmpty(), qPrintable(verdict));
     }
