@@ -1,207 +1,254 @@
 #include "chatclient/ChatRoom.h"
+#include "chatclient/ChatWindow.h"
+#include "chatclient/RichEditText.h"
 #include "platform/LocalWindowApi.h"
 #include "platform/WindowRegistry.h"
 
 #include <QSignalSpy>
 #include <QtTest>
+#include <QtWidgets>
 
-#include <array>
+#include <memory>
 
 using namespace palvuro;
 
+// The client's room: its windows as the bot sees them, its text control, its window on screen.
+
+namespace {
+
+// Every row of a text as "start,length:text with its mark", the final empty row included.
+QString describeRows(const RichEditText& text) {
+    QStringList rows;
+    for (std::int32_t line = 0; line < text.lineCount(); ++line) {
+        const std::int32_t start = text.lineIndex(line);
+        rows << QStringLiteral("%1,%2:").arg(start).arg(text.lineLength(start)) + text.lineWithMark(line);
+    }
+    return rows.join(QLatin1Char('|'));
+}
+
+} // namespace
+
 class TestChatRoom : public QObject {
     Q_OBJECT
-private Q_SLOTS:
-    void init();
-    void cleanup();
-    void windowsAsTheBotFindsThem();
-    void getLineWithinCapacity_data();
-    void getLineWithinCapacity();
-    void clickSaysTheInputOnceWithItsLineBreaks();
-    void buttonUpWithoutDownIsNoClick();
-    void privateMessage();
-    void notifyOffSilencesJoinAndLeave();
-
 private:
-    // EM_GETLINE as an ANSI caller makes it: the capacity in the buffer's first two bytes.
-    QByteArray getLine(std::int32_t line, int capacity, LResult* count);
-    void click();
-    // The rows of the text window read back through the line messages, marks dropped.
-    QStringList windowRows();
+    std::unique_ptr<WindowRegistry> registry_;
+    std::unique_ptr<LocalWindowApi> api_;
+    std::unique_ptr<ChatRoom> room_;
 
-    WindowRegistry* registry_ = nullptr;
-    LocalWindowApi* api_ = nullptr;
-    ChatRoom* room_ = nullptr;
+    void click() {
+        api_->postMessage(room_->sendButton(), wm::LButtonDown, 0, 0);
+        api_->postMessage(room_->sendButton(), wm::LButtonUp, 0, 0);
+        QCoreApplication::processEvents();
+    }
+
+private Q_SLOTS:
+    void init() {
+        registry_ = std::make_unique<WindowRegistry>();
+        api_ = std::make_unique<LocalWindowApi>(*registry_);
+        room_ = std::make_unique<ChatRoom>(*registry_, QStringLiteral("TriviaBot"), 20);
+    }
+    void cleanup() {
+        room_.reset();
+        api_.reset();
+        registry_.reset();
+    }
+
+    void getLineWithinCapacity_data() {
+        QTest::addColumn<int>("line");
+        QTest::addColumn<int>("capacity");
+        QTest::addColumn<QByteArray>("expected"); // the bytes written, NUL included
+        // Row 0 is "ANNA  : caf\xE9 \x80 ?" (the euro sign crosses as 0x80, the snowman as "?").
+        QTest::newRow("no capacity") << 0 << 0 << QByteArray();
+        QTest::newRow("cut short, no room for NUL") << 0 << 4 << QByteArray("ANNA");
+        QTest::newRow("the row's length: text only") << 0 << 17 << QByteArray("ANNA  : caf\xE9 \x80 ? ");
+        QTest::newRow("one more: the mark, no NUL") << 0 << 18 << QByteArray("ANNA  : caf\xE9 \x80 ? \r");
+        QTest::newRow("room for the NUL") << 0 << 40 << QByteArray("ANNA  : caf\xE9 \x80 ? \r\0", 19);
+        QTest::newRow("final empty row") << 1 << 10 << QByteArray("\r\0", 2);
+        QTest::newRow("past the end") << 2 << 10 << QByteArray();
+    }
+
+    void getLineWithinCapacity() {
+        QFETCH(int, line);
+        QFETCH(int, capacity);
+        QFETCH(QByteArray, expected);
+        room_->text().setWrapColumns(0);
+        room_->say(QStringLiteral("ANNA"), QString::fromUtf8("caf\xC3\xA9 \xE2\x82\xAC \xE2\x98\x83"));
+
+        // EM_GETLINE as an ANSI caller makes it: the capacity in the buffer's first two bytes.
+        QByteArray buffer(std::max(capacity, 2) + 4, '#');
+        buffer[0] = char(capacity & 0xFF);
+        buffer[1] = char(capacity >> 8);
+        const LResult count =
+            api_->sendMessage(room_->textWindow(), wm::GetLine, WParam(line), LParam(buffer.data()));
+        const bool nulWritten = expected.endsWith('\0');
+        QCOMPARE(count, static_cast<LResult>(expected.size() - (nulWritten ? 1 : 0)));
+        if (!expected.isEmpty())
+            QCOMPARE(buffer.left(expected.size()), expected);
+        // Nothing beyond what was reported (and its NUL) is touched.
+        QCOMPARE(buffer.at(std::max<qsizetype>(expected.size(), 2)), '#');
+    }
+
+    void clickSaysTheInputOnceWithItsLineBreaks() {
+        QSignalSpy said(room_.get(), &ChatRoom::roomLine);
+        const QByteArray text =
+            "(*)ANNA (*) Is Correct, Your Score Is [ 1 ]\r\n5 Seconds Until Next Question.";
+        QCOMPARE(
+            api_->sendMessage(room_->inputBox(), wm::SetText, WParam(text.size()), LParam(text.constData())),
+            LResult(1));
+        QCOMPARE(room_->inputText(), QString::fromLatin1(text));
+        click();
+
+        QCOMPARE(said.count(), 1);
+        QCOMPARE(said.at(0), (QVariantList{"TriviaBot", QString::fromLatin1(text)}));
+        QCOMPARE(room_->inputText(), QString());
+        // Wrapped at 20 columns; the message's own CR LF starts a new paragraph.
+        QStringList rows;
+        for (std::int32_t i = 0; i < room_->text().lineCount(); ++i)
+            rows << room_->text().lineWithMark(i);
+        QCOMPARE(rows, (QStringList{"TriviaBot  : (*)ANNA", " (*) Is Correct, You", "r Score Is [ 1 ]\r",
+                                    "5 Seconds Until Next", " Question. \r", "\r"}));
+        click(); // the box is empty now: nothing more is said
+        QCOMPARE(said.count(), 1);
+    }
+
+    void privateMessage() {
+        QSignalSpy delivered(room_.get(), &ChatRoom::privateMessage);
+        QSignalSpy said(room_.get(), &ChatRoom::roomLine);
+        room_->text().setWrapColumns(0);
+        room_->say(QStringLiteral("TriviaBot"), QStringLiteral("/msg ANNA <b>Your Score: 3</b>"));
+
+        QCOMPARE(said.count(), 0);
+        QCOMPARE(delivered.count(), 1);
+        QCOMPARE(delivered.at(0), (QVariantList{"TriviaBot", "ANNA", "<b>Your Score: 3</b>"}));
+        QCOMPARE(room_->text().lineWithMark(0), QStringLiteral("/msg ANNA  : <b>Your Score: 3</b> \r"));
+
+        room_->say(QStringLiteral("ANNA"), QStringLiteral("/msg"));
+        QCOMPARE(delivered.count(), 1); // without a nick it is an ordinary line
+        QCOMPARE(said.count(), 1);
+    }
+
+    void notifyOffSilencesJoinAndLeave() {
+        QSignalSpy notices(room_.get(), &ChatRoom::notice);
+        room_->join(QStringLiteral("ANNA"));
+        QCOMPARE(notices.count(), 1);
+        const std::int32_t rows = room_->text().lineCount();
+        QVERIFY(rows > 1);
+
+        room_->setInputText(QStringLiteral("/notifyoff"));
+        click();
+        room_->join(QStringLiteral("BOB"));
+        room_->leave(QStringLiteral("ANNA"));
+        QCOMPARE(notices.count(), 1);
+        QCOMPARE(room_->text().lineCount(), rows); // the command itself is not shown either
+        QCOMPARE(room_->members(), (QStringList{"TriviaBot", "BOB"}));
+    }
+
+    void rows_data() {
+        QTest::addColumn<int>("wrap");
+        QTest::addColumn<QStringList>("paragraphs");
+        QTest::addColumn<QString>("rows");
+        QTest::newRow("empty control") << 80 << QStringList{} << QString("0,0:\r");
+        QTest::newRow("one line and the final empty row")
+            << 80 << QStringList{"ANNA  : hi "} << QString("0,11:ANNA  : hi \r|12,0:\r");
+        QTest::newRow("CR LF, CR and LF each make one mark")
+            << 0 << QStringList{"a\r\nbb\rc\nd"} << QString("0,1:a\r|2,2:bb\r|5,1:c\r|7,1:d\r|9,0:\r");
+        QTest::newRow("empty paragraph from two breaks")
+            << 0 << QStringList{"a\r\n\r\nb"} << QString("0,1:a\r|2,0:\r|3,1:b\r|5,0:\r");
+        QTest::newRow("wrapped at the column, mark on the last row")
+            << 4 << QStringList{"abcdefghij", "xy"}
+            << QString("0,4:abcd|4,4:efgh|8,2:ij\r|11,2:xy\r|14,0:\r");
+        QTest::newRow("paragraph exactly the column wide keeps its mark")
+            << 4 << QStringList{"abcdefgh"} << QString("0,4:abcd|4,4:efgh\r|9,0:\r");
+        QTest::newRow("a cut never splits a surrogate pair")
+            << 2
+            << QStringList{QString::fromUtf8("a\xF0\x9F\x98\x80"
+                                             "b")}
+            << QString::fromUtf8("0,1:a|1,2:\xF0\x9F\x98\x80|3,1:b\r|5,0:\r");
+    }
+    void rows() {
+        QFETCH(int, wrap);
+        QFETCH(QStringList, paragraphs);
+        QFETCH(QString, rows);
+        RichEditText text(wrap);
+        for (const QString& p : paragraphs)
+            text.appendParagraph(p);
+        QCOMPARE(describeRows(text), rows);
+    }
+
+    void lineMessagesOutsideTheText() {
+        RichEditText text(80);
+        text.appendParagraph(QStringLiteral("ANNA  : hi "));
+        QCOMPARE(text.lineCount(), 2);
+        QCOMPARE(text.lineIndex(2), -1);
+        QCOMPARE(text.lineIndex(-5), -1);
+        QCOMPARE(text.lineIndex(-1), 12);  // the caret stays at the end
+        QCOMPARE(text.lineLength(11), 11); // the mark belongs to its row
+        QCOMPARE(text.lineLength(12), 0);
+        QCOMPARE(text.lineLength(500), 0);
+        QCOMPARE(text.lineLength(-1), 0);
+        QCOMPARE(text.lineWithMark(2), QString());
+        QCOMPARE(text.plainText(), QStringLiteral("ANNA  : hi "));
+        text.clear();
+        QCOMPARE(text.lineCount(), 1);
+        QCOMPARE(text.lineIndex(0), 0);
+    }
+
+    void rewrapKeepsParagraphs() {
+        RichEditText text(3);
+        text.appendParagraph(QStringLiteral("abcdefg"));
+        text.appendParagraph(QStringLiteral("hi\r\nj"));
+        QCOMPARE(text.lineCount(), 6);
+        text.setWrapColumns(0);
+        QCOMPARE(describeRows(text), QStringLiteral("0,7:abcdefg\r|8,2:hi\r|11,1:j\r|13,0:\r"));
+        QCOMPARE(text.plainText(), QStringLiteral("abcdefg\nhi\nj"));
+    }
+
+    void showsTheRoomAndSpeaksAsThePickedNick() {
+        WindowRegistry registry;
+        ChatRoom room(registry, QStringLiteral("Guest"));
+        room.say(QStringLiteral("ANNA"), QStringLiteral("before the window"));
+        ChatWindow window(room);
+        QCOMPARE(window.windowTitle(), QStringLiteral("Palvuro 2.0"));
+        auto* view = window.findChild<QPlainTextEdit*>(QStringLiteral("roomText"));
+        auto* input = window.findChild<QLineEdit*>(QStringLiteral("txtInput"));
+        auto* nick = window.findChild<QComboBox*>(QStringLiteral("comboNick"));
+        auto* send = window.findChild<QPushButton*>(QStringLiteral("cmdSend"));
+        QVERIFY(view && input && nick && send);
+
+        // What the bot puts into the input box shows in the input line.
+        room.setInputText(QStringLiteral("from the bot"));
+        QCOMPARE(input->text(), QStringLiteral("from the bot"));
+
+        QSignalSpy said(&room, &ChatRoom::roomLine);
+        room.join(QStringLiteral("BOB"));
+        nick->setCurrentText(QStringLiteral("BOB"));
+        input->clear();
+        QTest::keyClicks(input, QStringLiteral("hi all"));
+        QTest::mouseClick(send, Qt::LeftButton);
+        QCOMPARE(said.count(), 1);
+        QCOMPARE(said.at(0), (QVariantList{"BOB", "hi all"}));
+        QCOMPARE(room.inputText(), QString());
+
+        room.say(QStringLiteral("ANNA"), QStringLiteral("two\r\nlines"));
+        window.flushPending();
+        QCOMPARE(view->toPlainText(), QStringLiteral("ANNA  : before the window \nBOB has joined the room\n"
+                                                     "BOB  : hi all \nANNA  : two\nlines "));
+    }
+
+    void viewKeepsTheNewestLines() {
+        WindowRegistry registry;
+        ChatRoom room(registry, QStringLiteral("Guest"), 0);
+        ChatWindow window(room);
+        const int lines = ChatWindow::kScrollbackLines + 10;
+        for (int i = 0; i < lines; ++i)
+            room.say(QStringLiteral("ANNA"), QString::number(i));
+        window.flushPending();
+        auto* view = window.findChild<QPlainTextEdit*>(QStringLiteral("roomText"));
+        QCOMPARE(view->blockCount(), ChatWindow::kScrollbackLines);
+        QCOMPARE(view->document()->firstBlock().text(), QStringLiteral("ANNA  : 10 "));
+        QCOMPARE(room.text().lineCount(), lines + 1); // the bot's text window keeps them all
+    }
 };
 
-void TestChatRoom::init() {
-    registry_ = new WindowRegistry();
-    api_ = new LocalWindowApi(*registry_);
-    room_ = new ChatRoom(*registry_, QStringLiteral("TriviaBot"), 20);
-}
-
-void TestChatRoom::cleanup() {
-    delete room_;
-    delete api_;
-    delete registry_;
-}
-
-QByteArray TestChatRoom::getLine(std::int32_t line, int capacity, LResult* count) {
-    QByteArray buffer(std::max(capacity, 2) + 4, '#');
-    buffer[0] = static_cast<char>(capacity & 0xFF);
-    buffer[1] = static_cast<char>(capacity >> 8);
-    *count = api_->sendMessage(room_->textWindow(), wm::GetLine, static_cast<WParam>(line),
-                               reinterpret_cast<LParam>(buffer.data()));
-    return buffer;
-}
-
-void TestChatRoom::click() {
-    api_->postMessage(room_->sendButton(), wm::LButtonDown, 0, 0);
-    api_->postMessage(room_->sendButton(), wm::LButtonUp, 0, 0);
-    QCoreApplication::processEvents();
-}
-
-QStringList TestChatRoom::windowRows() {
-    QStringList rows;
-    const Hwnd text = room_->textWindow();
-    const auto count = api_->sendMessage(text, wm::GetLineCount, 0, 0);
-    for (LResult line = 0; line < count; ++line) {
-        const auto start = api_->sendMessage(text, wm::LineIndex, static_cast<WParam>(line), 0);
-        const auto length = api_->sendMessage(text, wm::LineLength, static_cast<WParam>(start), 0);
-        LResult copied = 0;
-        const QByteArray buffer = getLine(static_cast<std::int32_t>(line), static_cast<int>(length), &copied);
-        rows << QString::fromLatin1(buffer.left(static_cast<int>(copied)));
-    }
-    return rows;
-}
-
-void TestChatRoom::windowsAsTheBotFindsThem() {
-    const Hwnd main = api_->findWindow(nullptr, "palvuro 2.0");
-    QCOMPARE(main, room_->mainWindow());
-
-    Hwnd container = 0;
-    api_->enumChildWindows(
-        main,
-        [&](Hwnd hwnd, LParam) {
-            std::array<char, 10> name{};
-            api_->getClassName(hwnd, name.data(), 10);
-            if (std::string(name.data()) != "AfxWnd70u")
-                return 1;
-            container = hwnd;
-            return 0;
-        },
-        0);
-    QCOMPARE(container, room_->roomWindow());
-    QCOMPARE(api_->findWindowEx(container, 0, "RichEdit20W", nullptr), room_->textWindow());
-    QCOMPARE(api_->findWindowEx(container, 0, "Edit", nullptr), room_->inputBox());
-
-    int seen = 0;
-    Hwnd sixth = 0;
-    api_->enumChildWindows(
-        container,
-        [&](Hwnd hwnd, LParam) {
-            if (++seen != 6)
-                return 1;
-            sixth = hwnd;
-            return 0;
-        },
-        0);
-    QCOMPARE(sixth, room_->sendButton());
-}
-
-void TestChatRoom::getLineWithinCapacity_data() {
-    QTest::addColumn<int>("line");
-    QTest::addColumn<int>("capacity");
-    QTest::addColumn<QByteArray>("expected"); // the bytes written, NUL included
-    // Row 0 is "ANNA  : caf\xE9 \x80 ?" (the euro sign crosses as 0x80, the snowman as "?").
-    QTest::newRow("no capacity") << 0 << 0 << QByteArray();
-    QTest::newRow("cut short, no room for NUL") << 0 << 4 << QByteArray("ANNA");
-    QTest::newRow("the row's length: text only") << 0 << 17 << QByteArray("ANNA  : caf\xE9 \x80 ? ");
-    QTest::newRow("one more: the mark, no NUL") << 0 << 18 << QByteArray("ANNA  : caf\xE9 \x80 ? \r");
-    QTest::newRow("room for the NUL") << 0 << 40 << QByteArray("ANNA  : caf\xE9 \x80 ? \r\0", 19);
-    QTest::newRow("final empty row") << 1 << 10 << QByteArray("\r\0", 2);
-    QTest::newRow("past the end") << 2 << 10 << QByteArray();
-}
-
-void TestChatRoom::getLineWithinCapacity() {
-    QFETCH(int, line);
-    QFETCH(int, capacity);
-    QFETCH(QByteArray, expected);
-    room_->text().setWrapColumns(0);
-    room_->say(QStringLiteral("ANNA"), QString::fromUtf8("caf\xC3\xA9 \xE2\x82\xAC \xE2\x98\x83"));
-
-    LResult count = -1;
-    const QByteArray buffer = getLine(line, capacity, &count);
-    const bool nulWritten = expected.endsWith('\0');
-    QCOMPARE(count, static_cast<LResult>(expected.size() - (nulWritten ? 1 : 0)));
-    if (!expected.isEmpty())
-        QCOMPARE(buffer.left(expected.size()), expected);
-    // Nothing beyond what was reported (and its NUL) is touched.
-    QCOMPARE(buffer.at(std::max<qsizetype>(expected.size(), 2)), '#');
-}
-
-void TestChatRoom::clickSaysTheInputOnceWithItsLineBreaks() {
-    QSignalSpy said(room_, &ChatRoom::roomLine);
-    const QByteArray text = "(*)ANNA (*) Is Correct, Your Score Is [ 1 ]\r\n5 Seconds Until Next Question.";
-    QCOMPARE(api_->sendMessage(room_->inputBox(), wm::SetText, static_cast<WParam>(text.size()),
-                               reinterpret_cast<LParam>(text.constData())),
-             LResult(1));
-    QCOMPARE(room_->inputText(), QString::fromLatin1(text));
-    click();
-
-    QCOMPARE(said.count(), 1);
-    QCOMPARE(said.at(0).at(0).toString(), QStringLiteral("TriviaBot"));
-    QCOMPARE(said.at(0).at(1).toString(), QString::fromLatin1(text));
-    QCOMPARE(room_->inputText(), QString());
-    // Wrapped at 20 columns; the message's own CR LF starts a new paragraph.
-    QCOMPARE(windowRows(), (QStringList{"TriviaBot  : (*)ANNA", " (*) Is Correct, You", "r Score Is [ 1 ]",
-                                        "5 Seconds Until Next", " Question. ", ""}));
-    click(); // the box is empty now: nothing more is said
-    QCOMPARE(said.count(), 1);
-}
-
-void TestChatRoom::buttonUpWithoutDownIsNoClick() {
-    room_->setInputText(QStringLiteral("hello"));
-    api_->postMessage(room_->sendButton(), wm::LButtonUp, 0, 0);
-    QCoreApplication::processEvents();
-    QCOMPARE(room_->text().lineCount(), 1);
-    QCOMPARE(room_->inputText(), QStringLiteral("hello"));
-}
-
-void TestChatRoom::privateMessage() {
-    QSignalSpy delivered(room_, &ChatRoom::privateMessage);
-    QSignalSpy said(room_, &ChatRoom::roomLine);
-    room_->text().setWrapColumns(0);
-    room_->say(QStringLiteral("TriviaBot"), QStringLiteral("/msg ANNA <b>Your Score: 3</b>"));
-
-    QCOMPARE(said.count(), 0);
-    QCOMPARE(delivered.count(), 1);
-    QCOMPARE(delivered.at(0), (QVariantList{"TriviaBot", "ANNA", "<b>Your Score: 3</b>"}));
-    const QString line = room_->text().lineWithMark(0);
-    QCOMPARE(line, QStringLiteral("/msg ANNA  : <b>Your Score: 3</b> \r"));
-    // The bot's nick rule: what stands before the first colon holds "/MSG ".
-    QVERIFY(line.left(line.indexOf(QLatin1Char(':'))).toUpper().contains(QLatin1String("/MSG ")));
-
-    room_->say(QStringLiteral("ANNA"), QStringLiteral("/msg"));
-    QCOMPARE(delivered.count(), 1); // without a nick it is an ordinary line
-    QCOMPARE(said.count(), 1);
-}
-
-void TestChatRoom::notifyOffSilencesJoinAndLeave() {
-    QSignalSpy notices(room_, &ChatRoom::notice);
-    room_->join(QStringLiteral("ANNA"));
-    QCOMPARE(notices.count(), 1);
-    const std::int32_t rows = room_->text().lineCount();
-    QVERIFY(rows > 1);
-
-    room_->setInputText(QStringLiteral("/notifyoff"));
-    click();
-    room_->join(QStringLiteral("BOB"));
-    room_->leave(QStringLiteral("ANNA"));
-    QCOMPARE(notices.count(), 1);
-    QCOMPARE(room_->text().lineCount(), rows); // the command itself is not shown either
-    QCOMPARE(room_->members(), (QStringList{"TriviaBot", "BOB"}));
-}
-
-QTEST_GUILESS_MAIN(TestChatRoom)
+QTEST_MAIN(TestChatRoom)
 #include "tst_chatroom.moc"

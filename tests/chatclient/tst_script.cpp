@@ -2,132 +2,211 @@
 #include "chatclient/ScriptLine.h"
 #include "chatclient/ScriptRunner.h"
 #include "chatclient/Transcript.h"
+#include "platform/BusWindowApi.h"
 #include "platform/WindowRegistry.h"
 
+#include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
 using namespace palvuro;
-using Kind = ScriptLine::Kind;
 
+// Room scripts: their lines, their run in this process, and palvuro-chat run as a program.
 class TestScript : public QObject {
     Q_OBJECT
-private Q_SLOTS:
-    void parse_data();
-    void parse();
-    void escape_data();
-    void escape();
-    void expectSeesOnlyLaterLines();
-};
+private:
+    QString program_ = qEnvironmentVariable("PALVURO_BIN_DIR") + QStringLiteral("/palvuro-chat");
 
-void TestScript::parse_data() {
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<QString>("nick");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("ms");
-    QTest::addColumn<bool>("error");
-
-    const int say = int(Kind::Say), expect = int(Kind::Expect), none = int(Kind::None);
-    QTest::newRow("say keeps the text as typed") << "say ANNA  !START  HISTORY " << say << "ANNA"
-                                                 << " !START  HISTORY " << 0 << false;
-    QTest::newRow("say /msg") << "say BOT /msg ANNA hi" << say << "BOT"
-                              << "/msg ANNA hi" << 0 << false;
-    QTest::newRow("say without text") << "say ANNA" << none << ""
-                                      << "" << 0 << true;
-    QTest::newRow("expect with time-out") << "expect Is Correct 5000" << expect << ""
-                                          << "Is Correct" << 5000 << false;
-    QTest::newRow("expect: a number alone is the text") << "expect 42" << expect << ""
-                                                        << "42" << 60000 << false;
-    QTest::newRow("expect: last word not all digits") << "expect Score Is [ 1 ]" << expect << ""
-                                                      << "Score Is [ 1 ]" << 60000 << false;
-    QTest::newRow("expect: a time-out too large is text") << "expect x 99999999999" << expect << ""
-                                                          << "x 99999999999" << 60000 << false;
-    QTest::newRow("expect without text") << "expect   " << none << ""
-                                         << "" << 0 << true;
-    QTest::newRow("wait") << "  wait 2500" << int(Kind::Wait) << ""
-                          << "" << 2500 << false;
-    QTest::newRow("wait not a number") << "wait 1.5" << none << ""
-                                       << "" << 0 << true;
-    QTest::newRow("wait two numbers") << "wait 1 2" << none << ""
-                                      << "" << 0 << true;
-    QTest::newRow("join") << "join ANNA" << int(Kind::Join) << "ANNA"
-                          << "" << 0 << false;
-    QTest::newRow("quit") << "quit " << int(Kind::Quit) << ""
-                          << "" << 0 << false;
-    QTest::newRow("unknown keyword") << "SAY ANNA hi" << none << ""
-                                     << "" << 0 << true;
-    QTest::newRow("comment") << " # say ANNA hi" << none << ""
-                             << "" << 0 << false;
-}
-
-void TestScript::parse() {
-    QFETCH(QString, line);
-    QFETCH(int, kind);
-    QFETCH(QString, nick);
-    QFETCH(QString, text);
-    QFETCH(int, ms);
-    QFETCH(bool, error);
-
-    QString why;
-    const ScriptLine parsed = ScriptLine::parse(line, &why);
-    QCOMPARE(int(parsed.kind), kind);
-    QCOMPARE(!why.isEmpty(), error);
-    QCOMPARE(parsed.nick, nick);
-    QCOMPARE(parsed.text, text);
-    QCOMPARE(parsed.ms, ms);
-}
-
-void TestScript::escape_data() {
-    QTest::addColumn<QString>("field");
-    QTest::addColumn<QString>("escaped");
-    QTest::newRow("plain") << "ANNA"
-                           << "ANNA";
-    QTest::newRow("line breaks") << "a\r\nb"
-                                 << "a\\r\\nb";
-    QTest::newRow("tab and backslash") << "a\tb\\n"
-                                       << "a\\tb\\\\n";
-}
-
-void TestScript::escape() {
-    QFETCH(QString, field);
-    QFETCH(QString, escaped);
-    QCOMPARE(Transcript::escape(field), escaped);
-}
-
-void TestScript::expectSeesOnlyLaterLines() {
-    QTemporaryDir dir;
-    WindowRegistry registry;
-    ChatRoom room(registry, QStringLiteral("Guest"));
-    Transcript transcript;
-    QVERIFY(transcript.open(dir.filePath(QStringLiteral("t.tsv")), nullptr));
-    transcript.attach(room);
-    ScriptRunner runner(room, &transcript);
-    QSignalSpy finished(&runner, &ScriptRunner::finished);
-
-    // "early" is said before the first expect begins, so that expect fails; the second one is
-    // met by a line that arrives while it waits.
-    runner.addLine(QStringLiteral("say ANNA early"));
-    runner.addLine(QStringLiteral("expect early 100"));
-    runner.addLine(QStringLiteral("expect late 10000"));
-    runner.addLine(QStringLiteral("say ANNA done"));
-    runner.endOfInput();
-    QTRY_VERIFY(runner.expectFailed());
-    QCOMPARE(finished.count(), 0);
-    room.say(QStringLiteral("BOB"), QStringLiteral("/msg ANNA too late"));
-    QTRY_COMPARE(finished.count(), 1);
-
-    QFile file(dir.filePath(QStringLiteral("t.tsv")));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QStringList kinds;
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        const QList<QByteArray> fields = line.split('\t');
-        if (fields.size() == 5)
-            kinds << QString::fromUtf8(fields.at(1) + ' ' + fields.at(4));
+    // palvuro-chat without a screen, its desktop bus in `runtime`.
+    bool start(QProcess& chat, const QString& runtime, const QStringList& args) {
+        if (!QFileInfo(program_).isExecutable())
+            return false;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+        chat.setProcessEnvironment(env);
+        chat.start(program_, args);
+        return chat.waitForStarted();
     }
-    QCOMPARE(kinds, (QStringList{"say early", "expect-failed early", "msg too late", "say done"}));
-}
+
+private Q_SLOTS:
+    void parse_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("parsed"); // "KIND NICK|TEXT|MS", "!" after it when the line is an error
+        QTest::newRow("say keeps the text as typed")
+            << "say ANNA  !START  HISTORY " << QString("say ANNA| !START  HISTORY |0");
+        QTest::newRow("say /msg") << "say BOT /msg ANNA hi" << QString("say BOT|/msg ANNA hi|0");
+        QTest::newRow("say without text") << "say ANNA" << QString("none ||0!");
+        QTest::newRow("expect with time-out")
+            << "expect Is Correct 5000" << QString("expect |Is Correct|5000");
+        QTest::newRow("expect: a number alone is the text") << "expect 42" << QString("expect |42|60000");
+        QTest::newRow("expect: last word not all digits")
+            << "expect Score Is [ 1 ]" << QString("expect |Score Is [ 1 ]|60000");
+        QTest::newRow("expect: a time-out too large is text")
+            << "expect x 99999999999" << QString("expect |x 99999999999|60000");
+        QTest::newRow("expect without text") << "expect   " << QString("none ||0!");
+        QTest::newRow("wait") << "  wait 2500" << QString("wait ||2500");
+        QTest::newRow("wait not a number") << "wait 1.5" << QString("none ||0!");
+        QTest::newRow("wait two numbers") << "wait 1 2" << QString("none ||0!");
+        QTest::newRow("join") << "join ANNA" << QString("join ANNA||0");
+        QTest::newRow("quit") << "quit " << QString("quit ||0");
+        QTest::newRow("unknown keyword") << "SAY ANNA hi" << QString("none ||0!");
+        QTest::newRow("comment") << " # say ANNA hi" << QString("none ||0");
+    }
+    void parse() {
+        QFETCH(QString, line);
+        QFETCH(QString, parsed);
+        const char* kinds[] = {"none", "say", "wait", "expect", "join", "leave", "quit"};
+        QString why;
+        const ScriptLine got = ScriptLine::parse(line, &why);
+        QCOMPARE(QString("%1 %2|%3|%4%5")
+                     .arg(kinds[int(got.kind)], got.nick, got.text)
+                     .arg(got.ms)
+                     .arg(why.isEmpty() ? "" : "!"),
+                 parsed);
+    }
+
+    void escapesTranscriptFields() {
+        QCOMPARE(Transcript::escape("ANNA"), QString("ANNA"));
+        QCOMPARE(Transcript::escape("a\r\nb\tc\\n"), QString("a\\r\\nb\\tc\\\\n"));
+    }
+
+    void expectSeesOnlyLaterLines() {
+        QTemporaryDir dir;
+        WindowRegistry registry;
+        ChatRoom room(registry, QStringLiteral("Guest"));
+        Transcript transcript;
+        QVERIFY(transcript.open(dir.filePath(QStringLiteral("t.tsv")), nullptr));
+        transcript.attach(room);
+        ScriptRunner runner(room, &transcript);
+        QSignalSpy finished(&runner, &ScriptRunner::finished);
+
+        // "early" is said before the first expect begins, so that expect fails; the second one is
+        // met by a line that arrives while it waits.
+        runner.addLine(QStringLiteral("say ANNA early"));
+        runner.addLine(QStringLiteral("expect early 100"));
+        runner.addLine(QStringLiteral("expect late 10000"));
+        runner.addLine(QStringLiteral("say ANNA done"));
+        runner.endOfInput();
+        QTRY_VERIFY(runner.expectFailed());
+        QCOMPARE(finished.count(), 0);
+        room.say(QStringLiteral("BOB"), QStringLiteral("/msg ANNA too late"));
+        QTRY_COMPARE(finished.count(), 1);
+
+        QFile file(dir.filePath(QStringLiteral("t.tsv")));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QStringList kinds;
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            const QList<QByteArray> fields = line.split('\t');
+            if (fields.size() == 5)
+                kinds << QString::fromUtf8(fields.at(1) + ' ' + fields.at(4));
+        }
+        QCOMPARE(kinds, (QStringList{"say early", "expect-failed early", "msg too late", "say done"}));
+    }
+
+    void runScript_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<bool>("fromStdin");
+        QTest::addColumn<QByteArray>("script");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("records"); // kind, from, to and text of each record, time dropped
+
+        QTest::newRow("failed expect: the script goes on, status 3")
+            << QStringList{} << false
+            << QByteArray("join ANNA\nsay ANNA caf\xC3\xA9\tbar \\ x\nnonsense\nsay Guest /msg ANNA hi\n"
+                          "expect never 50\nsay BOB after\n")
+            << 3
+            << QByteArray("notice\t\t\tANNA has joined the room\nsay\tANNA\t\tcaf\xC3\xA9\\tbar \\\\ x\n"
+                          "msg\tGuest\tANNA\thi\nexpect-failed\t\t\tnever\nsay\tBOB\t\tafter\n");
+        QTest::newRow("standard input ends the script, quit stops it")
+            << QStringList{} << true << QByteArray("say ANNA one\r\nquit\nsay ANNA two\n") << 0
+            << QByteArray("say\tANNA\t\tone\n");
+        QTest::newRow("without a screen the script's end ends the program")
+            << QStringList{"--nick", "Bot"} << false << QByteArray("say Bot /msg ANNA <b>x</b>\nwait 1\n")
+            << 0 << QByteArray("msg\tBot\tANNA\t<b>x</b>\n");
+        QTest::newRow("bad arguments")
+            << QStringList{"--wrap", "wide"} << false << QByteArray() << 2 << QByteArray();
+    }
+
+    void runScript() {
+        QFETCH(QStringList, args);
+        QFETCH(bool, fromStdin);
+        QFETCH(QByteArray, script);
+        QFETCH(int, status);
+        QFETCH(QByteArray, records);
+
+        QTemporaryDir dir;
+        QFile scriptFile(dir.filePath(QStringLiteral("script.txt")));
+        QVERIFY(scriptFile.open(QIODevice::WriteOnly) && scriptFile.write(script) == script.size());
+        scriptFile.close();
+        const QString transcriptPath = dir.filePath(QStringLiteral("transcript.tsv"));
+
+        if (!script.isEmpty())
+            args << QStringLiteral("--transcript") << transcriptPath << QStringLiteral("--script")
+                 << (fromStdin ? QStringLiteral("-") : scriptFile.fileName());
+        QProcess chat;
+        if (!start(chat, dir.path(), args))
+            QSKIP("palvuro-chat is not built");
+        if (fromStdin) {
+            chat.write(script);
+            chat.closeWriteChannel();
+        }
+        QVERIFY2(chat.waitForFinished(60000), "palvuro-chat did not end");
+        QCOMPARE(chat.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(chat.exitCode(), status);
+        if (script.isEmpty()) {
+            QVERIFY(chat.readAllStandardError().contains("usage:"));
+            return;
+        }
+
+        QFile transcript(transcriptPath);
+        QVERIFY(transcript.open(QIODevice::ReadOnly));
+        // Each record starts with its time in milliseconds.
+        const QRegularExpression time(QStringLiteral("^\\d+\\t"), QRegularExpression::MultilineOption);
+        QCOMPARE(QString::fromUtf8(transcript.readAll()).remove(time), QString::fromUtf8(records));
+    }
+
+    void driveTheClientOverTheBus() {
+        QTemporaryDir dir;
+        qputenv("XDG_RUNTIME_DIR", dir.path().toLocal8Bit());
+        QProcess chat;
+        if (!start(chat, dir.path(), {"--nick", "Bot", "--wrap", "0", "--script", "-"}))
+            QSKIP("palvuro-chat is not built");
+
+        // The bot's way in: the title, the room, its text and input children, the sixth window.
+        BusWindowApi api;
+        Hwnd main = 0;
+        QTRY_VERIFY_WITH_TIMEOUT((main = api.findWindow(nullptr, "Palvuro 2.0")) != 0, 20000);
+        const Hwnd room = api.findWindowEx(main, 0, "AfxWnd70u", nullptr);
+        const Hwnd text = api.findWindowEx(room, 0, "RichEdit20W", nullptr);
+        const Hwnd input = api.findWindowEx(room, 0, "Edit", nullptr);
+        Hwnd send = 0;
+        int seen = 0;
+        const auto sixth = [&](Hwnd hwnd, LParam) {
+            send = hwnd;
+            return ++seen < 6 ? 1 : 0;
+        };
+        api.enumChildWindows(room, sixth, 0);
+        QVERIFY(text && input && send);
+
+        const QByteArray said = "Times Up!\r\nThe answer was caf\xE9";
+        QCOMPARE(api.sendMessage(input, wm::SetText, WParam(said.size()), LParam(said.constData())),
+                 LResult(1));
+        QVERIFY(api.postMessage(send, wm::LButtonDown, 0, 0));
+        QVERIFY(api.postMessage(send, wm::LButtonUp, 0, 0));
+        QTRY_COMPARE_WITH_TIMEOUT(api.sendMessage(text, wm::GetLineCount, 0, 0), LResult(3), 10000);
+        QByteArray line(64, '\0');
+        line[0] = 64;
+        const LResult copied = api.sendMessage(text, wm::GetLine, 1, LParam(line.data()));
+        QCOMPARE(line.left(copied), QByteArray("The answer was caf\xE9 \r"));
+
+        chat.write("quit\n");
+        QVERIFY(chat.waitForFinished(20000));
+        QCOMPARE(chat.exitCode(), 0);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestScript)
 #include "tst_script.moc"
