@@ -33,12 +33,20 @@ fi
 if [ -n "${DISPLAY:-}" ]; then
     echo "Palvuro Trivia: in the bot's window enter a nick (for example $nick) and press Connect;"
     echo "then speak as ANNA in the chat window: !START GEOGRAPHY, !HELP, !TOP, !QUIT."
+    echo "File > Exit Trivia ends the bot (its close box only hides it); Ctrl+C ends both."
+    chat= trivia=
+    trap 'kill $chat $trivia 2>/dev/null || true' EXIT
     "$bin/palvuro-chat" --nick "$nick" --transcript "$rundir/transcript.tsv" &
     chat=$!
     sleep 1
     "$rundir/palvuro-trivia" &
     trivia=$!
-    wait "$chat" "$trivia"
+    # Side by side: the chat window opens at the left edge, the bot's window goes to its right.
+    if command -v xdotool >/dev/null; then
+        timeout 20 xdotool search --sync --onlyvisible --name '^Palvuro Trivia$' windowmove %1 730 0 \
+            >/dev/null 2>&1 || true
+    fi
+    wait "$chat" "$trivia" || true
     exit 0
 fi
 
