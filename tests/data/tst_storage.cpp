@@ -1,20 +1,34 @@
+#include "data/QuestionImporter.h"
 #include "data/TriviaDatabase.h"
-#include "tests/data/DataFiles.h"
+#include "data/UsersList.h"
 
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+
 #include <unistd.h>
 
 using namespace palvuro;
-using namespace palvuro::datatest;
 
 Q_DECLARE_METATYPE(palvuro::DbStatus)
+Q_DECLARE_METATYPE(palvuro::UsersList::Membership)
 
 namespace {
+
+QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+}
 
 // A second connection to the file, for setting up and inspecting tables as another program would.
 class RawConnection {
@@ -47,6 +61,19 @@ private:
     QString name_;
 };
 
+struct Run {
+    QuestionImporter::Summary summary;
+    QList<QuestionImporter::LineError> errors;
+};
+
+Run importInto(TriviaDatabase& db, const QString& path) {
+    Run run;
+    QuestionImporter importer(db);
+    importer.setErrorHandler([&run](const QuestionImporter::LineError& e) { run.errors << e; });
+    run.summary = importer.importFile(path);
+    return run;
+}
+
 // One correct answer: the new score, or -1 when it failed.
 qint64 scoreOf(TriviaDatabase& db, const QString& nick) {
     qint64 score = 0;
@@ -61,13 +88,19 @@ Points pointsOf(TriviaDatabase& db, const QString& nick) {
 
 } // namespace
 
-class TriviaDatabaseTest : public QObject {
+// What the program keeps on disk: the database Trivia.mdb, questions imported into it, the users file.
+class StorageTest : public QObject {
     Q_OBJECT
 
 private:
     std::unique_ptr<QTemporaryDir> dir_;
     std::unique_ptr<TriviaDatabase> db_;
     QString path() const { return dir_->filePath(QStringLiteral("Trivia.mdb")); }
+    // The bytes as the file in.tsv, for the importer.
+    QString importFile(const QByteArray& bytes) {
+        writeFile(dir_->filePath(QStringLiteral("in.tsv")), bytes);
+        return dir_->filePath(QStringLiteral("in.tsv"));
+    }
 
     void addCategory(const QString& name, const QList<QPair<QVariant, QVariant>>& rows) {
         QCOMPARE(db_->createCategory(name), DbStatus::Ok);
@@ -326,7 +359,200 @@ private Q_SLOTS:
         QCOMPARE(fileBytes(path()), before);
         QVERIFY(!QFile::exists(path() + "-wal"));
     }
+
+    void shippedDemoImportsCleanly() {
+        const Run run = importInto(*db_, QStringLiteral(PALVURO_SOURCE_DIR "/demo/questions.tsv"));
+        QCOMPARE(run.summary.outcome, QuestionImporter::Outcome::Done);
+        QVERIFY2(run.errors.isEmpty(), qPrintable(run.errors.value(0).reason));
+        QVERIFY(run.summary.added.size() >= 3);
+        QVERIFY(*std::min_element(run.summary.added.cbegin(), run.summary.added.cend()) >= 30);
+        QStringList names;
+        QCOMPARE(db_->listCategories(&names), DbStatus::Ok);
+        QCOMPARE(names, run.summary.added.keys());
+    }
+
+    void malformedLineIsSkippedWithItsNumber_data() {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("two fields") << QByteArray("SCIENCE\tWhat is H2O?") << "found 2";
+        QTest::newRow("empty answer") << QByteArray("SCIENCE\tWhat is H2O?\t   ") << "empty answer";
+        QTest::newRow("300-char question")
+            << QByteArray("SCIENCE\t" + QByteArray(299, 'x') + "?\tX") << "question is 300 characters long";
+        QTest::newRow("injected name")
+            << QByteArray("X]; DROP TABLE Psystem;--\tWhy?\tX") << "not a valid category name";
+        QTest::newRow("scores table") << QByteArray("psystem\tWhy?\tX") << "not a category";
+        QTest::newRow("not UTF-8") << QByteArray("SCIENCE\tCaf\xe9?\tX") << "not valid UTF-8";
+        QTest::newRow("NUL") << QByteArray("SCIENCE\tWhy?\tA\0B", 16) << "answer holds a control character";
+        QTest::newRow("huge line") << QByteArray("SCIENCE\tWhy?\t" + QByteArray(100000, 'y'))
+                                   << "longer than";
+    }
+
+    // The bad line sits between two good ones, the last with a CR LF end and no final line break.
+    void malformedLineIsSkippedWithItsNumber() {
+        QFETCH(QByteArray, line);
+        QFETCH(QString, reason);
+        const QByteArray text = "category\tquestion\tanswer\nSCIENCE\tWhich planet is red?\tMARS\n\n" + line +
+                                "\r\nSCIENCE\tWhich gas do we breathe?\tOXYGEN\r\n";
+        const Run run = importInto(*db_, importFile(text));
+        QCOMPARE(run.summary.outcome, QuestionImporter::Outcome::Done);
+        QCOMPARE(run.errors.size(), 1);
+        QCOMPARE(run.errors[0].line, 4);
+        QVERIFY2(run.errors[0].reason.contains(reason), qPrintable(run.errors[0].reason));
+        QCOMPARE(run.summary.linesRead, 5);
+        QCOMPARE(run.summary.text(),
+                 QStringLiteral("Added 2 questions in 1 category (SCIENCE 2); 1 line skipped."));
+        QCOMPARE(scoreOf(*db_, "ANNA"), 1); // the scores table is whole
+    }
+
+    void valuesStoredAsTheEditorStoresThem() {
+        QCOMPARE(db_->createCategory(QStringLiteral("History")), DbStatus::Ok);
+        const QByteArray longest =
+            "FOOD\tWhat is the longest line?\t"; // padded to the most bytes a line may hold
+        const QByteArray text =
+            "\xef\xbb\xbf"
+            "history\t  who said 'x'); DROP TABLE HISTORY;--?  \t \"; DELETE FROM Psystem \n"
+            " food \tQu'est-ce que la crème brûlée?\tcrème brûlée\n" +
+            longest + QByteArray(QuestionImporter::MaxLineBytes - longest.size() - 7, ' ') + "PADDING\r\n";
+        const Run run = importInto(*db_, importFile(text));
+        QVERIFY(run.errors.isEmpty());
+        QCOMPARE(run.summary.text(),
+                 QStringLiteral("Added 3 questions in 2 categories (FOOD 2, HISTORY 1); 0 lines skipped."));
+        TriviaDatabase::Pair pair;
+        QCOMPARE(db_->findPairByQuestion(QStringLiteral("HISTORY"),
+                                         QStringLiteral("WHO SAID 'X'); DROP TABLE HISTORY;--?"), &pair),
+                 DbStatus::Ok);
+        QCOMPARE(pair.answer, QStringLiteral("\"; DELETE FROM PSYSTEM"));
+        QCOMPARE(db_->findPairByAnswer(QStringLiteral("FOOD"), QStringLiteral("CRÈME BRÛLÉE"), &pair),
+                 DbStatus::Ok);
+        QCOMPARE(pair.question, QStringLiteral("QU'EST-CE QUE LA CRÈME BRÛLÉE?"));
+    }
+
+    void commandLineExitStatus_data() {
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+        const QByteArray good = "SCIENCE\tWhich planet is red?\tMARS\n";
+        QTest::newRow("all added") << good << 0 << "Added 1 question in 1 category (SCIENCE 1)";
+        QTest::newRow("skipped") << good + "BAD NAME\tWhy?\tX\n" << 1 << "in.tsv:2: \"BAD NAME\"";
+        QTest::newRow("missing file") << QByteArray() << 2 << "cannot open";
+    }
+    void commandLineExitStatus() {
+        QFETCH(QByteArray, input);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        const QString program = qEnvironmentVariable("PALVURO_BIN_DIR") + QStringLiteral("/palvuro-import");
+        if (!QFileInfo(program).isExecutable())
+            QSKIP("palvuro-import is not built");
+        db_.reset();
+        QVERIFY(QFile::remove(path()));
+        if (!input.isEmpty())
+            importFile(input);
+        QProcess process;
+        process.setWorkingDirectory(dir_->path());
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(program, {QStringLiteral("in.tsv")});
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitCode(), exitCode);
+        const QString output = QString::fromUtf8(process.readAll());
+        QVERIFY2(output.contains(message), qPrintable(output));
+        QCOMPARE(QFile::exists(path()), !input.isEmpty()); // none is made for a file that is not there
+    }
+
+    void readsFields_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("records") << QByteArray("\"Amy\"\r\n\"Ben\"\r\n") << QStringList{"Amy", "Ben"};
+        QTest::newRow("empty file") << QByteArray() << QStringList{};
+        QTest::newRow("comma inside quotes") << QByteArray("\"Smith, J\"\r\n") << QStringList{"Smith, J"};
+        QTest::newRow("unquoted") << QByteArray("alice, bob \r\ncarl") << QStringList{"alice", "bob", "carl"};
+        QTest::newRow("blank line") << QByteArray("\"A\"\r\n\r\n\"B\"\r\n") << QStringList{"A", "", "B"};
+        QTest::newRow("LF and CR alone") << QByteArray("\"A\"\n\"B\"\rC\n") << QStringList{"A", "B", "C"};
+        QTest::newRow("text after quote") << QByteArray("\"A\" junk,\"B\"x\r\n") << QStringList{"A", "B"};
+        QTest::newRow("unterminated quote")
+            << QByteArray("\"A\"\r\n\"Bob\r\nCarl, Dee") << QStringList{"A", "Bob\r\nCarl, Dee"};
+        QTest::newRow("NUL bytes") << QByteArray("\"A\0B\"\r\nC\0D\r\n", 12)
+                                   << QStringList{QString("A") + QChar(0) + "B",
+                                                  QString("C") + QChar(0) + "D"};
+        QTest::newRow("Windows-1252")
+            << QByteArray("\"\x80uro \xe9t\xe9 \"\r\n") << QStringList{QString::fromUtf8("€uro été ")};
+    }
+    void readsFields() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, names);
+        QCOMPARE(UsersList::parse(bytes), names);
+    }
+
+    void testsMembership_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("nick");
+        QTest::addColumn<UsersList::Membership>("membership");
+        QTest::newRow("any case") << QByteArray("\"Ann\"\r\n\"bOb\"\r\n") << "BOB"
+                                  << UsersList::Membership::Authorized;
+        QTest::newRow("trailing space")
+            << QByteArray("\"Bob \"\r\n") << "BOB" << UsersList::Membership::NotListed;
+        QTest::newRow("non-ASCII") << QByteArray("\"J\xf6rg\"\r\n") << QString::fromUtf8("JÖRG")
+                                   << UsersList::Membership::Authorized;
+        QTest::newRow("blank line, empty nick")
+            << QByteArray("\r\n") << "" << UsersList::Membership::Authorized;
+        QTest::newRow("blank line, nick") << QByteArray("\r\n") << "BOB" << UsersList::Membership::NotListed;
+    }
+    void testsMembership() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, nick);
+        QFETCH(UsersList::Membership, membership);
+        const UsersList list(dir_->path());
+        writeFile(list.filePath(), bytes);
+        QCOMPARE(list.isAuthorizedUser(nick), membership);
+    }
+
+    void missingFileIsUnreadableUntilLoadCreatesIt() {
+        const UsersList list(dir_->path());
+        QCOMPARE(list.isAuthorizedUser("BOB"), UsersList::Membership::FileUnreadable);
+        QCOMPARE(list.load(), QStringList{});
+        QVERIFY(QFile::exists(list.filePath()));
+        QCOMPARE(list.isAuthorizedUser("BOB"), UsersList::Membership::NotListed);
+    }
+
+    void savesRecordsWithoutDeletedEntries() {
+        const UsersList list(dir_->path());
+        const QStringList entries{"Amy",      UsersList::deletedMarker(), "Ben",
+                                  "Smith, J", "*****deleted*****",        QString::fromUtf8("€ é\r\n")};
+        QVERIFY(list.save(entries));
+        QCOMPARE(fileBytes(list.filePath()),
+                 QByteArray(
+                     "\"Amy\"\r\n\"Ben\"\r\n\"Smith, J\"\r\n\"*****deleted*****\"\r\n\"\x80 \xe9\r\n\"\r\n"));
+        QCOMPARE(list.load(),
+                 QStringList({"Amy", "Ben", "Smith, J", "*****deleted*****", QString::fromUtf8("€ é\r\n")}));
+        QVERIFY(list.save({UsersList::deletedMarker()}));
+        QCOMPARE(fileBytes(list.filePath()), QByteArray());
+    }
+
+    void failedSaveKeepsTheOldFile_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("double quote") << "Bob \"the\" Builder"
+                                      << "Bob \"the\" Builder";
+        QTest::newRow("outside the code page") << QString::fromUtf8("東京") << QString::fromUtf8("東京");
+        QTest::newRow("read-only folder") << "Ben"
+                                          << "Users List.txt";
+    }
+    void failedSaveKeepsTheOldFile() {
+        QFETCH(QString, name);
+        QFETCH(QString, error);
+        const UsersList list(dir_->path());
+        QVERIFY(list.save({"Amy"}));
+        if (name == "Ben" && geteuid() == 0)
+            QSKIP("permissions do not bind root");
+        if (name == "Ben")
+            QFile::setPermissions(dir_->path(), QFile::ReadOwner | QFile::ExeOwner);
+        QString why;
+        const bool saved = list.save({"Ben", name}, &why);
+        QFile::setPermissions(dir_->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY(!saved);
+        QVERIFY2(why.contains(error), qPrintable(why));
+        QCOMPARE(fileBytes(list.filePath()), QByteArray("\"Amy\"\r\n"));
+    }
 };
 
-QTEST_GUILESS_MAIN(TriviaDatabaseTest)
-#include "tst_triviadatabase.moc"
+QTEST_GUILESS_MAIN(StorageTest)
+#include "tst_storage.moc"
