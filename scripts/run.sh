@@ -106,7 +106,9 @@ for _ in $(seq 20); do
     xvfb_pid=$!
     for _ in $(seq 200); do
         kill -0 "$xvfb_pid" 2>/dev/null || break
-        DISPLAY=":$display" xwininfo -root >/dev/null 2>&1 && break 2
+        # The lock must name our server, not one that another run started just before.
+        [ "$(tr -d ' \n' <"/tmp/.X$display-lock" 2>/dev/null)" = "$xvfb_pid" ] &&
+            DISPLAY=":$display" xwininfo -root >/dev/null 2>&1 && break 2
         sleep 0.05
     done
     kill "$xvfb_pid" 2>/dev/null || true

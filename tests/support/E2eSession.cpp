@@ -20,6 +20,7 @@ constexpr int kWindowTimeoutMs = 30000;
 constexpr int kProbeReplyMs = 6000;
 constexpr int kConnectTimeoutMs = 45000;
 constexpr int kMenuOpenMs = 5000;
+constexpr int kStartAttempts = 3;
 
 QString binDir() {
     return qEnvironmentVariable("PALVURO_BIN_DIR");
@@ -108,10 +109,19 @@ void E2eSession::writeSettings(const Settings& settings) {
 }
 
 bool E2eSession::start(const QStringList& chatters) {
-    QString why;
-    if (!display_.start(&why))
-        return fail(why);
-    return startChat(chatters) && startTrivia() && connectBot();
+    // A chat client that cannot reach the fresh X server gets a new server: a shared machine
+    // may have other X servers come and go meanwhile.
+    for (int attempt = 1;; ++attempt) {
+        QString why;
+        if (!display_.start(&why))
+            return fail(why);
+        if (startChat(chatters))
+            break;
+        if (attempt == kStartAttempts || chat_.state() == QProcess::Running)
+            return false;
+        display_.stop();
+    }
+    return startTrivia() && connectBot();
 }
 
 QProcessEnvironment E2eSession::programEnvironment() const {
@@ -135,8 +145,11 @@ bool E2eSession::startChat(const QStringList& chatters) {
         return fail(QStringLiteral("palvuro-chat did not start: ") + chat_.errorString());
     for (const QString& nick : chatters)
         chat(QStringLiteral("join ") + nick);
-    if (display_.waitForWindow(QStringLiteral("Palvuro 2.0"), kWindowTimeoutMs) == 0)
-        return fail(QStringLiteral("the chat window did not appear"));
+    const QDeadlineTimer deadline(kWindowTimeoutMs);
+    while (display_.waitForWindow(QStringLiteral("Palvuro 2.0"), 250) == 0) {
+        if (chat_.state() == QProcess::NotRunning || deadline.hasExpired())
+            return fail(QStringLiteral("the chat window did not appear on ") + display_.name());
+    }
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "tests/support/XvfbDisplay.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QStandardPaths>
@@ -16,6 +17,14 @@ constexpr int kPollMs = 50;
 constexpr int kFirstDisplay = 200;
 constexpr int kLastDisplay = 900;
 constexpr int kDisplayAttempts = 20;
+
+// The process id an X server writes into the lock file of its display, or 0.
+qint64 lockHolder(int number) {
+    QFile lock(QStringLiteral("/tmp/.X%1-lock").arg(number));
+    if (!lock.open(QIODevice::ReadOnly))
+        return 0;
+    return lock.readAll().trimmed().toLongLong();
+}
 
 } // namespace
 
@@ -56,7 +65,10 @@ bool XvfbDisplay::start(QString* error) {
         }
         const QDeadlineTimer deadline(kServerStartMs);
         while (server_.state() == QProcess::Running && !deadline.hasExpired()) {
-            if (tool(QStringLiteral("xwininfo"), {QStringLiteral("-root")}))
+            // The lock names the server that holds the number: ours, not one that a parallel
+            // run started a moment earlier (ours then ends, and a client would reach theirs).
+            if (lockHolder(number) == server_.processId() &&
+                tool(QStringLiteral("xwininfo"), {QStringLiteral("-root")}))
                 return true;
             QTest::qWait(kPollMs);
         }
