@@ -1,6 +1,7 @@
 #include "admin/CategoryEditor.h"
 
-#include "admin/TextRules.h"
+#include "data/Spaces.h"
+
 #include "data/SettingsStore.h"
 #include "data/TriviaDatabase.h"
 
@@ -47,7 +48,7 @@ void CategoryEditor::pick(const QString& boxText) {
 CategoryEditor::Outcome CategoryEditor::create(const QString& typedName) {
     if (typedName.isEmpty())
         return {};
-    const QString name = trimSpaces(typedName);
+    const QString name = Spaces::trimmed(typedName);
     if (names_.contains(name, Qt::CaseSensitive))
         return {false, Notice::exclamation(QStringLiteral("This catergory already exists"))};
     const DbStatus status = db_.createCategory(name);
@@ -115,7 +116,7 @@ CategoryEditor::Outcome CategoryEditor::addPair(const QString& question, const Q
                                         .arg(editText_))};
     }
     const DbStatus status =
-        db_.addPair(*workingTable_, trimSpaces(question.toUpper()), trimSpaces(answer.toUpper()));
+        db_.addPair(*workingTable_, Spaces::storedForm(question), Spaces::storedForm(answer));
     if (status == DbStatus::NoSuchCategory) {
         const QString gone = *workingTable_;
         workingTable_.reset();

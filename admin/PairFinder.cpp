@@ -1,6 +1,6 @@
 #include "admin/PairFinder.h"
 
-#include "admin/TextRules.h"
+#include "data/Spaces.h"
 
 namespace palvuro {
 namespace {
@@ -70,8 +70,7 @@ PairFinder::Outcome PairFinder::update(const QString& question, const QString& a
                 {},
                 {},
                 Notice::exclamation(QStringLiteral("Please include your question and answer."))};
-    const DbStatus status =
-        db_.updatePair(*found_, trimSpaces(question).toUpper(), trimSpaces(answer).toUpper());
+    const DbStatus status = db_.updatePair(*found_, Spaces::storedForm(question), Spaces::storedForm(answer));
     if (status != DbStatus::Ok)
         return {Effect::None, {}, {}, goneOrFailed(status)};
     found_.reset();

@@ -1,5 +1,7 @@
 #include "admin/ScoreEditor.h"
 
+#include "data/Spaces.h"
+
 #include "admin/TextRules.h"
 #include "data/TriviaDatabase.h"
 
@@ -8,7 +10,7 @@ namespace palvuro {
 ScoreEditor::ScoreEditor(QString programFolder) : folder_(std::move(programFolder)) {}
 
 QString ScoreEditor::nickKey(const QString& searchText) {
-    return trimSpaces(searchText).toUpper();
+    return Spaces::storedForm(searchText);
 }
 
 ScoreEditor::FindOutcome ScoreEditor::find(const QString& searchText) {

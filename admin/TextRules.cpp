@@ -2,16 +2,6 @@
 
 namespace palvuro {
 
-QString trimSpaces(const QString& text) {
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text.at(first) == QLatin1Char(' '))
-        ++first;
-    while (last > first && text.at(last - 1) == QLatin1Char(' '))
-        --last;
-    return text.mid(first, last - first);
-}
-
 bool isAsciiDigits(const QString& text) {
     if (text.isEmpty())
         return false;

@@ -1,5 +1,7 @@
 #include "app/MainWindow.h"
 
+#include "data/Spaces.h"
+
 #include "app/AdminWindows.h"
 #include "app/ListChoice.h"
 #include "app/ProgramIcon.h"
@@ -29,17 +31,6 @@ namespace {
 
 constexpr int AnswerSecondsItems = 120;
 constexpr int PauseSecondsItems = 300;
-
-// Trims blanks only, as the stored nick is defined; other white space is part of the nick.
-QString trimBlanks(const QString& text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin) == QLatin1Char(' '))
-        ++begin;
-    while (end > begin && text.at(end - 1) == QLatin1Char(' '))
-        --end;
-    return text.mid(begin, end - begin);
-}
 
 QComboBox* makeSecondsBox(const char* name) {
     auto* box = new QComboBox;
@@ -241,7 +232,7 @@ void MainWindow::cmd_connect_Click() {
         txtNick_->setFocus();
         return;
     }
-    SettingsStore::write(SettingsStore::NickName, trimBlanks(txtNick_->text()));
+    SettingsStore::write(SettingsStore::NickName, Spaces::trimmed(txtNick_->text()));
     if (!link.locateChatRoom()) {
         MessageBox::show(this, MessageBox::Icon::Exclamation, QStringLiteral("Unable To Locate Chat Room"));
         endProgram();

@@ -1,5 +1,7 @@
 #include "chat/ChatLink.h"
 
+#include "data/Spaces.h"
+
 #include "chat/TimerSwitch.h"
 #include "platform/Windows1252.h"
 
@@ -13,17 +15,6 @@ constexpr char ChatClientTitle[] = "Palvuro 2.0";
 constexpr char RoomClass[] = "AfxWnd70u";
 constexpr int ClassBufferSize = 10;
 constexpr std::int16_t SendButtonPosition = 6;
-
-// The nick box may hold spaces around the name; only blanks are cut, as the box shows them.
-QString trimBlanks(const QString& text) {
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text.at(first) == QLatin1Char(' '))
-        ++first;
-    while (last > first && text.at(last - 1) == QLatin1Char(' '))
-        --last;
-    return text.mid(first, last - first);
-}
 
 } // namespace
 
@@ -56,7 +47,7 @@ void ChatLink::startReading(const QString& nickText) {
     sendChat(QStringLiteral("/notifyoff"));
     pump_.processEvents();
     state_.lastLineIndex = lineCount() - 2;
-    state_.botNick = trimBlanks(nickText.toUpper());
+    state_.botNick = Spaces::trimmed(nickText.toUpper());
 }
 
 void ChatLink::sendChat(const QString& text) {

@@ -1,5 +1,6 @@
 #include "data/QuestionImporter.h"
 
+#include "data/Spaces.h"
 #include "data/TriviaDatabase.h"
 
 #include <QElapsedTimer>
@@ -91,16 +92,6 @@ bool hasControlCharacter(const QString& text) {
     return false;
 }
 
-QString trimmedOfSpaces(const QString& text) {
-    qsizetype first = 0;
-    qsizetype end = text.size();
-    while (first < end && text[first] == u' ')
-        ++first;
-    while (end > first && text[end - 1] == u' ')
-        --end;
-    return text.mid(first, end - first);
-}
-
 // Why a stored question or answer cannot be used, or an empty text.
 QString checkValue(const char* what, const QString& value) {
     if (value.isEmpty())
@@ -145,10 +136,6 @@ QuestionImporter::QuestionImporter(TriviaDatabase& db) : db_(db) {}
 
 void QuestionImporter::setErrorHandler(ErrorHandler handler) {
     onError_ = std::move(handler);
-}
-
-QString QuestionImporter::storedForm(const QString& typed) {
-    return trimmedOfSpaces(typed.toUpper());
 }
 
 QuestionImporter::Summary QuestionImporter::importFile(const QString& path) {
@@ -286,7 +273,7 @@ std::optional<QuestionImporter::Pair> QuestionImporter::parseLine(const QByteArr
                       .arg(fields.size());
         return std::nullopt;
     }
-    Pair pair{trimmedOfSpaces(fields[0]), storedForm(fields[1]), storedForm(fields[2])};
+    Pair pair{Spaces::trimmed(fields[0]), Spaces::storedForm(fields[1]), Spaces::storedForm(fields[2])};
     if (pair.category.isEmpty())
         *reason = QStringLiteral("empty category");
     else if (QString why = checkValue("question", pair.question); !why.isEmpty())
@@ -299,7 +286,7 @@ std::optional<QuestionImporter::Pair> QuestionImporter::parseLine(const QByteArr
 }
 
 QuestionImporter::CategoryResult QuestionImporter::resolveCategory(const QString& category) {
-    const QString key = storedForm(category);
+    const QString key = Spaces::storedForm(category);
     auto cached = categories_.constFind(key);
     if (cached != categories_.cend())
         return *cached;
@@ -332,7 +319,7 @@ QuestionImporter::CategoryResult QuestionImporter::createCategory(const QString&
     else if (status == DbStatus::AlreadyExists)
         result.error = QStringLiteral("\"%1\" names a table that is not a category").arg(category);
     else
-        result.storedName = storedForm(category);
+        result.storedName = Spaces::storedForm(category);
     return result;
 }
 

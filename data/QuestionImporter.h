@@ -55,10 +55,6 @@ public:
     Summary importFile(const QString& path);
     Summary import(QIODevice& in);
 
-    // A typed value as the editor stores it: upper-cased, then trimmed of spaces at both ends
-    // (spaces only: tabs and line breaks stay).
-    static QString storedForm(const QString& typed);
-
 private:
     struct Pair {
         QString category;

@@ -1,5 +1,7 @@
 #include "data/TriviaDatabase.h"
 
+#include "data/Spaces.h"
+
 #include "data/TableName.h"
 
 #include <QDir>
@@ -38,20 +40,6 @@ constexpr int kSqliteNotADb = 26;
 // A pick's row: usable when the question and the answer have values and the answer is not
 // blank. The same rule in SQL, for the exact fallback of a pick.
 const QLatin1String kUsableRow("Questions IS NOT NULL AND Answers IS NOT NULL AND ltrim(Answers, ' ') <> ''");
-
-QString withoutLeadingSpaces(const QString& text) {
-    qsizetype i = 0;
-    while (i < text.size() && text.at(i) == QLatin1Char(' '))
-        ++i;
-    return text.mid(i);
-}
-
-QString trimmedOfSpaces(const QString& text) {
-    qsizetype end = text.size();
-    while (end > 0 && text.at(end - 1) == QLatin1Char(' '))
-        --end;
-    return withoutLeadingSpaces(text.left(end));
-}
 
 // A null QString would be bound as SQL NULL; a value the caller gives is always text.
 QVariant textValue(const QString& text) {
@@ -403,7 +391,7 @@ std::optional<QString> TriviaDatabase::findCategory(const QString& name) {
 }
 
 DbStatus TriviaDatabase::createCategory(const QString& typedName) {
-    const QString name = trimmedOfSpaces(typedName).toUpper();
+    const QString name = Spaces::trimmed(typedName).toUpper();
     if (TableName::isValidBareName(name) && TableName::isBuiltIn(name))
         return d->fail(DbStatus::AlreadyExists,
                        QStringLiteral("The name %1 is taken by the database itself.").arg(name));
@@ -454,10 +442,10 @@ bool takeUsableRow(const QSqlQuery& query, TriviaDatabase::Question* out) {
     const QVariant answer = query.value(1);
     if (question.isNull() || answer.isNull())
         return false;
-    QString answerText = withoutLeadingSpaces(answer.toString());
+    QString answerText = Spaces::leftTrimmed(answer.toString());
     if (answerText.isEmpty())
         return false;
-    out->question = withoutLeadingSpaces(question.toString());
+    out->question = Spaces::leftTrimmed(question.toString());
     out->answer = answerText.toUpper();
     return true;
 }
@@ -659,7 +647,7 @@ DbStatus TriviaDatabase::findPair(const QString& category, const char* column, c
 }
 
 DbStatus TriviaDatabase::findPairByQuestion(const QString& category, const QString& text, Pair* out) {
-    return findPair(category, "Questions", trimmedOfSpaces(text).toUpper(), out);
+    return findPair(category, "Questions", Spaces::trimmed(text).toUpper(), out);
 }
 
 DbStatus TriviaDatabase::findPairByAnswer(const QString& category, const QString& text, Pair* out) {
