@@ -194,6 +194,10 @@ private:
             return QStringLiteral("setpriv is missing");
         if (!QFile::exists(binDir_ + QStringLiteral("/palvuro-chat")))
             return QStringLiteral("palvuro-chat is not built");
+        QTemporaryDir runtime;
+        if (runAsNobody(QCoreApplication::applicationFilePath(), {QStringLiteral("--can-run")},
+                        runtime.path()) != 0)
+            return QStringLiteral("the build folder cannot be read by another user");
         return {};
     }
 
@@ -278,6 +282,10 @@ private Q_SLOTS:
         QProcess child;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("TMPDIR"), temp);
+        // LeakSanitizer cannot run under a tracer (sanitized builds).
+        if (!strace.isEmpty())
+            env.insert(QStringLiteral("ASAN_OPTIONS"),
+                       env.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":detect_leaks=0"));
         child.setProcessEnvironment(env);
         child.setProcessChannelMode(QProcess::ForwardedChannels);
         const QStringList session = {QStringLiteral("--hostile-session"), program};
@@ -337,6 +345,8 @@ int main(int argc, char** argv) {
         QCoreApplication app(argc, argv);
         return runHostileSession(QString::fromLocal8Bit(argv[2]));
     }
+    if (argc >= 2 && qstrcmp(argv[1], "--can-run") == 0)
+        return 0;
     if (argc >= 4 && qstrcmp(argv[1], "--connect-probe") == 0) {
         QCoreApplication app(argc, argv);
         return runConnectProbe(QString::fromLocal8Bit(argv[2]), Hwnd(QByteArray(argv[3]).toUInt()));
