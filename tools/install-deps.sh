@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
     cmake g++ ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libsqlite3-dev
-    xvfb xauth xdotool x11-utils imagemagick fonts-dejavu-core
+    xvfb xauth xdotool x11-utils imagemagick fonts-dejavu-core sqlite3 strace util-linux
     clang-14 libclang-rt-14-dev clang-format
 )
 missing=()
