@@ -21,7 +21,7 @@ struct EngineState {
     Hwnd chatSendButton = 0;
     std::int16_t enumCount = 0;
 
-    QString botNick;         // trimmed, upper-cased
+    QString botNick; // trimmed, upper-cased
     std::uint32_t lastSendTick = 0;
 
     // The reader.
@@ -30,11 +30,11 @@ struct EngineState {
 
     // The game.
     QString currentQuestion;
-    QString currentAnswer;   // upper-cased, left-trimmed
+    QString currentAnswer; // upper-cased, left-trimmed
     bool questionActive = false;
     bool gameRunning = false;
     std::unique_ptr<TriviaDatabase> triviaConnection; // the game's connection
-    QString gameCategory;    // the stored name of the game's table (the "questions record set")
+    QString gameCategory; // the stored name of the game's table (the "questions record set")
 
     // The clocks.
     std::int16_t answerTicks = 0;

@@ -11,6 +11,8 @@ void QtTimerSwitch::setEnabled(bool on) {
         timer_.stop();
 }
 
-bool QtTimerSwitch::isEnabled() const { return timer_.isActive(); }
+bool QtTimerSwitch::isEnabled() const {
+    return timer_.isActive();
+}
 
 } // namespace palvuro

@@ -16,14 +16,14 @@ using LResult = std::intptr_t;
 
 // Message numbers, with their Win32 meanings.
 namespace wm {
-constexpr std::uint32_t SetText = 12;        // lParam: NUL-terminated Windows-1252 text; result TRUE
-constexpr std::uint32_t LButtonDown = 513;   // posted
-constexpr std::uint32_t LButtonUp = 514;     // posted
-constexpr std::uint32_t GetLineCount = 186;  // EM_GETLINECOUNT
-constexpr std::uint32_t LineIndex = 187;     // EM_LINEINDEX, wParam: line
-constexpr std::uint32_t LineLength = 193;    // EM_LINELENGTH, wParam: a character index
-constexpr std::uint32_t GetLine = 196;       // EM_GETLINE, wParam: line, lParam: char buffer, first WORD = capacity
-constexpr std::uint32_t Command = 273;       // WM_COMMAND (button click reaching its parent)
+constexpr std::uint32_t SetText = 12;       // lParam: NUL-terminated Windows-1252 text; result TRUE
+constexpr std::uint32_t LButtonDown = 513;  // posted
+constexpr std::uint32_t LButtonUp = 514;    // posted
+constexpr std::uint32_t GetLineCount = 186; // EM_GETLINECOUNT
+constexpr std::uint32_t LineIndex = 187;    // EM_LINEINDEX, wParam: line
+constexpr std::uint32_t LineLength = 193;   // EM_LINELENGTH, wParam: a character index
+constexpr std::uint32_t GetLine = 196; // EM_GETLINE, wParam: line, lParam: char buffer, first WORD = capacity
+constexpr std::uint32_t Command = 273; // WM_COMMAND (button click reaching its parent)
 } // namespace wm
 
 // The subset of the Win32 window-message API that the trivia host relies on. Texts cross as

@@ -32,8 +32,8 @@ public:
     void setProc(Hwnd hwnd, WindowProc proc);
 
     bool exists(Hwnd hwnd) const;
-    std::vector<Hwnd> topLevel() const;             // creation order
-    std::vector<Hwnd> children(Hwnd parent) const;  // direct children, creation order
+    std::vector<Hwnd> topLevel() const;               // creation order
+    std::vector<Hwnd> children(Hwnd parent) const;    // direct children, creation order
     std::vector<Hwnd> descendants(Hwnd parent) const; // depth-first pre-order
     std::string className(Hwnd hwnd) const;
     std::string title(Hwnd hwnd) const;
