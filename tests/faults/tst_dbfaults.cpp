@@ -1,8 +1,7 @@
 // Trivia.mdb replaced by garbage, cut short, on a read-only file system or on a full disk: every
 // chat command, a game start, a correct answer and the editors' operations give a clear message or
 // the specified silence, and a failed operation never writes to the file.
-#include "tests/faults/DbFaultKit.h"
-#include "tests/faults/FaultSkip.h"
+#include "tests/faults/DbFaultCases.h"
 
 #include <QtTest>
 
@@ -12,39 +11,12 @@ class TstDbFaults : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void operations_data() {
-        QTest::addColumn<int>("fault");
-        QTest::addColumn<int>("op");
-        const QList<QPair<const char*, DbFaultKit::Fault>> faults = {
-            {"garbage", DbFaultKit::Fault::Garbage},
-            {"truncated", DbFaultKit::Fault::Truncated},
-            {"read-only-folder", DbFaultKit::Fault::ReadOnlyFolder},
-            {"full-disk", DbFaultKit::Fault::FullDisk}};
-        for (const auto& fault : faults) {
-            for (DbFaultKit::Op op : DbFaultKit::allOps())
-                QTest::addRow("%s/%s", fault.first, DbFaultKit::name(op)) << int(fault.second) << int(op);
-        }
+        DbFaultCases::addRows({{"garbage", DbFaultKit::Fault::Garbage},
+                               {"truncated", DbFaultKit::Fault::Truncated},
+                               {"read-only-folder", DbFaultKit::Fault::ReadOnlyFolder},
+                               {"full-disk", DbFaultKit::Fault::FullDisk}});
     }
-    void operations() {
-        QFETCH(int, fault);
-        QFETCH(int, op);
-        DbFaultKit kit{DbFaultKit::Fault(fault)};
-        const QString cannot = kit.prepare();
-        if (!cannot.isEmpty())
-            PALVURO_SKIP(cannot);
-        QString verdict;
-        const DbFaultKit::Result result = kit.run(DbFaultKit::Op(op), &verdict);
-        // One line per case for the reliability report.
-        std::printf(
-            "FAULT-CASE %s: %s %s\n", QTest::currentDataTag(),
-            !verdict.isEmpty() ? "UNDEFINED"
-            : result.healthy   ? "worked"
-                               : "refused",
-            qPrintable(result.shown.isEmpty()
-                           ? QStringLiteral("(silence)")
-                           : QString(result.shown).replace(QStringLiteral("\r\n"), QStringLiteral(" / "))));
-        std::fflush(stdout);
-        QVERIFY2(verdict.isEmpty(), qPrintable(verdict));
-    }
+    void operations() { DbFaultCases::runCase(); }
 };
 
 QTEST_GUILESS_MAIN(TstDbFaults)
