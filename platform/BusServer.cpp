@@ -2,6 +2,7 @@
 
 #include "platform/BusFrame.h"
 #include "platform/DesktopBusFolder.h"
+#include "platform/LocalSocketWriter.h"
 #include "platform/Win32Semantics.h"
 #include "platform/WindowRegistry.h"
 
@@ -122,8 +123,7 @@ struct BusServer::Private {
             return false;
         if (!alive || buffers.count(socket) == 0)
             return true;
-        socket->write(BusFrame::encode(reply));
-        socket->flush();
+        LocalSocketWriter::write(*socket, BusFrame::encode(reply));
         return socket->bytesToWrite() <= MaxUnsentBytes;
     }
 

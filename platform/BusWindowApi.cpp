@@ -2,6 +2,7 @@
 
 #include "platform/BusFrame.h"
 #include "platform/DesktopBusFolder.h"
+#include "platform/LocalSocketWriter.h"
 #include "platform/Win32Semantics.h"
 
 #include <QDeadlineTimer>
@@ -149,8 +150,7 @@ struct BusWindowApi::Private {
         if (!socket)
             return std::nullopt;
         Connection& connection = connections[pid];
-        socket->write(BusFrame::encode(request));
-        socket->flush();
+        LocalSocketWriter::write(*socket, BusFrame::encode(request));
         const QDeadlineTimer deadline(timeoutMs);
         QByteArray payload;
         for (;;) {
@@ -300,8 +300,7 @@ bool BusWindowApi::postMessage(Hwnd hwnd, std::uint32_t msg, WParam wParam, LPar
     QLocalSocket* socket = d->connectionTo(BusFrame::ownerPid(hwnd));
     if (!socket)
         return false;
-    socket->write(BusFrame::encode(makeRequest(Op::Post, hwnd, msg, wParam, lParam)));
-    socket->flush();
+    LocalSocketWriter::write(*socket, BusFrame::encode(makeRequest(Op::Post, hwnd, msg, wParam, lParam)));
     return true;
 }
 
