@@ -365,6 +365,17 @@ DbStatus TriviaDatabase::listCategories(QStringList* names) {
     return status;
 }
 
+// Opening for a change refuses a read-only database before the category is looked up, so the
+// caller hears why it cannot write rather than that the category is missing.
+DbStatus TriviaDatabase::openCategory(const QString& name, Access access, QString* table) {
+    if (access == Access::Write) {
+        const DbStatus status = ensureWritable();
+        if (status != DbStatus::Ok)
+            return status;
+    }
+    return resolveCategory(name, table);
+}
+
 DbStatus TriviaDatabase::resolveCategory(const QString& name, QString* storedName) {
     QStringList names;
     const DbStatus status = listCategories(&names);
@@ -415,9 +426,7 @@ DbStatus TriviaDatabase::createCategory(const QString& typedName) {
 
 DbStatus TriviaDatabase::dropCategory(const QString& name) {
     QString table;
-    DbStatus status = ensureWritable();
-    if (status == DbStatus::Ok)
-        status = resolveCategory(name, &table);
+    const DbStatus status = openCategory(name, Access::Write, &table);
     if (status != DbStatus::Ok)
         return status;
     return d->execStatement(QStringLiteral("DROP TABLE %1").arg(TableName::quoted(table)));
@@ -425,9 +434,7 @@ DbStatus TriviaDatabase::dropCategory(const QString& name) {
 
 DbStatus TriviaDatabase::addPair(const QString& category, const QString& question, const QString& answer) {
     QString table;
-    DbStatus status = ensureWritable();
-    if (status == DbStatus::Ok)
-        status = resolveCategory(category, &table);
+    const DbStatus status = openCategory(category, Access::Write, &table);
     if (status != DbStatus::Ok)
         return status;
     return d->execStatement(
@@ -458,9 +465,7 @@ bool takeUsableRow(const QSqlQuery& query, TriviaDatabase::Question* out) {
 // its place, which is uniform too.
 DbStatus TriviaDatabase::pickQuestion(const QString& category, Question* out) {
     QString table;
-    DbStatus status = ensureOpen();
-    if (status == DbStatus::Ok)
-        status = resolveCategory(category, &table);
+    DbStatus status = openCategory(category, Access::Read, &table);
     if (status != DbStatus::Ok)
         return status;
     const QString quoted = TableName::quoted(table);
@@ -619,9 +624,7 @@ DbStatus TriviaDatabase::deleteAllScores() {
 DbStatus TriviaDatabase::findPair(const QString& category, const char* column, const QString& value,
                                   Pair* out) {
     QString table;
-    DbStatus status = ensureOpen();
-    if (status == DbStatus::Ok)
-        status = resolveCategory(category, &table);
+    DbStatus status = openCategory(category, Access::Read, &table);
     if (status != DbStatus::Ok)
         return status;
     QSqlQuery query(d->db);
@@ -656,9 +659,7 @@ DbStatus TriviaDatabase::findPairByAnswer(const QString& category, const QString
 
 DbStatus TriviaDatabase::changeRow(const Pair& pair, const QString& sqlPattern, QVariantList values) {
     QString table;
-    DbStatus status = ensureWritable();
-    if (status == DbStatus::Ok)
-        status = resolveCategory(pair.category, &table);
+    DbStatus status = openCategory(pair.category, Access::Write, &table);
     if (status != DbStatus::Ok)
         return status;
     values.append(QVariant::fromValue<qlonglong>(pair.rowId));

@@ -113,6 +113,9 @@ private:
     DbStatus prepareConnection();
     DbStatus ensureOpen();
     DbStatus ensureWritable();
+    enum class Access { Read, Write };
+    // The stored name of the category `name`, with the database open (and writable for Write).
+    DbStatus openCategory(const QString& name, Access access, QString* table);
     DbStatus resolveCategory(const QString& name, QString* storedName);
     DbStatus pickByPlace(const QString& quotedTable, const QString& table, Question* out);
     DbStatus rollBack(DbStatus status);
