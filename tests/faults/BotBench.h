@@ -1,22 +1,15 @@
 #pragma once
 
-#include "chat/ChatLink.h"
-#include "chat/TimerSwitch.h"
-#include "commands/TriviaBot.h"
 #include "data/TriviaDatabase.h"
 #include "data/UsersList.h"
-#include "tests/support/FakeDesktop.h"
-#include "tests/support/ManualEventPump.h"
+#include "tests/support/BotDriver.h"
 
 #include <QStringList>
 
 namespace palvuro {
 
-// The whole bot connected to the fake desktop, on a program folder the test chose. Ticks are
-// driven by hand, 10 ms apart on the injected clock.
-struct BotBench {
-    static constexpr const char* Nick = "TriviaBot";
-
+// The bot on a program folder the test chose.
+struct BotBench : BotDriver {
     // A program folder with HISTORY (one pair, as the editor stores it: "CAPITAL OF FRANCE?" / "PARIS"), ART
     // and EMPTY, ANNA (4 points) and BOB (12) in Psystem, and Anna as the one authorized user.
     static bool prepareFolder(const QString& folder) {
@@ -38,30 +31,13 @@ struct BotBench {
         return score == 12;
     }
 
-    explicit BotBench(const QString& programFolder)
-        : bot(state, desk.api(), pump, getText, pause, programFolder,
-              {[](const QString&) {}, [this](const QString& text, int) { fatalErrors << text; }}) {
+    explicit BotBench(const QString& programFolder) : BotDriver(programFolder) {
         state.giveAnswerSecs = 60;
         state.nextQuestionSecs = 5;
-        bot.link().findChatMainWindow();
-        bot.link().locateChatRoom();
-        bot.link().startReading(QString::fromLatin1(Nick));
         tick();
         desk.clearLog();
     }
 
-    void tick(int count = 1) {
-        for (int i = 0; i < count; ++i) {
-            pump.advance(10);
-            bot.getTextTimer();
-        }
-    }
-    // A chatter's line and the reader tick that handles it, after the bot's own last line.
-    void say(const QString& nick, const QString& text) {
-        tick();
-        desk.say(nick, text);
-        tick();
-    }
     // Starts HISTORY as Anna and waits for the first question.
     bool startGame() {
         say(QStringLiteral("Anna"), QStringLiteral("!START HISTORY"));
@@ -80,14 +56,6 @@ struct BotBench {
             lines << QStringLiteral("/msg ") + p.to + QLatin1Char(' ') + p.text;
         return lines;
     }
-
-    FakeDesktop desk{QString::fromLatin1(Nick)};
-    EngineState state;
-    ManualEventPump pump;
-    FlagTimerSwitch getText;
-    FlagTimerSwitch pause;
-    QStringList fatalErrors;
-    TriviaBot bot;
 };
 
 } // namespace palvuro

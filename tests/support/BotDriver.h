@@ -1,0 +1,52 @@
+#pragma once
+
+#include "chat/ChatLink.h"
+#include "chat/TimerSwitch.h"
+#include "commands/TriviaBot.h"
+#include "tests/support/FakeDesktop.h"
+#include "tests/support/ManualEventPump.h"
+
+#include <QStringList>
+
+namespace palvuro {
+
+// The whole bot connected to the fake desktop, on a program folder the caller prepared. Reader
+// ticks are driven by hand, 10 ms apart on the injected clock; the cheat box and the fatal
+// error boxes are recorded instead of shown.
+struct BotDriver {
+    static constexpr const char* Nick = "TriviaBot";
+
+    explicit BotDriver(const QString& programFolder)
+        : bot(state, desk.api(), pump, getText, pause, programFolder,
+              {[this](const QString& answer) { cheats << answer; },
+               [this](const QString& text, int) { fatalErrors << text; }}) {
+        bot.link().findChatMainWindow();
+        bot.link().locateChatRoom();
+        bot.link().startReading(QString::fromLatin1(Nick));
+    }
+
+    void tick(int count = 1) {
+        for (int i = 0; i < count; ++i) {
+            pump.advance(10);
+            bot.getTextTimer();
+        }
+    }
+    // A chatter's line and the tick that handles it. The tick before reads the bot's own last
+    // line, or the two would be judged as one text.
+    void say(const QString& nick, const QString& text) {
+        tick();
+        desk.say(nick, text);
+        tick();
+    }
+
+    FakeDesktop desk{QString::fromLatin1(Nick)};
+    EngineState state;
+    ManualEventPump pump;
+    FlagTimerSwitch getText;
+    FlagTimerSwitch pause;
+    QStringList cheats;
+    QStringList fatalErrors;
+    TriviaBot bot;
+};
+
+} // namespace palvuro
