@@ -50,7 +50,7 @@ void ChatLink::startReading(const QString& nickText) {
     state_.botNick = Spaces::trimmed(nickText.toUpper());
 }
 
-void ChatLink::sendChat(const QString& text) {
+void ChatLink::sendChat(const QString& text, const std::function<bool()>& stillWanted) {
     // The previous send may be one that ran nested inside this wait, so the mark is read
     // afresh on every round. Unsigned subtraction keeps the spacing right across the wrap.
     while (state_.lastSendTick != 0) {
@@ -61,6 +61,8 @@ void ChatLink::sendChat(const QString& text) {
             break;
         pump_.waitForEvents(SendSpacingMs - elapsed);
     }
+    if (stillWanted && !stillWanted())
+        return;
 
     const QByteArray bytes = Windows1252::encode(text); // constData() is NUL-terminated
     windows_.sendMessage(state_.chatInputBox, wm::SetText, static_cast<WParam>(text.size()),

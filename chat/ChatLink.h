@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace palvuro {
 
 class TimerSwitch;
@@ -25,8 +27,10 @@ public:
     void startReading(const QString& nickText);
 
     // Says the text in the room (CR LF pairs included, as one message). Waits, letting events
-    // run, until 1100 ms have passed since the previous send ended.
-    void sendChat(const QString& text);
+    // run, until 1100 ms have passed since the previous send ended. When `stillWanted` is given
+    // and says no once the wait is over, the text is dropped: what ran during the wait (a stop,
+    // an answer) made it stale.
+    void sendChat(const QString& text, const std::function<bool()>& stillWanted = {});
     // EM_GETLINECOUNT of the text window.
     std::int32_t lineCount();
 

@@ -33,6 +33,7 @@ struct EngineState {
     QString currentAnswer; // upper-cased, left-trimmed
     bool questionActive = false;
     bool gameRunning = false;
+    std::uint32_t gameNumber = 0; // counts the starts, so a line can tell whether its game still runs
     std::unique_ptr<TriviaDatabase> triviaConnection; // the game's connection
     QString gameCategory; // the stored name of the game's table (the "questions record set")
 

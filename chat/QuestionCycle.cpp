@@ -39,7 +39,7 @@ void QuestionCycle::ramdomQuestion() {
     // A table dropped by the editor during the game has nothing to ask either.
     if (status == DbStatus::EmptyCategory || status == DbStatus::NoUsableQuestion ||
         status == DbStatus::NoSuchCategory) {
-        link_.sendChat(QStringLiteral("This Category Contains No Questions, Please Select Another"));
+        sayForGame(QStringLiteral("This Category Contains No Questions, Please Select Another"));
         if (state_.gameRunning && hooks_.stopGame)
             hooks_.stopGame();
         return;
@@ -58,7 +58,7 @@ void QuestionCycle::ramdomQuestion() {
     state_.pauseSecs = 0;
     state_.questionActive = true;
     getText_.setEnabled(true);
-    link_.sendChat(state_.currentQuestion);
+    sayForGame(state_.currentQuestion);
 }
 
 void QuestionCycle::checkQuestionTime() {
@@ -98,15 +98,28 @@ void QuestionCycle::timesUp() {
     state_.answerTicks = 0;
     const QString verdict = state_.giveAnswer ? QStringLiteral("Times Up! Answer Was ") + state_.currentAnswer
                                               : QStringLiteral("Times Up! Not Answered.");
-    link_.sendChat(verdict + nextQuestionNotice(state_));
+    sayForGame(verdict + nextQuestionNotice(state_));
     if (state_.gameRunning)
         startGetrandom_.setEnabled(true);
 }
 
 void QuestionCycle::giveHint() {
     const std::optional<QString> hint = HintBuilder::draw(state_.currentAnswer, random_);
-    if (hint)
-        link_.sendChat(QStringLiteral("HINT: ") + *hint);
+    if (!hint)
+        return;
+    // An answer scored while the hint waits for its turn closes the question: no hint after it.
+    const QString answer = state_.currentAnswer;
+    sayForGame(QStringLiteral("HINT: ") + *hint,
+               [this, answer] { return state_.questionActive && state_.currentAnswer == answer; });
+}
+
+void QuestionCycle::sayForGame(const QString& text, const std::function<bool()>& alsoWanted) {
+    // A stop (perhaps followed by a new start) that runs while the line waits for its turn
+    // leaves the line to a game that has ended: nothing of a game may follow its end line.
+    const std::uint32_t game = state_.gameNumber;
+    link_.sendChat(text, [this, game, alsoWanted] {
+        return state_.gameRunning && state_.gameNumber == game && (!alsoWanted || alsoWanted());
+    });
 }
 
 void QuestionCycle::startGetrandomTimer() {

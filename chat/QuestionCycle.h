@@ -52,6 +52,7 @@ private:
     void countTick();
     void timesUp();
     void giveHint();
+    void sayForGame(const QString& text, const std::function<bool()>& alsoWanted = {});
 
     EngineState& state_;
     ChatLink& link_;

@@ -26,6 +26,7 @@ bool GameControl::openCategory(const QString& category) {
     state_.triviaConnection = std::move(db);
     state_.gameCategory = *stored;
     state_.gameRunning = true;
+    ++state_.gameNumber;
     return true;
 }
 

@@ -106,6 +106,28 @@ private Q_SLOTS:
                          "This Category Contains No Questions, Please Select Another", "[Trivia Ended]"}));
         QVERIFY(!rig.state.gameRunning && !rig.pause.isEnabled());
     }
+
+    // A line that waits for its send spacing while a tick scores the answer or stops the game
+    // is dropped: no hint after the answer, nothing of a game after its end line.
+    void linesMadeStaleDuringTheirWaitAreDropped() {
+        BotRig rig;
+        rig.state.giveAnswerSecs = 2; // the hint at 100 ticks
+        rig.state.nextQuestionSecs = 1;
+        rig.say("Anna", "!START HISTORY");
+        QVERIFY(ticksUntilBotSpeaks(rig, 300) > 0);
+        rig.tick(90);
+        rig.say("Zed", "!Q"); // the reply leaves the hint waiting for its turn
+        rig.pump.onNextWait = [&] { rig.say("Bob", "paris"); };
+        QVERIFY(ticksUntilBotSpeaks(rig, 20) > 0);
+        rig.say("Bob", "!MYSCORE"); // the reply leaves the next question waiting for its turn
+        rig.pump.onNextWait = [&] { rig.say("Anna", "!QUIT"); };
+        rig.bot.startGetrandomTimer();
+        rig.tick(300);
+        QCOMPARE(rig.botLines().mid(1),
+                 (QStringList{Question,
+                              "(*)BOB (*) Is Correct, Your Score Is [ 1 ]\r\n1 Seconds Until Next Question.",
+                              "[Trivia Ended By ANNA]"}));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestGame)

@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 
+#include <utility>
+
 namespace palvuro {
 
 void ManualEventPump::processEvents() {
@@ -9,6 +11,10 @@ void ManualEventPump::processEvents() {
 }
 
 void ManualEventPump::waitForEvents(std::uint32_t maxMs) {
+    if (onNextWait) {
+        const std::function<void()> run = std::exchange(onNextWait, nullptr);
+        run(); // early in the wait, before the clock moves on
+    }
     tick_ += maxMs;
     waitedMs_ += maxMs;
     processEvents();

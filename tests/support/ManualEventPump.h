@@ -3,6 +3,7 @@
 #include "platform/EventPump.h"
 
 #include <cstdint>
+#include <functional>
 
 namespace palvuro {
 
@@ -20,6 +21,9 @@ public:
     void advance(std::uint32_t ms) { tick_ += ms; }
     // Total milliseconds waited through waitForEvents.
     std::uint64_t waitedMs() const { return waitedMs_; }
+
+    // Runs once, inside the next wait, as an event the wait lets through would.
+    std::function<void()> onNextWait;
 
 private:
     std::uint32_t tick_;
