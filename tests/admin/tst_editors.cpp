@@ -14,7 +14,6 @@
 #include <QtWidgets>
 
 #include <map>
-#include <memory>
 #include <optional>
 
 using namespace palvuro;
@@ -27,12 +26,17 @@ struct PrivateConfigHome {
     PrivateConfigHome() { qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.path())); }
 } configHome;
 
-template <typename T> T* child(QWidget* window, const char* name) {
-    return window->findChild<T*>(QString::fromLatin1(name));
+const QByteArray kJunk(8192, '\x7f'); // a Trivia.mdb that is no database
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
 }
 
-void click(QWidget* window, const char* name) {
-    QTest::mouseClick(child<QPushButton>(window, name), Qt::LeftButton);
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 // SQL run on the folder's database by a connection of its own.
@@ -48,8 +52,8 @@ QSqlQuery rawQuery(const QString& folder, const QString& sql) {
     return query;
 }
 
-// Every pair of a table in row order, "QUESTION/ANSWER" (null shown as <null>).
-QStringList pairsOf(const QString& folder, const QString& table) {
+// Every pair of a table in row order, "QUESTION/ANSWER|..." (null shown as <null>).
+QString pairsOf(const QString& folder, const QString& table) {
     QSqlQuery query =
         rawQuery(folder, QStringLiteral("SELECT Questions, Answers FROM \"%1\" ORDER BY rowid").arg(table));
     QStringList rows;
@@ -58,121 +62,7 @@ QStringList pairsOf(const QString& folder, const QString& table) {
     };
     while (query.next())
         rows << text(0) + QLatin1Char('/') + text(1);
-    return rows;
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-// One step on the category window: "new:TEXT" and "q:", "a:", "findQ:", "findA:" (the boxes), "add:Q/A",
-// "cmdNAME" (a click), "type:TEXT" and "down" into the category box, "yes"/"no" (the answer to questions),
-// "reopen"; and checks: "=category:", "=setting:", "=items:A,B", "=table:NAME=Q/A|Q/A", "=selectedA:",
-// "=new:", "=BOX:TEXT".
-void categoryStep(std::unique_ptr<CategoryEditorWindow>& window, const QString& folder, const QString& step) {
-    const QString key = step.section(':', 0, 0), arg = step.section(':', 1);
-    const std::map<QString, const char*> names = {
-        {"q", "txt_Question"}, {"a", "txtAnswer"}, {"findQ", "txtEditQ"}, {"findA", "txtEditA"}};
-    const auto box = [&](const QString& name) { return child<QPlainTextEdit>(window.get(), names.at(name)); };
-    auto* category = child<QComboBox>(window.get(), "CCatorgy");
-    auto* newCategory = child<QLineEdit>(window.get(), "txtAddCatergory");
-    QStringList items;
-    for (int i = 0; i < category->count(); ++i)
-        items << category->itemText(i);
-    if (step.startsWith("cmd")) {
-        click(window.get(), qPrintable(step));
-    } else if (step == "down") {
-        QTest::keyClick(category->lineEdit(), Qt::Key_Down);
-    } else if (key == "type") { // and the keys that would change it
-        QTest::keyClicks(category->lineEdit(), arg);
-        for (Qt::Key edit : {Qt::Key_Backspace, Qt::Key_Delete, Qt::Key_Return})
-            QTest::keyClick(category->lineEdit(), edit);
-    } else if (step == "yes" || step == "no") {
-        MessageBox::setTestMode(true, step == "yes");
-    } else if (step == "reopen") {
-        window = std::make_unique<CategoryEditorWindow>(folder);
-        window->show();
-    } else if (key == "new") {
-        newCategory->setText(arg);
-    } else if (key == "add") {
-        box("q")->setPlainText(arg.section('/', 0, 0));
-        box("a")->setPlainText(arg.section('/', 1));
-        click(window.get(), "cmdAdd");
-    } else if (key == "=category") {
-        QCOMPARE(category->currentText(), arg);
-    } else if (key == "=setting") {
-        QCOMPARE(SettingsStore::read(SettingsStore::Category), arg);
-    } else if (key == "=items") {
-        QCOMPARE(items.join(','), arg);
-    } else if (key == "=new") {
-        QCOMPARE(newCategory->text(), arg);
-    } else if (key == "=table") {
-        QCOMPARE(pairsOf(folder, arg.section('=', 0, 0)).join('|'), arg.section('=', 1));
-    } else if (key == "=selectedA") {
-        QVERIFY(box("findA")->textCursor().selectedText() == arg && window->focusWidget() == box("findA"));
-    } else if (key.startsWith('=')) {
-        QCOMPARE(box(key.mid(1))->toPlainText(), arg);
-    } else {
-        box(key)->setPlainText(arg);
-    }
-}
-
-// One step on the score window, opened on BOB 7, ANNA 2 and O'HARA 2: "find:NICK" (typed afresh),
-// "score:TEXT" (typed afresh), "type:TEXT" (typed on), "paste:TEXT", "backspace", "cmdUpdate", "reset"
-// (the menu), "junk"/"unjunk" (the database file spoiled/removed); checks "=score:", "=points:NICK=N"
-// (empty: no row), "=selected:TEXT" (the search box's text selected and focused), "=junk" (left as it was).
-void scoreStep(QWidget* window, const QString& folder, const QString& step) {
-    const QString key = step.section(':', 0, 0), arg = step.section(':', 1);
-    auto* search = child<QLineEdit>(window, "txtSearch");
-    auto* score = child<QLineEdit>(window, "txtScore");
-    const QString file = folder + "/Trivia.mdb";
-    if (key == "find") {
-        search->clear();
-        QTest::keyClicks(search, arg);
-        click(window, "cmdFind");
-    } else if (key == "score" || key == "type") {
-        if (key == "score")
-            score->clear();
-        QTest::keyClicks(score, arg);
-    } else if (key == "paste") {
-        score->setText(arg);
-    } else if (step == "backspace") {
-        QTest::keyClick(score, Qt::Key_Backspace);
-    } else if (step.startsWith("cmd")) {
-        click(window, qPrintable(step));
-    } else if (step == "reset") {
-        window->findChild<QAction*>("mnuResetAll")->trigger();
-    } else if (step == "junk" || step == "=junk") {
-        if (step == "junk")
-            writeFile(file, QByteArray(8192, '\x7f'));
-        QCOMPARE(readFile(file), QByteArray(8192, '\x7f'));
-    } else if (step == "unjunk") {
-        QVERIFY(QFile::remove(file));
-    } else if (key == "=score") {
-        QCOMPARE(score->text(), arg);
-    } else if (key == "=selected") {
-        QVERIFY(search->selectedText() == arg && window->focusWidget() == search);
-    } else if (key == "=points") {
-        std::optional<qint64> points;
-        QCOMPARE(TriviaDatabase(folder).lookupScore(arg.section('=', 0, 0), &points), DbStatus::Ok);
-        QCOMPARE(points ? QString::number(*points) : QString(), arg.section('=', 1));
-    } else {
-        QFAIL(qPrintable("bad step " + step));
-    }
-}
-
-QStringList itemsOf(QListWidget* list) {
-    QStringList texts;
-    for (int i = 0; i < list->count(); ++i)
-        texts << list->item(i)->text();
-    return texts;
+    return rows.join('|');
 }
 
 // Each shown message as "icon:text": n, i, e, c for none, information, exclamation, critical.
@@ -188,44 +78,95 @@ bool shownAre(const QStringList& expected) {
     const QStringList all = shownWithIcons();
     for (int i = 0; i < all.size() && all.size() == expected.size(); ++i) {
         const QString& wanted = expected[i];
-        const bool part = wanted.size() > 1 && wanted[2] == '*';
+        const bool part = wanted.size() > 2 && wanted[2] == '*';
         if (part ? !(all[i].startsWith(wanted.left(2)) && all[i].contains(wanted.mid(3))) : all[i] != wanted)
             return false;
     }
     return all.size() == expected.size();
 }
-#define VERIFY_SHOWN(...) QVERIFY2(shownAre(QStringList{__VA_ARGS__}), qPrintable(shownWithIcons().join('|')))
 
-// One step on the users window: "nick:TEXT", "mode:add|del|edit", "select:ROW", "exe", "refusedClose",
-// "expectNick:TEXT".
-void runStep(QWidget* window, const QString& step) {
-    const QString arg = step.section(':', 1);
-    auto* users = child<QListWidget>(window, "listUsers");
-    auto* nick = child<QLineEdit>(window, "txtNick");
-    if (step.startsWith("nick:")) {
-        nick->setText(arg);
-    } else if (step.startsWith("mode:")) {
-        auto* option = child<QRadioButton>(window, arg == "add"   ? "optAdd"
-                                                   : arg == "del" ? "optDel"
-                                                                  : "optMod");
-        QTest::mouseClick(option, Qt::LeftButton, {}, QPoint(6, option->height() / 2));
-        QVERIFY(option->isChecked());
-    } else if (step.startsWith("select:")) {
-        QListWidgetItem* item = users->item(arg.toInt());
-        QTest::mouseClick(users->viewport(), Qt::LeftButton, {}, users->visualItemRect(item).center());
+const std::map<QString, QString> kShortNames = {
+    {"q", "txt_Question"},   {"a", "txtAnswer"},    {"findQ", "txtEditQ"},    {"findA", "txtEditA"},
+    {"search", "txtSearch"}, {"score", "txtScore"}, {"category", "CCatorgy"}, {"new", "txtAddCatergory"},
+    {"nick", "txtNick"},     {"users", "listUsers"}};
+
+QObject* control(QWidget* window, const QString& name) {
+    const auto shortName = kShortNames.find(name);
+    const QString objectName = shortName == kShortNames.end() ? name : shortName->second;
+    return window->objectName() == objectName ? window : window->findChild<QObject*>(objectName);
+}
+
+// Where keys go: an editable combo box takes them in its line edit.
+QWidget* keyTarget(QObject* object) {
+    auto* combo = qobject_cast<QComboBox*>(object);
+    return combo ? combo->lineEdit() : qobject_cast<QWidget*>(object);
+}
+
+// A box's text, a button's or action's caption, a group box's or menu's title, a window's title.
+QString textOf(QObject* object) {
+    for (const char* name : {"currentText", "plainText", "title", "text", "windowTitle"})
+        if (object->property(name).isValid())
+            return object->property(name).toString();
+    return {};
+}
+
+// The rows of a combo box or list.
+QString itemsOf(QObject* object) {
+    auto* combo = qobject_cast<QComboBox*>(object);
+    const QAbstractItemModel* model = combo ? combo->model() : qobject_cast<QListWidget*>(object)->model();
+    QStringList items;
+    for (int i = 0; i < model->rowCount(); ++i)
+        items << model->index(i, 0).data().toString();
+    return items.join(',');
+}
+
+QString selectionOf(QObject* object) {
+    auto* box = qobject_cast<QPlainTextEdit*>(object);
+    return box ? box->textCursor().selectedText() : qobject_cast<QLineEdit*>(object)->selectedText();
+}
+
+// One step on a control, named by its object name or short name: "NAME" clicks or triggers it,
+// "NAME=TEXT" sets its text as a paste would, "NAME+TEXT" types, "NAME<KEYS>" presses keys,
+// "NAME@ROW" clicks a list row; checks: "NAME?TEXT" its text, "NAME#A,B" its items,
+// "NAME^TEXT" it has the focus with TEXT selected.
+void controlStep(QWidget* window, const QString& step) {
+    static const QRegularExpression form(QStringLiteral("^(\\w+)(?:([=+<@?#^])(.*))?$"),
+                                         QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch parts = form.match(step);
+    QObject* object = parts.hasMatch() ? control(window, parts.captured(1)) : nullptr;
+    QVERIFY2(object, qPrintable("bad step " + step));
+    const QString op = parts.captured(2), arg = parts.captured(3);
+    if (op.isEmpty() && qobject_cast<QAction*>(object)) {
+        qobject_cast<QAction*>(object)->trigger();
+    } else if (op.isEmpty()) {
+        auto* button = qobject_cast<QAbstractButton*>(object);
+        QVERIFY2(button, qPrintable("bad step " + step));
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+        QVERIFY(!button->isCheckable() || button->isChecked());
+    } else if (op == "=") {
+        QVERIFY(object->setProperty(qobject_cast<QPlainTextEdit*>(object) ? "plainText" : "text", arg));
+    } else if (op == "+") {
+        QTest::keyClicks(keyTarget(object), arg);
+    } else if (op == "<") {
+        const QKeySequence keys(arg.chopped(1));
+        for (int i = 0; i < keys.count(); ++i)
+            QTest::keyClick(keyTarget(object), keys[i].key());
+    } else if (op == "@") {
+        auto* list = qobject_cast<QListWidget*>(object);
+        QListWidgetItem* item = list->item(arg.toInt());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
         QVERIFY(item->isSelected());
-    } else if (step == "exe") {
-        click(window, "cmdExe");
-    } else if (step == "refusedClose") {
-        QVERIFY(!window->close() && window->isVisible());
-    } else if (step.startsWith("expectNick:")) {
-        QCOMPARE(nick->text(), arg);
+    } else if (op == "?") {
+        QCOMPARE(textOf(object), arg);
+    } else if (op == "#") {
+        QCOMPARE(itemsOf(object), arg);
     } else {
-        QFAIL(qPrintable("bad step " + step));
+        QCOMPARE(selectionOf(object), arg);
+        QCOMPARE(window->focusWidget(), object);
     }
 }
 
-void closeAndWait(QPointer<UsersEditorWindow>& window) {
+void closeAndWait(QPointer<QWidget>& window) {
     QVERIFY(window->close());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(window.isNull());
@@ -238,16 +179,76 @@ class EditorsTest : public QObject {
 
 private:
     std::unique_ptr<QTemporaryDir> folder_;
+    QString kind_; // "categories", "scores" or "users"
+    QPointer<QWidget> window_;
     QString path() const { return folder_->path(); }
-    QString usersFile() const { return folder_->filePath("Users List.txt"); }
+    QString databaseFile() const { return folder_->filePath("Trivia.mdb"); }
 
-    void artAndHistory() {
+    // Deletes itself when closed, as it does when the main window opens it.
+    QWidget* open(const QString& kind) {
+        if (kind == "categories")
+            return new CategoryEditorWindow(path());
+        if (kind == "scores")
+            return new ScoreEditorWindow(path());
+        return new UsersEditorWindow(path());
+    }
+
+    // ART and HISTORY; BOB 7, ANNA 2 and O'HARA 2.
+    void seed() {
         TriviaDatabase db(path());
         QVERIFY(db.createCategory("ART") == DbStatus::Ok && db.createCategory("HISTORY") == DbStatus::Ok);
         for (const char* pair : {"ART/WHO PAINTED GUERNICA?/PICASSO", "HISTORY/WHO WAS FIRST/ADAM",
                                  "HISTORY/WHO WAS FIRST/EVE", "HISTORY/CAPITAL OF FRANCE/PARIS"}) {
             const QStringList f = QString(pair).split('/');
             QCOMPARE(db.addPair(f[0], f[1], f[2]), DbStatus::Ok);
+        }
+        qint64 points = 0;
+        for (const char* nick : {"BOB", "BOB", "ANNA", "ANNA", "O'HARA", "O'HARA"})
+            db.scoreCorrectAnswer(nick, &points);
+        db.setScore("BOB", 7);
+    }
+
+    // A step on the window (see controlStep) or on its surroundings: "yes"/"no" (the answer to the next
+    // questions), "reopen", "refusedClose", "junk"/"unjunk" (Trivia.mdb spoiled/removed), "null" (a null
+    // question in ART), "remember:NAME" (the stored category), "file:BYTES" (the users file); checks "=junk"
+    // (left as it was), "=table:NAME=Q/A|Q/A", "=setting:NAME", "=points:NICK=N" (empty: no row),
+    // "=saved:BYTES" (the users file once the window closed).
+    void step(const QString& step) {
+        const QString arg = step.section(':', 1);
+        if (step == "yes" || step == "no") {
+            MessageBox::setTestMode(true, step == "yes");
+        } else if (step == "reopen") {
+            closeAndWait(window_);
+            window_ = open(kind_);
+            window_->show();
+        } else if (step == "refusedClose") {
+            QVERIFY(!window_->close() && window_->isVisible());
+        } else if (step == "junk") {
+            writeFile(databaseFile(), kJunk);
+        } else if (step == "null") {
+            QVERIFY(
+                rawQuery(path(), "INSERT INTO ART (Questions, Answers) VALUES (NULL, 'NOBODY')").isActive());
+        } else if (step.startsWith("remember:")) {
+            SettingsStore::write(SettingsStore::Category, arg);
+        } else if (step.startsWith("file:")) {
+            writeFile(folder_->filePath("Users List.txt"), arg.toUtf8());
+        } else if (step == "unjunk") {
+            QVERIFY(QFile::remove(databaseFile()));
+        } else if (step == "=junk") {
+            QCOMPARE(readFile(databaseFile()), kJunk);
+        } else if (step.startsWith("=table:")) {
+            QCOMPARE(pairsOf(path(), arg.section('=', 0, 0)), arg.section('=', 1));
+        } else if (step.startsWith("=setting:")) {
+            QCOMPARE(SettingsStore::read(SettingsStore::Category), arg);
+        } else if (step.startsWith("=points:")) {
+            std::optional<qint64> points;
+            QCOMPARE(TriviaDatabase(path()).lookupScore(arg.section('=', 0, 0), &points), DbStatus::Ok);
+            QCOMPARE(points ? QString::number(*points) : QString(), arg.section('=', 1));
+        } else if (step.startsWith("=saved:")) {
+            closeAndWait(window_);
+            QCOMPARE(readFile(folder_->filePath("Users List.txt")), arg.toUtf8());
+        } else {
+            controlStep(window_, step);
         }
     }
 
@@ -258,31 +259,14 @@ private Q_SLOTS:
         MessageBox::clearShown();
         SettingsStore::remove(SettingsStore::Category);
     }
-
-    void windowsAreNamed() {
-        CategoryEditorWindow categories(path());
-        ScoreEditorWindow scores(path());
-        QPointer<UsersEditorWindow> users = new UsersEditorWindow(path());
-        QCOMPARE(categories.objectName() + '|' + categories.windowTitle(),
-                 QString("frmCatergories|Add Categories / Questions"));
-        QCOMPARE(scores.objectName() + '|' + scores.windowTitle(), QString("frmEditScores|Edit Scores"));
-        QCOMPARE(users->objectName() + '|' + users->windowTitle(), QString("frmTriviaUsers|User Editor"));
-        QCOMPARE(child<QPushButton>(&categories, "cmdAddCatergory")->text(), QString("&Add Caterory"));
-        QCOMPARE(child<QPushButton>(&categories, "cmdAdd")->text(), QString("A&dd"));
-        QCOMPARE(child<QGroupBox>(&scores, "Frame2")->title(), QString("Edit Player`s Score"));
-        QCOMPARE(child<QMenu>(&scores, "mnu_Reset")->title(), QString("Re&set Scores"));
-        QCOMPARE(scores.findChild<QAction*>("mnuResetAll")->text(), QString("Reset &All Scores"));
-        QCOMPARE(child<QPushButton>(users, "cmdExe")->text(), QString("&Excute"));
-        QCOMPARE(child<QLineEdit>(&categories, "txtAddCatergory")->maxLength(), 64);
-        QCOMPARE(child<QLineEdit>(&scores, "txtSearch")->maxLength(), 39);
-        QCOMPARE(child<QLineEdit>(&scores, "txtScore")->maxLength(), 9);
-        closeAndWait(users);
+    void cleanup() {
+        delete window_; // a failed row may leave it open
     }
 
     void pairBoxesHoldAtMost255Characters() {
         CategoryEditorWindow window(path());
-        auto* question = child<QPlainTextEdit>(&window, "txt_Question");
-        auto* answer = child<QPlainTextEdit>(&window, "txtEditA");
+        auto* question = window.findChild<QPlainTextEdit*>("txt_Question");
+        auto* answer = window.findChild<QPlainTextEdit*>("txtEditA");
         QTest::keyClicks(question, QString(300, 'q'));
         QCOMPARE(question->toPlainText().size(), 255);
         answer->setPlainText(QString(254, 'a'));
@@ -290,252 +274,155 @@ private Q_SLOTS:
         QCOMPARE(answer->toPlainText(), "X" + QString(254, 'a'));
     }
 
-    // Steps are separated by ";; " (see categoryStep), the first may set up the database: ART and HISTORY
-    // unless "@junk" (a file that is not a database), "@null" (a null question too) or "@remember:NAME";
-    // messages are "icon:text" (see shownAre).
-    void categoryScript_data() {
+    // Steps are separated by ";; ", those before the window opens start with "@" (see step); messages are
+    // "icon:text" (see shownAre).
+    void script_data() {
+        QTest::addColumn<QString>("window");
         QTest::addColumn<QString>("steps");
         QTest::addColumn<QStringList>("messages");
+        const auto row = [](const char* tag, const char* window, const QString& steps,
+                            const QStringList& messages = {}) {
+            QTest::newRow(tag) << QString(window) << steps << messages;
+        };
         const QString art = "=table:ART=WHO PAINTED GUERNICA?/PICASSO";
         const QString history = "=table:HISTORY=WHO WAS FIRST/ADAM|WHO WAS FIRST/EVE|CAPITAL OF FRANCE/PARIS";
+        const QString addQA = "q=q;; a=a;; cmdAdd;; ";
         const QString failed = "e:Faild to add catergory";
-        const QString noFind = "You must find a question or answer before you can ";
+        const QString noFind = "e:You must find a question or answer before you can ";
         const QString sure = "n:Are you sure you want to\r\ndelete this category ?";
-        QTest::newRow("typing into the category box")
-            << QString("type:xyz 1;; =category:ART;; =items:ART,HISTORY;; down;; =category:HISTORY;; "
-                       "=setting:HISTORY;; add:new one/x;; " +
-                       history + "|NEW ONE/X")
-            << QStringList{};
-        QTest::newRow("nothing remembered")
-            << QString("=items:ART,HISTORY;; =category:ART;; =setting:;; add:q/a;; " + art + "|Q/A")
-            << QStringList{};
-        QTest::newRow("HISTORY remembered")
-            << QString("@remember:HISTORY;; =category:HISTORY;; =setting:HISTORY;; add:q/a;; " + history +
-                       "|Q/A")
-            << QStringList{};
-        QTest::newRow("gone category forgotten")
-            << QString("@remember:OLD;; =items:ART,HISTORY;; =category:ART;; =setting:;; add:q/a;; " + art +
-                       "|Q/A")
-            << QStringList{};
-        QTest::newRow("remembered in other case")
-            << QString("@remember:history;; =category:history;; cmdDelete;; =items:ART") << QStringList{sure};
-        QTest::newRow("new category")
-            << QString("new:  Movies ;; cmdAddCatergory;; =items:ART,HISTORY,Movies;; =category:Movies;; "
-                       "=new:;; add:q/a;; =table:MOVIES=Q/A;; reopen;; =items:ART,HISTORY,MOVIES;; " +
-                       art)
-            << QStringList{};
-        QTest::newRow("listed category")
-            << QString("new:HISTORY;; cmdAddCatergory;; =items:ART,HISTORY;; =new:HISTORY;; =category:ART")
-            << QStringList{"e:This catergory already exists"};
-        QTest::newRow("other case of a table")
-            << QString("new:History;; cmdAddCatergory;; =items:ART,HISTORY;; =new:History")
-            << QStringList{failed};
-        QTest::newRow("no name") << QString("cmdAddCatergory;; =items:ART,HISTORY") << QStringList{};
-        QTest::newRow("sql in the name")
-            << QString("new:x]; DROP TABLE ART; --;; cmdAddCatergory;; =items:ART,HISTORY;; " + art)
-            << QStringList{failed};
-        QTest::newRow("delete categories")
-            << QString("no;; cmdDelete;; =items:ART,HISTORY;; " + art +
-                       ";; yes;; cmdDelete;; =items:HISTORY;; =category:HISTORY;; =setting:HISTORY;; "
-                       "=table:ART=;; add:q/a;; " +
-                       history +
-                       "|Q/A;; cmdDelete;; =items:;; =category:;; =setting:;; add:q/a;; cmdDelete;; add:/a;; "
-                       "reopen;; =items:")
-            << QStringList{sure,
-                           sure,
-                           sure,
-                           "e:No catorgies to add to.",
-                           "e:No catorgies to delete.",
-                           "e:Please include your question and answer first."};
-        QTest::newRow("pair trimmed and upper-cased")
-            << QString("q: what is the capital of france? ;; a: paris;; cmdAdd;; =q:;; =a:;; q:   ;; "
-                       "a:\tx\n;; cmdAdd;; " +
-                       art + "|WHAT IS THE CAPITAL OF FRANCE?/PARIS|/\tX\n")
-            << QStringList{};
-        QTest::newRow("finder changes and deletes the found row")
-            << QString("@remember:HISTORY;; cmdUpdate;; cmdDeleteQA;; findQ:  who was first ;; cmdSearchQ;; "
-                       "=findQ:WHO WAS "
-                       "FIRST;; =findA:ADAM;; cmdDeleteQA;; =findQ:;; =findA:;; cmdDeleteQA;; findQ:who was "
-                       "first;; cmdSearchQ;; =findA:EVE;; findQ:;; cmdSearchQ;; findA:;; cmdUpdate;; findQ: "
-                       "who was second ;; findA:eve ;; cmdUpdate;; cmdUpdate;; =table:HISTORY=WHO WAS "
-                       "SECOND/EVE|CAPITAL OF FRANCE/PARIS")
-            << QStringList{"e:" + noFind + "update it.",
-                           "e:" + noFind + "delete it.",
-                           "e:" + noFind + "delete it.",
-                           "e:Please enter question.",
-                           "e:Please include your question and answer.",
-                           "e:" + noFind + "update it."};
-        QTest::newRow("answer is not trimmed")
-            << QString("@remember:HISTORY;; findA: paris;; cmdSearchA;; =selectedA: paris;; cmdUpdate;; "
-                       "findA:paris;; "
-                       "cmdSearchA;; =findQ:CAPITAL OF FRANCE")
-            << QStringList{"i:Cannot find answer", "e:" + noFind + "update it."};
-        QTest::newRow("found row stays in its table")
-            << QString("findA:picasso;; cmdSearchA;; down;; =category:HISTORY;; findA:dali;; cmdUpdate;; "
-                       "=table:ART=WHO PAINTED GUERNICA?/DALI;; " +
-                       history)
-            << QStringList{};
-        QTest::newRow("null value shown empty")
-            << QString(
-                   "@null;; findA:nobody;; cmdSearchA;; =findQ:;; =findA:NOBODY;; findQ:who?;; cmdUpdate;; " +
-                   art + "|WHO?/NOBODY")
-            << QStringList{"i:*"};
-        QTest::newRow("unusable database")
-            << QString("@junk;; =items:;; add:q/a;; new:ART;; cmdAddCatergory;; findQ:q;; cmdSearchQ")
-            << QStringList{"e:*Trivia.mdb", "e:No catorgies to add to.", failed, "e:*"};
-    }
-    void categoryScript() {
-        QFETCH(QString, steps);
-        const QString setup = steps.startsWith('@') ? steps.section(";; ", 0, 0).mid(1) : QString();
-        QFETCH(QStringList, messages);
-        if (setup == "junk")
-            writeFile(path() + "/Trivia.mdb", QByteArray(4096, 'x'));
-        else
-            artAndHistory();
-        if (setup == "null")
-            QVERIFY(
-                rawQuery(path(), "INSERT INTO ART (Questions, Answers) VALUES (NULL, 'NOBODY')").isActive());
-        if (setup.startsWith("remember:"))
-            SettingsStore::write(SettingsStore::Category, setup.section(':', 1));
-        auto window = std::make_unique<CategoryEditorWindow>(path());
-        window->show();
-        for (const QString& step : steps.split(";; ")) {
-            if (!step.startsWith('@'))
-                categoryStep(window, path(), step);
-            if (QTest::currentTestFailed())
-                return;
-        }
-        QVERIFY2(shownAre(messages), qPrintable(shownWithIcons().join('|')));
-        if (setup == "junk")
-            QCOMPARE(readFile(path() + "/Trivia.mdb"), QByteArray(4096, 'x'));
-    }
+        row("names and limits", "categories",
+            "frmCatergories?Add Categories / Questions;; cmdAddCatergory?&Add Caterory;; cmdAdd?A&dd;; new+" +
+                QString(65, 'm') + ";; new?" + QString(64, 'm'));
+        row("typing into the category box", "categories",
+            "category+xyz 1;; category<Backspace, Del, Return>;; category?ART;; category#ART,HISTORY;; "
+            "category<Down>;; category?HISTORY;; =setting:HISTORY;; q=new one;; a=x;; cmdAdd;; " +
+                history + "|NEW ONE/X");
+        row("gone category forgotten", "categories",
+            "@remember:OLD;; category#ART,HISTORY;; category?ART;; =setting:;; " + addQA + art + "|Q/A");
+        row("remembered in other case", "categories",
+            "@remember:history;; category?history;; cmdDelete;; category#ART", {sure});
+        row("new category", "categories",
+            "new=  Movies ;; cmdAddCatergory;; category#ART,HISTORY,Movies;; category?Movies;; new?;; " +
+                addQA + "=table:MOVIES=Q/A;; reopen;; category#ART,HISTORY,MOVIES;; " + art);
+        row("refused category names", "categories",
+            "cmdAddCatergory;; new=HISTORY;; cmdAddCatergory;; new?HISTORY;; new=History;; cmdAddCatergory;; "
+            "new?History;; new=x]; DROP TABLE ART; --;; cmdAddCatergory;; category#ART,HISTORY;; "
+            "category?ART;; " +
+                art,
+            {"e:This catergory already exists", failed, failed});
+        row("delete categories", "categories",
+            "no;; cmdDelete;; category#ART,HISTORY;; " + art +
+                ";; yes;; cmdDelete;; category#HISTORY;; category?HISTORY;; =setting:HISTORY;; "
+                "=table:ART=;; " +
+                addQA + history + "|Q/A;; cmdDelete;; category#;; category?;; =setting:;; " + addQA +
+                "cmdDelete;; q=;; a=a;; cmdAdd;; reopen;; category#",
+            {sure, sure, sure, "e:No catorgies to add to.", "e:No catorgies to delete.",
+             "e:Please include your question and answer first."});
+        row("pair trimmed and upper-cased", "categories",
+            "q= what is the capital of france? ;; a= paris;; cmdAdd;; q?;; a?;; q=   ;; a=\tx\n;; cmdAdd;; " +
+                art + "|WHAT IS THE CAPITAL OF FRANCE?/PARIS|/\tX\n");
+        row("finder changes and deletes the found row", "categories",
+            "@remember:HISTORY;; cmdUpdate;; cmdDeleteQA;; findQ=  who was first ;; cmdSearchQ;; "
+            "findQ?WHO WAS FIRST;; findA?ADAM;; cmdDeleteQA;; findQ?;; findA?;; cmdDeleteQA;; findQ=who was "
+            "first;; cmdSearchQ;; findA?EVE;; findQ=;; cmdSearchQ;; findA=;; cmdUpdate;; findQ= who was "
+            "second ;; findA=eve ;; cmdUpdate;; cmdUpdate;; =table:HISTORY=WHO WAS SECOND/EVE|CAPITAL OF "
+            "FRANCE/PARIS",
+            {noFind + "update it.", noFind + "delete it.", noFind + "delete it.", "e:Please enter question.",
+             "e:Please include your question and answer.", noFind + "update it."});
+        row("answer is not trimmed", "categories",
+            "@remember:HISTORY;; findA= paris;; cmdSearchA;; findA^ paris;; cmdUpdate;; findA=paris;; "
+            "cmdSearchA;; findQ?CAPITAL OF FRANCE",
+            {"i:Cannot find answer", noFind + "update it."});
+        row("found row stays in its table", "categories",
+            "findA=picasso;; cmdSearchA;; category<Down>;; category?HISTORY;; findA=dali;; cmdUpdate;; "
+            "=table:ART=WHO PAINTED GUERNICA?/DALI;; " +
+                history);
+        row("null value shown empty", "categories",
+            "@null;; findA=nobody;; cmdSearchA;; findQ?;; findA?NOBODY;; findQ=who?;; cmdUpdate;; " + art +
+                "|WHO?/NOBODY",
+            {"i:*"});
+        row("unusable database", "categories",
+            "@junk;; category#;; " + addQA + "new=ART;; cmdAddCatergory;; findQ=q;; cmdSearchQ;; =junk",
+            {"e:*Trivia.mdb", "e:No catorgies to add to.", failed, "e:*"});
 
-    void scoreScript_data() {
-        QTest::addColumn<QString>("steps"); // separated by ";; " (see scoreStep)
-        QTest::addColumn<QStringList>("messages");
         const QString notFound = "i:Nick Name Not Found", findFirst = "e:You must find a player first";
-        QTest::newRow("spaces and lower case")
-            << QString("paste:99;; find:  bob ;; =score:7") << QStringList{};
-        QTest::newRow("quote in nick") << QString("paste:99;; find:o'hara;; =score:2") << QStringList{};
-        QTest::newRow("unknown") << QString("paste:99;; find:nobody;; =score:;; =selected:nobody")
-                                 << QStringList{notFound};
-        QTest::newRow("empty") << QString("paste:99;; find:;; =score:;; =selected:") << QStringList{notFound};
-        QTest::newRow("update needs a found player and a score")
-            << QString(
-                   "score:5;; cmdUpdate;; find: bob;; score:0042;; cmdUpdate;; =points:BOB=42;; "
-                   "=score:0042;; score:;; cmdUpdate;; find:nobody;; score:1;; cmdUpdate;; =points:BOB=42")
-            << QStringList{findFirst, "e:Please Enter A Score Vaule", notFound, findFirst};
-        QTest::newRow("digits only")
-            << QString(
-                   "type:1a-. 2x,3;; =score:123;; backspace;; =score:12;; type:34567890123;; "
-                   "=score:123456789;; "
-                   // Text that arrives without typing (a paste from the context menu) is refused at Update.
-                   "find:bob;; paste:4 2;; cmdUpdate;; =points:BOB=7")
-            << QStringList{"e:*4 2"};
+        row("names and limits", "scores",
+            "frmEditScores?Edit Scores;; Frame2?Edit Player`s Score;; mnu_Reset?Re&set Scores;; "
+            "mnuResetAll?Reset &All Scores;; search+" +
+                QString(40, 'n') + ";; search?" + QString(39, 'n'));
+        row("find", "scores",
+            "score=99;; search=  bob ;; cmdFind;; score?7;; search=o'hara;; cmdFind;; score?2;; score=99;; "
+            "search=nobody;; cmdFind;; score?;; search^nobody;; score=99;; search=;; cmdFind;; score?;; "
+            "search^",
+            {notFound, notFound});
+        row("update needs a found player and a score", "scores",
+            "score=5;; cmdUpdate;; search= bob;; cmdFind;; score=0042;; cmdUpdate;; =points:BOB=42;; "
+            "score?0042;; score=;; cmdUpdate;; search=nobody;; cmdFind;; score=1;; cmdUpdate;; "
+            "=points:BOB=42",
+            {findFirst, "e:Please Enter A Score Vaule", notFound, findFirst});
+        // Text that arrives without typing (a paste from the context menu) is refused at Update.
+        row("digits only", "scores",
+            "score+1a-. 2x,3;; score?123;; score<Backspace>;; score?12;; score+34567890123;; "
+            "score?123456789;; "
+            "search=bob;; cmdFind;; score=4 2;; cmdUpdate;; =points:BOB=7",
+            {"e:*4 2"});
         // The found flag survives a reset: the update runs, changes nothing and says nothing.
-        QTest::newRow("reset deletes every row")
-            << QString(
-                   "find:anna;; reset;; =points:BOB=;; =points:ANNA=;; cmdUpdate;; =points:ANNA=;; find:bob")
-            << QStringList{notFound};
-        // A Find that could not look the nick up leaves no player found; once the file is usable again, so is
-        // the window.
-        QTest::newRow("unusable database")
-            << QString("find:bob;; junk;; find:bob;; type:3;; cmdUpdate;; reset;; =junk;; unjunk;; find:bob")
-            << QStringList{"e:*Trivia.mdb", findFirst, "e:*Trivia.mdb", notFound};
+        row("reset deletes every row", "scores",
+            "search=anna;; cmdFind;; mnuResetAll;; =points:BOB=;; =points:ANNA=;; cmdUpdate;; "
+            "=points:ANNA=;; "
+            "search=bob;; cmdFind",
+            {notFound});
+        // A Find that could not look the nick up leaves no player found; once the file is usable again, so
+        // is the window.
+        row("unusable database", "scores",
+            "search=bob;; cmdFind;; junk;; cmdFind;; score+3;; cmdUpdate;; mnuResetAll;; =junk;; unjunk;; "
+            "cmdFind",
+            {"e:*Trivia.mdb", findFirst, "e:*Trivia.mdb", notFound});
+
+        const QString amyBen = "@file:\"Amy\"\r\n\"Ben\"\r\n;; ", marker = UsersList::deletedMarker();
+        row("missing file, no data", "users",
+            "frmTriviaUsers?User Editor;; cmdExe?&Excute;; optDel;; cmdExe;; optMod;; cmdExe;; users#;; "
+            "=saved:",
+            {"n:No data", "n:No data"});
+        row("add rewrites a hand-written file", "users",
+            "@file:alice, bob\r\n;; cmdExe;; nick=bob;; cmdExe;; nick?;; nick=bob;; cmdExe;; "
+            "users#alice,bob,bob,bob;; =saved:\"alice\"\r\n\"bob\"\r\n\"bob\"\r\n\"bob\"\r\n",
+            {"n:Please Include UserName"});
+        // A deleted entry keeps its place, can be renamed, and is left out when the list is saved.
+        row("delete and edit", "users",
+            amyBen + "users@0;; optDel;; cmdExe;; users#" + marker + ",Ben;; optMod;; users@0;; nick?" +
+                marker + ";; nick=Amy2;; cmdExe;; nick?;; users@1;; optDel;; cmdExe;; users#Amy2," + marker +
+                ";; =saved:\"Amy2\"\r\n");
+        row("refusals and the marker leave the file alone", "users",
+            amyBen + "optDel;; cmdExe;; nick=Zed;; optMod;; nick?Zed;; cmdExe;; users@1;; nick=;; cmdExe;; " +
+                "optAdd;; nick=" + marker + ";; cmdExe;; users#Amy,Ben," + marker +
+                ";; =saved:\"Amy\"\r\n\"Ben\"\r\n",
+            {"i:Please Select User First", "i:Please Select User First", "n:Please Include UserName"});
+        row("failed save keeps the window open", "users",
+            "@file:\"Amy\"\r\n;; nick=say \"hi\";; cmdExe;; refusedClose;; optMod;; users@1;; nick=Sayhi;; "
+            "cmdExe;; users#Amy,Sayhi;; =saved:\"Amy\"\r\n\"Sayhi\"\r\n",
+            {"e:*Users List.txt"});
+        row("no press leaves odd file byte for byte", "users",
+            "@file:alice, bob\n\"x\"  trailing\r\n\r\n;; optMod;; users@0;; users#alice,bob,x,;; "
+            "=saved:alice, bob\n\"x\"  trailing\r\n\r\n");
     }
-    void scoreScript() {
+    void script() {
+        QFETCH(QString, window);
         QFETCH(QString, steps);
         QFETCH(QStringList, messages);
-        {
-            TriviaDatabase db(path());
-            qint64 points = 0;
-            for (const char* nick : {"BOB", "ANNA", "O'HARA"})
-                for (int i = 0; i < 2; ++i)
-                    db.scoreCorrectAnswer(nick, &points);
-            db.setScore("BOB", 7);
-        }
-        ScoreEditorWindow window(path());
-        window.show();
-        for (const QString& step : steps.split(";; ")) {
-            scoreStep(&window, path(), step);
+        kind_ = window;
+        if (!steps.startsWith("@junk"))
+            seed();
+        for (const QString& each : steps.split(";; ")) {
+            if (!window_ && !each.startsWith('@')) {
+                window_ = open(kind_);
+                window_->show();
+            }
+            step(each.startsWith('@') ? each.mid(1) : each);
             if (QTest::currentTestFailed())
                 return;
         }
         QVERIFY2(shownAre(messages), qPrintable(shownWithIcons().join('|')));
-    }
-
-    void usersScript_data() {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QStringList>("steps");
-        QTest::addColumn<QStringList>("items");
-        QTest::addColumn<QStringList>("messages");
-        QTest::addColumn<QByteArray>("saved"); // "-": as it was
-        const QByteArray amyBen = "\"Amy\"\r\n\"Ben\"\r\n";
-        const QStringList both{"Amy", "Ben"};
-        const QString marker = UsersList::deletedMarker();
-        QTest::newRow("missing file is made empty")
-            << QByteArray("<missing>") << QStringList{} << QStringList{} << QStringList{} << QByteArray();
-        QTest::newRow("add") << amyBen << QStringList{"nick:bob", "exe", "expectNick:", "nick:bob", "exe"}
-                             << QStringList{"Amy", "Ben", "bob", "bob"} << QStringList{}
-                             << QByteArray(amyBen + "\"bob\"\r\n\"bob\"\r\n");
-        QTest::newRow("add empty rewrites hand-written file")
-            << QByteArray("alice, bob\r\n") << QStringList{"exe"} << QStringList{"alice", "bob"}
-            << QStringList{"n:Please Include UserName"} << QByteArray("\"alice\"\r\n\"bob\"\r\n");
-        QTest::newRow("delete") << amyBen << QStringList{"select:1", "mode:del", "exe"}
-                                << QStringList{"Amy", marker} << QStringList{} << QByteArray("\"Amy\"\r\n");
-        QTest::newRow("delete without selection")
-            << amyBen << QStringList{"mode:del", "exe"} << both << QStringList{"i:Please Select User First"}
-            << QByteArray("-");
-        QTest::newRow("edit") << amyBen << QStringList{"mode:edit", "select:0", "expectNick:Amy",
-                                                       "nick:Ann",  "exe",      "expectNick:"}
-                              << QStringList{"Ann", "Ben"} << QStringList{}
-                              << QByteArray("\"Ann\"\r\n\"Ben\"\r\n");
-        QTest::newRow("edit refusals")
-            << amyBen
-            << QStringList{"nick:Zed", "mode:edit", "expectNick:Zed", "exe", "select:1", "nick:", "exe"}
-            << both << QStringList{"i:Please Select User First", "n:Please Include UserName"}
-            << QByteArray("-");
-        QTest::newRow("deleted entry renamed")
-            << amyBen
-            << QStringList{"select:0",  "mode:del", "exe", "mode:edit", "select:0", "expectNick:" + marker,
-                           "nick:Amy2", "exe"}
-            << QStringList{"Amy2", "Ben"} << QStringList{} << QByteArray("\"Amy2\"\r\n\"Ben\"\r\n");
-        QTest::newRow("marker typed is never saved")
-            << amyBen << QStringList{"nick:" + marker, "exe"} << QStringList{"Amy", "Ben", marker}
-            << QStringList{} << QByteArray("-");
-        QTest::newRow("no data leaves file alone")
-            << QByteArray() << QStringList{"mode:del", "exe", "mode:edit", "exe"} << QStringList{}
-            << QStringList{"n:No data", "n:No data"} << QByteArray("-");
-        QTest::newRow("failed save keeps the window open")
-            << QByteArray("\"Amy\"\r\n")
-            << QStringList{"nick:say \"hi\"", "exe",        "refusedClose", "mode:edit",
-                           "select:1",        "nick:Sayhi", "exe"}
-            << QStringList{"Amy", "Sayhi"} << QStringList{"e:*Users List.txt"}
-            << QByteArray("\"Amy\"\r\n\"Sayhi\"\r\n");
-        QTest::newRow("no press leaves odd file byte for byte")
-            << QByteArray("alice, bob\n\"x\"  trailing\r\n\r\n") << QStringList{"mode:edit", "select:0"}
-            << QStringList{"alice", "bob", "x", ""} << QStringList{} << QByteArray("-");
-    }
-    void usersScript() {
-        QFETCH(QByteArray, file);
-        QFETCH(QStringList, steps);
-        QFETCH(QStringList, items);
-        QFETCH(QStringList, messages);
-        QFETCH(QByteArray, saved);
-        if (file != "<missing>")
-            writeFile(usersFile(), file);
-        QPointer<UsersEditorWindow> window = new UsersEditorWindow(path());
-        window->show();
-        QVERIFY(child<QRadioButton>(window, "optAdd")->isChecked());
-        for (const QString& step : steps) {
-            runStep(window, step);
-            if (QTest::currentTestFailed())
-                return;
-        }
-        QCOMPARE(itemsOf(child<QListWidget>(window, "listUsers")), items);
-        QVERIFY2(shownAre(messages), qPrintable(shownWithIcons().join('|')));
-        closeAndWait(window);
-        QCOMPARE(readFile(usersFile()), saved == "-" ? file : saved);
     }
 
     void usersListHoldsAtMost32767Entries() {
@@ -543,8 +430,7 @@ private Q_SLOTS:
         QCOMPARE(editor.execute(UsersEditor::Mode::Add, "last", -1).change, UsersEditor::Change::Appended);
         const UsersEditor::Outcome refused = editor.execute(UsersEditor::Mode::Add, "one more", -1);
         QCOMPARE(refused.change, UsersEditor::Change::Nothing);
-        QVERIFY(refused.notice && refused.notice->text.contains("32767"));
-        QVERIFY(!refused.clearNick);
+        QVERIFY(refused.notice && refused.notice->text.contains("32767") && !refused.clearNick);
         QCOMPARE(editor.entries().size(), UsersEditor::MaxEntries);
         QCOMPARE(editor.entries().last(), QString("last"));
     }
