@@ -6,45 +6,31 @@
 #include <memory>
 
 using namespace palvuro;
-using Record = RoomTranscript::Record;
 
-// The operator at the keyboard of the running bot: the tray round trip, the category editor
-// while a game runs, and leaving the program in the middle of a game. The menu is driven the way
-// a person without a mouse does: alt+f, then an item's mnemonic.
+// The operator at the keyboard of the running bot: the tray round trip, a second copy of the
+// program, the category editor while a game runs, and leaving the program in the middle of a
+// game. The menu is driven the way a person without a mouse does: alt+f, then an item's mnemonic.
 class TestOperator : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase();
     void trayRoundTrip();
+    void secondCopyIsRefused();
     void editorDuringGame();
     void exitDuringGame();
-    void cleanupTestCase();
 
 private:
-    const RoomTranscript& room() const { return session_->transcript(); }
-    QString roomSince(int mark) const { return room().dump(mark); }
-    bool await(int from, const RoomTranscript::Match& match, Record* out = nullptr,
-               int* index = nullptr) const;
-    bool botAnswers(const QString& nick);
+    bool botAnswers();
     bool startGame();
-    bool menuStaysOpenAfter(const QString& key);
+    bool cancelClosesMenu(bool expected);
 
-    std::unique_ptr<E2eSession> session_;
+    std::unique_ptr<E2eSession> room_;
 };
 
 namespace {
 
-constexpr int kReplyMs = 30000;
-
-const QByteArray kQuestions = "category\tquestion\tanswer\n"
-                              "History\tWho was the first emperor of Rome?\tAugustus\n"
-                              "History\tIn which year did the Berlin Wall fall?\t1989\n"
-                              "Art\tWho painted the Mona Lisa?\tLeonardo\n";
-
-const char* const kEditorTitle = "Add Categories / Questions";
-
-bool isQuestion(const Record& r) {
-    return r.from == QLatin1String(E2eSession::BotNick) && r.text.endsWith(QLatin1Char('?'));
+bool isQuestion(const E2eSession::Record& r) {
+    return r.from == E2eSession::BotNick && r.text.endsWith('?');
 }
 
 } // namespace
@@ -53,111 +39,104 @@ void TestOperator::initTestCase() {
     const QString why = E2eSession::cannotRun();
     if (!why.isEmpty())
         QSKIP(qPrintable(why));
-    session_ = std::make_unique<E2eSession>();
-    QVERIFY2(session_->prepareProgramFolder(kQuestions, {}, {QStringLiteral("ANNA")}),
-             qPrintable(session_->error()));
-    session_->writeSettings({4, 2, false, QStringLiteral("ART")});
-    QVERIFY2(session_->start({QStringLiteral("ANNA")}), qPrintable(session_->error()));
+    room_ = std::make_unique<E2eSession>();
+    QVERIFY2(room_->start(), qPrintable(room_->error()));
 }
 
-bool TestOperator::await(int from, const RoomTranscript::Match& match, Record* out, int* index) const {
-    const auto found = room().waitFor(from, match, kReplyMs, index);
-    if (found && out)
-        *out = *found;
-    return found.has_value();
-}
-
-bool TestOperator::botAnswers(const QString& nick) {
-    const int mark = room().size();
-    session_->say(nick, QStringLiteral("!MYSCORE"));
-    return await(mark, E2eSession::privateReply(nick, QStringLiteral("<b>Your Score Is Zero</b>")));
+bool TestOperator::botAnswers() {
+    const int mark = room_->roomSize();
+    room_->say("CAT", "!MYSCORE");
+    return room_->waitFor(mark, E2eSession::botSays("<b>Your Score Is Zero</b>", "CAT")).has_value();
 }
 
 bool TestOperator::startGame() {
-    const int mark = room().size();
-    session_->say(QStringLiteral("ANNA"), QStringLiteral("!START HISTORY"));
-    return await(mark, isQuestion);
+    const int mark = room_->roomSize();
+    room_->say("ANNA", "!START HISTORY");
+    return room_->waitFor(mark, isQuestion).has_value();
 }
 
-// With the File menu open, a key that is no visible item's mnemonic leaves it open; the
-// mnemonic of an item runs the item and closes the menu. The open menu is a second viewable
-// window of the main window's title.
-bool TestOperator::menuStaysOpenAfter(const QString& key) {
-    const XvfbDisplay& display = session_->display();
-    const QString title = QLatin1String(E2eSession::TriviaTitle);
-    if (!session_->operatorMenu({key}))
+// "&Cancel" is in the File menu only while the program is in the tray: its mnemonic closes the
+// menu then, and is no item's otherwise. That the menu stays open can only be seen by waiting.
+bool TestOperator::cancelClosesMenu(bool expected) {
+    if (!room_->operatorMenu({"c"}))
         return false;
-    QTest::qWait(500);
-    const bool open = display.countViewable(title) > 1;
-    if (open)
-        display.keys({QStringLiteral("Escape")});
-    const QDeadlineTimer deadline(5000);
-    while (display.countViewable(title) > 1 && !deadline.hasExpired())
-        QTest::qWait(50);
-    return open;
+    const auto closed = [this] { return !room_->menuOpen(); };
+    const bool closes = XvfbDisplay::poll(closed, expected ? 10000 : 1000);
+    if (!closes) {
+        room_->display().keys({"Escape"});
+        XvfbDisplay::poll(closed, 5000);
+    }
+    return closes == expected;
 }
 
 void TestOperator::trayRoundTrip() {
-    const XvfbDisplay& display = session_->display();
-    const quint64 window = session_->triviaWindow();
-    QVERIFY(menuStaysOpenAfter(QStringLiteral("c"))); // no "&Cancel" while the window is shown
-
     // "&Send To Tray". The private X server has no notification area, so the window is
     // minimized instead of hidden; with no window manager either, nothing on the server shows
-    // that, and the window's own menu tells the state: "&Cancel" is there now.
-    QVERIFY(session_->operatorMenu({QStringLiteral("s")}));
-    QVERIFY(display.isViewable(window));
-    QVERIFY(!menuStaysOpenAfter(QStringLiteral("c")));
-    QVERIFY2(botAnswers(QStringLiteral("CAT")), qPrintable(roomSince(0)));
+    // that, and the window's own menu tells the state.
+    QVERIFY(room_->operatorMenu({"s"}));
+    QVERIFY(room_->display().isViewable(room_->triviaWindow()));
+    QVERIFY(cancelClosesMenu(true));
+    QVERIFY2(botAnswers(), room_->dump());
 
-    QVERIFY(session_->operatorMenu({QStringLiteral("s")})); // "&Show"
-    QVERIFY(menuStaysOpenAfter(QStringLiteral("c")));
-    QVERIFY(display.isViewable(window));
-    QVERIFY2(botAnswers(QStringLiteral("CAT")), qPrintable(roomSince(0)));
+    QVERIFY(room_->operatorMenu({"s"})); // "&Show"
+    QVERIFY(cancelClosesMenu(false));
+}
+
+void TestOperator::secondCopyIsRefused() {
+    // The refusal is a message box titled like the main window; OK ends that copy, and the
+    // first one goes on.
+    QProcess second;
+    room_->launchTrivia(second);
+    QVERIFY(second.waitForStarted());
+    quint64 box = 0;
+    QVERIFY(XvfbDisplay::poll(
+        [&] {
+            for (const quint64 window : room_->display().windows(E2eSession::TriviaTitle))
+                box = window != room_->triviaWindow() ? window : box;
+            return box != 0;
+        },
+        30000));
+    QVERIFY(room_->display().focus(box) && room_->display().keys({"Return"}));
+    QVERIFY(second.waitForFinished(30000));
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
+    QVERIFY2(botAnswers(), room_->dump());
 }
 
 void TestOperator::editorDuringGame() {
-    const int mark = room().size();
-    QVERIFY2(startGame(), qPrintable(roomSince(mark)));
-    QVERIFY(session_->operatorMenu({QStringLiteral("a")})); // "&Add Categories/Questions"
-    const quint64 editor = session_->display().waitForWindow(QLatin1String(kEditorTitle), 30000);
-    QVERIFY(editor != 0);
-    QVERIFY(session_->display().focus(editor));
-    // Tab order: category box, Delete, new category, its button, question, answer, Add.
-    QVERIFY(session_->display().keys({"Tab", "Tab", "Tab", "Tab"}));
-    QVERIFY(session_->display().type(QStringLiteral(" what colour is the sky? ")));
-    QVERIFY(session_->display().keys({"Tab"}));
-    QVERIFY(session_->display().type(QStringLiteral("blue")));
-    QVERIFY(session_->display().keys({"Tab", "space"}));
+    const int mark = room_->roomSize();
+    QVERIFY2(startGame(), room_->dump(mark));
+    QVERIFY(room_->operatorMenu({"a"})); // "&Add Categories/Questions"
+    const XvfbDisplay& display = room_->display();
+    const quint64 editor = display.waitForWindow("Add Categories / Questions");
+    QVERIFY(editor != 0 && display.focus(editor));
+    // Tab order: category box (the remembered ART), Delete, new category, its button,
+    // question, answer, Add.
+    QVERIFY(display.keys({"Tab", "Tab", "Tab", "Tab"}) && display.type(" what colour is the sky? "));
+    QVERIFY(display.keys({"Tab"}) && display.type("blue") && display.keys({"Tab", "space"}));
 
-    TriviaDatabase db(session_->programFolder());
+    TriviaDatabase db(room_->programFolder());
     TriviaDatabase::Pair pair;
-    QTRY_COMPARE_WITH_TIMEOUT(
-        db.findPairByQuestion(QStringLiteral("ART"), QStringLiteral("WHAT COLOUR IS THE SKY?"), &pair),
-        DbStatus::Ok, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(db.findPairByQuestion("ART", "WHAT COLOUR IS THE SKY?", &pair), DbStatus::Ok,
+                              10000);
     QCOMPARE(pair.answer, QStringLiteral("BLUE"));
 
     // The game went on meanwhile and goes on after.
-    const int after = room().size();
-    QVERIFY2(await(after, isQuestion), qPrintable(roomSince(mark)));
-    session_->say(QStringLiteral("ANNA"), QStringLiteral("!QUIT"));
-    QVERIFY2(await(after, E2eSession::botSays(QStringLiteral("[Trivia Ended By ANNA]"))),
-             qPrintable(roomSince(mark)));
+    const int after = room_->roomSize();
+    QVERIFY2(room_->waitFor(after, isQuestion), room_->dump(mark));
+    room_->say("ANNA", "!QUIT");
+    QVERIFY2(room_->waitFor(after, E2eSession::botSays("[Trivia Ended By ANNA]")), room_->dump(mark));
 }
 
 void TestOperator::exitDuringGame() {
-    const int mark = room().size();
-    QVERIFY2(startGame(), qPrintable(roomSince(mark)));
+    const int mark = room_->roomSize();
+    QVERIFY2(startGame(), room_->dump(mark));
     // "&Edit Scores" shares the mnemonic: the first e moves to "&Exit Trivia", Return runs it.
-    QVERIFY(session_->operatorMenu({QStringLiteral("e"), QStringLiteral("Return")}));
-    QVERIFY2(await(mark, E2eSession::botSays(QStringLiteral("[Trivia Ended]"))), qPrintable(roomSince(mark)));
-    QVERIFY(session_->waitForTriviaEnd(30000));
-    QCOMPARE(session_->trivia().exitStatus(), QProcess::NormalExit);
-    QCOMPARE(session_->trivia().exitCode(), 0);
-}
-
-void TestOperator::cleanupTestCase() {
-    session_.reset();
+    QVERIFY(room_->operatorMenu({"e", "Return"}));
+    QVERIFY2(room_->waitFor(mark, E2eSession::botSays("[Trivia Ended]")), room_->dump(mark));
+    QVERIFY(room_->trivia().waitForFinished(30000));
+    QCOMPARE(room_->trivia().exitStatus(), QProcess::NormalExit);
+    QCOMPARE(room_->trivia().exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestOperator)

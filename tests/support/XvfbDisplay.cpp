@@ -2,9 +2,8 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QRandomGenerator>
-#include <QStandardPaths>
+#include <QRegularExpression>
 #include <QTest>
 
 namespace palvuro {
@@ -13,68 +12,58 @@ namespace {
 
 constexpr int kToolTimeoutMs = 15000;
 constexpr int kServerStartMs = 20000;
-constexpr int kPollMs = 50;
-constexpr int kFirstDisplay = 200;
-constexpr int kLastDisplay = 900;
 constexpr int kDisplayAttempts = 20;
+
+QString lockFile(int number) {
+    return QStringLiteral("/tmp/.X%1-lock").arg(number);
+}
 
 // The process id an X server writes into the lock file of its display, or 0.
 qint64 lockHolder(int number) {
-    QFile lock(QStringLiteral("/tmp/.X%1-lock").arg(number));
-    if (!lock.open(QIODevice::ReadOnly))
-        return 0;
-    return lock.readAll().trimmed().toLongLong();
+    QFile lock(lockFile(number));
+    return lock.open(QIODevice::ReadOnly) ? lock.readAll().trimmed().toLongLong() : 0;
 }
 
 } // namespace
 
-XvfbDisplay::XvfbDisplay() = default;
-
-XvfbDisplay::~XvfbDisplay() {
-    stop();
-}
-
-QString XvfbDisplay::missingTools() {
-    QStringList missing;
-    for (const char* program : {"Xvfb", "xdotool", "xwininfo"}) {
-        if (QStandardPaths::findExecutable(QLatin1String(program)).isEmpty())
-            missing << QLatin1String(program);
+bool XvfbDisplay::poll(const std::function<bool()>& done, int timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(50);
     }
-    return missing.isEmpty() ? QString()
-                             : QStringLiteral("not installed: ") + missing.join(QLatin1String(", "));
+    return true;
 }
 
 bool XvfbDisplay::start(QString* error) {
     // A display number picked at random far above the usual ones; a number another server
-    // holds makes this one exit at once, and the next is tried. The server counts as up once a
-    // client has connected to it.
-    int number = QRandomGenerator::global()->bounded(kFirstDisplay, kLastDisplay);
+    // holds makes this one exit at once, and the next is tried.
+    int number = QRandomGenerator::global()->bounded(200, 900);
     for (int attempt = 0; attempt < kDisplayAttempts; ++attempt, ++number) {
-        if (QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)) ||
-            QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)))
+        if (QFile::exists(lockFile(number)) ||
+            QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)))
             continue;
         display_ = QStringLiteral(":%1").arg(number);
         server_.setStandardOutputFile(QProcess::nullDevice());
         server_.setStandardErrorFile(QProcess::nullDevice());
-        server_.start(QStringLiteral("Xvfb"),
-                      {display_, QStringLiteral("-screen"), QStringLiteral("0"),
-                       QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        server_.start("Xvfb", {display_, "-screen", "0", "1280x800x24", "-nolisten", "tcp"});
         if (!server_.waitForStarted()) {
             *error = QStringLiteral("Xvfb did not start: ") + server_.errorString();
             return false;
         }
-        const QDeadlineTimer deadline(kServerStartMs);
-        while (server_.state() == QProcess::Running && !deadline.hasExpired()) {
-            // The lock names the server that holds the number: ours, not one that a parallel
-            // run started a moment earlier (ours then ends, and a client would reach theirs).
-            if (lockHolder(number) == server_.processId() &&
-                tool(QStringLiteral("xwininfo"), {QStringLiteral("-root")}))
-                return true;
-            QTest::qWait(kPollMs);
-        }
+        // Up once a client has connected, and ours: the lock names the server holding the
+        // number, not one that a parallel run started a moment earlier (ours then ends).
+        if (poll(
+                [&] {
+                    return server_.state() != QProcess::Running ||
+                           (lockHolder(number) == server_.processId() && tool("xwininfo", {"-root"}));
+                },
+                kServerStartMs) &&
+            server_.state() == QProcess::Running)
+            return true;
         stop();
     }
-    display_.clear();
     *error = QStringLiteral("no X server could be started");
     return false;
 }
@@ -89,84 +78,58 @@ void XvfbDisplay::stop() {
     }
 }
 
-quint64 XvfbDisplay::waitForWindow(const QString& title, int timeoutMs) const {
-    const QDeadlineTimer deadline(timeoutMs);
-    for (;;) {
-        const QList<quint64> found = viewable(title);
-        if (!found.isEmpty())
-            return found.first();
-        if (deadline.hasExpired())
-            return 0;
-        QTest::qWait(kPollMs);
-    }
-}
-
-int XvfbDisplay::countViewable(const QString& title) const {
-    return int(viewable(title).size());
-}
-
 // The root window's children as xwininfo lists them, one a line: `0x20001b "Title": (...)`.
 // (xdotool's search misses the short-lived windows of pop-up menus.)
-QList<quint64> XvfbDisplay::viewable(const QString& title) const {
+QList<quint64> XvfbDisplay::windows(const QString& title) const {
+    const QRegularExpression child(QStringLiteral("^\\s*0x([0-9a-f]+) \"(.*?)\": "),
+                                   QRegularExpression::MultilineOption);
     QString out;
-    if (!tool(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-children")}, &out))
-        return {};
-    const QString quoted = QLatin1Char('"') + title + QStringLiteral("\":");
-    QList<quint64> windows;
-    for (const QString& line : out.split(QLatin1Char('\n'))) {
-        const QString trimmed = line.trimmed();
-        const qsizetype blank = trimmed.indexOf(QLatin1Char(' '));
-        if (!trimmed.startsWith(QLatin1String("0x")) || blank < 0 ||
-            !trimmed.mid(blank + 1).startsWith(quoted))
-            continue;
-        bool ok = false;
-        const quint64 id = trimmed.left(blank).toULongLong(&ok, 16);
-        if (ok && isViewable(id))
-            windows << id;
+    tool("xwininfo", {"-root", "-children"}, &out);
+    QList<quint64> found;
+    for (auto it = child.globalMatch(out); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        const quint64 id = m.captured(1).toULongLong(nullptr, 16);
+        if (m.captured(2) == title && isViewable(id))
+            found << id;
     }
-    return windows;
+    return found;
 }
 
-bool XvfbDisplay::focus(quint64 window, int timeoutMs) const {
-    const QString id = QString::number(window);
-    const QDeadlineTimer deadline(timeoutMs);
-    for (;;) {
-        tool(QStringLiteral("xdotool"), {QStringLiteral("windowfocus"), id});
-        QString out;
-        if (tool(QStringLiteral("xdotool"), {QStringLiteral("getwindowfocus")}, &out) && out.trimmed() == id)
-            return true;
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(kPollMs);
-    }
-}
-
-bool XvfbDisplay::keys(const QStringList& names) const {
-    return tool(QStringLiteral("xdotool"),
-                QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("60")} + names);
-}
-
-bool XvfbDisplay::type(const QString& text) const {
-    return tool(QStringLiteral("xdotool"),
-                {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), text});
+quint64 XvfbDisplay::waitForWindow(const QString& title, int timeoutMs) const {
+    QList<quint64> found;
+    poll([&] { return !(found = windows(title)).isEmpty(); }, timeoutMs);
+    return found.isEmpty() ? 0 : found.first();
 }
 
 bool XvfbDisplay::isViewable(quint64 window) const {
     QString out;
-    return tool(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window)}, &out) &&
+    return tool("xwininfo", {"-id", QString::number(window)}, &out) &&
            out.contains(QLatin1String("IsViewable"));
 }
 
-bool XvfbDisplay::screenshot(quint64 window, const QString& path) const {
-    if (QStandardPaths::findExecutable(QStringLiteral("import")).isEmpty())
-        return false;
-    return tool(QStringLiteral("import"), {QStringLiteral("-window"), QString::number(window), path});
+bool XvfbDisplay::focus(quint64 window) const {
+    const QString id = QString::number(window);
+    return poll(
+        [&] {
+            QString out;
+            return tool("xdotool", {"windowfocus", id}) && tool("xdotool", {"getwindowfocus"}, &out) &&
+                   out.trimmed() == id;
+        },
+        5000);
+}
+
+bool XvfbDisplay::keys(const QStringList& names) const {
+    return tool("xdotool", QStringList{"key", "--delay", "60"} + names);
+}
+
+bool XvfbDisplay::type(const QString& text) const {
+    return tool("xdotool", {"type", "--delay", "20", text});
 }
 
 bool XvfbDisplay::tool(const QString& program, const QStringList& args, QString* output) const {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISPLAY"), display_);
+    env.insert("DISPLAY", display_);
     process.setProcessEnvironment(env);
     process.setStandardErrorFile(QProcess::nullDevice());
     process.start(program, args);

@@ -5,39 +5,36 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace palvuro {
 
 // A private X server (Xvfb on a free display number) and the person at its keyboard
 // (xdotool): finds top-level windows by their whole title, gives one the input focus, presses
-// keys and types text into the focused window, and tells whether a window is mapped.
+// keys and types text into the focused window.
 class XvfbDisplay {
 public:
-    XvfbDisplay();
-    ~XvfbDisplay();
-    XvfbDisplay(const XvfbDisplay&) = delete;
-    XvfbDisplay& operator=(const XvfbDisplay&) = delete;
-
-    // Empty when Xvfb and xdotool are installed; otherwise a sentence naming what is missing.
-    static QString missingTools();
+    ~XvfbDisplay() { stop(); }
 
     bool start(QString* error);
     void stop();
     QString name() const { return display_; } // ":N"
 
-    // The first viewable top-level window whose title is exactly `title`, waiting up to
-    // timeoutMs for it; 0 when there is none.
-    quint64 waitForWindow(const QString& title, int timeoutMs) const;
-    int countViewable(const QString& title) const;
-    bool focus(quint64 window, int timeoutMs = 5000) const;
+    // The viewable top-level windows whose title is exactly `title`.
+    QList<quint64> windows(const QString& title) const;
+    // The first of them, waiting up to timeoutMs; 0 when there is none.
+    quint64 waitForWindow(const QString& title, int timeoutMs = 30000) const;
+    bool isViewable(quint64 window) const;
+    bool focus(quint64 window) const;
     // xdotool key names, pressed one after the other: "alt+f", "Tab", "Return", "e".
     bool keys(const QStringList& names) const;
     bool type(const QString& text) const;
-    bool isViewable(quint64 window) const;
-    // The window as a PNG (ImageMagick's import); false when import is missing or fails.
-    bool screenshot(quint64 window, const QString& path) const;
+
+    // Polls `done` while the event loop runs, at a pace that spares the machine (each look at
+    // the server starts an X client); false when timeoutMs passed first.
+    static bool poll(const std::function<bool()>& done, int timeoutMs);
 
 private:
-    QList<quint64> viewable(const QString& title) const;
     bool tool(const QString& program, const QStringList& args, QString* output = nullptr) const;
 
     QProcess server_;
