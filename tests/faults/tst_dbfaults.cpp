@@ -1,9 +1,7 @@
 // Trivia.mdb replaced by garbage, cut short, on a read-only file system or on a full disk: every
 // chat command, a game start, a correct answer and the editors' operations give a clear message or
-// the specified silence, and a failed operation never writes to the file.
-#include "tests/faults/DbFaultCases.h"
-
-#include <QtTest>
+// the bot's silence, and a failed operation never writes to the file.
+#include "tests/faults/DbFaultKit.h"
 
 using namespace palvuro;
 
@@ -11,12 +9,10 @@ class TstDbFaults : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void operations_data() {
-        DbFaultCases::addRows({{"garbage", DbFaultKit::Fault::Garbage},
-                               {"truncated", DbFaultKit::Fault::Truncated},
-                               {"read-only-folder", DbFaultKit::Fault::ReadOnlyFolder},
-                               {"full-disk", DbFaultKit::Fault::FullDisk}});
+        DbFaultKit::addRows({DbFaultKit::Fault::Garbage, DbFaultKit::Fault::Truncated,
+                             DbFaultKit::Fault::ReadOnlyFolder, DbFaultKit::Fault::FullDisk});
     }
-    void operations() { DbFaultCases::runCase(); }
+    void operations() { DbFaultKit::runCase(); }
 };
 
 QTEST_GUILESS_MAIN(TstDbFaults)

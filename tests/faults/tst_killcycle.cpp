@@ -19,52 +19,45 @@ using namespace palvuro;
 
 namespace {
 
-const QString kPlayer = QStringLiteral("PLAYER");
-
 // Answers every question as PLAYER, for ever; each line the bot says goes to standard output
 // at once, on one line.
 int runScoringChild(const QString& folder) {
     BotBench bench(folder);
     QObject::connect(&bench.desk.room(), &ChatRoom::roomLine, [](const QString& from, const QString& text) {
-        if (from != QLatin1String(BotBench::Nick))
-            return;
-        std::printf("%s\n", qPrintable(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral(" | "))));
-        std::fflush(stdout);
+        if (from == QLatin1String(BotBench::Nick)) {
+            std::printf("%s\n",
+                        qPrintable(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral(" | "))));
+            std::fflush(stdout);
+        }
     });
     bench.state.nextQuestionSecs = 1;
     if (!bench.startGame())
         return 3;
     for (;;) {
-        bench.say(kPlayer, bench.state.currentAnswer);
+        bench.say(QStringLiteral("PLAYER"), bench.state.currentAnswer);
         bench.pump.advance(1000);
         bench.bot.startGetrandomTimer();
         bench.tick(2);
     }
 }
 
-struct Stored {
-    bool sound = false;
-    qint64 points = 0;
-};
-
-Stored readStored(const QString& folder) {
-    Stored stored;
+// PLAYER's stored points, or -1 when the file is not a sound database.
+qint64 storedPoints(const QString& folder) {
+    qint64 points = -1;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("kill-check"));
         db.setDatabaseName(folder + QStringLiteral("/Trivia.mdb"));
-        if (db.open()) {
-            QSqlQuery check(db);
-            stored.sound = check.exec(QStringLiteral("PRAGMA integrity_check")) && check.next() &&
-                           check.value(0).toString() == QLatin1String("ok");
-            QSqlQuery points(db);
-            points.prepare(QStringLiteral("SELECT Points FROM Psystem WHERE Nick = ?"));
-            points.addBindValue(kPlayer);
-            if (points.exec() && points.next())
-                stored.points = points.value(0).toLongLong();
+        QSqlQuery query(db);
+        if (db.open() && query.exec(QStringLiteral("PRAGMA integrity_check")) && query.next() &&
+            query.value(0).toString() == QLatin1String("ok")) {
+            points = 0;
+            if (query.exec(QStringLiteral("SELECT Points FROM Psystem WHERE Nick = 'PLAYER'")) &&
+                query.next())
+                points = query.value(0).toLongLong();
         }
     }
     QSqlDatabase::removeDatabase(QStringLiteral("kill-check"));
-    return stored;
+    return points;
 }
 
 } // namespace
@@ -78,8 +71,8 @@ private Q_SLOTS:
         const int cycles = qEnvironmentVariableIsSet("PALVURO_KILL_CYCLES")
                                ? qEnvironmentVariableIntValue("PALVURO_KILL_CYCLES")
                                : 10;
-        static const QRegularExpression announced(QStringLiteral("^\\(\\*\\)PLAYER \\(\\*\\) Is Correct, "
-                                                                 "Your Score Is \\[ (\\d+) \\]"));
+        static const QRegularExpression announced(
+            QStringLiteral("^\\(\\*\\)PLAYER \\(\\*\\) Is Correct, Your Score Is \\[ (\\d+) \\]"));
         int lost = 0;
         int unsound = 0;
         qint64 lastAnnounced = 0;
@@ -88,35 +81,24 @@ private Q_SLOTS:
             child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
             child.start(QCoreApplication::applicationFilePath(),
                         {QStringLiteral("--score-child"), folder.path()});
-            QVERIFY(child.waitForStarted());
             // The kill lands after the first, second or third announcement of this run.
-            const int wanted = 1 + cycle % 3;
-            int seen = 0;
-            QByteArray pending;
-            while (seen < wanted) {
-                QVERIFY2(child.state() == QProcess::Running || child.bytesAvailable() > 0,
-                         "the scoring child ended by itself");
+            for (int seen = 0; seen < 1 + cycle % 3;) {
                 if (!child.canReadLine() && !child.waitForReadyRead(30000))
-                    QFAIL("the scoring child said nothing for 30 s");
-                while (seen < wanted && child.canReadLine()) {
-                    const QRegularExpressionMatch match =
-                        announced.match(QString::fromUtf8(child.readLine()));
-                    if (!match.hasMatch())
-                        continue;
+                    QFAIL("the scoring child ended or said nothing for 30 s");
+                const QRegularExpressionMatch match = announced.match(QString::fromUtf8(child.readLine()));
+                if (match.hasMatch()) {
                     lastAnnounced = match.captured(1).toLongLong();
-                    if (++seen == wanted)
-                        child.kill();
+                    ++seen;
                 }
             }
+            child.kill();
             QVERIFY(child.waitForFinished(10000));
             QCOMPARE(child.exitStatus(), QProcess::CrashExit);
-            const Stored stored = readStored(folder.path());
-            if (!stored.sound)
-                ++unsound;
+            const qint64 stored = storedPoints(folder.path());
+            unsound += stored < 0;
             // A point scored but not yet announced may be there too; an announced one never missing.
-            if (stored.points < lastAnnounced)
-                ++lost;
-            lastAnnounced = stored.points;
+            lost += stored < lastAnnounced;
+            lastAnnounced = stored;
         }
         std::printf("KILL-CYCLES cycles=%d scores_lost=%d unsound=%d\n", cycles, lost, unsound);
         std::fflush(stdout);
@@ -126,11 +108,9 @@ private Q_SLOTS:
 };
 
 int main(int argc, char** argv) {
-    if (argc >= 3 && qstrcmp(argv[1], "--score-child") == 0) {
-        QCoreApplication app(argc, argv);
-        return runScoringChild(QString::fromLocal8Bit(argv[2]));
-    }
     QCoreApplication app(argc, argv);
+    if (argc >= 3 && qstrcmp(argv[1], "--score-child") == 0)
+        return runScoringChild(QString::fromLocal8Bit(argv[2]));
     TstKillCycle test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);
