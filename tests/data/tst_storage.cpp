@@ -2,6 +2,7 @@
 #include "data/TriviaDatabase.h"
 #include "data/UsersList.h"
 
+#include <QBuffer>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -22,7 +23,7 @@ namespace {
 
 QByteArray fileBytes(const QString& path) {
     QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 void writeFile(const QString& path, const QByteArray& bytes) {
@@ -30,47 +31,45 @@ void writeFile(const QString& path, const QByteArray& bytes) {
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
 }
 
-// A second connection to the file, for setting up and inspecting tables as another program would.
-class RawConnection {
-public:
-    explicit RawConnection(const QString& path) : name_(QStringLiteral("raw-%1").arg(quintptr(this))) {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
-        db.setDatabaseName(path);
+// SQL run on the file by a connection of its own, as another program would; values bound in order.
+QSqlQuery raw(const QString& file, const QString& sql, const QVariantList& values = {}) {
+    QSqlDatabase db = QSqlDatabase::database(QStringLiteral("raw"), false);
+    if (!db.isValid())
+        db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
+    if (db.databaseName() != file || !db.isOpen()) {
+        db.close();
+        db.setDatabaseName(file);
         db.open();
     }
-    ~RawConnection() {
-        QSqlDatabase::database(name_).close();
-        QSqlDatabase::removeDatabase(name_);
-    }
-    QSqlQuery run(const QString& sql, const QVariantList& values = {}) {
-        QSqlQuery query(QSqlDatabase::database(name_));
-        query.prepare(sql);
-        for (int i = 0; i < values.size(); ++i)
-            query.bindValue(i, values.at(i));
-        if (!query.exec())
-            qWarning() << sql << query.lastError().text();
-        return query;
-    }
-    bool exec(const QString& sql, const QVariantList& values = {}) { return run(sql, values).isActive(); }
-    int count(const QString& sql) {
-        QSqlQuery query = run(sql);
-        return query.next() ? query.value(0).toInt() : -1;
-    }
+    QSqlQuery query(db);
+    query.prepare(sql);
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    if (!query.exec())
+        qWarning() << sql << query.lastError().text();
+    return query;
+}
 
-private:
-    QString name_;
-};
+// A table's rows in order, "QUESTION/ANSWER|...".
+QString rowsOf(const QString& file, const QString& table) {
+    QSqlQuery query = raw(file, QStringLiteral("SELECT group_concat(Questions || '/' || Answers, '|') FROM "
+                                               "(SELECT * FROM \"%1\" ORDER BY rowid)")
+                                    .arg(table));
+    return query.next() ? query.value(0).toString() : QString();
+}
 
 struct Run {
     QuestionImporter::Summary summary;
     QList<QuestionImporter::LineError> errors;
 };
 
-Run importInto(TriviaDatabase& db, const QString& path) {
+Run importInto(TriviaDatabase& db, QByteArray bytes) {
     Run run;
+    QBuffer in(&bytes);
+    in.open(QIODevice::ReadOnly); // a buffer always opens
     QuestionImporter importer(db);
     importer.setErrorHandler([&run](const QuestionImporter::LineError& e) { run.errors << e; });
-    run.summary = importer.importFile(path);
+    run.summary = importer.import(in);
     return run;
 }
 
@@ -86,6 +85,11 @@ Points pointsOf(TriviaDatabase& db, const QString& nick) {
     return db.lookupScore(nick, &points) == DbStatus::Ok ? points : Points(-1);
 }
 
+QStringList categoriesOf(TriviaDatabase& db) {
+    QStringList names;
+    return db.listCategories(&names) == DbStatus::Ok ? names : QStringList{"<failed>"};
+}
+
 } // namespace
 
 // What the program keeps on disk: the database Trivia.mdb, questions imported into it, the users file.
@@ -96,19 +100,6 @@ private:
     std::unique_ptr<QTemporaryDir> dir_;
     std::unique_ptr<TriviaDatabase> db_;
     QString path() const { return dir_->filePath(QStringLiteral("Trivia.mdb")); }
-    // The bytes as the file in.tsv, for the importer.
-    QString importFile(const QByteArray& bytes) {
-        writeFile(dir_->filePath(QStringLiteral("in.tsv")), bytes);
-        return dir_->filePath(QStringLiteral("in.tsv"));
-    }
-
-    void addCategory(const QString& name, const QList<QPair<QVariant, QVariant>>& rows) {
-        QCOMPARE(db_->createCategory(name), DbStatus::Ok);
-        RawConnection raw(path());
-        for (const auto& row : rows)
-            QVERIFY(raw.exec(QStringLiteral("INSERT INTO \"%1\" VALUES (?, ?)").arg(name),
-                             {row.first, row.second}));
-    }
 
 private Q_SLOTS:
     void init() {
@@ -122,22 +113,21 @@ private Q_SLOTS:
     }
 
     void listsCategoriesWithoutSystemTablesInNameOrder() {
-        RawConnection raw(path());
         for (const char* name : {"HISTORY", "ART", "~TMP", "MSysObjects", "msysx", "Zeta", "alpha", "ÉTÉ"})
-            QVERIFY(raw.exec(
-                QStringLiteral("CREATE TABLE \"%1\" (Questions, Answers)").arg(QString::fromUtf8(name))));
-        QVERIFY(raw.exec(QStringLiteral("CREATE TABLE Counted (id INTEGER PRIMARY KEY AUTOINCREMENT)")));
-        QVERIFY(raw.exec(QStringLiteral("INSERT INTO Counted DEFAULT VALUES"))); // makes sqlite_sequence
-        QStringList names;
-        QCOMPARE(db_->listCategories(&names), DbStatus::Ok);
-        QCOMPARE(names,
+            raw(path(),
+                QStringLiteral("CREATE TABLE \"%1\" (Questions, Answers)").arg(QString::fromUtf8(name)));
+        raw(path(), "CREATE TABLE Counted (id INTEGER PRIMARY KEY AUTOINCREMENT)");
+        raw(path(), "INSERT INTO Counted DEFAULT VALUES"); // makes sqlite_sequence
+        QCOMPARE(categoriesOf(*db_),
                  QStringList({"ART", "Counted", "HISTORY", "Zeta", "alpha", QString::fromUtf8("ÉTÉ")}));
         QCOMPARE(db_->findCategory("history"), std::optional<QString>("HISTORY"));
         QCOMPARE(db_->findCategory(QString::fromUtf8("été")),
                  std::optional<QString>(QString::fromUtf8("ÉTÉ")));
-        QCOMPARE(db_->findCategory("psystem"), std::nullopt);
-        QCOMPARE(db_->findCategory("~tmp"), std::nullopt);
-        QCOMPARE(db_->findCategory("sqlite_sequence"), std::nullopt);
+        for (const char* hidden : {"psystem", "~tmp", "sqlite_sequence"})
+            QCOMPARE(db_->findCategory(hidden), std::nullopt);
+        TriviaDatabase missing(dir_->filePath("no/such/folder"));
+        QCOMPARE(missing.open(), DbStatus::CannotOpen);
+        QVERIFY(missing.errorText().contains("does not exist"));
     }
 
     void createsCategories_data() {
@@ -162,10 +152,9 @@ private Q_SLOTS:
         QCOMPARE(db_->createCategory("ART"), DbStatus::Ok);
         QCOMPARE(scoreOf(*db_, "ANNA"), 1);
         QCOMPARE(db_->createCategory(typed), status);
-        QStringList names;
-        QCOMPARE(db_->listCategories(&names), DbStatus::Ok);
         const QString expected = typed.trimmed().toUpper();
-        QCOMPARE(names, status == DbStatus::Ok ? QStringList({"ART", expected}) : QStringList({"ART"}));
+        QCOMPARE(categoriesOf(*db_),
+                 status == DbStatus::Ok ? QStringList({"ART", expected}) : QStringList({"ART"}));
         QCOMPARE(pointsOf(*db_, "ANNA"), Points(1));
         if (status == DbStatus::Ok) {
             QCOMPARE(db_->addPair(typed.trimmed(), "Q", "A"), DbStatus::Ok);
@@ -175,17 +164,20 @@ private Q_SLOTS:
     }
 
     void pickReportsCategoriesWithoutQuestions() {
-        addCategory("EMPTY", {});
-        addCategory("UNUSABLE", {{QVariant(), "A"}, {"Q", QVariant()}, {"Q", "   "}, {"Q", ""}});
+        for (const char* name : {"EMPTY", "UNUSABLE", "ONE"})
+            QCOMPARE(db_->createCategory(name), DbStatus::Ok);
+        const QVariant null;
+        for (const QVariantList& row : {QVariantList{null, "A"}, {"Q", null}, {"Q", "   "}, {"Q", ""}})
+            raw(path(), "INSERT INTO UNUSABLE VALUES (?, ?)", row);
+        for (const QVariantList& row : {QVariantList{null, "A"}, {"  who? ", "  new york "}, {"Q", " "}})
+            raw(path(), "INSERT INTO ONE VALUES (?, ?)", row);
         TriviaDatabase::Question question;
         QCOMPARE(db_->pickQuestion("empty", &question), DbStatus::EmptyCategory);
         QCOMPARE(db_->pickQuestion("UNUSABLE", &question), DbStatus::NoUsableQuestion);
         QCOMPARE(db_->pickQuestion("GONE", &question), DbStatus::NoSuchCategory);
-        addCategory("ONE", {{QVariant(), "A"}, {"  who? ", "  new york "}, {"Q", " "}});
         for (int i = 0; i < 20; ++i) {
             QCOMPARE(db_->pickQuestion("ONE", &question), DbStatus::Ok);
-            QCOMPARE(question.question, QString("who? "));
-            QCOMPARE(question.answer, QString("NEW YORK "));
+            QCOMPARE(question.question + '|' + question.answer, QString("who? |NEW YORK "));
         }
     }
 
@@ -199,12 +191,9 @@ private Q_SLOTS:
     void pickIsUniformAlsoOverGaps() {
         QFETCH(QList<int>, rowids);
         QCOMPARE(db_->createCategory("GAPS"), DbStatus::Ok);
-        {
-            RawConnection raw(path());
-            for (int id : rowids)
-                raw.exec("INSERT INTO GAPS (rowid, Questions, Answers) VALUES (?, ?, 'A')",
-                         {id, QString::number(id)});
-        }
+        for (int id : rowids)
+            raw(path(), "INSERT INTO GAPS (rowid, Questions, Answers) VALUES (?, ?, 'A')",
+                {id, QString::number(id)});
         QHash<QString, int> counts;
         TriviaDatabase::Question question;
         for (int i = 0; i < 1000 * rowids.size(); ++i) {
@@ -218,7 +207,7 @@ private Q_SLOTS:
         QVERIFY2(chiSquare < 40, qPrintable(QString::number(chiSquare)));
     }
 
-    void scoresCountUpAndLast() {
+    void scoresCountUpLastAndRank() {
         const QString hostile = QString::fromUtf8("O'BRIEN\"; DROP TABLE Psystem; --ÄÖ");
         QCOMPARE(scoreOf(*db_, "BOB"), 1);
         QCOMPARE(scoreOf(*db_, "BOB"), 2);
@@ -232,17 +221,32 @@ private Q_SLOTS:
         QCOMPARE(other.setScore("NOBODY", 5), DbStatus::Ok);
         QCOMPARE(pointsOf(other, "NOBODY"), std::nullopt);
         QCOMPARE(scoreOf(other, "BOB"), 2147483648LL);
+        // The ten best, highest first, compared as numbers.
+        QStringList expected{"BOB 2147483648"};
+        for (int i = 1; i <= 12; ++i) {
+            const QString nick = QString("P%1").arg(i, 2, 10, QChar('0'));
+            QVERIFY(scoreOf(other, nick) == 1 && other.setScore(nick, i) == DbStatus::Ok);
+            if (i > 3)
+                expected.insert(1, nick + ' ' + QString::number(i));
+        }
+        QList<TriviaDatabase::Score> top;
+        QCOMPARE(other.topScores(&top), DbStatus::Ok);
+        QStringList ranks;
+        for (const TriviaDatabase::Score& score : std::as_const(top))
+            ranks << score.nick + ' ' + QString::number(score.points);
+        QCOMPARE(ranks, expected);
         QCOMPARE(other.deleteAllScores(), DbStatus::Ok);
         QCOMPARE(scoreOf(other, "BOB"), 1);
     }
 
-    void findsPairsHoldingHostileText_data() {
+    void findsAndChangesPairsHoldingHostileText_data() {
         QTest::addColumn<QString>("value");
         QTest::newRow("quotes, brackets") << "IT'S \"QUOTED\" ]; DROP TABLE [PSYSTEM";
         QTest::newRow("comment") << "X' OR 1=1 --";
         QTest::newRow("non-ascii") << QString::fromUtf8("ÜBER ÇA VA? 東京 🎉");
     }
-    void findsPairsHoldingHostileText() {
+    // Pairs are found by their text and then changed and deleted by the row found, never by their text.
+    void findsAndChangesPairsHoldingHostileText() {
         QFETCH(QString, value);
         QCOMPARE(db_->createCategory("MIXED"), DbStatus::Ok);
         QCOMPARE(db_->addPair("MIXED", "OTHER", "OTHER"), DbStatus::Ok);
@@ -257,43 +261,27 @@ private Q_SLOTS:
         QCOMPARE(pair.answer, value);
         QCOMPARE(db_->findPairByAnswer("MIXED", " " + value, &pair), DbStatus::NotFound);
         QCOMPARE(db_->findPairByQuestion("NOPE", value, &pair), DbStatus::NoSuchCategory);
-        QStringList names;
-        QCOMPARE(db_->listCategories(&names), DbStatus::Ok);
-        QCOMPARE(names, QStringList{"MIXED"});
-    }
-
-    void changesExactlyTheFoundRow() {
-        QCOMPARE(db_->createCategory("SAME"), DbStatus::Ok);
-        for (int i = 0; i < 3; ++i)
-            QCOMPARE(db_->addPair("SAME", "Q", "A"), DbStatus::Ok);
-        TriviaDatabase::Pair pair;
-        QCOMPARE(db_->findPairByQuestion("SAME", "q", &pair), DbStatus::Ok);
+        QCOMPARE(db_->findPairByAnswer("MIXED", value, &pair), DbStatus::Ok);
         QCOMPARE(db_->updatePair(pair, "", "NEW"), DbStatus::Ok);
-        RawConnection raw(path());
-        QCOMPARE(raw.count("SELECT count(*) FROM SAME WHERE Questions = 'Q'"), 2);
-        QCOMPARE(raw.count("SELECT count(*) FROM SAME WHERE Questions = '' AND Answers = 'NEW'"), 1);
+        QCOMPARE(rowsOf(path(), "MIXED"), "OTHER/OTHER|/NEW|" + value + "/SECOND");
         QCOMPARE(db_->deletePair(pair), DbStatus::Ok);
-        QCOMPARE(raw.count("SELECT count(*) FROM SAME"), 2);
         QCOMPARE(db_->deletePair(pair), DbStatus::NotFound);
         QCOMPARE(db_->updatePair(pair, "X", "Y"), DbStatus::NotFound);
-        QCOMPARE(raw.count("SELECT count(*) FROM SAME WHERE Questions = 'Q'"), 2);
+        QCOMPARE(rowsOf(path(), "MIXED"), "OTHER/OTHER|" + value + "/SECOND");
+        QCOMPARE(categoriesOf(*db_), QStringList{"MIXED"});
     }
 
     void leavesForeignFilesUntouched_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<DbStatus>("status");
-        QByteArray whole; // a real database, cut short below as a failed copy leaves it
-        {
-            QTemporaryDir other;
-            {
-                TriviaDatabase db(other.path());
-                QCOMPARE(db.createCategory("BIG"), DbStatus::Ok);
-                for (int i = 0; i < 200; ++i)
-                    QCOMPARE(db.addPair("BIG", QString(200, QLatin1Char('Q')), QString::number(i)),
-                             DbStatus::Ok);
-            }
-            whole = fileBytes(other.filePath(TriviaDatabase::fileName()));
-        }
+        // A real database, cut short below as a failed copy leaves it.
+        QTemporaryDir other;
+        auto db = std::make_unique<TriviaDatabase>(other.path());
+        QCOMPARE(db->createCategory("BIG"), DbStatus::Ok);
+        for (int i = 0; i < 200; ++i)
+            QCOMPARE(db->addPair("BIG", QString(200, QLatin1Char('Q')), QString::number(i)), DbStatus::Ok);
+        db.reset(); // closed, so every page is in the file
+        const QByteArray whole = fileBytes(other.filePath(TriviaDatabase::fileName()));
         QVERIFY(whole.size() > 8 * 4096);
         QTest::newRow("text") << QByteArray("Standard Jet DB\0not sqlite at all", 34).repeated(100)
                               << DbStatus::NotADatabase;
@@ -321,54 +309,13 @@ private Q_SLOTS:
         QCOMPARE(fileBytes(path()), bytes);
     }
 
-    void waitsForALockAndThenGivesLocked() {
-        db_->setBusyTimeout(200);
-        RawConnection other(path());
-        QVERIFY(other.exec("BEGIN EXCLUSIVE"));
-        QVERIFY(other.exec("INSERT INTO Psystem VALUES ('HOLDER', 1)"));
-        qint64 score = 0;
-        QCOMPARE(db_->scoreCorrectAnswer("BOB", &score), DbStatus::Locked);
-        QVERIFY(db_->errorText().contains("locked"));
-        QCOMPARE(db_->createCategory("ART"), DbStatus::Locked);
-        QCOMPARE(pointsOf(*db_, "HOLDER"), std::nullopt); // readers go on under WAL
-        QVERIFY(other.exec("COMMIT"));
-        QCOMPARE(scoreOf(*db_, "BOB"), 1);
-    }
-
-    void missingOrReadOnlyFolder() {
-        TriviaDatabase missing(dir_->filePath("no/such/folder"));
-        QCOMPARE(missing.open(), DbStatus::CannotOpen);
-        QVERIFY(missing.errorText().contains("does not exist"));
-        if (geteuid() == 0)
-            QSKIP("permissions do not bind root");
-        QCOMPARE(db_->createCategory("ART"), DbStatus::Ok);
-        QCOMPARE(db_->addPair("ART", "Q", "A"), DbStatus::Ok);
-        db_.reset();
-        const QByteArray before = fileBytes(path());
-        QFile::setPermissions(dir_->path(), QFile::ReadOwner | QFile::ExeOwner);
-        {
-            TriviaDatabase db(dir_->path());
-            QCOMPARE(db.open(), DbStatus::Ok);
-            QVERIFY(db.isReadOnly());
-            TriviaDatabase::Question question;
-            QCOMPARE(db.pickQuestion("art", &question), DbStatus::Ok);
-            qint64 score = 0;
-            QCOMPARE(db.scoreCorrectAnswer("BOB", &score), DbStatus::ReadOnly);
-            QCOMPARE(db.createCategory("MUSIC"), DbStatus::ReadOnly);
-        }
-        QCOMPARE(fileBytes(path()), before);
-        QVERIFY(!QFile::exists(path() + "-wal"));
-    }
-
     void shippedDemoImportsCleanly() {
-        const Run run = importInto(*db_, QStringLiteral(PALVURO_SOURCE_DIR "/demo/questions.tsv"));
+        const Run run = importInto(*db_, fileBytes(PALVURO_SOURCE_DIR "/demo/questions.tsv"));
         QCOMPARE(run.summary.outcome, QuestionImporter::Outcome::Done);
         QVERIFY2(run.errors.isEmpty(), qPrintable(run.errors.value(0).reason));
         QVERIFY(run.summary.added.size() >= 3);
         QVERIFY(*std::min_element(run.summary.added.cbegin(), run.summary.added.cend()) >= 30);
-        QStringList names;
-        QCOMPARE(db_->listCategories(&names), DbStatus::Ok);
-        QCOMPARE(names, run.summary.added.keys());
+        QCOMPARE(categoriesOf(*db_), run.summary.added.keys());
     }
 
     void malformedLineIsSkippedWithItsNumber_data() {
@@ -387,48 +334,37 @@ private Q_SLOTS:
                                    << "longer than";
     }
 
-    // The bad line sits between two good ones, the last with a CR LF end and no final line break.
+    // The bad line sits among good ones that are stored as the category editor stores its pairs: a byte order
+    // mark, no header, a category that exists in other case, SQL in the text, the longest line allowed.
     void malformedLineIsSkippedWithItsNumber() {
         QFETCH(QByteArray, line);
         QFETCH(QString, reason);
-        const QByteArray text = "category\tquestion\tanswer\nSCIENCE\tWhich planet is red?\tMARS\n\n" + line +
-                                "\r\nSCIENCE\tWhich gas do we breathe?\tOXYGEN\r\n";
-        const Run run = importInto(*db_, importFile(text));
+        QCOMPARE(db_->createCategory("History"), DbStatus::Ok);
+        const QByteArray longest =
+            "FOOD\tWhat is the longest line?\t"; // padded to the most bytes a line may hold
+        const Run run = importInto(
+            *db_, "\xef\xbb\xbfhistory\t  who said 'x'); DROP TABLE HISTORY;--?  \t \"; DELETE FROM "
+                  "Psystem \n\n" +
+                      line + "\r\n food \tQu'est-ce que la crème brûlée?\tcrème brûlée\n" + longest +
+                      QByteArray(QuestionImporter::MaxLineBytes - longest.size() - 7, ' ') + "PADDING\r\n");
         QCOMPARE(run.summary.outcome, QuestionImporter::Outcome::Done);
         QCOMPARE(run.errors.size(), 1);
-        QCOMPARE(run.errors[0].line, 4);
+        QCOMPARE(run.errors[0].line, 3);
         QVERIFY2(run.errors[0].reason.contains(reason), qPrintable(run.errors[0].reason));
         QCOMPARE(run.summary.linesRead, 5);
         QCOMPARE(run.summary.text(),
-                 QStringLiteral("Added 2 questions in 1 category (SCIENCE 2); 1 line skipped."));
+                 QStringLiteral("Added 3 questions in 2 categories (FOOD 2, HISTORY 1); 1 line skipped."));
+        TriviaDatabase::Pair pair;
+        QCOMPARE(db_->findPairByQuestion("HISTORY", "WHO SAID 'X'); DROP TABLE HISTORY;--?", &pair),
+                 DbStatus::Ok);
+        QCOMPARE(pair.answer, QStringLiteral("\"; DELETE FROM PSYSTEM"));
+        QCOMPARE(db_->findPairByAnswer("FOOD", QString::fromUtf8("CRÈME BRÛLÉE"), &pair), DbStatus::Ok);
+        QCOMPARE(pair.question, QString::fromUtf8("QU'EST-CE QUE LA CRÈME BRÛLÉE?"));
         QCOMPARE(scoreOf(*db_, "ANNA"), 1); // the scores table is whole
     }
 
-    void valuesStoredAsTheEditorStoresThem() {
-        QCOMPARE(db_->createCategory(QStringLiteral("History")), DbStatus::Ok);
-        const QByteArray longest =
-            "FOOD\tWhat is the longest line?\t"; // padded to the most bytes a line may hold
-        const QByteArray text =
-            "\xef\xbb\xbf"
-            "history\t  who said 'x'); DROP TABLE HISTORY;--?  \t \"; DELETE FROM Psystem \n"
-            " food \tQu'est-ce que la crème brûlée?\tcrème brûlée\n" +
-            longest + QByteArray(QuestionImporter::MaxLineBytes - longest.size() - 7, ' ') + "PADDING\r\n";
-        const Run run = importInto(*db_, importFile(text));
-        QVERIFY(run.errors.isEmpty());
-        QCOMPARE(run.summary.text(),
-                 QStringLiteral("Added 3 questions in 2 categories (FOOD 2, HISTORY 1); 0 lines skipped."));
-        TriviaDatabase::Pair pair;
-        QCOMPARE(db_->findPairByQuestion(QStringLiteral("HISTORY"),
-                                         QStringLiteral("WHO SAID 'X'); DROP TABLE HISTORY;--?"), &pair),
-                 DbStatus::Ok);
-        QCOMPARE(pair.answer, QStringLiteral("\"; DELETE FROM PSYSTEM"));
-        QCOMPARE(db_->findPairByAnswer(QStringLiteral("FOOD"), QStringLiteral("CRÈME BRÛLÉE"), &pair),
-                 DbStatus::Ok);
-        QCOMPARE(pair.question, QStringLiteral("QU'EST-CE QUE LA CRÈME BRÛLÉE?"));
-    }
-
     void commandLineExitStatus_data() {
-        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QByteArray>("input"); // empty: no file
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("message");
         const QByteArray good = "SCIENCE\tWhich planet is red?\tMARS\n";
@@ -446,7 +382,7 @@ private Q_SLOTS:
         db_.reset();
         QVERIFY(QFile::remove(path()));
         if (!input.isEmpty())
-            importFile(input);
+            writeFile(dir_->filePath("in.tsv"), input);
         QProcess process;
         process.setWorkingDirectory(dir_->path());
         process.setProcessChannelMode(QProcess::MergedChannels);
@@ -483,74 +419,74 @@ private Q_SLOTS:
     }
 
     void testsMembership_data() {
-        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QByteArray>("bytes"); // "<missing>": no file
         QTest::addColumn<QString>("nick");
         QTest::addColumn<UsersList::Membership>("membership");
-        QTest::newRow("any case") << QByteArray("\"Ann\"\r\n\"bOb\"\r\n") << "BOB"
-                                  << UsersList::Membership::Authorized;
-        QTest::newRow("trailing space")
-            << QByteArray("\"Bob \"\r\n") << "BOB" << UsersList::Membership::NotListed;
+        using M = UsersList::Membership;
+        QTest::newRow("any case") << QByteArray("\"Ann\"\r\n\"bOb\"\r\n") << "BOB" << M::Authorized;
+        QTest::newRow("trailing space") << QByteArray("\"Bob \"\r\n") << "BOB" << M::NotListed;
         QTest::newRow("non-ASCII") << QByteArray("\"J\xf6rg\"\r\n") << QString::fromUtf8("JÖRG")
-                                   << UsersList::Membership::Authorized;
-        QTest::newRow("blank line, empty nick")
-            << QByteArray("\r\n") << "" << UsersList::Membership::Authorized;
-        QTest::newRow("blank line, nick") << QByteArray("\r\n") << "BOB" << UsersList::Membership::NotListed;
+                                   << M::Authorized;
+        QTest::newRow("blank line, empty nick") << QByteArray("\r\n") << "" << M::Authorized;
+        QTest::newRow("blank line, nick") << QByteArray("\r\n") << "BOB" << M::NotListed;
+        QTest::newRow("missing file") << QByteArray("<missing>") << "BOB" << M::FileUnreadable;
     }
+    // A missing file is unreadable until the editor's load creates it empty.
     void testsMembership() {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, nick);
         QFETCH(UsersList::Membership, membership);
         const UsersList list(dir_->path());
-        writeFile(list.filePath(), bytes);
+        if (bytes != "<missing>")
+            writeFile(list.filePath(), bytes);
         QCOMPARE(list.isAuthorizedUser(nick), membership);
+        const QStringList loaded = list.load();
+        QCOMPARE(fileBytes(list.filePath()), bytes == "<missing>" ? QByteArray() : bytes);
+        QCOMPARE(loaded, UsersList::parse(fileBytes(list.filePath())));
+        QVERIFY(list.isAuthorizedUser(nick) != UsersList::Membership::FileUnreadable);
     }
 
-    void missingFileIsUnreadableUntilLoadCreatesIt() {
-        const UsersList list(dir_->path());
-        QCOMPARE(list.isAuthorizedUser("BOB"), UsersList::Membership::FileUnreadable);
-        QCOMPARE(list.load(), QStringList{});
-        QVERIFY(QFile::exists(list.filePath()));
-        QCOMPARE(list.isAuthorizedUser("BOB"), UsersList::Membership::NotListed);
-    }
-
-    void savesRecordsWithoutDeletedEntries() {
-        const UsersList list(dir_->path());
-        const QStringList entries{"Amy",      UsersList::deletedMarker(), "Ben",
-                                  "Smith, J", "*****deleted*****",        QString::fromUtf8("€ é\r\n")};
-        QVERIFY(list.save(entries));
-        QCOMPARE(fileBytes(list.filePath()),
-                 QByteArray(
-                     "\"Amy\"\r\n\"Ben\"\r\n\"Smith, J\"\r\n\"*****deleted*****\"\r\n\"\x80 \xe9\r\n\"\r\n"));
-        QCOMPARE(list.load(),
-                 QStringList({"Amy", "Ben", "Smith, J", "*****deleted*****", QString::fromUtf8("€ é\r\n")}));
-        QVERIFY(list.save({UsersList::deletedMarker()}));
-        QCOMPARE(fileBytes(list.filePath()), QByteArray());
-    }
-
-    void failedSaveKeepsTheOldFile_data() {
-        QTest::addColumn<QString>("name");
+    void saves_data() {
+        QTest::addColumn<QStringList>("entries");
+        QTest::addColumn<QByteArray>("file"); // after saving over "Amy"
         QTest::addColumn<QString>("error");
-        QTest::newRow("double quote") << "Bob \"the\" Builder"
-                                      << "Bob \"the\" Builder";
-        QTest::newRow("outside the code page") << QString::fromUtf8("東京") << QString::fromUtf8("東京");
-        QTest::newRow("read-only folder") << "Ben"
-                                          << "Users List.txt";
+        const QString marker = UsersList::deletedMarker(), amy = "\"Amy\"\r\n";
+        QTest::newRow("records without deleted entries")
+            << QStringList{"Amy",
+                           marker,
+                           "Ben",
+                           "Smith, J",
+                           "*****deleted*****",
+                           QString::fromUtf8("€ é\r\n")}
+            << QByteArray(
+                   "\"Amy\"\r\n\"Ben\"\r\n\"Smith, J\"\r\n\"*****deleted*****\"\r\n\"\x80 \xe9\r\n\"\r\n")
+            << QString();
+        QTest::newRow("deleted entries only") << QStringList{marker} << QByteArray() << QString();
+        QTest::newRow("double quote")
+            << QStringList{"Ben", "Bob \"the\" Builder"} << amy.toLatin1() << "Bob \"the\" Builder";
+        QTest::newRow("outside the code page")
+            << QStringList{"Ben", QString::fromUtf8("東京")} << amy.toLatin1() << QString::fromUtf8("東京");
+        QTest::newRow("read-only folder") << QStringList{"Ben"} << amy.toLatin1() << "Users List.txt";
     }
-    void failedSaveKeepsTheOldFile() {
-        QFETCH(QString, name);
+    // A save that cannot write every name keeps the old file whole.
+    void saves() {
+        QFETCH(QStringList, entries);
+        QFETCH(QByteArray, file);
         QFETCH(QString, error);
         const UsersList list(dir_->path());
         QVERIFY(list.save({"Amy"}));
-        if (name == "Ben" && geteuid() == 0)
+        const bool readOnly = QByteArray(QTest::currentDataTag()) == "read-only folder";
+        if (readOnly && geteuid() == 0)
             QSKIP("permissions do not bind root");
-        if (name == "Ben")
+        if (readOnly)
             QFile::setPermissions(dir_->path(), QFile::ReadOwner | QFile::ExeOwner);
         QString why;
-        const bool saved = list.save({"Ben", name}, &why);
-        QFile::setPermissions(dir_->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QVERIFY(!saved);
+        QCOMPARE(list.save(entries, &why), error.isEmpty());
         QVERIFY2(why.contains(error), qPrintable(why));
-        QCOMPARE(fileBytes(list.filePath()), QByteArray("\"Amy\"\r\n"));
+        QCOMPARE(fileBytes(list.filePath()), file);
+        entries.removeAll(UsersList::deletedMarker());
+        if (error.isEmpty())
+            QCOMPARE(list.load(), entries);
     }
 };
 
