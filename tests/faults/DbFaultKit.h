@@ -28,9 +28,39 @@ namespace palvuro {
 class DbFaultKit {
 public:
     enum class Fault { Garbage, Truncated, ReadOnlyFolder, FullDisk, WriteLocked, Locked };
-    // Whether a fault leaves reads or writes working; Either: the platform decides.
-    enum class Works { Yes, No, Either };
 
+    // The rows of a suite: every operation under each fault.
+    static void addRows(std::initializer_list<Fault> faults) {
+        static const char* names[] = {"garbage",   "truncated",    "read-only-folder",
+                                      "full-disk", "write-locked", "locked"};
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<int>("op");
+        for (Fault fault : faults) {
+            for (int op = 0; op < ops().size(); ++op)
+                QTest::addRow("%s/%s", names[int(fault)], ops()[op].name) << int(fault) << op;
+        }
+    }
+
+    static void runCase() {
+        QFETCH(int, fault);
+        QFETCH(int, op);
+        DbFaultKit kit(Fault(fault), ops()[op]);
+        const QString cannot = kit.prepare();
+        if (!cannot.isEmpty())
+            QSKIP(qPrintable(cannot));
+        const QString verdict = kit.run();
+        // One line per case for the reliability report.
+        const QString shown = kit.shown_.isEmpty() ? QStringLiteral("(silence)") : kit.shown_;
+        std::printf("FAULT-CASE %s: %s %s\n", QTest::currentDataTag(),
+                    !verdict.isEmpty() ? "UNDEFINED"
+                    : kit.healthy_     ? "worked"
+                                       : "refused",
+                    qPrintable(QString(shown).replace(QStringLiteral("\r\n"), QStringLiteral(" / "))));
+        std::fflush(stdout);
+        QVERIFY2(verdict.isEmpty(), qPrintable(verdict));
+    }
+
+private:
     // A chat line (nick set: the bot's replies joined by '|', "" for silence), or an operator's
     // step in an editor (healthy: no message at all).
     struct Op {
@@ -40,21 +70,15 @@ public:
         const char* nick = nullptr;
         const char* text = nullptr;
         const char* healthy = "";
-        const char* failed = "";
-    };
-    struct Result {
-        bool healthy = false;
-        bool failed = false;
-        QString shown; // what the room or the operator saw
+        const char* failed = ""; // silence where a made-up answer would be wrong
     };
 
     static const QList<Op>& ops() {
         static const char help[] =
             "/msg BOB <b>COMMANDS ARE;\r\n!Start Category\r\n!Categories\r\n!Top\r\n!Q\r\n"
             "!MyScore\r\n!GetUsersScore UsersNickName\r\n!Quit</b>";
-        // Silence where a made-up answer would be wrong.
         static const QList<Op> all = [] {
-            QList<Op> ops = {
+            QList<Op> chat = {
                 {"!START", false, false, "Anna", "!START HISTORY",
                  "[Trivia Bot Started By ANNA]|CAPITAL OF FRANCE?",
                  "Trivia Not Started, Category Wasn't Specified Correctly."},
@@ -72,52 +96,19 @@ public:
                 {"!Q", false, true, "BOB", "!Q", "/msg BOB <b>CAPITAL OF FRANCE?</b>",
                  "/msg BOB <b>CAPITAL OF FRANCE?</b>"},
                 {"!QUIT", false, true, "Anna", "!QUIT", "[Trivia Ended By ANNA]", "[Trivia Ended By ANNA]"}};
-            // The operator's steps in the editor windows; only loading and finding leave the file alone.
+            // Only loading and finding leave the file alone.
             for (const char* step :
                  {"editor-load", "editor-create", "editor-add-pair", "editor-drop", "finder-find",
                   "finder-update", "finder-delete", "score-find", "score-update", "score-reset"}) {
                 const QByteArray name(step);
-                ops.append({step, !name.endsWith("-load") && !name.endsWith("-find"), false});
+                chat.append({step, !name.endsWith("-load") && !name.endsWith("-find"), false});
             }
-            return ops;
+            return chat;
         }();
         return all;
     }
 
-    // The rows of a suite: every operation under each fault.
-    static void addRows(std::initializer_list<Fault> faults) {
-        static const char* names[] = {"garbage",   "truncated",    "read-only-folder",
-                                      "full-disk", "write-locked", "locked"};
-        QTest::addColumn<int>("fault");
-        QTest::addColumn<int>("op");
-        for (Fault fault : faults) {
-            for (int op = 0; op < ops().size(); ++op)
-                QTest::addRow("%s/%s", names[int(fault)], ops()[op].name) << int(fault) << op;
-        }
-    }
-
-    static void runCase() {
-        QFETCH(int, fault);
-        QFETCH(int, op);
-        DbFaultKit kit{Fault(fault)};
-        const QString cannot = kit.prepare();
-        if (!cannot.isEmpty())
-            QSKIP(qPrintable(cannot));
-        QString verdict;
-        const Result result = kit.run(ops()[op], &verdict);
-        // One line per case for the reliability report.
-        const QString shown = result.shown.isEmpty() ? QStringLiteral("(silence)") : result.shown;
-        std::printf("FAULT-CASE %s: %s %s\n", QTest::currentDataTag(),
-                    !verdict.isEmpty() ? "UNDEFINED"
-                    : result.healthy   ? "worked"
-                                       : "refused",
-                    qPrintable(QString(shown).replace(QStringLiteral("\r\n"), QStringLiteral(" / "))));
-        std::fflush(stdout);
-        QVERIFY2(verdict.isEmpty(), qPrintable(verdict));
-    }
-
-private:
-    explicit DbFaultKit(Fault fault) : fault_(fault) {}
+    DbFaultKit(Fault fault, const Op& op) : fault_(fault), op_(op) {}
     ~DbFaultKit() {
         if (locker_) {
             locker_->kill();
@@ -129,7 +120,6 @@ private:
 
     // Empty when the fault can be made here; otherwise why not.
     QString prepare() {
-        folder_ = work_.path() + QStringLiteral("/program");
         QDir().mkpath(folder_);
         if (fault_ == Fault::ReadOnlyFolder || fault_ == Fault::FullDisk) {
             if (geteuid() != 0)
@@ -149,37 +139,25 @@ private:
                                                 : QStringLiteral("the program folder could not be made");
     }
 
-    // Runs the operation on the damaged file; the verdict says whether the result is defined.
-    Result run(const Op& op, QString* verdict) {
-        std::unique_ptr<BotBench> bench;
-        const bool gameFirst = op.inGame && reads() != Works::Yes;
+    // Runs the operation on the damaged file: empty when the result is defined, otherwise why not.
+    QString run() {
+        const bool readsBroken = fault_ != Fault::ReadOnlyFolder && fault_ != Fault::WriteLocked;
+        const bool gameFirst = op_.inGame && readsBroken;
         if (!gameFirst)
             strike();
-        if (op.nick) {
-            bench = std::make_unique<BotBench>(folder_);
-            if (op.inGame && !bench->startGame()) {
-                *verdict = QStringLiteral("the game did not start before the fault");
-                return {};
-            }
-            if (gameFirst)
-                strike();
-        }
-        const QByteArray before = fileBytes();
-        const Result result = bench ? say(*bench, op) : edit(op);
-        if (bench && !bench->fatalErrors.isEmpty())
-            *verdict = QStringLiteral("the program would end: ") + bench->fatalErrors.join(QLatin1Char(' '));
-        bench.reset();
-        if (verdict->isEmpty())
-            *verdict = judge(op, result, before);
-        return result;
+        if (!op_.nick)
+            edit();
+        else if (const QString broken = say(gameFirst); !broken.isEmpty())
+            return broken;
+        // A shell that lost the race for the file leaves both reads and writes to the platform.
+        const bool mustFail = !lockMissed_ && (op_.writes || (readsBroken && fault_ != Fault::FullDisk));
+        const bool mayFail = mustFail || fault_ == Fault::FullDisk || (lockMissed_ && op_.writes);
+        if (healthy_ && !mustFail)
+            return {};
+        if (!failed_ || !mayFail)
+            return QStringLiteral("undefined result: ") + shown_;
+        return fileBytes() == before_ ? QString() : QStringLiteral("the failed operation changed the file");
     }
-
-    Works reads() const {
-        if (lockMissed_ || fault_ == Fault::ReadOnlyFolder || fault_ == Fault::WriteLocked)
-            return Works::Yes;
-        return fault_ == Fault::FullDisk ? Works::Either : Works::No; // a new -wal or -shm may not fit
-    }
-    Works writes() const { return lockMissed_ ? Works::Either : Works::No; }
 
     QString dbPath() const { return folder_ + QStringLiteral("/Trivia.mdb"); }
     QByteArray fileBytes() const {
@@ -187,8 +165,13 @@ private:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
-    // Damages the file in place, as a program that copies over it or cuts it would.
+    // Damages the file in place, as a program that copies over it or cuts it would, and keeps
+    // what it then holds.
     void strike() {
+        damage();
+        before_ = fileBytes();
+    }
+    void damage() {
         QFile file(dbPath());
         switch (fault_) {
         case Fault::Garbage: {
@@ -238,22 +221,33 @@ private:
         lockMissed_ = fault_ == Fault::Locked && probe.open() == DbStatus::Ok;
     }
 
-    static Result say(BotBench& bench, const Op& op) {
+    // The chat line, in a game started before the fault strikes when gameFirst; empty, or why
+    // the case could not be played.
+    QString say(bool gameFirst) {
+        BotBench bench(folder_);
+        if (op_.inGame && !bench.startGame())
+            return QStringLiteral("the game did not start before the fault");
+        if (gameFirst)
+            strike();
         bench.desk.clearLog();
-        if (QByteArray(op.name) == "!START")
+        if (QByteArray(op_.name) == "!START")
             bench.startGame();
         else
-            bench.say(QString::fromLatin1(op.nick), QString::fromLatin1(op.text));
+            bench.say(QString::fromLatin1(op_.nick), QString::fromLatin1(op_.text));
         bench.tick(2);
-        const QString said = bench.botLines().join(QLatin1Char('|'));
-        return {said == QLatin1String(op.healthy), said == QLatin1String(op.failed), said};
+        shown_ = bench.botLines().join(QLatin1Char('|'));
+        healthy_ = shown_ == QLatin1String(op_.healthy);
+        failed_ = shown_ == QLatin1String(op_.failed);
+        return bench.fatalErrors.isEmpty()
+                   ? QString()
+                   : "the program would end: " + bench.fatalErrors.join(QLatin1Char(' '));
     }
 
-    // The operator's step in one of the editor windows; healthy: no message at all.
-    Result edit(const Op& op) const {
+    // The operator's step in one of the editor windows.
+    void edit() {
         TriviaDatabase db(folder_);
         db.setBusyTimeout(300);
-        const QByteArray step = op.name;
+        const QByteArray step = op_.name;
         std::optional<Notice> notice;
         if (step.startsWith("editor")) {
             CategoryEditor editor(db);
@@ -280,26 +274,22 @@ private:
             else if (step == "score-reset")
                 notice = editor.resetAll();
         }
-        const bool failed = notice.has_value() && !notice->text.trimmed().isEmpty();
-        return {!notice.has_value(), failed, notice ? notice->text : QStringLiteral("(no message)")};
+        shown_ = notice ? notice->text : QStringLiteral("(no message)");
+        healthy_ = !notice.has_value();
+        failed_ = notice.has_value() && !notice->text.trimmed().isEmpty();
     }
 
-    QString judge(const Op& op, const Result& result, const QByteArray& before) const {
-        const bool mustFail = reads() == Works::No || (op.writes && writes() == Works::No);
-        const bool mayFail = mustFail || reads() == Works::Either || (op.writes && writes() == Works::Either);
-        if (result.healthy && !mustFail)
-            return {};
-        if (!result.failed || !mayFail)
-            return QStringLiteral("undefined result: ") + result.shown;
-        return fileBytes() == before ? QString() : QStringLiteral("the failed operation changed the file");
-    }
-
-    Fault fault_;
+    const Fault fault_;
+    const Op& op_;
     QTemporaryDir work_;
-    QString folder_;
+    const QString folder_ = work_.path() + QStringLiteral("/program");
     bool mounted_ = false;
     bool lockMissed_ = false;
     std::unique_ptr<QProcess> locker_;
+    QByteArray before_;
+    QString shown_; // what the room or the operator saw
+    bool healthy_ = false;
+    bool failed_ = false;
 };
 
 } // namespace palvuro
