@@ -261,24 +261,16 @@ private Q_SLOTS:
     }
 
     void toTrayAndBack_data() {
-        QTest::addColumn<bool>("trayAvailable");
-        QTest::addColumn<QString>("way"); // "menu" or the window's "close box"
-        QTest::addColumn<QString>("back");
-        QTest::newRow("tray, show") << true << "menu"
-                                    << "show";
-        QTest::newRow("tray, close box, double click") << true << "close box"
-                                                       << "double click";
-        QTest::newRow("no tray, show") << false << "menu"
-                                       << "show";
-        QTest::newRow("no tray, double click") << false << "menu"
-                                               << "double click";
-        QTest::newRow("no tray, from the taskbar") << false << "menu"
-                                                   << "taskbar";
+        QTest::addColumn<QString>(
+            "how"); // tray available or not, the way there ("menu" or "close box"), the way back
+        for (const char* how : {"tray, menu, show", "tray, close box, double click", "no tray, menu, show",
+                                "no tray, menu, double click", "no tray, menu, taskbar"})
+            QTest::newRow(how) << QString(how);
     }
     void toTrayAndBack() {
-        QFETCH(bool, trayAvailable);
-        QFETCH(QString, way);
-        QFETCH(QString, back);
+        QFETCH(QString, how);
+        const bool trayAvailable = how.startsWith("tray");
+        const QString way = how.section(", ", 1, 1), back = how.section(", ", 2);
         Program p(folder());
         auto* fileMenu = p.get<QMenu>("mnu_File");
         QSignalSpy ending(&p.window, &MainWindow::programEnding);
