@@ -70,9 +70,9 @@ bool TestOperator::cancelClosesMenu(bool expected) {
 }
 
 void TestOperator::trayRoundTrip() {
-    // "&Send To Tray". The private X server has no notification area, so the window is
-    // minimized instead of hidden; with no window manager either, nothing on the server shows
-    // that, and the window's own menu tells the state.
+    // "&Send To Tray". The private X server has no notification area, so the window must stay
+    // within reach, minimized instead of hidden; with no window manager either, nothing on the
+    // server shows the minimizing, and the window's own menu tells the state.
     QVERIFY(room_->operatorMenu({"s"}));
     QVERIFY(room_->display().isViewable(room_->triviaWindow()));
     QVERIFY(cancelClosesMenu(true));

@@ -19,7 +19,7 @@ namespace palvuro {
 // the keyboard of the "Palvuro Trivia" window; the room is read back from the transcript.
 //
 // The room: ANNA and BOB may run games, CAT may not. Trivia.mdb holds Questions; a question is
-// open for AnswerSecs, the next comes PauseSecs after, and ART is the remembered category.
+// open for 4 s, the next comes PauseSecs after, and ART is the remembered category.
 class E2eSession {
 public:
     static constexpr const char* BotNick = "TRIVIA";
@@ -28,17 +28,13 @@ public:
                                              "History\tWho was the first emperor of Rome?\tAugustus\n"
                                              "History\tIn which year did the Berlin Wall fall?\t1989\n"
                                              "Art\tWho painted the Mona Lisa?\tLeonardo\n";
-    static constexpr int AnswerSecs = 4;
     static constexpr int PauseSecs = 2;
 
     // One line of the transcript palvuro-chat writes: tab-separated milliseconds, kind, from,
     // to and text, with \r \n \t \\ escapes.
     struct Record {
         qint64 ms = 0;
-        QString kind; // "say", "msg", "notice", "expect-failed"
-        QString from;
-        QString to;
-        QString text; // unescaped
+        QString kind, from, to, text; // kind: "say", "msg", "notice", "expect-failed"
     };
     using Match = std::function<bool(const Record&)>;
 
@@ -78,7 +74,7 @@ public:
     // The operator focuses the main window and opens the File menu (alt+f); the keys pick an item.
     bool operatorMenu(const QStringList& keys);
     // An open menu is a second viewable window of the main window's title.
-    bool menuOpen() const { return display_.windows(QLatin1String(TriviaTitle)).size() > 1; }
+    bool menuOpen() const { return display_.windows(TriviaTitle).size() > 1; }
 
 private:
     bool fail(const QString& why);

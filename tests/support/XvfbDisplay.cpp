@@ -68,13 +68,13 @@ bool XvfbDisplay::start(QString* error) {
     return false;
 }
 
-void XvfbDisplay::stop() {
-    if (server_.state() == QProcess::NotRunning)
+void XvfbDisplay::stop(QProcess& process) {
+    if (process.state() == QProcess::NotRunning)
         return;
-    server_.terminate();
-    if (!server_.waitForFinished(5000)) {
-        server_.kill();
-        server_.waitForFinished(5000);
+    process.terminate();
+    if (!process.waitForFinished(10000)) {
+        process.kill();
+        process.waitForFinished(5000);
     }
 }
 

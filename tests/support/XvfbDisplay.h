@@ -17,7 +17,9 @@ public:
     ~XvfbDisplay() { stop(); }
 
     bool start(QString* error);
-    void stop();
+    void stop() { stop(server_); }
+    // Ends a process politely, then firmly.
+    static void stop(QProcess& process);
     QString name() const { return display_; } // ":N"
 
     // The viewable top-level windows whose title is exactly `title`.
