@@ -19,34 +19,8 @@
 #include <QtTest>
 
 #include <ctime>
-#include <optional>
 
 using namespace palvuro;
-
-namespace {
-
-// A palvuro-chat whose room script comes from standard input, with a transcript to read back.
-struct ChatClient {
-    ChatClient(const QString& program, const QString& file) : transcript(file) {
-        process.start(program, {"--nick", "TRIVIA", "--script", "-", "--transcript", file});
-    }
-    ~ChatClient() {
-        process.kill();
-        process.waitForFinished();
-    }
-    void say(const QString& nick, const QString& text) {
-        process.write(QStringLiteral("say %1 %2\n").arg(nick, text).toUtf8());
-    }
-    QByteArray room() const {
-        QFile file(transcript);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
-    QProcess process;
-    const QString transcript;
-};
-
-} // namespace
 
 class TstReconnect : public QObject {
     Q_OBJECT
@@ -65,8 +39,18 @@ private Q_SLOTS:
         QVERIFY(BotBench::prepareFolder(folder));
         MessageBox::setTestMode(true);
 
-        std::optional<ChatClient> client;
-        client.emplace(program, work.filePath(QStringLiteral("first.tsv")));
+        // A palvuro-chat whose room script comes from standard input, with a transcript to read back.
+        QProcess client;
+        const QString transcript = work.filePath(QStringLiteral("room.tsv"));
+        const QStringList arguments = {"--nick", "TRIVIA", "--script", "-", "--transcript", transcript};
+        const auto say = [&](const char* nick, const char* text) {
+            client.write(QByteArray("say ") + nick + ' ' + text + '\n');
+        };
+        const auto room = [&] {
+            QFile file(transcript);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        client.start(program, arguments);
         BusWindowApi windows;
         QtEventPump pump;
         MainWindow window(windows, pump, folder);
@@ -81,27 +65,29 @@ private Q_SLOTS:
             QCOMPARE(status->text(), QStringLiteral("Trivia Connected"));
         };
         connect();
-        client->say(QStringLiteral("ANNA"), QStringLiteral("!START HISTORY"));
+        say("ANNA", "!START HISTORY");
         QTRY_VERIFY_WITH_TIMEOUT(window.state().questionActive, 20000);
 
         // The client dies with the question open; the bot goes on polling a room that is gone.
-        client.reset();
+        client.kill();
+        client.waitForFinished();
         const std::clock_t before = std::clock();
         QTest::qWait(2000);
         const double busy = double(std::clock() - before) / CLOCKS_PER_SEC / 2.0;
         QVERIFY2(busy < 0.5, qPrintable(QStringLiteral("the bot used %1 of a core").arg(busy)));
         QVERIFY(window.state().questionActive);
 
-        client.emplace(program, work.filePath(QStringLiteral("second.tsv")));
+        client.start(program, arguments);
         connect();
         QVERIFY(MessageBox::shown().empty());
-        client->say(QStringLiteral("BOB"), QStringLiteral("PARIS"));
-        QTRY_VERIFY_WITH_TIMEOUT(client->room().contains("(*)BOB (*) Is Correct, Your Score Is [ 13 ]"),
-                                 20000);
-        client->say(QStringLiteral("ANNA"), QStringLiteral("!QUIT"));
-        QTRY_VERIFY_WITH_TIMEOUT(client->room().contains("[Trivia Ended By ANNA]"), 20000);
+        say("BOB", "PARIS");
+        QTRY_VERIFY_WITH_TIMEOUT(room().contains("(*)BOB (*) Is Correct, Your Score Is [ 13 ]"), 20000);
+        say("ANNA", "!QUIT");
+        QTRY_VERIFY_WITH_TIMEOUT(room().contains("[Trivia Ended By ANNA]"), 20000);
         QVERIFY(!window.state().gameRunning);
         window.bot().closeGame();
+        client.kill();
+        client.waitForFinished();
     }
 };
 

@@ -37,6 +37,10 @@ void playHostileSession(BotBench& bench) {
         bench.say(QStringLiteral("Anna"), QString::fromLatin1(text));
     for (const char* nick : {"/etc/passwd", "x'); DROP TABLE Psystem;--"})
         bench.say(QString::fromLatin1(nick), QStringLiteral("!MYSCORE"));
+    // Marked text, to be looked for in the statements.
+    for (const char* text : {"!GETUSERSCORE ZQX' OR 1=1 -- ", "!GETUSERSCORE zqxname ", "!START ZQXART",
+                             "!START ART ZQX", "!MYSCORE"})
+        bench.say(QStringLiteral("zqx'\"nick"), QString::fromLatin1(text));
     bench.startGame();
     bench.say(QStringLiteral("zqx'); DELETE FROM Psystem;--"), bench.state.currentAnswer);
     bench.say(QStringLiteral("Anna"), QStringLiteral("!QUIT"));
@@ -60,14 +64,7 @@ int runConnectProbe(const QString& socketPath, Hwnd window) {
     request.op = BusFrame::Op::Exists;
     request.handle = window;
     socket.write(BusFrame::encode(request));
-    QByteArray buffer;
-    QByteArray payload;
-    while (socket.waitForReadyRead(2000)) {
-        buffer += socket.readAll();
-        if (BusFrame::takeFrame(buffer, payload) == BusFrame::Take::Frame)
-            return 0;
-    }
-    return 1;
+    return socket.waitForReadyRead(2000) ? 0 : 1;
 }
 
 // The first line of an strace log, after the session's marker, in which the session opens,
@@ -234,9 +231,6 @@ private Q_SLOTS:
         {
             BotBench bench(dir.path());
             playHostileSession(bench);
-            for (const char* text : {"!GETUSERSCORE ZQX' OR 1=1 -- ", "!GETUSERSCORE zqxname ",
-                                     "!START ZQXART", "!START ART ZQX", "!MYSCORE"})
-                bench.say(QStringLiteral("zqx'\"nick"), QString::fromLatin1(text));
         }
         QVERIFY2(statements.filter(QStringLiteral("Psystem"), Qt::CaseInsensitive).size() > 5,
                  "the trace saw no score statements");
