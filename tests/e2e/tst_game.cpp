@@ -112,7 +112,6 @@ void TestGame::commands_data() {
 
     // clang-format off
     QTest::newRow("top")               << true  << "CAT"  << "!top"              << "<b>\r\nBOB 1\r\n</b>" << "CAT";
-    QTest::newRow("my score")          << true  << "BOB"  << "!MYSCORE"          << "<b>Your Score Is 1</b>" << "BOB";
     QTest::newRow("user's score")      << true  << "CAT"  << "!GETUSERSCORE bob" << "<b>BOB's Score Is 1</b>" << "CAT";
     QTest::newRow("categories")        << true  << "CAT"  << "!CATEGORIES"
                                        << "CURRENT CATEGORIES ARE:\r\n[ART]\r\n[HISTORY]\r\n" << "";
