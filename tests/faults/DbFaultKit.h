@@ -149,7 +149,7 @@ private:
             edit();
         else if (const QString broken = say(gameFirst); !broken.isEmpty())
             return broken;
-        // A shell that lost the race for the file leaves both reads and writes to the platform.
+        // A shell that lost the race for the file shares it: reads must work, writes may go either way.
         const bool mustFail = !lockMissed_ && (op_.writes || (readsBroken && fault_ != Fault::FullDisk));
         const bool mayFail = mustFail || fault_ == Fault::FullDisk || (lockMissed_ && op_.writes);
         if (healthy_ && !mustFail)
@@ -190,9 +190,8 @@ private:
         case Fault::FullDisk: {
             QFile filler(folder_ + QStringLiteral("/filler"));
             const QByteArray block(512, 'x');
-            if (filler.open(QIODevice::WriteOnly)) {
-                while (filler.write(block) == block.size() && filler.flush()) {
-                }
+            filler.open(QIODevice::WriteOnly);
+            while (filler.write(block) == block.size() && filler.flush()) {
             }
             break;
         }

@@ -19,22 +19,19 @@ using namespace palvuro;
 
 namespace {
 
-// Answers every question as PLAYER, for ever; each line the bot says goes to standard output
-// at once, on one line.
+// Answers every question as PLAYER, for ever; the bot's reply to each answer goes to standard
+// output at once, one line each.
 int runScoringChild(const QString& folder) {
     BotBench bench(folder);
-    QObject::connect(&bench.desk.room(), &ChatRoom::roomLine, [](const QString& from, const QString& text) {
-        if (from == QLatin1String(BotBench::Nick)) {
-            std::printf("%s\n",
-                        qPrintable(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral(" | "))));
-            std::fflush(stdout);
-        }
-    });
     bench.state.nextQuestionSecs = 1;
     if (!bench.startGame())
         return 3;
     for (;;) {
+        bench.desk.clearLog();
         bench.say(QStringLiteral("PLAYER"), bench.state.currentAnswer);
+        for (QString line : bench.botLines())
+            std::printf("%s\n", qPrintable(line.replace(QStringLiteral("\r\n"), QStringLiteral(" | "))));
+        std::fflush(stdout);
         bench.pump.advance(1000);
         bench.bot.startGetrandomTimer();
         bench.tick(2);
