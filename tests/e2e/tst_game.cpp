@@ -1,3 +1,4 @@
+#include "data/TriviaDatabase.h"
 #include "tests/support/E2eSession.h"
 
 #include <QtTest>
@@ -7,150 +8,214 @@
 using namespace palvuro;
 using Record = E2eSession::Record;
 
-// Games and chat commands as a room sees them: palvuro-chat and palvuro-trivia as separate
-// programs on a private X server, the operator's connect typed at the keyboard, the chatters
-// speaking through the chat client's control input. One session serves every case in order.
+// palvuro-chat and palvuro-trivia as separate programs on a private X server: a game and chat
+// commands as the room sees them, then the operator at the keyboard of the running bot. The
+// menu is driven as a person without a mouse does: alt+f, then an item's mnemonic. One session
+// serves every case in order; the last one ends the bot.
 class TestGame : public QObject {
     Q_OBJECT
-private Q_SLOTS:
-    void initTestCase();
-    void typicalGame();
-    void commands_data();
-    void commands();
-
-private:
-    std::optional<Record> nextBotLine(int* index) const;
-    bool isGameLine(const Record& r) const;
-    bool awaitGameLine() const;
-
     std::unique_ptr<E2eSession> room_;
     const QHash<QString, QString> answers_{{"WHO WAS THE FIRST EMPEROR OF ROME?", "AUGUSTUS"},
                                            {"IN WHICH YEAR DID THE BERLIN WALL FALL?", "1989"}};
     const QString pause_ = QStringLiteral("\r\n%1 Seconds Until Next Question.").arg(E2eSession::PauseSecs);
     bool gameRunning_ = false;
+
+    // The bot's first line after *index; *index moves to it.
+    std::optional<Record> nextBotLine(int* index) const {
+        return room_->waitFor(
+            *index + 1, [](const Record& r) { return r.from == E2eSession::BotNick; }, index);
+    }
+    bool isGameLine(const Record& r) const {
+        return r.kind == "say" && r.from == E2eSession::BotNick &&
+               (answers_.contains(r.text) || r.text.startsWith("HINT: ") || r.text.startsWith("Times Up!"));
+    }
+    bool botAnswers() {
+        const int mark = room_->roomSize();
+        room_->say("CAT", "!MYSCORE");
+        return room_->waitFor(mark, E2eSession::botSays("<b>Your Score Is Zero</b>", "CAT")).has_value();
+    }
+    bool startGame() {
+        const int mark = room_->roomSize();
+        room_->say("ANNA", "!START HISTORY");
+        return room_->waitFor(mark, [this](const Record& r) { return answers_.contains(r.text); })
+            .has_value();
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        const QString why = E2eSession::cannotRun();
+        if (!why.isEmpty())
+            QSKIP(qPrintable(why));
+        room_ = std::make_unique<E2eSession>();
+        QVERIFY2(room_->start(), qPrintable(room_->error()));
+    }
+
+    void typicalGame() {
+        const int mark = room_->roomSize();
+        room_->say("ANNA", "!start history");
+        int at = 0;
+        const auto start = room_->waitFor(mark, E2eSession::botSays("[Trivia Bot Started By ANNA]"), &at);
+        QVERIFY2(start, room_->dump(mark));
+        const auto question = nextBotLine(&at);
+        QVERIFY2(question && answers_.contains(question->text), room_->dump(mark));
+        QVERIFY2(question->ms - start->ms >= 1900, room_->dump(mark));
+
+        room_->say("ANNA", "!Q");
+        QVERIFY2(room_->waitFor(at, E2eSession::botSays("<b>" + question->text + "</b>", "ANNA")),
+                 room_->dump(mark));
+
+        // The hint shows every letter as "_ " but two different ones.
+        const QString answer = answers_.value(question->text);
+        QString pattern = "^HINT: ";
+        for (const QChar c : answer)
+            pattern += QStringLiteral("(%1 |_ )").arg(c);
+        const auto hint = room_->waitFor(
+            at, [this](const Record& r) { return isGameLine(r) && r.text.startsWith("HINT: "); });
+        QVERIFY2(hint && hint->text.contains(QRegularExpression(pattern + '$')), room_->dump(mark));
+        QCOMPARE(hint->text.count('_'), answer.size() - 2);
+
+        room_->say("BOB", answer.toLower());
+        const auto correct = room_->waitFor(
+            at, E2eSession::botSays("(*)BOB (*) Is Correct, Your Score Is [ 1 ]" + pause_), &at);
+        QVERIFY2(correct, room_->dump(mark));
+
+        // After the pause the next question; nobody answers it, the hint comes at half time.
+        const auto next = nextBotLine(&at);
+        QVERIFY2(next && answers_.contains(next->text) && next->ms - correct->ms >= 1500, room_->dump(mark));
+        const auto hint2 = nextBotLine(&at);
+        QVERIFY2(hint2 && hint2->text.startsWith("HINT: "), room_->dump(mark));
+        const auto timesUp = nextBotLine(&at);
+        QVERIFY2(timesUp, room_->dump(mark));
+        QCOMPARE(timesUp->text, "Times Up! Not Answered." + pause_);
+        const double half = double(hint2->ms - next->ms) / double(timesUp->ms - next->ms);
+        QVERIFY2(half > 0.3 && half < 0.7, room_->dump(mark));
+        const auto third = nextBotLine(&at);
+        QVERIFY2(third && answers_.contains(third->text), room_->dump(mark));
+        gameRunning_ = true; // for the commands said in a game
+    }
+
+    // What the real programs add to the replies the command suites check in-process: private
+    // and room lines of several lines through the chat client, the score the running bot stored,
+    // commands said between the lines of the running game, its end, and nothing of it after.
+    void commands_data() {
+        QTest::addColumn<bool>("inGame");
+        QTest::addColumn<QString>("nick");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("reply"); // empty: no reply at all
+        QTest::addColumn<QString>("to");    // the private reply's nick; empty: a room line
+        // clang-format off
+        QTest::newRow("top")               << true  << "CAT"  << "!top"        << "<b>\r\nBOB 1\r\n</b>" << "CAT";
+        QTest::newRow("categories")        << true  << "CAT"  << "!CATEGORIES"
+                                           << "CURRENT CATEGORIES ARE:\r\n[ART]\r\n[HISTORY]\r\n" << "";
+        QTest::newRow("start, in a game")  << true  << "ANNA" << "!START ART"  << "" << "";
+        QTest::newRow("unauthorized quit") << true  << "CAT"  << "!QUIT"       << "Unauthorized User!" << "";
+        QTest::newRow("quit")              << true  << "ANNA" << "!quit"       << "[Trivia Ended By ANNA]" << "";
+        QTest::newRow("question, out of a game") << false << "ANNA" << "!Q"    << "" << "";
+        QTest::newRow("unauthorized start")      << false << "CAT"  << "!START HISTORY" << "Unauthorized User!" << "";
+        // clang-format on
+    }
+    void commands() {
+        QFETCH(bool, inGame);
+        QFETCH(QString, nick);
+        QFETCH(QString, message);
+        QFETCH(QString, reply);
+        QFETCH(QString, to);
+        if (inGame) {
+            QVERIFY2(gameRunning_, "no game runs: the typical game failed");
+            // A chatter's line that reaches the room in the same reader tick as one of the bot's
+            // is judged together with it; the game's lines come seconds apart, so a line said
+            // just after one of them stands alone.
+            const auto gameLine = [this](const Record& r) { return isGameLine(r); };
+            QVERIFY2(room_->waitFor(room_->roomSize(), gameLine), room_->dump());
+        }
+        const int mark = room_->roomSize();
+        room_->say(nick, message);
+        if (reply.isEmpty()) {
+            // Silence shows as the bot answering the next command first.
+            to = "SENTINEL";
+            reply = "<b>Your Score Is Zero</b>";
+            room_->say(to, "!MYSCORE");
+        }
+        int at = 0;
+        QVERIFY2(room_->waitFor(mark, E2eSession::botSays(reply, to), &at), room_->dump(mark));
+        // Before it the bot said nothing but the lines of the game.
+        const QList<Record> seen = room_->records();
+        for (int i = mark; i < at; ++i)
+            QVERIFY2(seen[i].from != E2eSession::BotNick || (inGame && isGameLine(seen[i])),
+                     room_->dump(mark));
+    }
+
+    void trayRoundTrip() {
+        // "&Send To Tray". The private X server has no notification area, so the window must stay
+        // within reach, minimized instead of hidden. "&Cancel" is in the File menu only while the
+        // program is in the tray: its mnemonic closes the menu then.
+        const auto closed = [this] { return !room_->menuOpen(); };
+        QVERIFY(room_->operatorMenu({"s"}));
+        QVERIFY(room_->isViewable(room_->triviaWindow()));
+        QVERIFY(room_->operatorMenu({"c"}) && E2eSession::poll(closed, 10000));
+        QVERIFY2(botAnswers(), room_->dump());
+        // "&Show"; then "c" is no item's mnemonic and the menu stays open, which only waiting shows.
+        QVERIFY(room_->operatorMenu({"s"}) && room_->operatorMenu({"c"}));
+        QVERIFY(!E2eSession::poll(closed, 1000));
+        QVERIFY(room_->keys({"Escape"}) && E2eSession::poll(closed, 5000));
+    }
+
+    void secondCopyIsRefused() {
+        // The refusal is a message box titled like the main window; OK ends that copy, and the
+        // first one goes on.
+        QProcess second;
+        room_->launchTrivia(second);
+        QVERIFY(second.waitForStarted());
+        quint64 box = 0;
+        QVERIFY(E2eSession::poll(
+            [&] {
+                for (const quint64 window : room_->windows(E2eSession::TriviaTitle))
+                    box = window != room_->triviaWindow() ? window : box;
+                return box != 0;
+            },
+            30000));
+        QVERIFY(room_->focus(box) && room_->keys({"Return"}));
+        QVERIFY(second.waitForFinished(30000));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QVERIFY2(botAnswers(), room_->dump());
+    }
+
+    void editorDuringGame() {
+        const int mark = room_->roomSize();
+        QVERIFY2(startGame(), room_->dump(mark));
+        QVERIFY(room_->operatorMenu({"a"})); // "&Add Categories/Questions"
+        const quint64 editor = room_->waitForWindow("Add Categories / Questions");
+        QVERIFY(editor != 0 && room_->focus(editor));
+        // Tab order: category box (the remembered ART), Delete, new category, its button,
+        // question, answer, Add.
+        QVERIFY(room_->keys({"Tab", "Tab", "Tab", "Tab"}) && room_->type(" what colour is the sky? "));
+        QVERIFY(room_->keys({"Tab"}) && room_->type("blue") && room_->keys({"Tab", "space"}));
+        TriviaDatabase db(room_->programFolder());
+        TriviaDatabase::Pair pair;
+        QTRY_COMPARE_WITH_TIMEOUT(db.findPairByQuestion("ART", "WHAT COLOUR IS THE SKY?", &pair),
+                                  DbStatus::Ok, 10000);
+        QCOMPARE(pair.answer, QStringLiteral("BLUE"));
+
+        // The game went on meanwhile and goes on after.
+        const int after = room_->roomSize();
+        QVERIFY2(room_->waitFor(after, [this](const Record& r) { return answers_.contains(r.text); }),
+                 room_->dump(mark));
+        room_->say("ANNA", "!QUIT");
+        QVERIFY2(room_->waitFor(after, E2eSession::botSays("[Trivia Ended By ANNA]")), room_->dump(mark));
+    }
+
+    void exitDuringGame() {
+        const int mark = room_->roomSize();
+        QVERIFY2(startGame(), room_->dump(mark));
+        // "&Edit Scores" shares the mnemonic: the first e moves to "&Exit Trivia", Return runs it.
+        QVERIFY(room_->operatorMenu({"e", "Return"}));
+        QVERIFY2(room_->waitFor(mark, E2eSession::botSays("[Trivia Ended]")), room_->dump(mark));
+        QVERIFY(room_->trivia().waitForFinished(30000));
+        QCOMPARE(room_->trivia().exitStatus(), QProcess::NormalExit);
+        QCOMPARE(room_->trivia().exitCode(), 0);
+    }
 };
-
-void TestGame::initTestCase() {
-    const QString why = E2eSession::cannotRun();
-    if (!why.isEmpty())
-        QSKIP(qPrintable(why));
-    room_ = std::make_unique<E2eSession>();
-    QVERIFY2(room_->start(), qPrintable(room_->error()));
-}
-
-// The bot's first line after *index; *index moves to it.
-std::optional<Record> TestGame::nextBotLine(int* index) const {
-    return room_->waitFor(
-        *index + 1, [](const Record& r) { return r.from == E2eSession::BotNick; }, index);
-}
-
-bool TestGame::isGameLine(const Record& r) const {
-    return r.kind == "say" && r.from == E2eSession::BotNick &&
-           (answers_.contains(r.text) || r.text.startsWith("HINT: ") || r.text.startsWith("Times Up!"));
-}
-
-// During a game the bot speaks on its own clock, and a chatter's line that reaches the room in
-// the same reader tick as one of the bot's is judged together with it. The game's lines come
-// seconds apart, so a line said just after one of them stands alone.
-bool TestGame::awaitGameLine() const {
-    return room_->waitFor(room_->roomSize(), [this](const Record& r) { return isGameLine(r); }).has_value();
-}
-
-void TestGame::typicalGame() {
-    const int mark = room_->roomSize();
-    room_->say("ANNA", "!start history");
-    int at = 0;
-    const auto start = room_->waitFor(mark, E2eSession::botSays("[Trivia Bot Started By ANNA]"), &at);
-    QVERIFY2(start, room_->dump(mark));
-    const auto question = nextBotLine(&at);
-    QVERIFY2(question && answers_.contains(question->text), room_->dump(mark));
-    QVERIFY2(question->ms - start->ms >= 1900, room_->dump(mark));
-
-    room_->say("ANNA", "!Q");
-    QVERIFY2(room_->waitFor(at, E2eSession::botSays("<b>" + question->text + "</b>", "ANNA")),
-             room_->dump(mark));
-
-    // The hint shows every letter as "_ " but two different ones.
-    const QString answer = answers_.value(question->text);
-    QString pattern = "^HINT: ";
-    for (const QChar c : answer)
-        pattern += QStringLiteral("(%1 |_ )").arg(c);
-    const auto hint =
-        room_->waitFor(at, [this](const Record& r) { return isGameLine(r) && r.text.startsWith("HINT: "); });
-    QVERIFY2(hint && hint->text.contains(QRegularExpression(pattern + '$')), room_->dump(mark));
-    QCOMPARE(hint->text.count('_'), answer.size() - 2);
-
-    room_->say("BOB", answer.toLower());
-    const auto correct =
-        room_->waitFor(at, E2eSession::botSays("(*)BOB (*) Is Correct, Your Score Is [ 1 ]" + pause_), &at);
-    QVERIFY2(correct, room_->dump(mark));
-
-    // After the pause the next question; nobody answers it, the hint comes at half time.
-    const auto next = nextBotLine(&at);
-    QVERIFY2(next && answers_.contains(next->text) && next->ms - correct->ms >= 1500, room_->dump(mark));
-    const auto hint2 = nextBotLine(&at);
-    QVERIFY2(hint2 && hint2->text.startsWith("HINT: "), room_->dump(mark));
-    const auto timesUp = nextBotLine(&at);
-    QVERIFY2(timesUp, room_->dump(mark));
-    QCOMPARE(timesUp->text, "Times Up! Not Answered." + pause_);
-    const double half = double(hint2->ms - next->ms) / double(timesUp->ms - next->ms);
-    QVERIFY2(half > 0.3 && half < 0.7, room_->dump(mark));
-    const auto third = nextBotLine(&at);
-    QVERIFY2(third && answers_.contains(third->text), room_->dump(mark));
-    gameRunning_ = true; // for the commands said in a game
-}
-
-// What the real programs add to the replies the command suites check in-process: private
-// and room lines of several lines through the chat client, the score the running bot stored,
-// commands said between the lines of the running game, its end, and nothing of it after.
-void TestGame::commands_data() {
-    QTest::addColumn<bool>("inGame");
-    QTest::addColumn<QString>("nick");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<QString>("reply"); // empty: no reply at all
-    QTest::addColumn<QString>("to");    // the private reply's nick; empty: a room line
-
-    // clang-format off
-    QTest::newRow("top")               << true  << "CAT"  << "!top"              << "<b>\r\nBOB 1\r\n</b>" << "CAT";
-    QTest::newRow("user's score")      << true  << "CAT"  << "!GETUSERSCORE bob" << "<b>BOB's Score Is 1</b>" << "CAT";
-    QTest::newRow("categories")        << true  << "CAT"  << "!CATEGORIES"
-                                       << "CURRENT CATEGORIES ARE:\r\n[ART]\r\n[HISTORY]\r\n" << "";
-    QTest::newRow("start, in a game")  << true  << "ANNA" << "!START ART"        << "" << "";
-    QTest::newRow("unauthorized quit") << true  << "CAT"  << "!QUIT"             << "Unauthorized User!" << "";
-    QTest::newRow("quit")              << true  << "ANNA" << "!quit"             << "[Trivia Ended By ANNA]" << "";
-    QTest::newRow("question, out of a game") << false << "ANNA" << "!Q"          << "" << "";
-    QTest::newRow("unauthorized start")      << false << "CAT"  << "!START HISTORY" << "Unauthorized User!" << "";
-    QTest::newRow("missing category")        << false << "ANNA" << "!START NOSUCH"
-                                             << "Trivia Not Started, Category Wasn't Specified Correctly." << "";
-    // clang-format on
-}
-
-void TestGame::commands() {
-    QFETCH(bool, inGame);
-    QFETCH(QString, nick);
-    QFETCH(QString, message);
-    QFETCH(QString, reply);
-    QFETCH(QString, to);
-
-    if (inGame) {
-        QVERIFY2(gameRunning_, "no game runs: the typical game failed");
-        QVERIFY2(awaitGameLine(), room_->dump());
-    }
-    const int mark = room_->roomSize();
-    room_->say(nick, message);
-    if (reply.isEmpty()) {
-        // Silence shows as the bot answering the next command first.
-        to = "SENTINEL";
-        reply = "<b>Your Score Is Zero</b>";
-        room_->say(to, "!MYSCORE");
-    }
-    int at = 0;
-    QVERIFY2(room_->waitFor(mark, E2eSession::botSays(reply, to), &at), room_->dump(mark));
-    // Before it the bot said nothing but the lines of the game.
-    const QList<Record> seen = room_->records();
-    for (int i = mark; i < at; ++i)
-        QVERIFY2(seen[i].from != E2eSession::BotNick || (inGame && isGameLine(seen[i])), room_->dump(mark));
-}
 
 QTEST_GUILESS_MAIN(TestGame)
 #include "tst_game.moc"

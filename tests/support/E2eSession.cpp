@@ -7,6 +7,8 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTest>
@@ -17,12 +19,20 @@ namespace {
 
 // Generous: under AddressSanitizer the programs start several times slower.
 constexpr int kWindowTimeoutMs = 30000;
-constexpr int kProbeReplyMs = 6000;
-constexpr int kConnectTimeoutMs = 45000;
-constexpr int kStartAttempts = 3;
 
 QString binDir() {
     return qEnvironmentVariable("PALVURO_BIN_DIR");
+}
+
+// Politely, then firmly.
+void stop(QProcess& process) {
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(10000)) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
 }
 
 QString unescape(const QString& field) {
@@ -46,9 +56,10 @@ E2eSession::E2eSession() : transcript_(root_.path() + "/transcript.tsv") {
 }
 
 E2eSession::~E2eSession() {
-    XvfbDisplay::stop(trivia_);
+    stop(trivia_);
     chat_.closeWriteChannel();
-    XvfbDisplay::stop(chat_);
+    stop(chat_);
+    stop(xvfb_);
 }
 
 QString E2eSession::cannotRun() {
@@ -69,23 +80,29 @@ bool E2eSession::start() {
     // A chat client that cannot reach the fresh X server gets a new server: a shared machine
     // may have other X servers come and go meanwhile.
     for (int attempt = 1;; ++attempt) {
-        QString why;
-        if (!display_.start(&why))
-            return fail(why);
+        if (!startDisplay())
+            return false;
         if (startChat())
             break;
-        if (attempt == kStartAttempts || chat_.state() == QProcess::Running)
+        if (attempt == 3 || chat_.state() == QProcess::Running)
             return false;
-        display_.stop();
+        stop(xvfb_);
     }
-    return startTrivia() && connectBot();
+    launchTrivia(trivia_);
+    if (!trivia_.waitForStarted())
+        return fail("palvuro-trivia did not start: " + trivia_.errorString());
+    triviaWindow_ = waitForWindow(TriviaTitle, kWindowTimeoutMs);
+    return (triviaWindow_ != 0 || fail("the Palvuro Trivia window did not appear")) && connectBot();
 }
 
 bool E2eSession::prepareProgramFolder() {
     if (!QFile::copy(binDir() + "/palvuro-trivia", programFolder() + "/palvuro-trivia"))
         return fail("cannot copy palvuro-trivia into " + programFolder());
     TriviaDatabase db(programFolder());
-    QByteArray tsv(Questions);
+    QByteArray tsv("category\tquestion\tanswer\n"
+                   "History\tWho was the first emperor of Rome?\tAugustus\n"
+                   "History\tIn which year did the Berlin Wall fall?\t1989\n"
+                   "Art\tWho painted the Mona Lisa?\tLeonardo\n");
     QBuffer in(&tsv);
     in.open(QIODevice::ReadOnly);
     const QuestionImporter::Summary summary = QuestionImporter(db).import(in);
@@ -103,12 +120,43 @@ bool E2eSession::prepareProgramFolder() {
     return true;
 }
 
+bool E2eSession::startDisplay() {
+    // A display number picked at random far above the usual ones; a number another server
+    // holds makes this one exit at once, and the next is tried.
+    int number = QRandomGenerator::global()->bounded(200, 900);
+    for (int attempt = 0; attempt < 20; ++attempt, ++number) {
+        const QString lock = QStringLiteral("/tmp/.X%1-lock").arg(number);
+        if (QFile::exists(lock) || QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)))
+            continue;
+        display_ = QStringLiteral(":%1").arg(number);
+        xvfb_.setStandardOutputFile(QProcess::nullDevice());
+        xvfb_.setStandardErrorFile(QProcess::nullDevice());
+        xvfb_.start("Xvfb", {display_, "-screen", "0", "1280x800x24", "-nolisten", "tcp"});
+        if (!xvfb_.waitForStarted())
+            return fail("Xvfb did not start: " + xvfb_.errorString());
+        // Up once a client has connected, and ours: the lock names the server holding the
+        // number, not one that a parallel run started a moment earlier (ours then ends).
+        const auto ours = [&] {
+            QFile file(lock);
+            return file.open(QIODevice::ReadOnly) &&
+                   file.readAll().trimmed().toLongLong() == xvfb_.processId();
+        };
+        const auto up = [&] {
+            return xvfb_.state() != QProcess::Running || (ours() && tool("xwininfo", {"-root"}));
+        };
+        if (poll(up, 20000) && xvfb_.state() == QProcess::Running)
+            return true;
+        stop(xvfb_);
+    }
+    return fail("no X server could be started");
+}
+
 QProcessEnvironment E2eSession::programEnvironment() const {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     // The test itself runs offscreen; the programs show real windows on the private server.
     env.remove("QT_QPA_PLATFORM");
     env.remove("WAYLAND_DISPLAY");
-    env.insert("DISPLAY", display_.name());
+    env.insert("DISPLAY", display_);
     env.insert("XDG_RUNTIME_DIR", root_.path() + "/runtime");
     env.insert("XDG_CONFIG_HOME", root_.path() + "/config");
     return env;
@@ -123,9 +171,9 @@ bool E2eSession::startChat() {
         return fail("palvuro-chat did not start: " + chat_.errorString());
     chat_.write("join ANNA\njoin BOB\njoin CAT\n");
     const QDeadlineTimer deadline(kWindowTimeoutMs);
-    while (display_.waitForWindow("Palvuro 2.0", 250) == 0) {
+    while (waitForWindow("Palvuro 2.0", 250) == 0) {
         if (chat_.state() == QProcess::NotRunning || deadline.hasExpired())
-            return fail("the chat window did not appear on " + display_.name());
+            return fail("the chat window did not appear on " + display_);
     }
     return true;
 }
@@ -137,28 +185,20 @@ void E2eSession::launchTrivia(QProcess& process) const {
     process.start(programFolder() + "/palvuro-trivia", {});
 }
 
-bool E2eSession::startTrivia() {
-    launchTrivia(trivia_);
-    if (!trivia_.waitForStarted())
-        return fail("palvuro-trivia did not start: " + trivia_.errorString());
-    triviaWindow_ = display_.waitForWindow(TriviaTitle, kWindowTimeoutMs);
-    return triviaWindow_ != 0 || fail("the Palvuro Trivia window did not appear");
-}
-
 bool E2eSession::connectBot() {
     // The nick box has the focus when the window opens; &Connect answers alt+c.
-    if (!display_.focus(triviaWindow_) || !display_.type(BotNick) || !display_.keys({"alt+c"}))
+    if (!focus(triviaWindow_) || !type(BotNick) || !keys({"alt+c"}))
         return fail("cannot type into the Palvuro Trivia window");
     // Lines said before the connect has marked the room as read are never answered, so probe
     // until a command is: each probe has a nick of its own, and only the reply to the latest
     // one ends the wait, so no late reply can follow.
-    const QDeadlineTimer deadline(kConnectTimeoutMs);
+    const QDeadlineTimer deadline(45000);
     for (int probe = 1; !deadline.hasExpired(); ++probe) {
         const QString nick = QStringLiteral("PROBE%1").arg(probe);
         const int mark = roomSize();
         say(nick, "!MYSCORE");
         if (waitFor(
-                mark, [&nick](const Record& r) { return r.to == nick; }, nullptr, kProbeReplyMs))
+                mark, [&nick](const Record& r) { return r.to == nick; }, nullptr, 6000))
             return true;
     }
     return fail("the bot never answered after the connect:\n" + dump());
@@ -220,9 +260,83 @@ void E2eSession::say(const QString& nick, const QString& text) {
     chat_.waitForBytesWritten(5000);
 }
 
-bool E2eSession::operatorMenu(const QStringList& keys) {
-    return display_.focus(triviaWindow_) && display_.keys({"alt+f"}) &&
-           XvfbDisplay::poll([this] { return menuOpen(); }, 10000) && display_.keys(keys);
+bool E2eSession::operatorMenu(const QStringList& names) {
+    return focus(triviaWindow_) && keys({"alt+f"}) && poll([this] { return menuOpen(); }, 10000) &&
+           keys(names);
+}
+
+bool E2eSession::poll(const std::function<bool()>& done, int timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(50);
+    }
+    return true;
+}
+
+// The root window's children as xwininfo lists them, one a line: `0x20001b "Title": (...)`.
+// (xdotool's search misses the short-lived windows of pop-up menus.)
+QList<quint64> E2eSession::windows(const QString& title) const {
+    static const QRegularExpression child(QStringLiteral("^\\s*0x([0-9a-f]+) \"(.*?)\": "),
+                                          QRegularExpression::MultilineOption);
+    QString out;
+    tool("xwininfo", {"-root", "-children"}, &out);
+    QList<quint64> found;
+    for (auto it = child.globalMatch(out); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        const quint64 id = m.captured(1).toULongLong(nullptr, 16);
+        if (m.captured(2) == title && isViewable(id))
+            found << id;
+    }
+    return found;
+}
+
+quint64 E2eSession::waitForWindow(const QString& title, int timeoutMs) const {
+    QList<quint64> found;
+    poll([&] { return !(found = windows(title)).isEmpty(); }, timeoutMs);
+    return found.isEmpty() ? 0 : found.first();
+}
+
+bool E2eSession::isViewable(quint64 window) const {
+    QString out;
+    return tool("xwininfo", {"-id", QString::number(window)}, &out) && out.contains("IsViewable");
+}
+
+bool E2eSession::focus(quint64 window) const {
+    const QString id = QString::number(window);
+    QString out;
+    return poll(
+        [&] {
+            return tool("xdotool", {"windowfocus", id}) && tool("xdotool", {"getwindowfocus"}, &out) &&
+                   out.trimmed() == id;
+        },
+        5000);
+}
+
+bool E2eSession::keys(const QStringList& names) const {
+    return tool("xdotool", QStringList{"key", "--delay", "60"} + names);
+}
+
+bool E2eSession::type(const QString& text) const {
+    return tool("xdotool", {"type", "--delay", "20", text});
+}
+
+bool E2eSession::tool(const QString& program, const QStringList& args, QString* output) const {
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", display_);
+    process.setProcessEnvironment(env);
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start(program, args);
+    if (!process.waitForFinished(15000)) {
+        process.kill();
+        process.waitForFinished();
+        return false;
+    }
+    if (output)
+        *output = QString::fromLocal8Bit(process.readAllStandardOutput());
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
 bool E2eSession::fail(const QString& why) {
