@@ -26,8 +26,6 @@ struct PrivateConfigHome {
     PrivateConfigHome() { qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.path())); }
 } configHome;
 
-const QByteArray kJunk(8192, '\x7f'); // a Trivia.mdb that is no database
-
 void writeFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -107,17 +105,11 @@ QString itemsOf(QObject* object) {
     return items.join(',');
 }
 
-QString selectionOf(QObject* object) {
-    auto* box = qobject_cast<QPlainTextEdit*>(object);
-    return box ? box->textCursor().selectedText() : qobject_cast<QLineEdit*>(object)->selectedText();
-}
-
 // One step on a control, named by its object name or short name: "NAME" clicks or triggers it,
 // "NAME=TEXT" sets its text as a paste would, "NAME+TEXT" types, "NAME<KEYS>" presses keys,
-// "NAME@ROW" clicks a list row; checks: "NAME?TEXT" its text, "NAME#A,B" its items,
-// "NAME^TEXT" it has the focus with TEXT selected.
+// "NAME@ROW" clicks a list row; checks: "NAME?TEXT" its text, "NAME#A,B" its items.
 void controlStep(QWidget* window, const QString& step) {
-    static const QRegularExpression form(QStringLiteral("^(\\w+)(?:([=+<@?#^])(.*))?$"),
+    static const QRegularExpression form(QStringLiteral("^(\\w+)(?:([=+<@?#])(.*))?$"),
                                          QRegularExpression::DotMatchesEverythingOption);
     const QRegularExpressionMatch parts = form.match(step);
     QObject* object = parts.hasMatch() ? control(window, parts.captured(1)) : nullptr;
@@ -145,11 +137,8 @@ void controlStep(QWidget* window, const QString& step) {
         QVERIFY(item->isSelected());
     } else if (op == "?") {
         QCOMPARE(textOf(object), arg);
-    } else if (op == "#") {
-        QCOMPARE(itemsOf(object), arg);
     } else {
-        QCOMPARE(selectionOf(object), arg);
-        QCOMPARE(window->focusWidget(), object);
+        QCOMPARE(itemsOf(object), arg);
     }
 }
 
@@ -169,7 +158,6 @@ private:
     QString kind_; // "categories", "scores" or "users"
     QPointer<QWidget> window_;
     QString path() const { return folder_->path(); }
-    QString databaseFile() const { return folder_->filePath("Trivia.mdb"); }
 
     // Deletes itself when closed, as it does when the main window opens it.
     QWidget* open(const QString& kind) {
@@ -196,9 +184,9 @@ private:
     }
 
     // A step on the window (see controlStep) or on its surroundings: "yes"/"no" (the answer to the next
-    // questions), "reopen", "refusedClose", "junk"/"unjunk" (Trivia.mdb spoiled/removed), "null" (a null
-    // question in ART), "remember:NAME" (the stored category), "file:BYTES" (the users file); checks "=junk"
-    // (left as it was), "=table:NAME=Q/A|Q/A", "=setting:NAME", "=points:NICK=N" (empty: no row),
+    // questions), "reopen", "refusedClose", "null" (a null question in ART),
+    // "remember:NAME" (the stored category), "file:BYTES" (the users file); checks "=table:NAME=Q/A|Q/A",
+    // "=setting:NAME", "=points:NICK=N" (empty: no row),
     // "=saved:BYTES" (the users file once the window closed).
     void step(const QString& step) {
         const QString arg = step.section(':', 1);
@@ -210,18 +198,12 @@ private:
             window_->show();
         } else if (step == "refusedClose") {
             QVERIFY(!window_->close() && window_->isVisible());
-        } else if (step == "junk") {
-            writeFile(databaseFile(), kJunk);
         } else if (step == "null") {
             rawValue(path(), "INSERT INTO ART (Questions, Answers) VALUES (NULL, 'NOBODY')");
         } else if (step.startsWith("remember:")) {
             SettingsStore::write(SettingsStore::Category, arg);
         } else if (step.startsWith("file:")) {
             writeFile(folder_->filePath("Users List.txt"), arg.toUtf8());
-        } else if (step == "unjunk") {
-            QVERIFY(QFile::remove(databaseFile()));
-        } else if (step == "=junk") {
-            QCOMPARE(readFile(databaseFile()), kJunk);
         } else if (step.startsWith("=table:")) {
             QCOMPARE(pairsOf(path(), arg.section('=', 0, 0)), arg.section('=', 1));
         } else if (step.startsWith("=setting:")) {
@@ -276,19 +258,16 @@ private Q_SLOTS:
         const QString failed = "e:Faild to add catergory";
         const QString noFind = "e:You must find a question or answer before you can ";
         const QString sure = "n:Are you sure you want to\r\ndelete this category ?";
-        row("names and limits", "categories",
-            "frmCatergories?Add Categories / Questions;; cmdAddCatergory?&Add Caterory;; cmdAdd?A&dd;; new+" +
-                QString(65, 'm') + ";; new?" + QString(64, 'm'));
         row("typing into the category box", "categories",
             "category+xyz 1;; category<Backspace, Del, Return>;; category?ART;; category#ART,HISTORY;; "
             "category<Down>;; category?HISTORY;; =setting:HISTORY;; q=new one;; a=x;; cmdAdd;; " +
                 history + "|NEW ONE/X");
         row("gone category forgotten", "categories",
             "@remember:OLD;; category#ART,HISTORY;; category?ART;; =setting:;; " + addQA + art + "|Q/A");
-        row("remembered in other case", "categories",
-            "@remember:history;; category?history;; cmdDelete;; category#ART", {sure});
         row("new category", "categories",
-            "new=  Movies ;; cmdAddCatergory;; category#ART,HISTORY,Movies;; category?Movies;; new?;; " +
+            "new+" + QString(65, 'm') + ";; new?" + QString(64, 'm') +
+                ";; new=  Movies ;; cmdAddCatergory;; category#ART,HISTORY,Movies;; category?Movies;; "
+                "new?;; " +
                 addQA + "=table:MOVIES=Q/A;; reopen;; category#ART,HISTORY,MOVIES;; " + art);
         row("refused category names", "categories",
             "cmdAddCatergory;; new=HISTORY;; cmdAddCatergory;; new?HISTORY;; new=History;; cmdAddCatergory;; "
@@ -316,7 +295,7 @@ private Q_SLOTS:
             {noFind + "update it.", noFind + "delete it.", noFind + "delete it.", "e:Please enter question.",
              "e:Please include your question and answer.", noFind + "update it."});
         row("answer is not trimmed", "categories",
-            "@remember:HISTORY;; findA= paris;; cmdSearchA;; findA^ paris;; cmdUpdate;; findA=paris;; "
+            "@remember:HISTORY;; findA= paris;; cmdSearchA;; findA? paris;; cmdUpdate;; findA=paris;; "
             "cmdSearchA;; findQ?CAPITAL OF FRANCE",
             {"i:Cannot find answer", noFind + "update it."});
         row("found row stays in its table", "categories",
@@ -327,24 +306,16 @@ private Q_SLOTS:
             "@null;; findA=nobody;; cmdSearchA;; findQ?;; findA?NOBODY;; findQ=who?;; cmdUpdate;; " + art +
                 "|WHO?/NOBODY",
             {"i:*"});
-        row("unusable database", "categories",
-            "@junk;; category#;; " + addQA + "new=ART;; cmdAddCatergory;; findQ=q;; cmdSearchQ;; =junk",
-            {"e:*Trivia.mdb", "e:No catorgies to add to.", failed, "e:*"});
 
         const QString notFound = "i:Nick Name Not Found", findFirst = "e:You must find a player first";
-        row("names and limits", "scores",
-            "frmEditScores?Edit Scores;; Frame2?Edit Player`s Score;; mnu_Reset?Re&set Scores;; "
-            "mnuResetAll?Reset &All Scores;; search+" +
-                QString(40, 'n') + ";; search?" + QString(39, 'n'));
         row("find", "scores",
             "score=99;; search=  bob ;; cmdFind;; score?7;; search=o'hara;; cmdFind;; score?2;; score=99;; "
-            "search=nobody;; cmdFind;; score?;; search^nobody;; score=99;; search=;; cmdFind;; score?;; "
-            "search^",
+            "search=nobody;; cmdFind;; score?;; search?nobody;; score=99;; search=;; cmdFind;; score?",
             {notFound, notFound});
         row("update needs a found player and a score", "scores",
             "score=5;; cmdUpdate;; search= bob;; cmdFind;; score=0042;; cmdUpdate;; =points:BOB=42;; "
             "score?0042;; score=;; cmdUpdate;; search=nobody;; cmdFind;; score=1;; cmdUpdate;; "
-            "=points:BOB=42",
+            "=points:BOB=42;; mnuResetAll;; =points:BOB=;; =points:ANNA=",
             {findFirst, "e:Please Enter A Score Vaule", notFound, findFirst});
         // Text that arrives without typing (a paste from the context menu) is refused at Update.
         row("digits only", "scores",
@@ -352,22 +323,10 @@ private Q_SLOTS:
             "score?123456789;; "
             "search=bob;; cmdFind;; score=4 2;; cmdUpdate;; =points:BOB=7",
             {"e:*4 2"});
-        // The found flag survives a reset: the update runs, changes nothing and says nothing.
-        row("reset deletes every row", "scores",
-            "search=anna;; cmdFind;; mnuResetAll;; =points:BOB=;; =points:ANNA=;; cmdUpdate;; "
-            "=points:ANNA=;; "
-            "search=bob;; cmdFind",
-            {notFound});
-        // A Find that could not look the nick up leaves no player found; once the file is usable again, so
-        // is the window.
-        row("unusable database", "scores",
-            "search=bob;; cmdFind;; junk;; cmdFind;; score+3;; cmdUpdate;; mnuResetAll;; =junk;; unjunk;; "
-            "cmdFind",
-            {"e:*Trivia.mdb", findFirst, "e:*Trivia.mdb", notFound});
 
         const QString amyBen = "@file:\"Amy\"\r\n\"Ben\"\r\n;; ", marker = UsersList::deletedMarker();
         row("missing file, no data", "users",
-            "frmTriviaUsers?User Editor;; cmdExe?&Excute;; optDel;; cmdExe;; optMod;; cmdExe;; users#;; "
+            "optDel;; cmdExe;; optMod;; cmdExe;; users#;; "
             "=saved:",
             {"n:No data", "n:No data"});
         row("add rewrites a hand-written file", "users",
