@@ -1,7 +1,6 @@
 // The three admin windows: categories and questions, scores, the users list.
 #include "admin/CategoryEditorWindow.h"
 #include "admin/ScoreEditorWindow.h"
-#include "admin/UsersEditor.h"
 #include "admin/UsersEditorWindow.h"
 #include "data/SettingsStore.h"
 #include "data/TriviaDatabase.h"
@@ -368,16 +367,6 @@ private Q_SLOTS:
                 return;
         }
         QCOMPARE(shownAs(messages), messages);
-    }
-
-    void usersListHoldsAtMost32767Entries() {
-        UsersEditor editor(QStringList(UsersEditor::MaxEntries - 1, "x"));
-        QCOMPARE(editor.execute(UsersEditor::Mode::Add, "last", -1).change, UsersEditor::Change::Appended);
-        const UsersEditor::Outcome refused = editor.execute(UsersEditor::Mode::Add, "one more", -1);
-        QCOMPARE(refused.change, UsersEditor::Change::Nothing);
-        QVERIFY(refused.notice && refused.notice->text.contains("32767") && !refused.clearNick);
-        QCOMPARE(editor.entries().size(), UsersEditor::MaxEntries);
-        QCOMPARE(editor.entries().last(), QString("last"));
     }
 };
 
