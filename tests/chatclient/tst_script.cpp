@@ -1,7 +1,6 @@
 #include "chatclient/ChatRoom.h"
 #include "chatclient/ScriptLine.h"
 #include "chatclient/ScriptRunner.h"
-#include "chatclient/Transcript.h"
 #include "platform/WindowRegistry.h"
 
 #include <QProcess>
@@ -44,9 +43,7 @@ private Q_SLOTS:
         QTest::newRow("expect: last word not all digits")
             << "expect Score Is [ 1 ]" << QString("expect |Score Is [ 1 ]|60000");
         QTest::newRow("expect without text") << "expect   " << QString("none ||0!");
-        QTest::newRow("wait") << "  wait 2500" << QString("wait ||2500");
         QTest::newRow("wait not a number") << "wait 1.5" << QString("none ||0!");
-        QTest::newRow("quit") << "quit " << QString("quit ||0");
         QTest::newRow("unknown keyword") << "SAY ANNA hi" << QString("none ||0!");
         QTest::newRow("comment") << " # say ANNA hi" << QString("none ||0");
     }
@@ -64,36 +61,20 @@ private Q_SLOTS:
     }
 
     void expectSeesOnlyLaterLines() {
-        QTemporaryDir dir;
         WindowRegistry registry;
         ChatRoom room(registry, QStringLiteral("Guest"));
-        Transcript transcript;
-        QVERIFY(transcript.open(dir.filePath(QStringLiteral("t.tsv")), nullptr));
-        transcript.attach(room);
-        ScriptRunner runner(room, &transcript);
+        ScriptRunner runner(room, nullptr);
         QSignalSpy finished(&runner, &ScriptRunner::finished);
-
         // "early" is said before the first expect begins, so that expect fails; the second one is
-        // met by a line that arrives while it waits.
-        runner.addLine(QStringLiteral("say ANNA early"));
-        runner.addLine(QStringLiteral("expect early 100"));
-        runner.addLine(QStringLiteral("expect late 10000"));
-        runner.addLine(QStringLiteral("say ANNA done"));
+        // met by a private line that arrives while it waits, long before its time-out.
+        for (const char* line : {"say ANNA early", "expect early 100", "expect late 60000", "say ANNA done"})
+            runner.addLine(QString::fromLatin1(line));
         runner.endOfInput();
         QTRY_VERIFY(runner.expectFailed());
         QCOMPARE(finished.count(), 0);
         room.say(QStringLiteral("BOB"), QStringLiteral("/msg ANNA too late"));
         QTRY_COMPARE(finished.count(), 1);
-
-        QFile file(dir.filePath(QStringLiteral("t.tsv")));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QStringList kinds;
-        for (const QByteArray& line : file.readAll().split('\n')) {
-            const QList<QByteArray> fields = line.split('\t');
-            if (fields.size() == 5)
-                kinds << QString::fromUtf8(fields.at(1) + ' ' + fields.at(4));
-        }
-        QCOMPARE(kinds, (QStringList{"say early", "expect-failed early", "msg too late", "say done"}));
+        QVERIFY(room.text().plainText().endsWith(QStringLiteral("too late \nANNA  : done ")));
     }
 
     void runScript_data() {

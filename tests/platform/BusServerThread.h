@@ -13,8 +13,8 @@
 namespace palvuro {
 
 // The other end of the desktop bus for tests and benchmarks: a WindowRegistry published by a
-// BusServer on a thread of its own, so that the calling thread can use the bus as a client.
-// The registry and the window procedures belong to the server's thread: touch them in run().
+// BusServer on a thread of its own, so that the calling thread can be a bus client. The registry
+// and the window procedures belong to the server's thread: touch them in run().
 class BusServerThread {
 public:
     BusServerThread() : registry_(BusServer::handleBaseForThisProcess()) {
@@ -22,10 +22,9 @@ public:
         thread_.start();
     }
     ~BusServerThread() {
-        QThread* home = QCoreApplication::instance()->thread();
         run([&] {
             server_.reset();
-            context_.moveToThread(home);
+            context_.moveToThread(QCoreApplication::instance()->thread());
         });
         thread_.quit();
         thread_.wait();
@@ -33,11 +32,10 @@ public:
     BusServerThread(const BusServerThread&) = delete;
     BusServerThread& operator=(const BusServerThread&) = delete;
 
-    // Runs the function on the server's thread and waits for it to finish.
+    // Runs the function on the server's thread and waits for it; post() does not wait.
     void run(const std::function<void()>& function) {
         QMetaObject::invokeMethod(&context_, function, Qt::BlockingQueuedConnection);
     }
-    // Queues it without waiting (e.g. to block that thread).
     void post(const std::function<void()>& function) {
         QMetaObject::invokeMethod(&context_, function, Qt::QueuedConnection);
     }

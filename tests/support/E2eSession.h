@@ -34,11 +34,9 @@ public:
     static QString cannotRun();
     // Xvfb, palvuro-chat, palvuro-trivia and the operator's connect; false with error() on a failure.
     bool start();
-    void launchTrivia(QProcess& process) const;
     QString error() const { return error_; }
     QString programFolder() const { return root_.path() + QStringLiteral("/program"); }
     QProcess& trivia() { return trivia_; }
-    quint64 triviaWindow() const { return triviaWindow_; }
 
     // The room so far, read afresh on every call.
     QList<Record> records() const;
@@ -51,27 +49,26 @@ public:
     static Match botSays(const QString& text, const QString& to = {});
     void say(const QString& nick, const QString& text);
 
-    // The private X server: viewable top-level windows titled exactly `title`, the input focus,
-    // xdotool key names ("alt+f", "Tab") pressed one after the other, text typed.
-    QList<quint64> windows(const QString& title) const;
+    // On the private X server: the first viewable top-level window titled exactly `title` (the
+    // time-out is generous: under AddressSanitizer the programs start several times slower), the
+    // input focus, xdotool key names ("alt+f", "Tab") pressed one after the other, text typed.
     quint64 waitForWindow(const QString& title, int timeoutMs = 30000) const;
-    bool isViewable(quint64 window) const;
     bool focus(quint64 window) const;
     bool keys(const QStringList& names) const;
     bool type(const QString& text) const;
     // The operator focuses the main window and opens the File menu (alt+f); the keys pick an item.
     bool operatorMenu(const QStringList& keys);
-    // An open menu is a second viewable window of the main window's title.
-    bool menuOpen() const { return windows(TriviaTitle).size() > 1; }
-    // Polls while the event loop runs, at a pace that spares the machine (each look at the server
-    // starts an X client).
-    static bool poll(const std::function<bool()>& done, int timeoutMs);
 
 private:
     bool fail(const QString& why);
     bool prepareProgramFolder();
     bool startDisplay();
     bool startChat();
+    // Polls while the event loop runs, at a pace that spares the machine (each look at the server
+    // starts an X client).
+    static bool poll(const std::function<bool()>& done, int timeoutMs);
+    QList<quint64> windows(const QString& title) const;
+    bool isViewable(quint64 window) const;
     bool connectBot();
     QProcessEnvironment programEnvironment() const;
     bool tool(const QString& program, const QStringList& args, QString* output = nullptr) const;
