@@ -16,7 +16,6 @@
 
 #include <cstdio>
 #include <initializer_list>
-#include <memory>
 #include <unistd.h>
 
 namespace palvuro {
@@ -50,18 +49,17 @@ public:
             QSKIP(qPrintable(cannot));
         const QString verdict = kit.run();
         // One line per case for the reliability report.
-        const QString shown = kit.shown_.isEmpty() ? QStringLiteral("(silence)") : kit.shown_;
         std::printf("FAULT-CASE %s: %s %s\n", QTest::currentDataTag(),
                     !verdict.isEmpty() ? "UNDEFINED"
                     : kit.healthy_     ? "worked"
                                        : "refused",
-                    qPrintable(QString(shown).replace(QStringLiteral("\r\n"), QStringLiteral(" / "))));
+                    kit.shown_.isEmpty() ? "(silence)" : qPrintable(kit.shown_.replace("\r\n", " / ")));
         std::fflush(stdout);
         QVERIFY2(verdict.isEmpty(), qPrintable(verdict));
     }
 
 private:
-    // A chat line (nick set: the bot's replies joined by '|', "" for silence), or an operator's
+    // A chat line (nick set: the bot's lines joined by '|', "" for silence), or an operator's
     // step in an editor (healthy: no message at all).
     struct Op {
         const char* name;
@@ -78,7 +76,7 @@ private:
             "/msg BOB <b>COMMANDS ARE;\r\n!Start Category\r\n!Categories\r\n!Top\r\n!Q\r\n"
             "!MyScore\r\n!GetUsersScore UsersNickName\r\n!Quit</b>";
         static const QList<Op> all = [] {
-            QList<Op> chat = {
+            QList<Op> list = {
                 {"!START", false, false, "Anna", "!START HISTORY",
                  "[Trivia Bot Started By ANNA]|CAPITAL OF FRANCE?",
                  "Trivia Not Started, Category Wasn't Specified Correctly."},
@@ -96,24 +94,21 @@ private:
                 {"!Q", false, true, "BOB", "!Q", "/msg BOB <b>CAPITAL OF FRANCE?</b>",
                  "/msg BOB <b>CAPITAL OF FRANCE?</b>"},
                 {"!QUIT", false, true, "Anna", "!QUIT", "[Trivia Ended By ANNA]", "[Trivia Ended By ANNA]"}};
-            // Only loading and finding leave the file alone.
             for (const char* step :
                  {"editor-load", "editor-create", "editor-add-pair", "editor-drop", "finder-find",
                   "finder-update", "finder-delete", "score-find", "score-update", "score-reset"}) {
-                const QByteArray name(step);
-                chat.append({step, !name.endsWith("-load") && !name.endsWith("-find"), false});
+                const QByteArray name(step); // only loading and finding leave the file alone
+                list.append({step, !name.endsWith("-load") && !name.endsWith("-find"), false});
             }
-            return chat;
+            return list;
         }();
         return all;
     }
 
     DbFaultKit(Fault fault, const Op& op) : fault_(fault), op_(op) {}
     ~DbFaultKit() {
-        if (locker_) {
-            locker_->kill();
-            locker_->waitForFinished();
-        }
+        locker_.kill();
+        locker_.waitForFinished();
         if (mounted_)
             QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), folder_});
     }
@@ -132,9 +127,8 @@ private:
         if ((fault_ == Fault::WriteLocked || fault_ == Fault::Locked) &&
             QStandardPaths::findExecutable(QStringLiteral("sqlite3")).isEmpty())
             return QStringLiteral("the sqlite3 program is missing");
-        const QString config = work_.path() + QStringLiteral("/config");
-        qputenv("XDG_CONFIG_HOME", config.toLocal8Bit());
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config);
+        qputenv("XDG_CONFIG_HOME", work_.filePath("config").toLocal8Bit());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, work_.filePath("config"));
         return BotBench::prepareFolder(folder_) ? QString()
                                                 : QStringLiteral("the program folder could not be made");
     }
@@ -168,50 +162,37 @@ private:
     // Damages the file in place, as a program that copies over it or cuts it would, and keeps
     // what it then holds.
     void strike() {
-        damage();
-        before_ = fileBytes();
-    }
-    void damage() {
         QFile file(dbPath());
-        switch (fault_) {
-        case Fault::Garbage: {
+        if (fault_ == Fault::Garbage) {
             QList<quint32> words(4096);
             QRandomGenerator(7).fillRange(words.data(), words.size());
             if (file.open(QIODevice::WriteOnly))
                 file.write(reinterpret_cast<const char*>(words.constData()), words.size() * 4);
-            break;
-        }
-        case Fault::Truncated:
+        } else if (fault_ == Fault::Truncated) {
             file.resize(3000);
-            break;
-        case Fault::ReadOnlyFolder:
+        } else if (fault_ == Fault::ReadOnlyFolder) {
             QProcess::execute(QStringLiteral("mount"), {"-o", "remount,ro", folder_});
-            break;
-        case Fault::FullDisk: {
+        } else if (fault_ == Fault::FullDisk) {
             QFile filler(folder_ + QStringLiteral("/filler"));
             const QByteArray block(512, 'x');
             filler.open(QIODevice::WriteOnly);
             while (filler.write(block) == block.size() && filler.flush()) {
             }
-            break;
+        } else {
+            lock(fault_ == Fault::WriteLocked ? "BEGIN EXCLUSIVE;\n"
+                                              : "PRAGMA locking_mode = EXCLUSIVE;\nBEGIN EXCLUSIVE;\n"
+                                                "UPDATE Psystem SET Points = Points WHERE 0;\n");
         }
-        case Fault::WriteLocked:
-            lock("BEGIN EXCLUSIVE;\n");
-            break;
-        case Fault::Locked:
-            lock("PRAGMA locking_mode = EXCLUSIVE;\nBEGIN EXCLUSIVE;\nUPDATE Psystem SET Points = Points "
-                 "WHERE 0;\n");
-            break;
-        }
+        file.close();
+        before_ = fileBytes();
     }
 
     // Another program holds the file: the sqlite3 shell in an open transaction.
     void lock(const QByteArray& statements) {
-        locker_ = std::make_unique<QProcess>();
-        locker_->start(QStringLiteral("sqlite3"), {dbPath()});
-        locker_->waitForStarted();
-        locker_->write(statements + "SELECT 'held';\n");
-        while (!locker_->readAllStandardOutput().contains("held") && locker_->waitForReadyRead(5000)) {
+        locker_.start(QStringLiteral("sqlite3"), {dbPath()});
+        locker_.waitForStarted();
+        locker_.write(statements + "SELECT 'held';\n");
+        while (!locker_.readAllStandardOutput().contains("held") && locker_.waitForReadyRead(5000)) {
         }
         // A game's open connection keeps the shell from taking the file for itself; the case
         // then only shows that the two can share it.
@@ -234,7 +215,7 @@ private:
         else
             bench.say(QString::fromLatin1(op_.nick), QString::fromLatin1(op_.text));
         bench.tick(2);
-        shown_ = bench.botLines().join(QLatin1Char('|'));
+        shown_ = bench.allLines().join(QLatin1Char('|'));
         healthy_ = shown_ == QLatin1String(op_.healthy);
         failed_ = shown_ == QLatin1String(op_.failed);
         return bench.fatalErrors.isEmpty()
@@ -282,13 +263,11 @@ private:
     const Op& op_;
     QTemporaryDir work_;
     const QString folder_ = work_.path() + QStringLiteral("/program");
-    bool mounted_ = false;
-    bool lockMissed_ = false;
-    std::unique_ptr<QProcess> locker_;
+    bool mounted_ = false, lockMissed_ = false;
+    QProcess locker_;
     QByteArray before_;
     QString shown_; // what the room or the operator saw
-    bool healthy_ = false;
-    bool failed_ = false;
+    bool healthy_ = false, failed_ = false;
 };
 
 } // namespace palvuro

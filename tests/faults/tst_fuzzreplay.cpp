@@ -31,7 +31,7 @@ private Q_SLOTS:
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray bytes = file.readAll();
         const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
-        const auto size = std::size_t(bytes.size());
+        const std::size_t size = bytes.size();
         const QString tag = QString::fromLatin1(QTest::currentDataTag());
         QString failure;
         RoomLinesFuzz::Stats stats;
@@ -47,33 +47,17 @@ private Q_SLOTS:
     }
 
     // The matcher must tell a bot's line from anything else, or the fuzzer would miss a leak.
-    void matcherTellsTheBotsLines_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("matches");
-        const QString notice = QStringLiteral("\r\n1 Seconds Until Next Question.");
-        QTest::newRow("question") << "Capital of France?" << true;
-        QTest::newRow("hint revealing three") << "HINT: P A _ I _ " << false;
-        QTest::newRow("times up, other answer") << "Times Up! Answer Was LONDON" + notice << false;
-        QTest::newRow("correct") << "(*)BOB (*) Is Correct, Your Score Is [ 13 ]" + notice << true;
-        QTest::newRow("correct, lower-case nick")
-            << "(*)bob (*) Is Correct, Your Score Is [ 13 ]" + notice << false;
-        QTest::newRow("start by another") << "[Trivia Bot Started By BOB]" << false;
-        QTest::newRow("wrong score") << "/msg BOB <b>Your Score Is 11</b>" << false;
-        QTest::newRow("top list, wrong order") << "/msg X <b>\r\nANNA 4\r\nBOB 12\r\n</b>" << false;
-        QTest::newRow("chatter's text") << "!START HISTORY" << false;
-        QTest::newRow("private free text") << "/msg BOB <b>hello</b>" << false;
-    }
     void matcherTellsTheBotsLines() {
-        QFETCH(QString, text);
-        QFETCH(bool, matches);
-        BotTextMatcher::Facts facts;
-        facts.questions = {QStringLiteral("Capital of France?")};
-        facts.answers = {QStringLiteral("PARIS")};
-        facts.categories = {QStringLiteral("HISTORY")};
-        facts.authorized = {QStringLiteral("ANNA")};
-        facts.botNick = QStringLiteral("TRIVIABOT");
-        const BotTextMatcher::Scores scores = {{QStringLiteral("ANNA"), 4}, {QStringLiteral("BOB"), 12}};
-        QCOMPARE(BotTextMatcher(facts).matches(text, scores, scores), matches);
+        const BotTextMatcher::Scores scores = {{"ANNA", 4}, {"BOB", 12}};
+        const BotTextMatcher matcher({{"Capital of France?"}, {"PARIS"}, {"HISTORY"}, {"ANNA"}, "TRIVIABOT"});
+        const QString notice = "\r\n1 Seconds Until Next Question.";
+        QVERIFY(matcher.matches("Capital of France?", scores, scores));
+        QVERIFY(matcher.matches("(*)BOB (*) Is Correct, Your Score Is [ 13 ]" + notice, scores, scores));
+        for (const QString& text : QStringList{
+                 "HINT: P A _ I _ ", "Times Up! Answer Was LONDON" + notice,
+                 "(*)bob (*) Is Correct, Your Score Is [ 13 ]" + notice, "[Trivia Bot Started By BOB]",
+                 "/msg BOB <b>Your Score Is 11</b>", "/msg X <b>\r\nANNA 4\r\nBOB 12\r\n</b>"})
+            QVERIFY2(!matcher.matches(text, scores, scores), qPrintable(text));
     }
 };
 

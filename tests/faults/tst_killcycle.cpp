@@ -1,8 +1,7 @@
 // The bot killed with SIGKILL the moment it has announced a correct answer: every score it
-// announced is in Psystem when it starts again, and the file stays a sound database. The
-// child is this same program started with --score-child: it plays a game on the fake desktop
-// and prints every line the bot says; the parent kills it on reading an announcement.
-// PALVURO_KILL_CYCLES sets the number of cycles (10 by default).
+// announced is in Psystem when it starts again, and the file stays a sound database. The child
+// is this same program with --score-child, playing on the fake desktop and printing what the bot
+// says. PALVURO_KILL_CYCLES sets the number of cycles (10 by default).
 #include "tests/faults/BotBench.h"
 
 #include <QCoreApplication>
@@ -19,8 +18,7 @@ using namespace palvuro;
 
 namespace {
 
-// Answers every question as PLAYER, for ever; the bot's reply to each answer goes to standard
-// output at once, one line each.
+// Answers every question as PLAYER, for ever, printing the bot's reply to each at once.
 int runScoringChild(const QString& folder) {
     BotBench bench(folder);
     bench.state.nextQuestionSecs = 1;
@@ -67,8 +65,7 @@ private Q_SLOTS:
                                : 10;
         static const QRegularExpression announced(
             QStringLiteral("^\\(\\*\\)PLAYER \\(\\*\\) Is Correct, Your Score Is \\[ (\\d+) \\]"));
-        int lost = 0;
-        int unsound = 0;
+        int lost = 0, unsound = 0;
         qint64 lastAnnounced = 0;
         for (int cycle = 0; cycle < cycles; ++cycle) {
             QProcess child;
@@ -89,8 +86,7 @@ private Q_SLOTS:
                 }
             }
             child.kill();
-            QVERIFY(child.waitForFinished(10000));
-            QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+            QVERIFY(child.waitForFinished(10000) && child.exitStatus() == QProcess::CrashExit);
             const qint64 stored = storedPoints(folder.path());
             unsound += stored < 0;
             // A point scored but not yet announced may be there too; an announced one never missing.

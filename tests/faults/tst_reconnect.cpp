@@ -1,15 +1,13 @@
 // palvuro-chat killed with SIGKILL in the middle of a question, then started again and the
 // bot's "&Connect" pressed once more: the bot neither crashes nor spins while the client is
-// gone, and the game carries on in the new room (the open question can still be answered, and
+// gone, and the game carries on in the new room (the open question can still be answered and
 // scored, and "!QUIT" ends the game).
 #include "app/MainWindow.h"
-#include "commands/TriviaBot.h"
 #include "platform/BusWindowApi.h"
 #include "platform/MessageBox.h"
 #include "platform/QtEventPump.h"
 #include "tests/faults/BotBench.h"
 
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -30,18 +28,17 @@ private Q_SLOTS:
         if (!QFile::exists(program))
             QSKIP("palvuro-chat is not built");
         QTemporaryDir work;
-        const QString folder = work.filePath(QStringLiteral("program"));
-        qputenv("XDG_RUNTIME_DIR", work.filePath(QStringLiteral("runtime")).toLocal8Bit());
-        qputenv("XDG_CONFIG_HOME", work.filePath(QStringLiteral("config")).toLocal8Bit());
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                           work.filePath(QStringLiteral("config")));
-        QVERIFY(QDir().mkpath(work.filePath(QStringLiteral("runtime"))) && QDir().mkpath(folder));
+        const QString folder = work.filePath("program"), config = work.filePath("config");
+        qputenv("XDG_RUNTIME_DIR", work.filePath("runtime").toLocal8Bit());
+        qputenv("XDG_CONFIG_HOME", config.toLocal8Bit());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config);
+        QVERIFY(QDir().mkpath(work.filePath("runtime")) && QDir().mkpath(folder));
         QVERIFY(BotBench::prepareFolder(folder));
         MessageBox::setTestMode(true);
 
         // A palvuro-chat whose room script comes from standard input, with a transcript to read back.
         QProcess client;
-        const QString transcript = work.filePath(QStringLiteral("room.tsv"));
+        const QString transcript = work.filePath("room.tsv");
         const QStringList arguments = {"--nick", "TRIVIA", "--script", "-", "--transcript", transcript};
         const auto say = [&](const char* nick, const char* text) {
             client.write(QByteArray("say ") + nick + ' ' + text + '\n');
@@ -54,15 +51,14 @@ private Q_SLOTS:
         BusWindowApi windows;
         QtEventPump pump;
         MainWindow window(windows, pump, folder);
-        window.findChild<QLineEdit*>(QStringLiteral("txtNick"))->setText(QStringLiteral("TRIVIA"));
+        window.findChild<QLineEdit*>("txtNick")->setText("TRIVIA");
         window.state().giveAnswerSecs = 60;
         window.state().nextQuestionSecs = 2;
-        auto* status = window.findChild<QLabel*>(QStringLiteral("lbl_stat"));
         const auto connect = [&] {
             // The client's window may not be published yet: wait for it before the click.
             QTRY_VERIFY_WITH_TIMEOUT(windows.findWindow(nullptr, "Palvuro 2.0") != 0, 20000);
-            QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("cmd_connect")), Qt::LeftButton);
-            QCOMPARE(status->text(), QStringLiteral("Trivia Connected"));
+            QTest::mouseClick(window.findChild<QPushButton*>("cmd_connect"), Qt::LeftButton);
+            QCOMPARE(window.findChild<QLabel*>("lbl_stat")->text(), QStringLiteral("Trivia Connected"));
         };
         connect();
         say("ANNA", "!START HISTORY");

@@ -14,7 +14,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <algorithm>
 #include <dlfcn.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -30,28 +29,18 @@ const char kMarker[] = "/palvuro-hostile-session-starts";
 void playHostileSession(BotBench& bench) {
     for (const char* text :
          {"!START ../../etc/passwd", "!START /tmp/x", "!START ..\\..\\Trivia", "!START Trivia.mdb",
-          "!START Users List.txt", "!START ../secret.txt", "!START sqlite_master", "!START Psystem",
-          "!START [HISTORY]", "!START \"ART\"", "!START main.Psystem", "!START HISTORY;ATTACH'/tmp/x'AS",
-          "!GETUSERSCORE ' OR 1=1 --", "!GETUSERSCORE \"; DROP TABLE Psystem; -- ",
+          "!START ../secret.txt", "!START sqlite_master", "!START [HISTORY]", "!START main.Psystem",
+          "!START HISTORY;ATTACH'/tmp/x'AS", "!GETUSERSCORE \"; DROP TABLE Psystem; -- ",
           "!GETUSERSCORE ../../etc/shadow ", "!TOP", "!CATEGORIES"})
         bench.say(QStringLiteral("Anna"), QString::fromLatin1(text));
     for (const char* nick : {"/etc/passwd", "x'); DROP TABLE Psystem;--"})
         bench.say(QString::fromLatin1(nick), QStringLiteral("!MYSCORE"));
     // Marked text, to be looked for in the statements.
-    for (const char* text : {"!GETUSERSCORE ZQX' OR 1=1 -- ", "!GETUSERSCORE zqxname ", "!START ZQXART",
-                             "!START ART ZQX", "!MYSCORE"})
+    for (const char* text : {"!GETUSERSCORE ZQX' OR 1=1 -- ", "!START ZQXART", "!MYSCORE"})
         bench.say(QStringLiteral("zqx'\"nick"), QString::fromLatin1(text));
     bench.startGame();
     bench.say(QStringLiteral("zqx'); DELETE FROM Psystem;--"), bench.state.currentAnswer);
     bench.say(QStringLiteral("Anna"), QStringLiteral("!QUIT"));
-}
-
-int runHostileSession(const QString& folder) {
-    BotBench bench(folder);
-    TriviaDatabase(folder).open(); // Qt loads its SQLite driver on first use, before the session
-    ::access(kMarker, F_OK);       // shows in a system-call trace where the session begins
-    playHostileSession(bench);
-    return 0;
 }
 
 // Connects to a bus socket and asks whether a window exists: 0 answered, 1 refused.
@@ -67,9 +56,9 @@ int runConnectProbe(const QString& socketPath, Hwnd window) {
     return socket.waitForReadyRead(2000) ? 0 : 1;
 }
 
-// The first line of an strace log, after the session's marker, in which the session opens,
-// makes, changes or removes a file other than the bot's own two (with the database's companion
-// files) or the system's, or names anything the hostile lines named. *calls counts the calls.
+// The first strace line after the session's marker in which the session opens, makes, changes
+// or removes a file other than the bot's own two (with the database's companion files) or the
+// system's, or names anything the hostile lines named. *calls counts the calls.
 QString firstForeignFile(const QByteArray& traceText, const QString& program, int* calls) {
     // "PID call(" then an optional directory descriptor, then the first quoted path.
     static const QRegularExpression call(
@@ -84,20 +73,20 @@ QString firstForeignFile(const QByteArray& traceText, const QString& program, in
                              db + "-wal",     db + "-shm",
                              db + "-journal", program + QLatin1Char('/') + UsersList::fileName()};
     const QList<QByteArray> lines = traceText.split('\n');
-    auto line =
-        std::find_if(lines.begin(), lines.end(), [](const QByteArray& l) { return l.contains(kMarker); });
-    if (line == lines.end())
+    qsizetype start = 0;
+    while (start < lines.size() && !lines[start].contains(kMarker))
+        ++start;
+    if (start == lines.size())
         return QStringLiteral("the trace has no session marker");
-    for (++line; line != lines.end(); ++line) {
-        const QString text = QString::fromUtf8(*line);
+    for (const QByteArray& line : lines.mid(start + 1)) {
+        const QString text = QString::fromUtf8(line);
         const QRegularExpressionMatch match = call.match(text);
         if (!match.hasMatch())
             continue;
         ++*calls;
         const QString path = QDir::cleanPath(match.captured(2));
-        if (text.contains(named) ||
-            (touching.match(match.captured(1)).hasMatch() && path.startsWith(QLatin1Char('/')) &&
-             !own.contains(path) && !path.contains(system)))
+        if (text.contains(named) || (touching.match(match.captured(1)).hasMatch() && path.startsWith('/') &&
+                                     !own.contains(path) && !path.contains(system)))
             return text;
     }
     return {};
@@ -129,38 +118,32 @@ QString installStatementLog() {
     return {};
 }
 
+// Runs this program, or another, as the user nobody: its exit code, or -1 when it did not run.
+int runAsNobody(const QStringList& command, const QString& runtime) {
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    env.insert(QStringLiteral("HOME"), QStringLiteral("/nonexistent"));
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral("setpriv"),
+                  QStringList{"--reuid=65534", "--regid=65534", "--clear-groups"} + command);
+    const bool ran = process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit;
+    return ran ? process.exitCode() : -1;
+}
+
 } // namespace
 
 class TstSecurity : public QObject {
     Q_OBJECT
-private:
-    const QString binDir_ = qEnvironmentVariable("PALVURO_BIN_DIR");
     const QString self_ = QCoreApplication::applicationFilePath();
-
-    // Runs a program as the user nobody; its exit code, or -1 when it did not run.
-    static int runAsNobody(const QStringList& command, const QString& runtime, QByteArray* output = nullptr) {
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
-        env.insert(QStringLiteral("HOME"), QStringLiteral("/nonexistent"));
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        process.setProcessEnvironment(env);
-        process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start(QStringLiteral("setpriv"),
-                      QStringList{"--reuid=65534", "--regid=65534", "--clear-groups"} + command);
-        if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit)
-            return -1;
-        if (output)
-            *output = process.readAll();
-        return process.exitCode();
-    }
 
 private Q_SLOTS:
     void busRefusesOtherUsers() {
         QTemporaryDir runtime;
+        const QString chatProgram = qEnvironmentVariable("PALVURO_BIN_DIR") + QStringLiteral("/palvuro-chat");
         if (geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
             QSKIP("switching to another user needs root and setpriv");
-        if (!QFile::exists(binDir_ + QStringLiteral("/palvuro-chat")))
+        if (!QFile::exists(chatProgram))
             QSKIP("palvuro-chat is not built");
         if (runAsNobody({self_, QStringLiteral("--can-run")}, runtime.path()) != 0)
             QSKIP("the build folder cannot be read by another user");
@@ -168,7 +151,7 @@ private Q_SLOTS:
         QVERIFY(::chmod(QFile::encodeName(runtime.path()).constData(), 0755) == 0);
         qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
         QProcess chat;
-        chat.start(binDir_ + QStringLiteral("/palvuro-chat"), {"--nick", "Bot", "--script", "-"});
+        chat.start(chatProgram, {"--nick", "Bot", "--script", "-"});
         BusWindowApi api;
         Hwnd main = 0;
         QTRY_VERIFY_WITH_TIMEOUT((main = api.findWindow(nullptr, "Palvuro 2.0")) != 0, 20000);
@@ -176,18 +159,13 @@ private Q_SLOTS:
         const QString socket = folder + QLatin1Char('/') + QString::number(chat.processId());
         QVERIFY(QFile::exists(socket));
 
-        QByteArray spyOutput;
-        const int spy =
-            runAsNobody({binDir_ + QStringLiteral("/palvuro-spy"), "list"}, runtime.path(), &spyOutput);
-        QVERIFY2(spy != 0 || !spyOutput.contains("Palvuro 2.0"), spyOutput.constData());
         const QStringList probe = {self_, "--connect-probe", socket, QString::number(main)};
         QCOMPARE(runAsNobody(probe, runtime.path()), 1);
         // Even with the folder and socket opened to everyone by mistake, the server refuses.
         QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0755) == 0);
         QVERIFY(::chmod(QFile::encodeName(socket).constData(), 0777) == 0);
         QCOMPARE(runAsNobody(probe, runtime.path()), 1);
-        // The probe itself works: as this user it is answered.
-        QCOMPARE(runConnectProbe(socket, main), 0);
+        QCOMPARE(runConnectProbe(socket, main), 0); // the probe works: this user is answered
         chat.kill();
         chat.waitForFinished();
     }
@@ -247,8 +225,14 @@ int main(int argc, char** argv) {
     const QByteArray mode = argc >= 2 ? argv[1] : "";
     if (mode == "--can-run")
         return 0;
-    if (mode == "--hostile-session" && argc >= 3)
-        return runHostileSession(QString::fromLocal8Bit(argv[2]));
+    if (mode == "--hostile-session" && argc >= 3) {
+        const QString folder = QString::fromLocal8Bit(argv[2]);
+        BotBench bench(folder);
+        TriviaDatabase(folder).open(); // Qt loads its SQLite driver on first use, before the session
+        ::access(kMarker, F_OK);       // shows in the trace where the session begins
+        playHostileSession(bench);
+        return 0;
+    }
     if (mode == "--connect-probe" && argc >= 4)
         return runConnectProbe(QString::fromLocal8Bit(argv[2]), Hwnd(QByteArray(argv[3]).toUInt()));
     TstSecurity test;

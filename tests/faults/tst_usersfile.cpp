@@ -1,5 +1,6 @@
 // "Users List.txt" as no editor writes it: NUL bytes, 10 MB, quotes that never close. A
-// chatter's !START and the users editor's load and save all give defined results.
+// chatter's !START reads the file afresh and agrees with the users editor's load; saving what
+// was loaded keeps the names as they were.
 #include "data/UsersList.h"
 #include "tests/faults/BotBench.h"
 
@@ -9,39 +10,28 @@
 
 using namespace palvuro;
 
-static QByteArray manyRecords(const QByteArray& last) {
-    QByteArray bytes;
-    for (int i = 0; bytes.size() < 10 << 20; ++i)
-        bytes += "\"user" + QByteArray::number(i) + "\"\r\n";
-    return bytes + last;
-}
-
 class TstUsersFile : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void oddFiles_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<bool>("annaAuthorized");
-        QTest::addColumn<int>("names");
+        QTest::addColumn<int>("names"); // -1: not counted
         QTest::addColumn<QString>("lastName");
         const qsizetype tenMb = 10 << 20;
+        QByteArray records;
+        for (int i = 0; records.size() < tenMb; ++i)
+            records += "\"user" + QByteArray::number(i) + "\"\r\n";
         QTest::newRow("NUL inside a name")
             << QByteArray("\"An\0na\"\r\n\"Bob\"\r\n", 16) << false << 2 << "Bob";
-        QTest::newRow("NUL bytes only") << QByteArray(4096, '\0') << false << 1 << QString(4096, QChar(0));
-        QTest::newRow("10 MB of records, Anna last") << manyRecords("\"Anna\"\r\n") << true << -1 << "Anna";
+        QTest::newRow("10 MB of records, Anna last") << records + "\"Anna\"\r\n" << true << -1 << "Anna";
         QTest::newRow("10 MB without a line end")
             << QByteArray(tenMb, 'x') << false << 1 << QString(tenMb, 'x');
         QTest::newRow("10 MB in one open quote")
             << QByteArray("\"") + QByteArray(tenMb, 'A') + "\r\n\"Anna\"\r\n"
             << false << 1 << QString(tenMb, 'A') + "\r\n";
         QTest::newRow("quote open at the end") << QByteArray("\"Bob\"\r\n\"Anna") << true << 2 << "Anna";
-        // The quote runs to the next one, the rest of that line is passed over.
-        QTest::newRow("quote open before Anna")
-            << QByteArray("\"Bob\r\n\"Anna\"\r\n") << false << 1 << "Bob\r\n";
     }
-
-    // A chatter's !START reads the file afresh and agrees with the users editor's load; saving what
-    // was loaded keeps the names as they were.
     void oddFiles() {
         QFETCH(QByteArray, bytes);
         QFETCH(bool, annaAuthorized);
@@ -56,12 +46,11 @@ private Q_SLOTS:
         {
             BotBench bench(dir.path());
             bench.say(QStringLiteral("Anna"), QStringLiteral("!START HISTORY"));
-            const QString reply = annaAuthorized ? "[Trivia Bot Started By ANNA]" : "Unauthorized User!";
-            QCOMPARE(bench.botLines(), QStringList{reply});
+            QCOMPARE(bench.botLines(),
+                     QStringList{annaAuthorized ? "[Trivia Bot Started By ANNA]" : "Unauthorized User!"});
         }
         const QStringList loaded = list.load();
-        if (names >= 0)
-            QCOMPARE(loaded.size(), names);
+        QVERIFY(names < 0 || loaded.size() == names);
         QCOMPARE(loaded.last(), lastName);
         QVERIFY(list.save(loaded));
         QVERIFY(file.open(QIODevice::ReadOnly));

@@ -38,14 +38,14 @@ struct BotDriver {
         desk.say(nick, text);
         tick();
     }
+    QStringList botLines() const { return desk.linesBy(QString::fromLatin1(Nick)); }
+    const QStringList& privateTexts() const { return desk.privateTexts(); }
 
     FakeDesktop desk{QString::fromLatin1(Nick)};
     EngineState state;
     ManualEventPump pump;
-    FlagTimerSwitch getText;
-    FlagTimerSwitch pause;
-    QStringList cheats;
-    QStringList fatalErrors;
+    FlagTimerSwitch getText, pause;
+    QStringList cheats, fatalErrors;
     TriviaBot bot;
 };
 

@@ -2,24 +2,31 @@
 
 #include "platform/EventPump.h"
 
+#include <QCoreApplication>
+
 #include <cstdint>
 #include <functional>
+#include <utility>
 
 namespace palvuro {
 
-// An event pump whose clock the test sets. Waiting advances the clock by the time asked for
-// at once and runs the queued Qt events, so a wait of any length costs no real time.
+// An event pump whose clock the test sets. A wait moves the clock on by the time asked for at
+// once and runs the queued Qt events, so a wait of any length costs no real time.
 class ManualEventPump : public EventPump {
 public:
     explicit ManualEventPump(std::uint32_t startTick = 1000) : tick_(startTick) {}
 
     std::uint32_t tickCount() override { return tick_; }
-    void processEvents() override;
-    void waitForEvents(std::uint32_t maxMs) override;
+    void processEvents() override { QCoreApplication::processEvents(); }
+    void waitForEvents(std::uint32_t maxMs) override {
+        if (onNextWait) // early in the wait, before the clock moves on
+            std::exchange(onNextWait, nullptr)();
+        tick_ += maxMs;
+        waitedMs_ += maxMs;
+        processEvents();
+    }
 
-    void setTick(std::uint32_t tick) { tick_ = tick; }
     void advance(std::uint32_t ms) { tick_ += ms; }
-    // Total milliseconds waited through waitForEvents.
     std::uint64_t waitedMs() const { return waitedMs_; }
 
     // Runs once, inside the next wait, as an event the wait lets through would.
