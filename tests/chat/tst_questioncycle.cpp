@@ -47,19 +47,17 @@ private Q_SLOTS:
         QCOMPARE(HintBuilder::draw("AB", first), QString("A B "));
         QCOMPARE(HintBuilder::draw("A  ", first), QString("A     ")); // one letter and trailing blanks
         QCOMPARE(HintBuilder::build("NEW YORK", 2, 5), QString("_ E _   Y _ _ _ "));
-        for (const QString& answer :
-             {QString("AB CD"), QString("AB CD ").repeated(42) + "EFG"}) { // 255 characters
-            for (int round = 0; round < 200; ++round) {
-                const QString hint = *HintBuilder::draw(answer, HintBuilder::systemRandom());
-                QCOMPARE(hint.size(), answer.size() * 2);
-                int shown = 0;
-                for (qsizetype i = 0; i < answer.size(); ++i) {
-                    const QChar c = hint.at(2 * i);
-                    QVERIFY(c == answer.at(i) || (c == '_' && answer.at(i) != ' ')); // spaces never drawn
-                    shown += c != '_' && c != ' ';
-                }
-                QCOMPARE(shown, 2); // two distinct positions
+        const QString answer = QString("AB CD ").repeated(42) + "EFG"; // 255 characters
+        for (int round = 0; round < 200; ++round) {
+            const QString hint = *HintBuilder::draw(answer, HintBuilder::systemRandom());
+            QCOMPARE(hint.size(), answer.size() * 2);
+            int shown = 0;
+            for (qsizetype i = 0; i < answer.size(); ++i) {
+                const QChar c = hint.at(2 * i);
+                QVERIFY(c == answer.at(i) || (c == '_' && answer.at(i) != ' ')); // spaces never drawn
+                shown += c != '_' && c != ' ';
             }
+            QCOMPARE(shown, 2); // two distinct positions
         }
     }
 

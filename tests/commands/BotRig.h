@@ -12,8 +12,8 @@ struct RigFolder {
     QTemporaryDir dir;
 };
 
-// The bot in a program folder with the categories ART, EMPTY and HISTORY (one pair) and ANNA as
-// the one authorized user.
+// The bot in a program folder with the categories ART, EMPTY and HISTORY (one pair, stored with
+// leading blanks) and ANNA as the one authorized user; each bot line's tick is kept.
 struct BotRig : RigFolder, BotDriver {
     BotRig() : BotDriver(dir.path()) {
         UsersList(dir.path()).save({"Anna"});
@@ -29,15 +29,7 @@ struct BotRig : RigFolder, BotDriver {
         });
         desk.clearLog();
     }
-    QStringList botLines() const { return desk.linesBy(Nick); }
-    QStringList privateTexts() const {
-        QStringList texts;
-        for (const FakeDesktop::Private& p : desk.privateMessages())
-            texts << p.to + " " + p.text;
-        return texts;
-    }
-
-    QList<std::uint32_t> saidAt; // the tick of each bot line
+    QList<std::uint32_t> saidAt;
 };
 
 } // namespace palvuro
