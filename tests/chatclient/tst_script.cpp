@@ -42,7 +42,6 @@ private Q_SLOTS:
         QTest::newRow("expect: a number alone is the text") << "expect 42" << QString("expect |42|60000");
         QTest::newRow("expect: last word not all digits")
             << "expect Score Is [ 1 ]" << QString("expect |Score Is [ 1 ]|60000");
-        QTest::newRow("expect without text") << "expect   " << QString("none ||0!");
         QTest::newRow("wait not a number") << "wait 1.5" << QString("none ||0!");
         QTest::newRow("unknown keyword") << "SAY ANNA hi" << QString("none ||0!");
         QTest::newRow("comment") << " # say ANNA hi" << QString("none ||0");
