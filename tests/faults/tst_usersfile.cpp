@@ -30,6 +30,9 @@ private Q_SLOTS:
         QTest::newRow("10 MB in one open quote")
             << QByteArray("\"") + QByteArray(tenMb, 'A') + "\r\n\"Anna\"\r\n"
             << false << 1 << QString(tenMb, 'A') + "\r\n";
+        // The quote runs to the next one, the rest of that line is passed over.
+        QTest::newRow("quote open before Anna")
+            << QByteArray("\"Bob\r\n\"Anna\"\r\n") << false << 1 << "Bob\r\n";
         QTest::newRow("quote open at the end") << QByteArray("\"Bob\"\r\n\"Anna") << true << 2 << "Anna";
     }
     void oddFiles() {
