@@ -203,9 +203,7 @@ private Q_SLOTS:
         MessageBox::clearShown();
         SettingsStore::remove(SettingsStore::Category);
     }
-    void cleanup() {
-        delete window_; // a failed row may leave it open
-    }
+    void cleanup() { delete window_; } // a failed row may leave it open
 
     // Steps are separated by ";; ", those before the window opens start with "@" (see step); messages are
     // "icon:text" (see shownAs).
@@ -219,8 +217,7 @@ private Q_SLOTS:
         };
         const QString art = "=table:ART=WHO PAINTED GUERNICA?/PICASSO";
         const QString history = "=table:HISTORY=WHO WAS FIRST/ADAM|WHO WAS FIRST/EVE|CAPITAL OF FRANCE/PARIS";
-        const QString addQA = "q=q;; a=a;; cmdAdd;; ";
-        const QString failed = "e:Faild to add catergory";
+        const QString addQA = "q=q;; a=a;; cmdAdd;; ", failed = "e:Faild to add catergory";
         const QString noFind = "e:You must find a question or answer before you can ";
         const QString sure = "n:Are you sure you want to\r\ndelete this category ?";
         row("typing into the category box", "categories",
