@@ -19,12 +19,6 @@ using namespace palvuro;
 
 namespace {
 
-// Points the per-user settings at a private folder before anything creates a QSettings.
-struct PrivateConfigHome {
-    QTemporaryDir dir;
-    PrivateConfigHome() { qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.path())); }
-} configHome;
-
 // The first value SQL yields on the folder's database, run by a connection of its own.
 QString rawValue(const QString& folder, const QString& sql) {
     QSqlDatabase db = QSqlDatabase::contains(QStringLiteral("raw"))
@@ -131,6 +125,7 @@ class EditorsTest : public QObject {
     Q_OBJECT
 
 private:
+    QTemporaryDir config_;
     std::unique_ptr<QTemporaryDir> folder_;
     QString kind_; // "categories", "scores" or "users"
     QPointer<QWidget> window_;
@@ -197,6 +192,7 @@ private:
     }
 
 private Q_SLOTS:
+    void initTestCase() { QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config_.path()); }
     void init() {
         folder_ = std::make_unique<QTemporaryDir>();
         MessageBox::setTestMode(true, true);
