@@ -17,17 +17,11 @@ void addReply(const char* tag, const char* nick, const char* message, const QStr
                        << (privately.isEmpty() ? QStringList() : QStringList{privately});
 }
 
-void setScore(const QString& folder, const QString& nick, int points) {
-    TriviaDatabase db(folder);
-    for (qint64 i = 0, score = 0; i < points; ++i)
-        db.scoreCorrectAnswer(nick, &score);
-}
-
 } // namespace
 
 class TestReplies : public QObject {
     Q_OBJECT
-    std::unique_ptr<BotRig> scored_; // ANN 12, BOB 7, CAT 3; shared by the rows of `reply`
+    std::unique_ptr<BotRig> scored_; // ANNA 4, BOB 12; shared by the rows of `reply`
 
 private Q_SLOTS:
     void reply_data() {
@@ -35,14 +29,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message");
         QTest::addColumn<QStringList>("room");      // what the bot says to the room
         QTest::addColumn<QStringList>("privately"); // "TO text"
-        addReply("!MYSCORE", "bob", "!myscore", {}, "BOB <b>Your Score Is 7</b>");
+        addReply("!MYSCORE", "bob", "!myscore", {}, "BOB <b>Your Score Is 12</b>");
         addReply("!GETUSERSCORE, more text", "Zed", "!GETUSERSCORE nobody please", {},
                  "ZED <b>NOBODY's Score Is Zero</b>");
-        addReply("!GETUSERSCORE, two blanks", "Zed", "!GETUSERSCORE  ANN", {}, "ZED <b>'s Score Is Zero</b>");
+        addReply("!GETUSERSCORE, two blanks", "Zed", "!GETUSERSCORE  ANNA", {},
+                 "ZED <b>'s Score Is Zero</b>");
         addReply("!GETUSERSCORE, no nick", "Zed", "!GETUSERSCORE", {},
                  "ZED <b>Command Wasn't Specified Correctly.</b>");
-        addReply("!GETUSERSCORE, quote", "Zed", "!GETUSERSCORE ' OR 1=1 --", {},
-                 "ZED <b>''s Score Is Zero</b>");
         for (const char* ignored :
              {"!TOP10", "!TOP please", "!HELP me", "!CATEGORIES now", "!Q", "!QUESTION"})
             addReply(ignored, "Zed", ignored, {});
@@ -50,15 +43,11 @@ private Q_SLOTS:
         addReply("!START not first in the message", "Anna", "go !START HISTORY", {});
         addReply("!START, no category", "Anna", "!START", {NotStarted});
         addReply("!TOP !START ART reads TART", "Anna", "!TOP !START ART", {NotStarted});
-        addReply("hostile category", "Anna", "!START ART]; DROP TABLE Psystem; --", {NotStarted});
         addReply("!START with more words", "Anna", "!Start History now", {"[Trivia Bot Started By ANNA]"});
     }
     void reply() {
-        if (!scored_) {
-            scored_ = std::make_unique<BotRig>();
-            for (auto [nick, points] : {std::pair{"ANN", 12}, {"BOB", 7}, {"CAT", 3}})
-                setScore(scored_->dir.path(), nick, points);
-        }
+        if (!scored_)
+            scored_ = std::make_unique<BotRig>(true);
         QFETCH(QString, nick);
         QFETCH(QString, message);
         QFETCH(QStringList, room);
@@ -69,31 +58,23 @@ private Q_SLOTS:
         QCOMPARE(scored_->privateTexts(), privately);
         if (scored_->state.gameRunning)
             scored_->bot.stopTrivia({}); // the next row starts outside a game
-
-        // Nothing said in the room touches rows or tables it does not name.
-        TriviaDatabase db(scored_->dir.path());
-        QList<TriviaDatabase::Score> top;
-        QStringList names;
-        QVERIFY(db.topScores(&top) == DbStatus::Ok && db.listCategories(&names) == DbStatus::Ok);
-        QCOMPARE(top.size(), 3);
-        QCOMPARE(names, (QStringList{"ART", "EMPTY", "HISTORY"}));
     }
 
-    void topListsTenAtMost() {
+    // "!TOP" without scores and with twelve players', then "!START" without a users file.
+    void freshFolder() {
         BotRig rig;
         rig.say("Zed", "!TOP");
         QCOMPARE(rig.privateTexts(), QStringList{"ZED <b>Thier Are No Scores Yet</b>"});
-        for (int i = 1; i <= 12; ++i)
-            setScore(rig.dir.path(), QString("P%1").arg(i, 2, 10, QChar('0')), i);
+        TriviaDatabase db(rig.dir.path());
+        for (int i = 1; i <= 12; ++i) {
+            for (qint64 n = 0, score = 0; n < i; ++n)
+                db.scoreCorrectAnswer(QString("P%1").arg(i, 2, 10, QChar('0')), &score);
+        }
         rig.say("Zed", "!TOP");
         QString expected = "ZED <b>\r\n";
         for (int i = 12; i >= 3; --i)
             expected += QString("P%1 %2\r\n").arg(i, 2, 10, QChar('0')).arg(i);
         QCOMPARE(rig.privateTexts().last(), expected + "</b>");
-    }
-
-    void usersFileMissing() {
-        BotRig rig;
         QVERIFY(QFile::remove(UsersList(rig.dir.path()).filePath()));
         rig.say("Anna", "!START HISTORY");
         QCOMPARE(rig.botLines(), (QStringList{"No Authorized Users Assigned", "Unauthorized User!"}));

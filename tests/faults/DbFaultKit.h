@@ -3,20 +3,12 @@
 #include "admin/CategoryEditor.h"
 #include "admin/PairFinder.h"
 #include "admin/ScoreEditor.h"
-#include "tests/faults/BotBench.h"
+#include "tests/support/BotDriver.h"
 
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QRandomGenerator>
-#include <QSettings>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cstdio>
 #include <initializer_list>
-#include <unistd.h>
 
 namespace palvuro {
 
@@ -81,8 +73,9 @@ private:
                  "[Trivia Bot Started By ANNA]|CAPITAL OF FRANCE?",
                  "Trivia Not Started, Category Wasn't Specified Correctly."},
                 {"answer", true, true, "BOB", "Paris",
-                 "(*)BOB (*) Is Correct, Your Score Is [ 13 ]\r\n5 Seconds Until Next Question.",
-                 "(*)BOB (*) Is Correct, But The Score Could Not Be Saved\r\n5 Seconds Until Next Question."},
+                 "(*)BOB (*) Is Correct, Your Score Is [ 13 ]\r\n40 Seconds Until Next Question.",
+                 "(*)BOB (*) Is Correct, But The Score Could Not Be Saved\r\n40 Seconds Until Next "
+                 "Question."},
                 {"!TOP", false, false, "BOB", "!TOP", "/msg BOB <b>\r\nBOB 12\r\nANNA 4\r\n</b>",
                  "/msg BOB <b>Thier Are No Scores Yet</b>"},
                 {"!MYSCORE", false, false, "BOB", "!MYSCORE", "/msg BOB <b>Your Score Is 12</b>"},
@@ -117,11 +110,9 @@ private:
     QString prepare() {
         QDir().mkpath(folder_);
         if (fault_ == Fault::ReadOnlyFolder || fault_ == Fault::FullDisk) {
-            if (geteuid() != 0)
-                return QStringLiteral("mounting a small file system needs root");
             const QString size = fault_ == Fault::FullDisk ? "size=1m" : "size=4m";
             if (QProcess::execute("mount", {"-t", "tmpfs", "-o", size, "tmpfs", folder_}) != 0)
-                return QStringLiteral("tmpfs cannot be mounted here");
+                return QStringLiteral("tmpfs cannot be mounted here (it needs root)");
             mounted_ = true;
         }
         if ((fault_ == Fault::WriteLocked || fault_ == Fault::Locked) &&
@@ -129,8 +120,8 @@ private:
             return QStringLiteral("the sqlite3 program is missing");
         qputenv("XDG_CONFIG_HOME", work_.filePath("config").toLocal8Bit());
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, work_.filePath("config"));
-        return BotBench::prepareFolder(folder_) ? QString()
-                                                : QStringLiteral("the program folder could not be made");
+        return BotDriver::prepareFolder(folder_) ? QString()
+                                                 : QStringLiteral("the program folder could not be made");
     }
 
     // Runs the operation on the damaged file: empty when the result is defined, otherwise why not.
@@ -204,23 +195,25 @@ private:
     // The chat line, in a game started before the fault strikes when gameFirst; empty, or why
     // the case could not be played.
     QString say(bool gameFirst) {
-        BotBench bench(folder_);
-        if (op_.inGame && !bench.startGame())
+        BotDriver bot(folder_);
+        if (op_.inGame && !bot.startGame())
             return QStringLiteral("the game did not start before the fault");
         if (gameFirst)
             strike();
-        bench.desk.clearLog();
+        bot.desk.clearLog();
         if (QByteArray(op_.name) == "!START")
-            bench.startGame();
+            bot.startGame();
         else
-            bench.say(QString::fromLatin1(op_.nick), QString::fromLatin1(op_.text));
-        bench.tick(2);
-        shown_ = bench.allLines().join(QLatin1Char('|'));
+            bot.say(QString::fromLatin1(op_.nick), QString::fromLatin1(op_.text));
+        bot.tick(2);
+        QStringList lines = bot.botLines(); // then the private ones as "/msg TO TEXT"
+        for (const QString& text : bot.privateTexts())
+            lines << QStringLiteral("/msg ") + text;
+        shown_ = lines.join(QLatin1Char('|'));
         healthy_ = shown_ == QLatin1String(op_.healthy);
         failed_ = shown_ == QLatin1String(op_.failed);
-        return bench.fatalErrors.isEmpty()
-                   ? QString()
-                   : "the program would end: " + bench.fatalErrors.join(QLatin1Char(' '));
+        return bot.fatalErrors.isEmpty() ? QString()
+                                         : "the program would end: " + bot.fatalErrors.join(QLatin1Char(' '));
     }
 
     // The operator's step in one of the editor windows.

@@ -1,12 +1,9 @@
 // Every committed fuzz seed through its fuzz case, so that the cases' invariants are checked in
 // every test run and not only by the clang fuzzing build.
-#include "fuzz/BotTextMatcher.h"
 #include "fuzz/BusFramesFuzz.h"
 #include "fuzz/RoomLinesFuzz.h"
 #include "fuzz/UsersFileFuzz.h"
 
-#include <QDir>
-#include <QFile>
 #include <QtTest>
 
 using namespace palvuro;
@@ -32,32 +29,16 @@ private Q_SLOTS:
         const QByteArray bytes = file.readAll();
         const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
         const std::size_t size = bytes.size();
-        const QString tag = QString::fromLatin1(QTest::currentDataTag());
+        const QByteArray tag = QTest::currentDataTag();
         QString failure;
         RoomLinesFuzz::Stats stats;
-        const bool held = tag.startsWith(QLatin1String("fuzz_room_lines"))
-                              ? RoomLinesFuzz::run(data, size, &failure, &stats)
-                          : tag.startsWith(QLatin1String("fuzz_users_file"))
-                              ? UsersFileFuzz::run(data, size, &failure)
-                              : BusFramesFuzz::run(data, size, &failure);
+        const bool held = tag.startsWith("fuzz_room_lines") ? RoomLinesFuzz::run(data, size, &failure, &stats)
+                          : tag.startsWith("fuzz_users_file") ? UsersFileFuzz::run(data, size, &failure)
+                                                              : BusFramesFuzz::run(data, size, &failure);
         QVERIFY2(held, qPrintable(failure));
         // The game seed really plays: questions, answers and scores, or the checks above prove little.
-        if (tag == QLatin1String("fuzz_room_lines/game.bin"))
+        if (tag == "fuzz_room_lines/game.bin")
             QVERIFY2(stats.scored >= 2 && stats.botTexts >= 10, qPrintable(QString::number(stats.scored)));
-    }
-
-    // The matcher must tell a bot's line from anything else, or the fuzzer would miss a leak.
-    void matcherTellsTheBotsLines() {
-        const BotTextMatcher::Scores scores = {{"ANNA", 4}, {"BOB", 12}};
-        const BotTextMatcher matcher({{"Capital of France?"}, {"PARIS"}, {"HISTORY"}, {"ANNA"}, "TRIVIABOT"});
-        const QString notice = "\r\n1 Seconds Until Next Question.";
-        QVERIFY(matcher.matches("Capital of France?", scores, scores));
-        QVERIFY(matcher.matches("(*)BOB (*) Is Correct, Your Score Is [ 13 ]" + notice, scores, scores));
-        for (const QString& text : QStringList{
-                 "HINT: P A _ I _ ", "Times Up! Answer Was LONDON" + notice,
-                 "(*)bob (*) Is Correct, Your Score Is [ 13 ]" + notice, "[Trivia Bot Started By BOB]",
-                 "/msg BOB <b>Your Score Is 11</b>", "/msg X <b>\r\nANNA 4\r\nBOB 12\r\n</b>"})
-            QVERIFY2(!matcher.matches(text, scores, scores), qPrintable(text));
     }
 };
 

@@ -6,15 +6,10 @@
 #include "platform/BusWindowApi.h"
 #include "platform/MessageBox.h"
 #include "platform/QtEventPump.h"
-#include "tests/faults/BotBench.h"
+#include "tests/support/BotDriver.h"
 
-#include <QLabel>
-#include <QLineEdit>
-#include <QProcess>
-#include <QPushButton>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QtTest>
+#include <QtWidgets>
 
 #include <ctime>
 
@@ -33,7 +28,7 @@ private Q_SLOTS:
         qputenv("XDG_CONFIG_HOME", config.toLocal8Bit());
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config);
         QVERIFY(QDir().mkpath(work.filePath("runtime")) && QDir().mkpath(folder));
-        QVERIFY(BotBench::prepareFolder(folder));
+        QVERIFY(BotDriver::prepareFolder(folder));
         MessageBox::setTestMode(true);
 
         // A palvuro-chat whose room script comes from standard input, with a transcript to read back.

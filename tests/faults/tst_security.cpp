@@ -2,16 +2,10 @@
 // other users; a chat line never makes the bot open a file other than its own two, and nothing
 // a chatter types ever becomes part of an SQL statement's text.
 #include "platform/BusFrame.h"
-#include "platform/BusWindowApi.h"
-#include "tests/faults/BotBench.h"
+#include "tests/platform/BusServerThread.h"
+#include "tests/support/BotDriver.h"
 
-#include <QDir>
-#include <QFile>
 #include <QLocalSocket>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <dlfcn.h>
@@ -26,33 +20,30 @@ namespace {
 const char kMarker[] = "/palvuro-hostile-session-starts";
 
 // Lines that try to name files, tables and statements, from nicks that are statements themselves.
-void playHostileSession(BotBench& bench) {
+void playHostileSession(BotDriver& bot) {
     for (const char* text :
          {"!START ../../etc/passwd", "!START /tmp/x", "!START ..\\..\\Trivia", "!START Trivia.mdb",
           "!START ../secret.txt", "!START sqlite_master", "!START [HISTORY]", "!START main.Psystem",
           "!START HISTORY;ATTACH'/tmp/x'AS", "!GETUSERSCORE \"; DROP TABLE Psystem; -- ",
           "!GETUSERSCORE ../../etc/shadow ", "!TOP", "!CATEGORIES"})
-        bench.say(QStringLiteral("Anna"), QString::fromLatin1(text));
+        bot.say(QStringLiteral("Anna"), QString::fromLatin1(text));
     for (const char* nick : {"/etc/passwd", "x'); DROP TABLE Psystem;--"})
-        bench.say(QString::fromLatin1(nick), QStringLiteral("!MYSCORE"));
+        bot.say(QString::fromLatin1(nick), QStringLiteral("!MYSCORE"));
     // Marked text, to be looked for in the statements.
     for (const char* text : {"!GETUSERSCORE ZQX' OR 1=1 -- ", "!START ZQXART", "!MYSCORE"})
-        bench.say(QStringLiteral("zqx'\"nick"), QString::fromLatin1(text));
-    bench.startGame();
-    bench.say(QStringLiteral("zqx'); DELETE FROM Psystem;--"), bench.state.currentAnswer);
-    bench.say(QStringLiteral("Anna"), QStringLiteral("!QUIT"));
+        bot.say(QStringLiteral("zqx'\"nick"), QString::fromLatin1(text));
+    bot.startGame();
+    bot.say(QStringLiteral("zqx'); DELETE FROM Psystem;--"), bot.state.currentAnswer);
+    bot.say(QStringLiteral("Anna"), QStringLiteral("!QUIT"));
 }
 
 // Connects to a bus socket and asks whether a window exists: 0 answered, 1 refused.
-int runConnectProbe(const QString& socketPath, Hwnd window) {
+int runConnectProbe(const QString& socketPath) {
     QLocalSocket socket;
     socket.connectToServer(socketPath);
     if (!socket.waitForConnected(2000))
         return 1;
-    BusFrame::Request request;
-    request.op = BusFrame::Op::Exists;
-    request.handle = window;
-    socket.write(BusFrame::encode(request));
+    socket.write(BusFrame::encode(BusFrame::Request{}));
     return socket.waitForReadyRead(2000) ? 0 : 1;
 }
 
@@ -72,13 +63,10 @@ QString firstForeignFile(const QByteArray& traceText, const QString& program, in
     const QStringList own = {program,         db,
                              db + "-wal",     db + "-shm",
                              db + "-journal", program + QLatin1Char('/') + UsersList::fileName()};
-    const QList<QByteArray> lines = traceText.split('\n');
-    qsizetype start = 0;
-    while (start < lines.size() && !lines[start].contains(kMarker))
-        ++start;
-    if (start == lines.size())
+    const qsizetype start = traceText.indexOf(kMarker);
+    if (start < 0)
         return QStringLiteral("the trace has no session marker");
-    for (const QByteArray& line : lines.mid(start + 1)) {
+    for (const QByteArray& line : traceText.mid(start).split('\n').mid(1)) {
         const QString text = QString::fromUtf8(line);
         const QRegularExpressionMatch match = call.match(text);
         if (!match.hasMatch())
@@ -139,35 +127,24 @@ class TstSecurity : public QObject {
 
 private Q_SLOTS:
     void busRefusesOtherUsers() {
-        QTemporaryDir runtime;
-        const QString chatProgram = qEnvironmentVariable("PALVURO_BIN_DIR") + QStringLiteral("/palvuro-chat");
         if (geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
             QSKIP("switching to another user needs root and setpriv");
-        if (!QFile::exists(chatProgram))
-            QSKIP("palvuro-chat is not built");
+        QTemporaryDir runtime;
         if (runAsNobody({self_, QStringLiteral("--can-run")}, runtime.path()) != 0)
             QSKIP("the build folder cannot be read by another user");
         // Only the bus folder itself stands between another user and the sockets.
         QVERIFY(::chmod(QFile::encodeName(runtime.path()).constData(), 0755) == 0);
         qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
-        QProcess chat;
-        chat.start(chatProgram, {"--nick", "Bot", "--script", "-"});
-        BusWindowApi api;
-        Hwnd main = 0;
-        QTRY_VERIFY_WITH_TIMEOUT((main = api.findWindow(nullptr, "Palvuro 2.0")) != 0, 20000);
-        const QString folder = runtime.path() + QStringLiteral("/palvuro-desktop");
-        const QString socket = folder + QLatin1Char('/') + QString::number(chat.processId());
-        QVERIFY(QFile::exists(socket));
-
-        const QStringList probe = {self_, "--connect-probe", socket, QString::number(main)};
+        BusServerThread server;
+        QVERIFY(server.start());
+        const QString socket = server.socketPath();
+        const QStringList probe = {self_, "--connect-probe", socket};
         QCOMPARE(runAsNobody(probe, runtime.path()), 1);
         // Even with the folder and socket opened to everyone by mistake, the server refuses.
-        QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0755) == 0);
+        QVERIFY(::chmod(QFile::encodeName(QFileInfo(socket).path()).constData(), 0755) == 0);
         QVERIFY(::chmod(QFile::encodeName(socket).constData(), 0777) == 0);
         QCOMPARE(runAsNobody(probe, runtime.path()), 1);
-        QCOMPARE(runConnectProbe(socket, main), 0); // the probe works: this user is answered
-        chat.kill();
-        chat.waitForFinished();
+        QCOMPARE(runConnectProbe(socket), 0); // the probe works: this user is answered
     }
 
     // The session runs in a child process under strace; every file it names is checked.
@@ -178,7 +155,7 @@ private Q_SLOTS:
         QTemporaryDir work;
         const QString program = work.filePath(QStringLiteral("program"));
         const QString trace = work.filePath(QStringLiteral("trace.txt"));
-        QVERIFY(QDir().mkpath(program) && BotBench::prepareFolder(program));
+        QVERIFY(QDir().mkpath(program) && BotDriver::prepareFolder(program));
         QProcess child;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         // LeakSanitizer cannot run under a tracer (sanitized builds).
@@ -204,11 +181,11 @@ private Q_SLOTS:
         if (!cannot.isEmpty())
             QSKIP(qPrintable(cannot));
         QTemporaryDir dir;
-        QVERIFY(BotBench::prepareFolder(dir.path()));
+        QVERIFY(BotDriver::prepareFolder(dir.path()));
         statements.clear();
         {
-            BotBench bench(dir.path());
-            playHostileSession(bench);
+            BotDriver bot(dir.path());
+            playHostileSession(bot);
         }
         QVERIFY2(statements.filter(QStringLiteral("Psystem"), Qt::CaseInsensitive).size() > 5,
                  "the trace saw no score statements");
@@ -227,14 +204,14 @@ int main(int argc, char** argv) {
         return 0;
     if (mode == "--hostile-session" && argc >= 3) {
         const QString folder = QString::fromLocal8Bit(argv[2]);
-        BotBench bench(folder);
+        BotDriver bot(folder);
         TriviaDatabase(folder).open(); // Qt loads its SQLite driver on first use, before the session
         ::access(kMarker, F_OK);       // shows in the trace where the session begins
-        playHostileSession(bench);
+        playHostileSession(bot);
         return 0;
     }
-    if (mode == "--connect-probe" && argc >= 4)
-        return runConnectProbe(QString::fromLocal8Bit(argv[2]), Hwnd(QByteArray(argv[3]).toUInt()));
+    if (mode == "--connect-probe" && argc >= 3)
+        return runConnectProbe(QString::fromLocal8Bit(argv[2]));
     TstSecurity test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);

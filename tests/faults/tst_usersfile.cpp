@@ -1,11 +1,8 @@
 // "Users List.txt" as no editor writes it: NUL bytes, 10 MB, quotes that never close. A
 // chatter's !START reads the file afresh and agrees with the users editor's load; saving what
 // was loaded keeps the names as they were.
-#include "data/UsersList.h"
-#include "tests/faults/BotBench.h"
+#include "tests/support/BotDriver.h"
 
-#include <QFile>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace palvuro;
@@ -41,15 +38,15 @@ private Q_SLOTS:
         QFETCH(int, names);
         QFETCH(QString, lastName);
         QTemporaryDir dir;
-        QVERIFY(BotBench::prepareFolder(dir.path()));
+        QVERIFY(BotDriver::prepareFolder(dir.path()));
         const UsersList list(dir.path());
         QFile file(list.filePath());
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
         file.close();
         {
-            BotBench bench(dir.path());
-            bench.say(QStringLiteral("Anna"), QStringLiteral("!START HISTORY"));
-            QCOMPARE(bench.botLines(),
+            BotDriver bot(dir.path());
+            bot.say(QStringLiteral("Anna"), QStringLiteral("!START HISTORY"));
+            QCOMPARE(bot.botLines(),
                      QStringList{annaAuthorized ? "[Trivia Bot Started By ANNA]" : "Unauthorized User!"});
         }
         const QStringList loaded = list.load();

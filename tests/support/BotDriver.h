@@ -3,6 +3,8 @@
 #include "chat/ChatLink.h"
 #include "chat/TimerSwitch.h"
 #include "commands/TriviaBot.h"
+#include "data/TriviaDatabase.h"
+#include "data/UsersList.h"
 #include "tests/support/FakeDesktop.h"
 #include "tests/support/ManualEventPump.h"
 
@@ -16,6 +18,21 @@ namespace palvuro {
 struct BotDriver {
     static constexpr const char* Nick = "TriviaBot";
 
+    // HISTORY (one pair, as the editor stores it), ART and EMPTY, Anna as the one authorized
+    // user and, with `scores`, ANNA 4 and BOB 12 in Psystem.
+    static bool prepareFolder(const QString& folder, bool scores = true) {
+        TriviaDatabase db(folder);
+        if (!UsersList(folder).save({"Anna"}) || db.open() != DbStatus::Ok)
+            return false;
+        for (const char* name : {"History", "Art", "Empty"})
+            db.createCategory(name);
+        db.addPair("HISTORY", "CAPITAL OF FRANCE?", "PARIS");
+        qint64 score = 0;
+        for (int i = 0; scores && i < 16; ++i)
+            db.scoreCorrectAnswer(i < 4 ? "ANNA" : "BOB", &score);
+        return score == (scores ? 12 : 0);
+    }
+
     explicit BotDriver(const QString& programFolder)
         : bot(state, desk.api(), pump, getText, pause, programFolder,
               {[this](const QString& answer) { cheats << answer; },
@@ -23,6 +40,8 @@ struct BotDriver {
         bot.link().findChatMainWindow();
         bot.link().locateChatRoom();
         bot.link().startReading(QString::fromLatin1(Nick));
+        state.giveAnswerSecs = state.nextQuestionSecs = 40;
+        desk.clearLog();
     }
 
     void tick(int count = 1) {
@@ -37,6 +56,13 @@ struct BotDriver {
         tick();
         desk.say(nick, text);
         tick();
+    }
+    // Starts HISTORY as Anna and waits for the first question.
+    bool startGame() {
+        say("Anna", "!START HISTORY");
+        pump.advance(2100);
+        tick(2);
+        return state.questionActive;
     }
     QStringList botLines() const { return desk.linesBy(QString::fromLatin1(Nick)); }
     const QStringList& privateTexts() const { return desk.privateTexts(); }

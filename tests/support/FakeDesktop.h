@@ -21,7 +21,6 @@ public:
             [this](const QString&, const QString& to, const QString& text) { privates_ << to + ' ' + text; });
     }
 
-    WindowRegistry& registry() { return registry_; }
     ChatRoom& room() { return room_; }
     WindowApi& api() { return api_; }
     void say(const QString& nick, const QString& text) { room_.say(nick, text); }
