@@ -21,8 +21,7 @@ struct LinkRig {
     FakeDesktop desk;
     EngineState state;
     ManualEventPump pump;
-    FlagTimerSwitch getText;
-    FlagTimerSwitch pause;
+    FlagTimerSwitch getText, pause;
     ChatLink link{state, desk.api(), pump, getText};
 };
 

@@ -42,23 +42,14 @@ class TestQuestionCycle : public QObject {
 
 private Q_SLOTS:
     void hint() {
-        const auto first = [] { return 0.0; };   // always the first position still free
-        QVERIFY(!HintBuilder::draw("A", first)); // one character: no hint
-        QCOMPARE(HintBuilder::draw("AB", first), QString("A B "));
-        QCOMPARE(HintBuilder::draw("A  ", first), QString("A     ")); // one letter and trailing blanks
+        // Sources that always give the first position still free, and one past the last.
+        const auto first = [] { return 0.0; };
+        const auto beyond = [] { return 1.0; };
+        QVERIFY(!HintBuilder::draw("A", first));
+        QCOMPARE(HintBuilder::draw("AB", first), QString("A B ")); // two distinct positions
+        QCOMPARE(HintBuilder::draw("A  ", first), QString("A     "));
+        QCOMPARE(HintBuilder::draw(" AB ", beyond), QString("  A B   ")); // spaces are never drawn
         QCOMPARE(HintBuilder::build("NEW YORK", 2, 5), QString("_ E _   Y _ _ _ "));
-        const QString answer = QString("AB CD ").repeated(42) + "EFG"; // 255 characters
-        for (int round = 0; round < 200; ++round) {
-            const QString hint = *HintBuilder::draw(answer, HintBuilder::systemRandom());
-            QCOMPARE(hint.size(), answer.size() * 2);
-            int shown = 0;
-            for (qsizetype i = 0; i < answer.size(); ++i) {
-                const QChar c = hint.at(2 * i);
-                QVERIFY(c == answer.at(i) || (c == '_' && answer.at(i) != ' ')); // spaces never drawn
-                shown += c != '_' && c != ' ';
-            }
-            QCOMPARE(shown, 2); // two distinct positions
-        }
     }
 
     void clocksAlwaysEnd_data() {

@@ -22,19 +22,16 @@ public:
         if (onNextWait) // early in the wait, before the clock moves on
             std::exchange(onNextWait, nullptr)();
         tick_ += maxMs;
-        waitedMs_ += maxMs;
         processEvents();
     }
 
     void advance(std::uint32_t ms) { tick_ += ms; }
-    std::uint64_t waitedMs() const { return waitedMs_; }
 
     // Runs once, inside the next wait, as an event the wait lets through would.
     std::function<void()> onNextWait;
 
 private:
     std::uint32_t tick_;
-    std::uint64_t waitedMs_ = 0;
 };
 
 } // namespace palvuro
