@@ -240,12 +240,11 @@ private Q_SLOTS:
             {sure, sure, sure, "e:No catorgies to add to.", "e:No catorgies to delete.",
              "e:Please include your question and answer first."});
         // Typed in front of text already there, the excess is cut from what was typed.
-        row("boxes hold 255 characters", "categories",
+        row("boxes hold 255 characters, pairs trimmed and upper-cased", "categories",
             "q+" + QString(300, 'q') + ";; q?" + QString(255, 'q') + ";; findA=" + QString(254, 'a') +
-                ";; findA+XYZ;; findA?X" + QString(254, 'a'));
-        row("pair trimmed and upper-cased", "categories",
-            "q= what is the capital of france? ;; a= paris;; cmdAdd;; q?;; a?;; q=   ;; a=\tx\n;; cmdAdd;; " +
-                art + "|WHAT IS THE CAPITAL OF FRANCE?/PARIS|/\tX\n");
+                ";; findA+XYZ;; findA?X" + QString(254, 'a') + ";; q= what is the capital of france? ;; " +
+                "a= paris;; cmdAdd;; q?;; a?;; q=   ;; a=\tx\n;; cmdAdd;; " + art +
+                "|WHAT IS THE CAPITAL OF FRANCE?/PARIS|/\tX\n");
         row("finder changes and deletes the found row", "categories",
             "@remember:HISTORY;; cmdUpdate;; cmdDeleteQA;; findQ=  who was first ;; cmdSearchQ;; "
             "findQ?WHO WAS FIRST;; findA?ADAM;; cmdDeleteQA;; findQ?;; findA?;; cmdDeleteQA;; findQ=who was "
@@ -254,27 +253,21 @@ private Q_SLOTS:
             "FRANCE/PARIS",
             {noFind + "update it.", noFind + "delete it.", noFind + "delete it.", "e:Please enter question.",
              "e:Please include your question and answer.", noFind + "update it."});
-        row("answer not trimmed, found row stays in its table", "categories",
+        row("null shown empty, answer not trimmed, found row stays in its table", "categories",
+            "@null;; findA=nobody;; cmdSearchA;; findQ?;; findA?NOBODY;; findQ=who?;; cmdUpdate;; "
             "findA= picasso;; cmdSearchA;; findA? picasso;; findA=picasso;; cmdSearchA;; findQ?WHO PAINTED "
-            "GUERNICA?;; category<Down>;; category?HISTORY;; findA=dali;; cmdUpdate;; =table:ART=WHO "
-            "PAINTED GUERNICA?/DALI;; " +
+            "GUERNICA?;; category<Down>;; category?HISTORY;; findA=dali;; cmdUpdate;; =table:ART=WHO PAINTED "
+            "GUERNICA?/DALI|WHO?/NOBODY;; " +
                 history,
-            {"i:Cannot find answer"});
-        row("null value shown empty", "categories",
-            "@null;; findA=nobody;; cmdSearchA;; findQ?;; findA?NOBODY;; findQ=who?;; cmdUpdate;; " + art +
-                "|WHO?/NOBODY",
-            {"i:*"});
+            {"i:*", "i:Cannot find answer"});
 
         const QString notFound = "i:Nick Name Not Found", findFirst = "e:You must find a player first";
-        row("find", "scores",
-            "score=99;; search=  bob ;; cmdFind;; score?7;; search=o'hara;; cmdFind;; score?2;; score=99;; "
-            "search=nobody;; cmdFind;; score?;; search?nobody;; score=99;; search=;; cmdFind;; score?",
-            {notFound, notFound});
-        row("update needs a found player and a score", "scores",
-            "score=5;; cmdUpdate;; search= bob;; cmdFind;; score=0042;; cmdUpdate;; =points:BOB=42;; "
-            "score?0042;; score=;; cmdUpdate;; search=nobody;; cmdFind;; score=1;; cmdUpdate;; "
-            "=points:BOB=42;; mnuResetAll;; =points:BOB=;; =points:ANNA=",
-            {findFirst, "e:Please Enter A Score Vaule", notFound, findFirst});
+        row("find, then update a found player", "scores",
+            "score=5;; cmdUpdate;; search=  bob ;; cmdFind;; score?7;; score=0042;; cmdUpdate;; "
+            "=points:BOB=42;; score?0042;; score=;; cmdUpdate;; search=o'hara;; cmdFind;; score?2;; "
+            "score=99;; search=nobody;; cmdFind;; score?;; search?nobody;; score=1;; cmdUpdate;; "
+            "=points:BOB=42;; search=;; cmdFind;; mnuResetAll;; =points:BOB=;; =points:ANNA=",
+            {findFirst, "e:Please Enter A Score Vaule", notFound, findFirst, notFound});
         // Text that arrives without typing (a paste from the context menu) is refused at Update.
         row("digits only", "scores",
             "score+1a-. 2x,3;; score?123;; score<Backspace>;; score?12;; score+34567890123;; "
