@@ -87,7 +87,6 @@ void controlStep(QWidget* window, const QString& step) {
         auto* button = qobject_cast<QAbstractButton*>(object);
         QVERIFY2(button, qPrintable("bad step " + step));
         QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
-        QVERIFY(!button->isCheckable() || button->isChecked());
     } else if (op == "=") {
         QVERIFY(object->setProperty(textProperty(object), arg));
     } else if (op == "+") {
@@ -100,7 +99,6 @@ void controlStep(QWidget* window, const QString& step) {
         auto* list = qobject_cast<QListWidget*>(object);
         QListWidgetItem* item = list->item(arg.toInt());
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
-        QVERIFY(item->isSelected());
     } else if (op == "?") {
         QCOMPARE(object->property(textProperty(object)).toString(), arg);
     } else {
