@@ -60,27 +60,22 @@ private Q_SLOTS:
         }
     }
 
-    void hostileLinesNeitherCrashNorStall_data() {
-        QTest::addColumn<int>("wrap");
-        QTest::addColumn<QString>("message");
-        const QString huge = "!START " + QString(100000, 'X');
-        QTest::newRow("100,000 characters, wrapped") << 80 << huge;
-        QTest::newRow("100,000 characters, one row") << 0 << huge;
-        QTest::newRow("control bytes") << 80 << QString::fromLatin1("!\x01\x02\x7f\t\x1b[0m");
-        QTest::newRow("outside the code page") << 80 << QString::fromUtf8("!漢字 😀 ∑");
-    }
     void hostileLinesNeitherCrashNorStall() {
-        QFETCH(int, wrap);
-        QFETCH(QString, message);
-        ReaderRig rig(wrap);
-        rig.desk.say("ANNA", message);
-        rig.reader.readNewText();
-        QVERIFY(!rig.state.lastText.isEmpty());
-        QCOMPARE(rig.commands.size(),
-                 message.size() > ChatReader::MaxTextLength ? 0 : 1); // too long: passed over
-        rig.desk.say("BOB", "!TOP");
-        rig.reader.readNewText();
-        QCOMPARE(rig.commands.last(), QString("BOB  : !TOP "));
+        const QString huge = "!START " + QString(100000, 'X'); // wrapped, and in one row
+        for (const auto& [wrap, message] : {std::pair{80, huge},
+                                            {0, huge},
+                                            {80, QString::fromLatin1("!\x01\x02\x7f\t\x1b[0m")},
+                                            {80, QString::fromUtf8("!漢字 😀 ∑")}}) {
+            ReaderRig rig(wrap);
+            rig.desk.say("ANNA", message);
+            rig.reader.readNewText();
+            QVERIFY(!rig.state.lastText.isEmpty());
+            QCOMPARE(rig.commands.size(),
+                     message.size() > ChatReader::MaxTextLength ? 0 : 1); // too long: passed over
+            rig.desk.say("BOB", "!TOP");
+            rig.reader.readNewText();
+            QCOMPARE(rig.commands.last(), QString("BOB  : !TOP "));
+        }
     }
 
     // Only the whole message, said by another chatter, scores; the case does not matter.

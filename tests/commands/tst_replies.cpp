@@ -55,7 +55,7 @@ private Q_SLOTS:
         scored_->desk.clearLog();
         scored_->say(nick, message);
         QCOMPARE(scored_->botLines(), room);
-        QCOMPARE(scored_->privateTexts(), privately);
+        QCOMPARE(scored_->desk.privateTexts(), privately);
         if (scored_->state.gameRunning)
             scored_->bot.stopTrivia({}); // the next row starts outside a game
     }
@@ -64,7 +64,7 @@ private Q_SLOTS:
     void freshFolder() {
         BotRig rig;
         rig.say("Zed", "!TOP");
-        QCOMPARE(rig.privateTexts(), QStringList{"ZED <b>Thier Are No Scores Yet</b>"});
+        QCOMPARE(rig.desk.privateTexts(), QStringList{"ZED <b>Thier Are No Scores Yet</b>"});
         TriviaDatabase db(rig.dir.path());
         for (int i = 1; i <= 12; ++i) {
             for (qint64 n = 0, score = 0; n < i; ++n)
@@ -74,7 +74,7 @@ private Q_SLOTS:
         QString expected = "ZED <b>\r\n";
         for (int i = 12; i >= 3; --i)
             expected += QString("P%1 %2\r\n").arg(i, 2, 10, QChar('0')).arg(i);
-        QCOMPARE(rig.privateTexts().last(), expected + "</b>");
+        QCOMPARE(rig.desk.privateTexts().last(), expected + "</b>");
         QVERIFY(QFile::remove(UsersList(rig.dir.path()).filePath()));
         rig.say("Anna", "!START HISTORY");
         QCOMPARE(rig.botLines(), (QStringList{"No Authorized Users Assigned", "Unauthorized User!"}));

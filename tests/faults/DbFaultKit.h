@@ -103,7 +103,7 @@ private:
         locker_.kill();
         locker_.waitForFinished();
         if (mounted_)
-            QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), folder_});
+            QProcess::execute("umount", {"-l", folder_});
     }
 
     // Empty when the fault can be made here; otherwise why not.
@@ -112,16 +112,15 @@ private:
         if (fault_ == Fault::ReadOnlyFolder || fault_ == Fault::FullDisk) {
             const QString size = fault_ == Fault::FullDisk ? "size=1m" : "size=4m";
             if (QProcess::execute("mount", {"-t", "tmpfs", "-o", size, "tmpfs", folder_}) != 0)
-                return QStringLiteral("tmpfs cannot be mounted here (it needs root)");
+                return "tmpfs cannot be mounted here (it needs root)";
             mounted_ = true;
         }
         if ((fault_ == Fault::WriteLocked || fault_ == Fault::Locked) &&
-            QStandardPaths::findExecutable(QStringLiteral("sqlite3")).isEmpty())
-            return QStringLiteral("the sqlite3 program is missing");
+            QStandardPaths::findExecutable("sqlite3").isEmpty())
+            return "the sqlite3 program is missing";
         qputenv("XDG_CONFIG_HOME", work_.filePath("config").toLocal8Bit());
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, work_.filePath("config"));
-        return BotDriver::prepareFolder(folder_) ? QString()
-                                                 : QStringLiteral("the program folder could not be made");
+        return BotDriver::prepareFolder(folder_) ? QString() : "the program folder could not be made";
     }
 
     // Runs the operation on the damaged file: empty when the result is defined, otherwise why not.
@@ -140,11 +139,11 @@ private:
         if (healthy_ && !mustFail)
             return {};
         if (!failed_ || !mayFail)
-            return QStringLiteral("undefined result: ") + shown_;
-        return fileBytes() == before_ ? QString() : QStringLiteral("the failed operation changed the file");
+            return "undefined result: " + shown_;
+        return fileBytes() == before_ ? QString() : "the failed operation changed the file";
     }
 
-    QString dbPath() const { return folder_ + QStringLiteral("/Trivia.mdb"); }
+    QString dbPath() const { return folder_ + "/Trivia.mdb"; }
     QByteArray fileBytes() const {
         QFile file(dbPath());
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -162,9 +161,9 @@ private:
         } else if (fault_ == Fault::Truncated) {
             file.resize(3000);
         } else if (fault_ == Fault::ReadOnlyFolder) {
-            QProcess::execute(QStringLiteral("mount"), {"-o", "remount,ro", folder_});
+            QProcess::execute("mount", {"-o", "remount,ro", folder_});
         } else if (fault_ == Fault::FullDisk) {
-            QFile filler(folder_ + QStringLiteral("/filler"));
+            QFile filler(folder_ + "/filler");
             const QByteArray block(512, 'x');
             filler.open(QIODevice::WriteOnly);
             while (filler.write(block) == block.size() && filler.flush()) {
@@ -180,7 +179,7 @@ private:
 
     // Another program holds the file: the sqlite3 shell in an open transaction.
     void lock(const QByteArray& statements) {
-        locker_.start(QStringLiteral("sqlite3"), {dbPath()});
+        locker_.start("sqlite3", {dbPath()});
         locker_.waitForStarted();
         locker_.write(statements + "SELECT 'held';\n");
         while (!locker_.readAllStandardOutput().contains("held") && locker_.waitForReadyRead(5000)) {
@@ -197,7 +196,7 @@ private:
     QString say(bool gameFirst) {
         BotDriver bot(folder_);
         if (op_.inGame && !bot.startGame())
-            return QStringLiteral("the game did not start before the fault");
+            return "the game did not start before the fault";
         if (gameFirst)
             strike();
         bot.desk.clearLog();
@@ -207,13 +206,12 @@ private:
             bot.say(QString::fromLatin1(op_.nick), QString::fromLatin1(op_.text));
         bot.tick(2);
         QStringList lines = bot.botLines(); // then the private ones as "/msg TO TEXT"
-        for (const QString& text : bot.privateTexts())
-            lines << QStringLiteral("/msg ") + text;
-        shown_ = lines.join(QLatin1Char('|'));
+        for (const QString& text : bot.desk.privateTexts())
+            lines << "/msg " + text;
+        shown_ = lines.join('|');
         healthy_ = shown_ == QLatin1String(op_.healthy);
         failed_ = shown_ == QLatin1String(op_.failed);
-        return bot.fatalErrors.isEmpty() ? QString()
-                                         : "the program would end: " + bot.fatalErrors.join(QLatin1Char(' '));
+        return bot.fatalErrors.isEmpty() ? QString() : "the program would end: " + bot.fatalErrors.join(' ');
     }
 
     // The operator's step in one of the editor windows.
@@ -226,28 +224,27 @@ private:
             CategoryEditor editor(db);
             notice = editor.load();
             if (step == "editor-create")
-                notice = editor.create(QStringLiteral("Geography")).notice;
+                notice = editor.create("Geography").notice;
             else if (step == "editor-add-pair" && !notice)
-                notice = editor.addPair(QStringLiteral("Question?"), QStringLiteral("Answer")).notice;
+                notice = editor.addPair("Question?", "Answer").notice;
             else if (step == "editor-drop")
-                notice = editor.remove(QStringLiteral("ART"), [] { return true; }).notice;
+                notice = editor.remove("ART", [] { return true; }).notice;
         } else if (step.startsWith("finder")) {
             PairFinder finder(db);
-            notice = finder.find(PairFinder::By::Answer, QStringLiteral("HISTORY"), QStringLiteral("PARIS"))
-                         .notice;
+            notice = finder.find(PairFinder::By::Answer, "HISTORY", "PARIS").notice;
             if (step == "finder-update" && finder.pairFound())
-                notice = finder.update(QStringLiteral("Capital of Italy?"), QStringLiteral("Rome")).notice;
+                notice = finder.update("Capital of Italy?", "Rome").notice;
             else if (step == "finder-delete" && finder.pairFound())
                 notice = finder.remove().notice;
         } else {
             ScoreEditor editor(folder_);
-            notice = editor.find(QStringLiteral("anna")).notice;
+            notice = editor.find("anna").notice;
             if (step == "score-update" && editor.found())
-                notice = editor.update(QStringLiteral("anna"), QStringLiteral("7"));
+                notice = editor.update("anna", "7");
             else if (step == "score-reset")
                 notice = editor.resetAll();
         }
-        shown_ = notice ? notice->text : QStringLiteral("(no message)");
+        shown_ = notice ? notice->text : "(no message)";
         healthy_ = !notice.has_value();
         failed_ = notice.has_value() && !notice->text.trimmed().isEmpty();
     }
@@ -255,7 +252,7 @@ private:
     const Fault fault_;
     const Op& op_;
     QTemporaryDir work_;
-    const QString folder_ = work_.path() + QStringLiteral("/program");
+    const QString folder_ = work_.path() + "/program";
     bool mounted_ = false, lockMissed_ = false;
     QProcess locker_;
     QByteArray before_;

@@ -18,8 +18,7 @@ private Q_SLOTS:
             const QStringList names = corpus.entryList(QDir::Files, QDir::Name);
             QVERIFY2(!names.isEmpty(), qPrintable(corpus.path() + " holds no seeds"));
             for (const QString& name : names)
-                QTest::newRow(qPrintable(QLatin1String(target) + QLatin1Char('/') + name))
-                    << corpus.filePath(name);
+                QTest::newRow(qPrintable(QLatin1String(target) + '/' + name)) << corpus.filePath(name);
         }
     }
     void seeds() {

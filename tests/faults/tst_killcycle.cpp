@@ -1,7 +1,6 @@
-// The bot killed with SIGKILL the moment it has announced a correct answer: every score it
-// announced is in Psystem when it starts again, and the file stays a sound database. The child
-// is this same program with --score-child, playing on the fake desktop and printing what the bot
-// says. PALVURO_KILL_CYCLES sets the number of cycles (10 by default).
+// The bot killed with SIGKILL the moment it has announced a correct answer: every announced
+// score is in Psystem when it starts again, and the file stays sound. The child is this program
+// with --score-child; PALVURO_KILL_CYCLES sets the number of cycles (10 by default).
 #include "tests/support/BotDriver.h"
 
 #include <QSqlDatabase>
@@ -22,7 +21,7 @@ int runScoringChild(const QString& folder) {
         return 3;
     for (;;) {
         bot.desk.clearLog();
-        bot.say(QStringLiteral("PLAYER"), bot.state.currentAnswer);
+        bot.say("PLAYER", bot.state.currentAnswer);
         std::printf("%s\n", qPrintable(bot.botLines().join('\n')));
         std::fflush(stdout);
         bot.pump.advance(1000);
@@ -57,14 +56,13 @@ private Q_SLOTS:
         QVERIFY(folder.isValid() && BotDriver::prepareFolder(folder.path()));
         const int cycles = qEnvironmentVariable("PALVURO_KILL_CYCLES", "10").toInt();
         static const QRegularExpression announced(
-            QStringLiteral("^\\(\\*\\)PLAYER \\(\\*\\) Is Correct, Your Score Is \\[ (\\d+) \\]"));
+            "^\\(\\*\\)PLAYER \\(\\*\\) Is Correct, Your Score Is \\[ (\\d+) \\]");
         int lost = 0;
         qint64 lastAnnounced = 0;
         for (int cycle = 0; cycle < cycles; ++cycle) {
             QProcess child;
             child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-            child.start(QCoreApplication::applicationFilePath(),
-                        {QStringLiteral("--score-child"), folder.path()});
+            child.start(QCoreApplication::applicationFilePath(), {"--score-child", folder.path()});
             // The kill lands after the first, second or third announcement of this run.
             for (int seen = 0; seen < 1 + cycle % 3;) {
                 while (!child.canReadLine())

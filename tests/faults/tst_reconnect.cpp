@@ -1,7 +1,6 @@
 // palvuro-chat killed with SIGKILL in the middle of a question, then started again and the
 // bot's "&Connect" pressed once more: the bot neither crashes nor spins while the client is
-// gone, and the game carries on in the new room (the open question can still be answered and
-// scored, and "!QUIT" ends the game).
+// gone, and the open question can still be answered and scored in the new room.
 #include "app/MainWindow.h"
 #include "platform/BusWindowApi.h"
 #include "platform/MessageBox.h"
@@ -19,7 +18,7 @@ class TstReconnect : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void clientKilledAndRestarted() {
-        const QString program = qEnvironmentVariable("PALVURO_BIN_DIR") + QStringLiteral("/palvuro-chat");
+        const QString program = qEnvironmentVariable("PALVURO_BIN_DIR") + "/palvuro-chat";
         if (!QFile::exists(program))
             QSKIP("palvuro-chat is not built");
         QTemporaryDir work;
@@ -53,7 +52,7 @@ private Q_SLOTS:
             // The client's window may not be published yet: wait for it before the click.
             QTRY_VERIFY_WITH_TIMEOUT(windows.findWindow(nullptr, "Palvuro 2.0") != 0, 20000);
             QTest::mouseClick(window.findChild<QPushButton*>("cmd_connect"), Qt::LeftButton);
-            QCOMPARE(window.findChild<QLabel*>("lbl_stat")->text(), QStringLiteral("Trivia Connected"));
+            QCOMPARE(window.findChild<QLabel*>("lbl_stat")->text(), "Trivia Connected");
         };
         connect();
         say("ANNA", "!START HISTORY");
@@ -65,7 +64,7 @@ private Q_SLOTS:
         const std::clock_t before = std::clock();
         QTest::qWait(2000);
         const double busy = double(std::clock() - before) / CLOCKS_PER_SEC / 2.0;
-        QVERIFY2(busy < 0.5, qPrintable(QStringLiteral("the bot used %1 of a core").arg(busy)));
+        QVERIFY2(busy < 0.5, qPrintable(QString("the bot used %1 of a core").arg(busy)));
         QVERIFY(window.state().questionActive);
 
         client.start(program, arguments);
@@ -73,9 +72,6 @@ private Q_SLOTS:
         QVERIFY(MessageBox::shown().empty());
         say("BOB", "PARIS");
         QTRY_VERIFY_WITH_TIMEOUT(room().contains("(*)BOB (*) Is Correct, Your Score Is [ 13 ]"), 20000);
-        say("ANNA", "!QUIT");
-        QTRY_VERIFY_WITH_TIMEOUT(room().contains("[Trivia Ended By ANNA]"), 20000);
-        QVERIFY(!window.state().gameRunning);
         window.bot().closeGame();
         client.kill();
         client.waitForFinished();

@@ -26,15 +26,15 @@ void playHostileSession(BotDriver& bot) {
           "!START ../secret.txt", "!START sqlite_master", "!START [HISTORY]", "!START main.Psystem",
           "!START HISTORY;ATTACH'/tmp/x'AS", "!GETUSERSCORE \"; DROP TABLE Psystem; -- ",
           "!GETUSERSCORE ../../etc/shadow ", "!TOP", "!CATEGORIES"})
-        bot.say(QStringLiteral("Anna"), QString::fromLatin1(text));
+        bot.say("Anna", QString::fromLatin1(text));
     for (const char* nick : {"/etc/passwd", "x'); DROP TABLE Psystem;--"})
-        bot.say(QString::fromLatin1(nick), QStringLiteral("!MYSCORE"));
+        bot.say(QString::fromLatin1(nick), "!MYSCORE");
     // Marked text, to be looked for in the statements.
     for (const char* text : {"!GETUSERSCORE ZQX' OR 1=1 -- ", "!START ZQXART", "!MYSCORE"})
-        bot.say(QStringLiteral("zqx'\"nick"), QString::fromLatin1(text));
+        bot.say("zqx'\"nick", QString::fromLatin1(text));
     bot.startGame();
-    bot.say(QStringLiteral("zqx'); DELETE FROM Psystem;--"), bot.state.currentAnswer);
-    bot.say(QStringLiteral("Anna"), QStringLiteral("!QUIT"));
+    bot.say("zqx'); DELETE FROM Psystem;--", bot.state.currentAnswer);
+    bot.say("Anna", "!QUIT");
 }
 
 // Connects to a bus socket and asks whether a window exists: 0 answered, 1 refused.
@@ -53,19 +53,18 @@ int runConnectProbe(const QString& socketPath) {
 QString firstForeignFile(const QByteArray& traceText, const QString& program, int* calls) {
     // "PID call(" then an optional directory descriptor, then the first quoted path.
     static const QRegularExpression call(
-        QStringLiteral("^\\d+\\s+(\\w+)\\((?:AT_FDCWD, |\\d+, )?\"((?:[^\"\\\\]|\\\\.)*)\""));
+        "^\\d+\\s+(\\w+)\\((?:AT_FDCWD, |\\d+, )?\"((?:[^\"\\\\]|\\\\.)*)\"");
     static const QRegularExpression touching(
         QStringLiteral("^(open|openat2?|creat|(un)?link(at)?|rename(at|at2)?|mkdir(at)?|rmdir|truncate|f?"
                        "chmod(at)?|symlink(at)?)$"));
-    static const QRegularExpression named(QStringLiteral("passwd|shadow|/tmp/x|secret\\.txt"));
-    static const QRegularExpression system(QStringLiteral("^/(usr|proc|sys|dev)/"));
-    const QString db = program + QLatin1Char('/') + TriviaDatabase::fileName();
-    const QStringList own = {program,         db,
-                             db + "-wal",     db + "-shm",
-                             db + "-journal", program + QLatin1Char('/') + UsersList::fileName()};
+    static const QRegularExpression named("passwd|shadow|/tmp/x|secret\\.txt");
+    static const QRegularExpression system("^/(usr|proc|sys|dev)/");
+    const QString db = program + '/' + TriviaDatabase::fileName();
+    const QStringList own = {
+        program, db, db + "-wal", db + "-shm", db + "-journal", program + '/' + UsersList::fileName()};
     const qsizetype start = traceText.indexOf(kMarker);
     if (start < 0)
-        return QStringLiteral("the trace has no session marker");
+        return "the trace has no session marker";
     for (const QByteArray& line : traceText.mid(start).split('\n').mid(1)) {
         const QString text = QString::fromUtf8(line);
         const QRegularExpressionMatch match = call.match(text);
@@ -91,7 +90,7 @@ QString installStatementLog() {
         library ? reinterpret_cast<int (*)(void (*)())>(dlsym(library, "sqlite3_auto_extension")) : nullptr;
     trace = library ? reinterpret_cast<Trace>(dlsym(library, "sqlite3_trace_v2")) : nullptr;
     if (!autoExtension || !trace)
-        return QStringLiteral("libsqlite3.so.0 with a statement trace cannot be loaded");
+        return "libsqlite3.so.0 with a statement trace cannot be loaded";
     using OnOpen = int (*)(sqlite3*, const char**, const void*);
     const OnOpen onOpen = [](sqlite3* db, const char**, const void*) {
         return trace(
@@ -110,11 +109,10 @@ QString installStatementLog() {
 int runAsNobody(const QStringList& command, const QString& runtime) {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
-    env.insert(QStringLiteral("HOME"), QStringLiteral("/nonexistent"));
+    env.insert("XDG_RUNTIME_DIR", runtime);
+    env.insert("HOME", "/nonexistent");
     process.setProcessEnvironment(env);
-    process.start(QStringLiteral("setpriv"),
-                  QStringList{"--reuid=65534", "--regid=65534", "--clear-groups"} + command);
+    process.start("setpriv", QStringList{"--reuid=65534", "--regid=65534", "--clear-groups"} + command);
     const bool ran = process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit;
     return ran ? process.exitCode() : -1;
 }
@@ -127,10 +125,10 @@ class TstSecurity : public QObject {
 
 private Q_SLOTS:
     void busRefusesOtherUsers() {
-        if (geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+        if (geteuid() != 0 || QStandardPaths::findExecutable("setpriv").isEmpty())
             QSKIP("switching to another user needs root and setpriv");
         QTemporaryDir runtime;
-        if (runAsNobody({self_, QStringLiteral("--can-run")}, runtime.path()) != 0)
+        if (runAsNobody({self_, "--connect-probe", "/nonexistent"}, runtime.path()) != 1)
             QSKIP("the build folder cannot be read by another user");
         // Only the bus folder itself stands between another user and the sockets.
         QVERIFY(::chmod(QFile::encodeName(runtime.path()).constData(), 0755) == 0);
@@ -149,19 +147,16 @@ private Q_SLOTS:
 
     // The session runs in a child process under strace; every file it names is checked.
     void chatLinesTouchNoOtherFile() {
-        const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
+        const QString strace = QStandardPaths::findExecutable("strace");
         if (strace.isEmpty())
             QSKIP("strace is missing");
         QTemporaryDir work;
-        const QString program = work.filePath(QStringLiteral("program"));
-        const QString trace = work.filePath(QStringLiteral("trace.txt"));
+        const QString program = work.filePath("program");
+        const QString trace = work.filePath("trace.txt");
         QVERIFY(QDir().mkpath(program) && BotDriver::prepareFolder(program));
-        QProcess child;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         // LeakSanitizer cannot run under a tracer (sanitized builds).
-        env.insert(QStringLiteral("ASAN_OPTIONS"),
-                   env.value(QStringLiteral("ASAN_OPTIONS")) + ":detect_leaks=0");
-        child.setProcessEnvironment(env);
+        qputenv("ASAN_OPTIONS", qgetenv("ASAN_OPTIONS") + ":detect_leaks=0");
+        QProcess child;
         child.setProcessChannelMode(QProcess::ForwardedChannels);
         child.start(strace,
                     {"-f", "-qq", "-e", "trace=%file", "-o", trace, self_, "--hostile-session", program});
@@ -182,12 +177,9 @@ private Q_SLOTS:
             QSKIP(qPrintable(cannot));
         QTemporaryDir dir;
         QVERIFY(BotDriver::prepareFolder(dir.path()));
-        statements.clear();
-        {
-            BotDriver bot(dir.path());
-            playHostileSession(bot);
-        }
-        QVERIFY2(statements.filter(QStringLiteral("Psystem"), Qt::CaseInsensitive).size() > 5,
+        BotDriver bot(dir.path());
+        playHostileSession(bot);
+        QVERIFY2(statements.filter("Psystem", Qt::CaseInsensitive).size() > 5,
                  "the trace saw no score statements");
         for (const QString& statement : std::as_const(statements)) {
             for (const char* typed : {"ZQX", "passwd", "/tmp/x", "1=1", "DROP TABLE", "DELETE"})
@@ -200,8 +192,6 @@ private Q_SLOTS:
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QByteArray mode = argc >= 2 ? argv[1] : "";
-    if (mode == "--can-run")
-        return 0;
     if (mode == "--hostile-session" && argc >= 3) {
         const QString folder = QString::fromLocal8Bit(argv[2]);
         BotDriver bot(folder);

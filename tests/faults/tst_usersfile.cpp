@@ -43,12 +43,10 @@ private Q_SLOTS:
         QFile file(list.filePath());
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
         file.close();
-        {
-            BotDriver bot(dir.path());
-            bot.say(QStringLiteral("Anna"), QStringLiteral("!START HISTORY"));
-            QCOMPARE(bot.botLines(),
-                     QStringList{annaAuthorized ? "[Trivia Bot Started By ANNA]" : "Unauthorized User!"});
-        }
+        BotDriver bot(dir.path());
+        bot.say("Anna", "!START HISTORY");
+        QCOMPARE(bot.botLines(),
+                 QStringList{annaAuthorized ? "[Trivia Bot Started By ANNA]" : "Unauthorized User!"});
         const QStringList loaded = list.load();
         QVERIFY(names < 0 || loaded.size() == names);
         QCOMPARE(loaded.last(), lastName);

@@ -65,7 +65,6 @@ struct BotDriver {
         return state.questionActive;
     }
     QStringList botLines() const { return desk.linesBy(QString::fromLatin1(Nick)); }
-    const QStringList& privateTexts() const { return desk.privateTexts(); }
 
     FakeDesktop desk{QString::fromLatin1(Nick)};
     EngineState state;
