@@ -29,8 +29,6 @@ public:
         thread_.quit();
         thread_.wait();
     }
-    BusServerThread(const BusServerThread&) = delete;
-    BusServerThread& operator=(const BusServerThread&) = delete;
 
     // Runs the function on the server's thread and waits for it; post() does not wait.
     void run(const std::function<void()>& function) {
@@ -51,14 +49,10 @@ public:
             return server_->start();
         });
     }
-    // Unpublishes the windows, as when their process ends; start() publishes them again.
-    void stopServer() {
-        run([&] { server_.reset(); });
-    }
 
     WindowRegistry& registry() { return registry_; }
     QString socketPath() {
-        return read([&] { return server_ ? server_->socketPath() : QString(); });
+        return read([&] { return server_->socketPath(); });
     }
 
 private:

@@ -97,22 +97,6 @@ private Q_SLOTS:
         QCOMPARE(api_.topLevelWindows().size(), size_t(2));
     }
 
-    void enumeratesPreOrderUntilStopped() {
-        const std::vector<Hwnd> all = {windows_.toolbar, windows_.toolbarButton, windows_.room,
-                                       windows_.text,    windows_.input,         windows_.nickList,
-                                       windows_.topic,   windows_.secondButton,  windows_.send};
-        for (std::size_t stopAfter : {0, 1, 4}) {
-            std::vector<Hwnd> seen;
-            const auto proc = [&](Hwnd hwnd, LParam) {
-                seen.push_back(hwnd);
-                return seen.size() == stopAfter ? 0 : 1;
-            };
-            api_.enumChildWindows(windows_.main, proc, 0);
-            QCOMPARE(seen,
-                     std::vector<Hwnd>(all.begin(), all.begin() + (stopAfter ? stopAfter : all.size())));
-        }
-    }
-
     // Class names are cut to the caller's buffer; child searches see direct children only.
     void classNamesAndChildren() {
         char buffer[16];
@@ -251,14 +235,9 @@ private Q_SLOTS:
         QCOMPARE(lineCount(api), LResult(3));
     }
 
-    void ownerThatWentAwayGivesZeroUntilItIsBack() {
-        BusWindowApi api(5000);
-        QCOMPARE(lineCount(api), LResult(3));
-        server_->stopServer();
-        QCOMPARE(lineCount(api), LResult(0));
-        QVERIFY(!api.postMessage(windows_.send, wm::LButtonDown, 0, 0));
-        QVERIFY(server_->start());
-        QCOMPARE(lineCount(api), LResult(3));
+    // A window of no live owner, or none at all: zero, and the caller's buffer is left alone.
+    void windowsOfNoOwnerGiveZero() {
+        BusWindowApi api(2000);
         QCOMPARE(api.sendMessage(windows_.text, wm::GetLine, 0, 0), LResult(0)); // no buffer
         QCOMPARE(api.sendMessage(0, wm::GetLineCount, 0, 0), LResult(0));
         const Hwnd foreign = Hwnd(deadPid()) << BusFrame::WindowBits | 1;
@@ -297,27 +276,6 @@ private Q_SLOTS:
         else
             QCOMPARE(bad.state(), QLocalSocket::ConnectedState);
         QCOMPARE(lineCount(api), LResult(3));
-    }
-
-    void framesSplitAndJoinedAreAnswered() {
-        QLocalSocket raw;
-        raw.connectToServer(server_->socketPath());
-        QVERIFY(raw.waitForConnected(2000));
-        const QByteArray two = request(BusFrame::Op::Exists) + request(BusFrame::Op::ListTopLevel);
-        // Byte by byte, then both frames in one write: two replies either way.
-        for (char byte : two) {
-            raw.write(&byte, 1);
-            QVERIFY(raw.waitForBytesWritten(2000));
-        }
-        raw.write(two);
-        QByteArray received, payload;
-        int replies = 0;
-        while (replies < 4 && raw.waitForReadyRead(2000)) {
-            received += raw.readAll();
-            while (BusFrame::takeFrame(received, payload) == BusFrame::Take::Frame)
-                ++replies;
-        }
-        QCOMPARE(replies, 4);
     }
 };
 
