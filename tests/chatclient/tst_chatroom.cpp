@@ -1,14 +1,10 @@
-#include "chatclient/ChatRoom.h"
 #include "chatclient/ChatWindow.h"
 #include "chatclient/RichEditText.h"
-#include "platform/LocalWindowApi.h"
-#include "platform/WindowRegistry.h"
+#include "tests/support/FakeDesktop.h"
 
 #include <QSignalSpy>
 #include <QtTest>
 #include <QtWidgets>
-
-#include <memory>
 
 using namespace palvuro;
 
@@ -30,34 +26,12 @@ QString describeRows(const RichEditText& text) {
 
 class TestChatRoom : public QObject {
     Q_OBJECT
-private:
-    std::unique_ptr<WindowRegistry> registry_;
-    std::unique_ptr<LocalWindowApi> api_;
-    std::unique_ptr<ChatRoom> room_;
-
-    void click() {
-        api_->postMessage(room_->sendButton(), wm::LButtonDown, 0, 0);
-        api_->postMessage(room_->sendButton(), wm::LButtonUp, 0, 0);
-        QCoreApplication::processEvents();
-    }
-
 private Q_SLOTS:
-    void init() {
-        registry_ = std::make_unique<WindowRegistry>();
-        api_ = std::make_unique<LocalWindowApi>(*registry_);
-        room_ = std::make_unique<ChatRoom>(*registry_, QStringLiteral("TriviaBot"), 20);
-    }
-    void cleanup() {
-        room_.reset();
-        api_.reset();
-        registry_.reset();
-    }
-
     // As an ANSI caller asks for a row: the capacity in the buffer's first two bytes. Nothing beyond
     // what is reported (and its NUL) is touched.
     void getLineWithinCapacity() {
-        room_->text().setWrapColumns(0);
-        room_->say(QStringLiteral("ANNA"), QString::fromUtf8("caf\xC3\xA9 \xE2\x82\xAC \xE2\x98\x83"));
+        FakeDesktop desk(QStringLiteral("TriviaBot"), 0);
+        desk.say(QStringLiteral("ANNA"), QString::fromUtf8("caf\xC3\xA9 \xE2\x82\xAC \xE2\x98\x83"));
         // The euro sign crosses as 0x80, the snowman as "?"; `written` ends in NUL when one is written.
         const QByteArray row("ANNA  : caf\xE9 \x80 ? \r");
         const struct {
@@ -68,8 +42,8 @@ private Q_SLOTS:
             QByteArray buffer(std::max(capacity, 2) + 4, '#');
             buffer[0] = char(capacity & 0xFF);
             buffer[1] = char(capacity >> 8);
-            const LResult count =
-                api_->sendMessage(room_->textWindow(), wm::GetLine, WParam(line), LParam(buffer.data()));
+            const LResult count = desk.api().sendMessage(desk.room().textWindow(), wm::GetLine, WParam(line),
+                                                         LParam(buffer.data()));
             QCOMPARE(count, LResult(written.size() - (written.endsWith('\0') ? 1 : 0)));
             QCOMPARE(buffer.left(written.size()), written);
             QCOMPARE(buffer.at(std::max<qsizetype>(written.size(), 2)), '#');
@@ -79,28 +53,34 @@ private Q_SLOTS:
     // Private messages themselves run through every command suite: here how one shows, and a
     // "/msg" without a nick, which is an ordinary line.
     void privateMessage() {
-        QSignalSpy delivered(room_.get(), &ChatRoom::privateMessage);
-        room_->text().setWrapColumns(0);
-        room_->say(QStringLiteral("TriviaBot"), QStringLiteral("/msg ANNA <b>Your Score: 3</b>"));
-        room_->say(QStringLiteral("ANNA"), QStringLiteral("/msg"));
-        QCOMPARE(delivered.count(), 1);
-        QCOMPARE(room_->text().lineWithMark(0), QStringLiteral("/msg ANNA  : <b>Your Score: 3</b> \r"));
-        QCOMPARE(room_->text().lineWithMark(1), QStringLiteral("ANNA  : /msg \r"));
+        FakeDesktop desk(QStringLiteral("TriviaBot"), 0);
+        desk.say(QStringLiteral("TriviaBot"), QStringLiteral("/msg ANNA <b>Your Score: 3</b>"));
+        desk.say(QStringLiteral("ANNA"), QStringLiteral("/msg"));
+        QCOMPARE(desk.privateTexts(), QStringList{"ANNA <b>Your Score: 3</b>"});
+        QCOMPARE(desk.room().text().lineWithMark(0), QStringLiteral("/msg ANNA  : <b>Your Score: 3</b> \r"));
+        QCOMPARE(desk.room().text().lineWithMark(1), QStringLiteral("ANNA  : /msg \r"));
     }
 
     void notifyOffSilencesJoinAndLeave() {
-        QSignalSpy notices(room_.get(), &ChatRoom::notice);
-        room_->join(QStringLiteral("ANNA"));
-        const std::int32_t rows = room_->text().lineCount();
-        room_->setInputText(QStringLiteral("/notifyoff"));
+        FakeDesktop desk;
+        ChatRoom& room = desk.room();
+        const auto click = [&] {
+            desk.api().postMessage(room.sendButton(), wm::LButtonDown, 0, 0);
+            desk.api().postMessage(room.sendButton(), wm::LButtonUp, 0, 0);
+            QCoreApplication::processEvents();
+        };
+        QSignalSpy notices(&room, &ChatRoom::notice);
+        room.join(QStringLiteral("ANNA"));
+        const std::int32_t rows = room.text().lineCount();
+        room.setInputText(QStringLiteral("/notifyoff"));
         click();
-        QCOMPARE(room_->inputText(), QString());
+        QCOMPARE(room.inputText(), QString());
         click(); // an empty box says nothing
-        room_->join(QStringLiteral("BOB"));
-        room_->leave(QStringLiteral("ANNA"));
+        room.join(QStringLiteral("BOB"));
+        room.leave(QStringLiteral("ANNA"));
         QCOMPARE(notices.count(), 1);
-        QCOMPARE(room_->text().lineCount(), rows); // the command itself is not shown either
-        QCOMPARE(room_->members(), (QStringList{"TriviaBot", "BOB"}));
+        QCOMPARE(room.text().lineCount(), rows); // the command itself is not shown either
+        QCOMPARE(room.members(), (QStringList{"TriviaBot", "BOB"}));
     }
 
     void rows_data() {
