@@ -1,9 +1,8 @@
 #include "tests/support/E2eSession.h"
 
-#include "data/QuestionImporter.h"
 #include "data/TriviaDatabase.h"
+#include "data/UsersList.h"
 
-#include <QBuffer>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
@@ -22,8 +21,6 @@ QString binDir() {
 
 // Politely, then firmly.
 void stop(QProcess& process) {
-    if (process.state() == QProcess::NotRunning)
-        return;
     process.terminate();
     if (!process.waitForFinished(10000)) {
         process.kill();
@@ -31,17 +28,57 @@ void stop(QProcess& process) {
     }
 }
 
+// The transcript escapes backslash, CR, LF and tab. Split at the escaped backslashes first, so that
+// a backslash before an "r" in the text is not taken for a CR.
 QString unescape(const QString& field) {
-    QString out;
-    for (qsizetype i = 0; i < field.size(); ++i) {
-        QChar c = field[i];
-        if (c == '\\' && i + 1 < field.size()) {
-            c = field[++i];
-            c = c == 'r' ? QChar('\r') : c == 'n' ? QChar('\n') : c == 't' ? QChar('\t') : c;
-        }
-        out += c;
+    QStringList parts = field.split(QStringLiteral("\\\\"));
+    for (QString& part : parts)
+        part.replace(QStringLiteral("\\r"), "\r")
+            .replace(QStringLiteral("\\n"), "\n")
+            .replace(QStringLiteral("\\t"), "\t");
+    return parts.join('\\');
+}
+
+// Polls while the event loop runs, at a pace that spares the machine (each look at the X server
+// starts a client).
+bool poll(const std::function<bool()>& done, int timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(50);
     }
-    return out;
+    return true;
+}
+
+// An X client on the private server (DISPLAY names it): true when it ran and succeeded.
+bool tool(const QString& program, const QStringList& args, QString* output = nullptr) {
+    QProcess process;
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start(program, args);
+    const bool ok = process.waitForFinished(15000) && process.exitStatus() == QProcess::NormalExit &&
+                    process.exitCode() == 0;
+    if (output)
+        *output = QString::fromLocal8Bit(process.readAllStandardOutput());
+    return ok;
+}
+
+// The viewable children of the root window with this title. xwininfo lists them one a line,
+// `0x20001b "Title": (...)`; xdotool's search misses the short-lived windows of pop-up menus.
+QList<quint64> windows(const QString& title) {
+    static const QRegularExpression child(QStringLiteral("^\\s*0x([0-9a-f]+) \"(.*?)\": "),
+                                          QRegularExpression::MultilineOption);
+    QString out, info;
+    tool("xwininfo", {"-root", "-children"}, &out);
+    QList<quint64> found;
+    for (auto it = child.globalMatch(out); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        const quint64 id = m.captured(1).toULongLong(nullptr, 16);
+        if (m.captured(2) == title && tool("xwininfo", {"-id", QString::number(id)}, &info) &&
+            info.contains("IsViewable"))
+            found << id;
+    }
+    return found;
 }
 
 } // namespace
@@ -59,26 +96,25 @@ E2eSession::~E2eSession() {
 }
 
 QString E2eSession::cannotRun() {
-    for (const char* tool : {"Xvfb", "xdotool", "xwininfo"}) {
+    for (const char* tool : {"Xvfb", "xdotool", "xwininfo"})
         if (QStandardPaths::findExecutable(tool).isEmpty())
             return QString(tool) + " is not installed";
-    }
-    for (const char* program : {"/palvuro-chat", "/palvuro-trivia"}) {
+    for (const char* program : {"/palvuro-chat", "/palvuro-trivia"})
         if (!QFileInfo(binDir() + program).isExecutable())
             return QString(program) + " is not built in PALVURO_BIN_DIR " + binDir();
-    }
     return {};
 }
 
 bool E2eSession::start() {
-    if (!prepareProgramFolder() || !startDisplay() || !startChat())
+    if (!prepareProgramFolder() || !startDisplay() ||
+        !launch(chat_, binDir() + "/palvuro-chat",
+                {"--nick", BotNick, "--script", "-", "--transcript", transcript_}))
         return false;
-    trivia_.setProcessEnvironment(programEnvironment());
-    trivia_.setProcessChannelMode(QProcess::ForwardedChannels);
-    trivia_.setWorkingDirectory(root_.path());
-    trivia_.start(programFolder() + "/palvuro-trivia", {});
-    if (!trivia_.waitForStarted())
-        return fail("palvuro-trivia did not start: " + trivia_.errorString());
+    chat_.write("join ANNA\njoin BOB\njoin CAT\n");
+    if (!waitForWindow("Palvuro 2.0") || chat_.state() != QProcess::Running)
+        return fail("the chat window did not appear on " + display_);
+    if (!launch(trivia_, programFolder() + "/palvuro-trivia", {}))
+        return false;
     triviaWindow_ = waitForWindow(TriviaTitle);
     return (triviaWindow_ != 0 || fail("the Palvuro Trivia window did not appear")) && connectBot();
 }
@@ -87,19 +123,14 @@ bool E2eSession::prepareProgramFolder() {
     if (!QFile::copy(binDir() + "/palvuro-trivia", programFolder() + "/palvuro-trivia"))
         return fail("cannot copy palvuro-trivia into " + programFolder());
     TriviaDatabase db(programFolder());
-    QByteArray tsv("category\tquestion\tanswer\n"
-                   "History\tWho was the first emperor of Rome?\tAugustus\n"
-                   "History\tIn which year did the Berlin Wall fall?\t1989\n"
-                   "Art\tWho painted the Mona Lisa?\tLeonardo\n");
-    QBuffer in(&tsv);
-    in.open(QIODevice::ReadOnly);
-    const QuestionImporter::Summary summary = QuestionImporter(db).import(in);
-    if (summary.outcome != QuestionImporter::Outcome::Done || summary.linesSkipped != 0)
-        return fail("question import: " + summary.text() + summary.failure);
-    QFile users(programFolder() + "/Users List.txt");
-    if (!users.open(QIODevice::WriteOnly) || users.write("\"ANNA\"\r\n\"BOB\"\r\n") < 0)
-        return fail("cannot write " + users.fileName());
-
+    bool stored = UsersList(programFolder()).save({"ANNA", "BOB"});
+    for (const char* category : {"HISTORY", "ART"})
+        stored = stored && db.createCategory(category) == DbStatus::Ok;
+    for (const auto& [question, answer] : {std::pair{"WHO WAS THE FIRST EMPEROR OF ROME?", "AUGUSTUS"},
+                                           {"IN WHICH YEAR DID THE BERLIN WALL FALL?", "1989"}})
+        stored = stored && db.addPair("HISTORY", question, answer) == DbStatus::Ok;
+    if (!stored)
+        return fail("cannot store the users, categories and questions in " + programFolder());
     QSettings store(root_.path() + "/config/Quorvex.conf", QSettings::IniFormat);
     store.setValue("Give/Answer", "4");
     store.setValue("Give/AnswerCheck", "0");
@@ -117,33 +148,23 @@ bool E2eSession::startDisplay() {
     while (!number.endsWith('\n') && xvfb_.waitForReadyRead(20000))
         number += xvfb_.readAllStandardOutput();
     display_ = ':' + QString::fromLatin1(number.trimmed());
+    qputenv("DISPLAY", display_.toLatin1()); // for the programs and the X clients
     return number.endsWith('\n') || fail("Xvfb did not start: " + xvfb_.errorString());
 }
 
-QProcessEnvironment E2eSession::programEnvironment() const {
+// The programs show real windows on the private server (the test itself runs offscreen), with
+// the session's desktop bus and settings.
+bool E2eSession::launch(QProcess& process, const QString& program, const QStringList& args) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    // The test itself runs offscreen; the programs show real windows on the private server.
     env.remove("QT_QPA_PLATFORM");
     env.remove("WAYLAND_DISPLAY");
-    env.insert("DISPLAY", display_);
     env.insert("XDG_RUNTIME_DIR", root_.path() + "/runtime");
     env.insert("XDG_CONFIG_HOME", root_.path() + "/config");
-    return env;
-}
-
-bool E2eSession::startChat() {
-    chat_.setProcessEnvironment(programEnvironment());
-    chat_.setProcessChannelMode(QProcess::ForwardedChannels);
-    chat_.start(binDir() + "/palvuro-chat",
-                {"--nick", BotNick, "--script", "-", "--transcript", transcript_});
-    if (!chat_.waitForStarted())
-        return fail("palvuro-chat did not start: " + chat_.errorString());
-    chat_.write("join ANNA\njoin BOB\njoin CAT\n");
-    const auto shown = [this] {
-        return chat_.state() == QProcess::NotRunning || waitForWindow("Palvuro 2.0", 0);
-    };
-    return (poll(shown, 30000) && chat_.state() == QProcess::Running) ||
-           fail("the chat window did not appear on " + display_);
+    process.setProcessEnvironment(env);
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.setWorkingDirectory(root_.path());
+    process.start(program, args);
+    return process.waitForStarted() || fail(program + " did not start: " + process.errorString());
 }
 
 bool E2eSession::connectBot() {
@@ -223,49 +244,17 @@ void E2eSession::say(const QString& nick, const QString& text) {
 
 bool E2eSession::operatorMenu(const QStringList& names) {
     // An open menu is a second viewable window of the main window's title.
-    const auto menuOpen = [this] { return windows(TriviaTitle).size() > 1; };
+    const auto menuOpen = [] { return windows(TriviaTitle).size() > 1; };
     return focus(triviaWindow_) && keys({"alt+f"}) && poll(menuOpen, 10000) && keys(names);
 }
 
-bool E2eSession::poll(const std::function<bool()>& done, int timeoutMs) {
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(50);
-    }
-    return true;
-}
-
-// The root window's children as xwininfo lists them, one a line: `0x20001b "Title": (...)`.
-// (xdotool's search misses the short-lived windows of pop-up menus.)
-QList<quint64> E2eSession::windows(const QString& title) const {
-    static const QRegularExpression child(QStringLiteral("^\\s*0x([0-9a-f]+) \"(.*?)\": "),
-                                          QRegularExpression::MultilineOption);
-    QString out;
-    tool("xwininfo", {"-root", "-children"}, &out);
-    QList<quint64> found;
-    for (auto it = child.globalMatch(out); it.hasNext();) {
-        const QRegularExpressionMatch m = it.next();
-        const quint64 id = m.captured(1).toULongLong(nullptr, 16);
-        if (m.captured(2) == title && isViewable(id))
-            found << id;
-    }
-    return found;
-}
-
-quint64 E2eSession::waitForWindow(const QString& title, int timeoutMs) const {
+quint64 E2eSession::waitForWindow(const QString& title, int timeoutMs) {
     QList<quint64> found;
     poll([&] { return !(found = windows(title)).isEmpty(); }, timeoutMs);
     return found.isEmpty() ? 0 : found.first();
 }
 
-bool E2eSession::isViewable(quint64 window) const {
-    QString out;
-    return tool("xwininfo", {"-id", QString::number(window)}, &out) && out.contains("IsViewable");
-}
-
-bool E2eSession::focus(quint64 window) const {
+bool E2eSession::focus(quint64 window) {
     const QString id = QString::number(window);
     QString out;
     return poll(
@@ -276,29 +265,12 @@ bool E2eSession::focus(quint64 window) const {
         5000);
 }
 
-bool E2eSession::keys(const QStringList& names) const {
+bool E2eSession::keys(const QStringList& names) {
     return tool("xdotool", QStringList{"key", "--delay", "60"} + names);
 }
 
-bool E2eSession::type(const QString& text) const {
+bool E2eSession::type(const QString& text) {
     return tool("xdotool", {"type", "--delay", "20", text});
-}
-
-bool E2eSession::tool(const QString& program, const QStringList& args, QString* output) const {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DISPLAY", display_);
-    process.setProcessEnvironment(env);
-    process.setStandardErrorFile(QProcess::nullDevice());
-    process.start(program, args);
-    if (!process.waitForFinished(15000)) {
-        process.kill();
-        process.waitForFinished();
-        return false;
-    }
-    if (output)
-        *output = QString::fromLocal8Bit(process.readAllStandardOutput());
-    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
 bool E2eSession::fail(const QString& why) {

@@ -52,10 +52,10 @@ public:
     // On the private X server: the first viewable top-level window titled exactly `title` (the
     // time-out is generous: under AddressSanitizer the programs start several times slower), the
     // input focus, xdotool key names ("alt+f", "Tab") pressed one after the other, text typed.
-    quint64 waitForWindow(const QString& title, int timeoutMs = 30000) const;
-    bool focus(quint64 window) const;
-    bool keys(const QStringList& names) const;
-    bool type(const QString& text) const;
+    static quint64 waitForWindow(const QString& title, int timeoutMs = 30000);
+    static bool focus(quint64 window);
+    static bool keys(const QStringList& names);
+    static bool type(const QString& text);
     // The operator focuses the main window and opens the File menu (alt+f); the keys pick an item.
     bool operatorMenu(const QStringList& keys);
 
@@ -63,15 +63,8 @@ private:
     bool fail(const QString& why);
     bool prepareProgramFolder();
     bool startDisplay();
-    bool startChat();
-    // Polls while the event loop runs, at a pace that spares the machine (each look at the server
-    // starts an X client).
-    static bool poll(const std::function<bool()>& done, int timeoutMs);
-    QList<quint64> windows(const QString& title) const;
-    bool isViewable(quint64 window) const;
+    bool launch(QProcess& process, const QString& program, const QStringList& args);
     bool connectBot();
-    QProcessEnvironment programEnvironment() const;
-    bool tool(const QString& program, const QStringList& args, QString* output = nullptr) const;
 
     QTemporaryDir root_;
     QString transcript_, display_, error_;
