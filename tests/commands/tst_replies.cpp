@@ -1,9 +1,6 @@
 #include "tests/commands/BotRig.h"
 
-#include <QFile>
 #include <QtTest>
-
-#include <memory>
 
 using namespace palvuro;
 
@@ -11,10 +8,9 @@ namespace {
 
 const QString NotStarted = "Trivia Not Started, Category Wasn't Specified Correctly.";
 
-void addReply(const char* tag, const char* nick, const char* message, const QStringList& room,
-              const QString& privately = {}) {
-    QTest::newRow(tag) << QString(nick) << QString(message) << room
-                       << (privately.isEmpty() ? QStringList() : QStringList{privately});
+// The one line the bot says, as "/msg TO text" when private; none when empty.
+void addReply(const char* tag, const char* nick, const char* message, const QString& reply = {}) {
+    QTest::newRow(tag) << QString(nick) << QString(message) << reply;
 }
 
 } // namespace
@@ -27,35 +23,35 @@ private Q_SLOTS:
     void reply_data() {
         QTest::addColumn<QString>("nick");
         QTest::addColumn<QString>("message");
-        QTest::addColumn<QStringList>("room");      // what the bot says to the room
-        QTest::addColumn<QStringList>("privately"); // "TO text"
-        addReply("!MYSCORE", "bob", "!myscore", {}, "BOB <b>Your Score Is 12</b>");
-        addReply("!GETUSERSCORE, more text", "Zed", "!GETUSERSCORE nobody please", {},
-                 "ZED <b>NOBODY's Score Is Zero</b>");
-        addReply("!GETUSERSCORE, two blanks", "Zed", "!GETUSERSCORE  ANNA", {},
-                 "ZED <b>'s Score Is Zero</b>");
-        addReply("!GETUSERSCORE, no nick", "Zed", "!GETUSERSCORE", {},
-                 "ZED <b>Command Wasn't Specified Correctly.</b>");
+        QTest::addColumn<QString>("reply");
+        addReply("!MYSCORE", "bob", "!myscore", "/msg BOB <b>Your Score Is 12</b>");
+        addReply("!GETUSERSCORE, more text", "Zed", "!GETUSERSCORE nobody please",
+                 "/msg ZED <b>NOBODY's Score Is Zero</b>");
+        addReply("!GETUSERSCORE, two blanks", "Zed", "!GETUSERSCORE  ANNA",
+                 "/msg ZED <b>'s Score Is Zero</b>");
+        addReply("!GETUSERSCORE, no nick", "Zed", "!GETUSERSCORE",
+                 "/msg ZED <b>Command Wasn't Specified Correctly.</b>");
         for (const char* ignored :
              {"!TOP10", "!TOP please", "!HELP me", "!CATEGORIES now", "!Q", "!QUESTION"})
-            addReply(ignored, "Zed", ignored, {});
-        addReply("!QUIT outside a game", "anna", "!QUIT", {"[Trivia Ended By ANNA]"});
-        addReply("!START not first in the message", "Anna", "go !START HISTORY", {});
-        addReply("!START, no category", "Anna", "!START", {NotStarted});
-        addReply("!TOP !START ART reads TART", "Anna", "!TOP !START ART", {NotStarted});
-        addReply("!START with more words", "Anna", "!Start History now", {"[Trivia Bot Started By ANNA]"});
+            addReply(ignored, "Zed", ignored);
+        addReply("!QUIT outside a game", "anna", "!QUIT", "[Trivia Ended By ANNA]");
+        addReply("!START not first in the message", "Anna", "go !START HISTORY");
+        addReply("!START, no category", "Anna", "!START", NotStarted);
+        addReply("!TOP !START ART reads TART", "Anna", "!TOP !START ART", NotStarted);
+        addReply("!START with more words", "Anna", "!Start History now", "[Trivia Bot Started By ANNA]");
     }
     void reply() {
         if (!scored_)
             scored_ = std::make_unique<BotRig>(true);
         QFETCH(QString, nick);
         QFETCH(QString, message);
-        QFETCH(QStringList, room);
-        QFETCH(QStringList, privately);
+        QFETCH(QString, reply);
         scored_->desk.clearLog();
         scored_->say(nick, message);
-        QCOMPARE(scored_->botLines(), room);
-        QCOMPARE(scored_->desk.privateTexts(), privately);
+        QStringList said = scored_->botLines();
+        for (const QString& text : scored_->desk.privateTexts())
+            said << "/msg " + text;
+        QCOMPARE(said, reply.isEmpty() ? QStringList() : QStringList{reply});
         if (scored_->state.gameRunning)
             scored_->bot.stopTrivia({}); // the next row starts outside a game
     }

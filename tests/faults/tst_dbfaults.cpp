@@ -1,6 +1,5 @@
 // Trivia.mdb replaced by garbage, cut short, on a read-only file system or on a full disk: every
-// chat command, a game start, a correct answer and the editors' operations give a clear message or
-// the bot's silence, and a failed operation never writes to the file.
+// operation gives its defined result (see the kit), and a failed one never writes to the file.
 #include "tests/faults/DbFaultKit.h"
 
 using namespace palvuro;

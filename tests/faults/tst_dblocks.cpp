@@ -1,6 +1,5 @@
-// Trivia.mdb held by another program (the sqlite3 shell in an open transaction, with and without
-// its exclusive locking mode): every operation waits its bounded time and then gives a clear
-// message or the bot's silence; a failed operation never writes to the file.
+// Trivia.mdb held by the sqlite3 shell in an open transaction, with and without its exclusive
+// locking mode: every operation waits its bounded time, then gives its defined result.
 #include "tests/faults/DbFaultKit.h"
 
 using namespace palvuro;

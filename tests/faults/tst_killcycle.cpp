@@ -1,6 +1,5 @@
-// The bot killed with SIGKILL the moment it has announced a correct answer: every announced
-// score is in Psystem when it starts again, and the file stays sound. The child is this program
-// with --score-child; PALVURO_KILL_CYCLES sets the number of cycles (10 by default).
+// The bot (this program with --score-child) killed the moment it announced a correct answer: every
+// announced score is in a sound Psystem after. PALVURO_KILL_CYCLES sets the cycles (10 by default).
 #include "tests/support/BotDriver.h"
 
 #include <QSqlDatabase>

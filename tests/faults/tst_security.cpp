@@ -1,6 +1,5 @@
-// What another user and what a chatter can reach. The desktop bus folder and its sockets refuse
-// other users; a chat line never makes the bot open a file other than its own two, and nothing
-// a chatter types ever becomes part of an SQL statement's text.
+// The desktop bus refuses other users; a chat line never makes the bot open a file other than its
+// own two, and nothing a chatter types ever becomes part of an SQL statement's text.
 #include "platform/BusFrame.h"
 #include "tests/platform/BusServerThread.h"
 #include "tests/support/BotDriver.h"

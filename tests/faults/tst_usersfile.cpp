@@ -1,6 +1,5 @@
-// "Users List.txt" as no editor writes it: NUL bytes, 10 MB, quotes that never close. A
-// chatter's !START reads the file afresh and agrees with the users editor's load; saving what
-// was loaded keeps the names as they were.
+// "Users List.txt" as no editor writes it: a chatter's !START agrees with the users editor's
+// load, and saving what was loaded keeps the names as they were.
 #include "tests/support/BotDriver.h"
 
 #include <QtTest>
