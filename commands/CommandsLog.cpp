@@ -1,0 +1,3 @@
+#include "commands/CommandsLog.h"
+
+Q_LOGGING_CATEGORY(lcCommands, "palvuro.commands", QtWarningMsg)

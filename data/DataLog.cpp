@@ -1,0 +1,3 @@
+#include "data/DataLog.h"
+
+Q_LOGGING_CATEGORY(lcData, "palvuro.data", QtWarningMsg)
