@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace palvuro {
+
+// Where and as whom the client takes part in one channel.
+struct IrcSessionConfig {
+    QString host;
+    quint16 port = 6667;
+    bool tls = false;
+    QString channel; // with its leading '#'
+    QString nick;
+    QString account;     // SASL PLAIN account; empty: no SASL
+    QByteArray password; // never logged, never shown
+    QString extraCaFile; // one more CA trusted besides the system's store
+};
+
+// One channel on one IRC server, kept joined: registration, PING, reconnect with backoff, a
+// paced send queue. It knows nothing of windows: the room sees only who said what, notices of
+// who came and went, and the connection's state.
+class IrcSession : public QObject {
+    Q_OBJECT
+public:
+    enum class State { Disconnected, Connecting, Registering, Joined, Reconnecting };
+    Q_ENUM(State)
+
+    explicit IrcSession(IrcSessionConfig config, QObject* parent = nullptr);
+    ~IrcSession() override;
+
+    // Connects, registers and joins; from then on reconnects by itself until stop().
+    void start();
+    void stop();
+
+    State state() const;
+    QString nick() const;      // as the server's welcome named us
+    QStringList users() const; // the channel's members, as the server listed them
+
+    // Queues TEXT for the channel or for NICK alone: one PRIVMSG per non-empty line, a long
+    // line split between whole characters at the server's byte budget; CR, LF and NUL never
+    // reach the socket. While not joined nothing is queued and the answer is false: a line
+    // that could not be said now is never said late.
+    bool say(const QString& text);
+    bool sayTo(const QString& nick, const QString& text);
+
+Q_SIGNALS:
+    void stateChanged(palvuro::IrcSession::State state);
+    void reconnectIn(int seconds);
+    void nickInUse(const QString& wanted, const QString& instead);
+    // Texts arrive decoded (UTF-8, else Windows-1252) with formatting codes stripped.
+    void channelMessage(const QString& nick, const QString& text);
+    void channelAction(const QString& nick, const QString& text); // CTCP ACTION
+    void privateMessage(const QString& nick, const QString& text);
+    void joined(const QString& nick);
+    void parted(const QString& nick, const QString& reason);
+    void quit(const QString& nick, const QString& reason);
+    void kicked(const QString& nick, const QString& by, const QString& reason);
+    void nickChanged(const QString& oldNick, const QString& newNick);
+    void usersChanged();
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+} // namespace palvuro
