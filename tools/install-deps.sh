@@ -6,6 +6,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libsqlite3-dev
     xvfb xauth xdotool x11-utils imagemagick fonts-dejavu-core sqlite3 strace util-linux
     clang-14 libclang-rt-14-dev clang-format
+    ircd-hybrid openssl
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -17,5 +18,28 @@ done
 echo "Installing: ${missing[*]}"
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+
+# The IRC tests start their own ircd-hybrid as nobody on a free port; the package's system
+# service would hold port 6667 and run for nothing. Forbid service starts during the install
+# (unless the machine already forbids them) and stop and disable the service afterwards.
+policy=/usr/sbin/policy-rc.d
+own_policy=0
+if [ ! -e "$policy" ]; then
+    printf '#!/bin/sh\nexit 101\n' | "${sudo_cmd[@]}" tee "$policy" >/dev/null
+    "${sudo_cmd[@]}" chmod 755 "$policy"
+    own_policy=1
+fi
+restore_policy() { [ "$own_policy" -eq 0 ] || "${sudo_cmd[@]}" rm -f "$policy"; }
+trap restore_policy EXIT
+
 "${sudo_cmd[@]}" apt-get update -qq
 DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+
+if dpkg-query -W -f='${Status}' ircd-hybrid 2>/dev/null | grep -q 'install ok installed'; then
+    if [ -d /run/systemd/system ]; then
+        "${sudo_cmd[@]}" systemctl disable --now ircd-hybrid >/dev/null 2>&1 || true
+    else
+        "${sudo_cmd[@]}" service ircd-hybrid stop >/dev/null 2>&1 || true
+        "${sudo_cmd[@]}" update-rc.d ircd-hybrid disable >/dev/null 2>&1 || true
+    fi
+fi

@@ -1,0 +1,162 @@
+#include "tests/support/IrcChatter.h"
+
+#include "tests/support/IrcServer.h"
+
+#include <QDeadlineTimer>
+#include <QTest>
+
+namespace palvuro {
+
+namespace {
+
+bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(2);
+    }
+    return true;
+}
+
+} // namespace
+
+IrcChatter::IrcChatter(const QString& nick, QObject* parent) : QObject(parent), nick_(nick) {
+    clock_.start();
+    // Nagle would hold a line back while an earlier one waits for its ACK, and the answer
+    // latency measured through a chatter would include it.
+    socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    connect(&socket_, &QTcpSocket::readyRead, this, &IrcChatter::readLines);
+}
+
+bool IrcChatter::connectTo(quint16 port, const QString& channel, int timeoutMs) {
+    buffer_.clear();
+    socket_.connectToHost(QString::fromLatin1(IrcServer::Host), port);
+    if (!socket_.waitForConnected(timeoutMs))
+        return false;
+    socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    const int mark = receivedCount();
+    sendRaw("NICK " + nick_.toUtf8());
+    sendRaw("USER " + nick_.toUtf8() + " 0 * :Palvuro test chatter");
+    if (!waitFor([](const Message& m) { return m.command == QLatin1String("001"); }, mark, timeoutMs))
+        return false;
+    if (channel.isEmpty())
+        return true;
+    sendRaw("JOIN " + channel.toUtf8());
+    return waitFor([](const Message& m) { return m.command == QLatin1String("366"); }, mark, timeoutMs)
+        .has_value();
+}
+
+bool IrcChatter::isConnected() const {
+    return socket_.state() == QAbstractSocket::ConnectedState;
+}
+
+void IrcChatter::sendRaw(const QByteArray& line) {
+    socket_.write(line + "\r\n");
+    socket_.flush();
+}
+
+void IrcChatter::say(const QString& target, const QString& text) {
+    sendRaw("PRIVMSG " + target.toUtf8() + " :" + text.toUtf8());
+}
+
+void IrcChatter::quit() {
+    if (!isConnected())
+        return;
+    sendRaw("QUIT :bye");
+    socket_.disconnectFromHost();
+    if (socket_.state() != QAbstractSocket::UnconnectedState)
+        socket_.waitForDisconnected(5000);
+}
+
+IrcChatter::Message IrcChatter::parse(const QByteArray& line) {
+    Message m;
+    m.raw = line;
+    QByteArray rest = line;
+    if (rest.startsWith('@')) { // message tags: the tests have no use for them
+        const qsizetype space = rest.indexOf(' ');
+        rest = space < 0 ? QByteArray() : rest.mid(space + 1);
+    }
+    if (rest.startsWith(':')) {
+        const qsizetype space = rest.indexOf(' ');
+        const QByteArray prefix = rest.mid(1, space < 0 ? -1 : space - 1);
+        const qsizetype bang = prefix.indexOf('!');
+        if (bang >= 0)
+            m.nick = QString::fromUtf8(prefix.left(bang));
+        rest = space < 0 ? QByteArray() : rest.mid(space + 1);
+    }
+    while (!rest.isEmpty()) {
+        if (rest.startsWith(':')) {
+            m.params << QString::fromUtf8(rest.mid(1));
+            break;
+        }
+        const qsizetype space = rest.indexOf(' ');
+        const QByteArray word = rest.left(space < 0 ? rest.size() : space);
+        if (!word.isEmpty()) {
+            if (m.command.isEmpty())
+                m.command = QString::fromUtf8(word).toUpper();
+            else
+                m.params << QString::fromUtf8(word);
+        }
+        rest = space < 0 ? QByteArray() : rest.mid(space + 1);
+    }
+    return m;
+}
+
+void IrcChatter::readLines() {
+    buffer_ += socket_.readAll();
+    for (qsizetype end = buffer_.indexOf('\n'); end >= 0; end = buffer_.indexOf('\n')) {
+        QByteArray line = buffer_.left(end);
+        buffer_.remove(0, end + 1);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        Message m = parse(line);
+        m.ms = clock_.elapsed();
+        if (m.command == QLatin1String("PING"))
+            sendRaw("PONG :" + (m.params.isEmpty() ? QByteArray() : m.params.last().toUtf8()));
+        received_ << m;
+    }
+}
+
+std::optional<IrcChatter::Message> IrcChatter::waitFor(const Match& match, int from, int timeoutMs,
+                                                       int* index) const {
+    int next = from;
+    std::optional<Message> found;
+    waitUntil(
+        [&] {
+            for (; next < receivedCount() && !found; ++next)
+                if (match(received_.at(next))) {
+                    found = received_.at(next);
+                    if (index)
+                        *index = next;
+                }
+            return found.has_value();
+        },
+        timeoutMs);
+    return found;
+}
+
+QList<IrcChatter::Message> IrcChatter::messagesFrom(const QString& nick, int from) const {
+    QList<Message> out;
+    const Match match = privmsgFrom(nick);
+    for (int i = from; i < receivedCount(); ++i)
+        if (match(received_.at(i)))
+            out << received_.at(i);
+    return out;
+}
+
+QByteArray IrcChatter::dump(int from) const {
+    QByteArray out = nick_.toUtf8() + " received:\n";
+    for (int i = from; i < receivedCount(); ++i)
+        out += QByteArray::number(received_.at(i).ms) + ' ' + received_.at(i).raw + '\n';
+    return out;
+}
+
+IrcChatter::Match IrcChatter::privmsgFrom(const QString& nick, const QString& text) {
+    return [nick, text](const Message& m) {
+        return m.command == QLatin1String("PRIVMSG") && m.nick.compare(nick, Qt::CaseInsensitive) == 0 &&
+               (text.isNull() || m.text() == text);
+    };
+}
+
+} // namespace palvuro

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+namespace palvuro {
+
+// A real ircd-hybrid for one test: its config, a self-signed certificate and its databases in a
+// temporary folder, listening on 127.0.0.1 on two free ports (plain and TLS). Quick reconnects
+// from 127.0.0.1 are allowed; the flood limits are the server's defaults. The server refuses to
+// run as root, so a root test starts it as nobody. kill() and start() again keep the ports, as a
+// crashed and restarted server would.
+class IrcServer {
+public:
+    static constexpr const char* Host = "127.0.0.1";
+
+    IrcServer();
+    ~IrcServer();
+    IrcServer(const IrcServer&) = delete;
+    IrcServer& operator=(const IrcServer&) = delete;
+
+    // Empty when a server can run here; otherwise why not (for QSKIP).
+    static QString cannotRun();
+    // Starts the server and waits until both ports accept connections.
+    bool start(int timeoutMs = 20000);
+    // Ends it at once (SIGKILL): no goodbye reaches the clients.
+    void kill();
+    bool isRunning() const;
+
+    quint16 port() const { return port_; }
+    quint16 tlsPort() const { return tlsPort_; }
+    // The server's certificate, to be trusted as a CA by TLS clients.
+    QString certificateFile() const;
+    QString error() const { return error_; }
+
+private:
+    bool prepare();
+    bool writeConfig();
+    bool makeCertificate();
+    bool waitUntilListening(int timeoutMs);
+    QString path(const QString& name) const;
+
+    QTemporaryDir dir_;
+    QProcess process_;
+    quint16 port_ = 0;
+    quint16 tlsPort_ = 0;
+    bool prepared_ = false;
+    QString error_;
+};
+
+} // namespace palvuro
