@@ -3,8 +3,11 @@ CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ASAN_FLAGS  := -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPALVURO_SANITIZE=ON
 JOBS        ?= $(shell nproc)
 # The end-to-end suites drive real X servers and processes; one retry absorbs a start-up hiccup
-# of the machine, never a wrong result twice.
-CTEST_RETRY ?= --repeat until-pass:2
+# of the machine, never a wrong result twice. A unit suite gets no second chance.
+E2E_RETRY   ?= --repeat until-pass:2
+# The installer runs again only when its package list changed since it last found everything
+# (or on a fresh clone); `make deps` runs it regardless.
+DEPS_STAMP  := build/.deps-checked
 
 FUZZ_SECONDS ?= 60
 FUZZ_FLAGS  := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPALVURO_FUZZ=ON
@@ -14,19 +17,29 @@ FUZZ_TARGETS := fuzz_room_lines fuzz_users_file fuzz_bus_frames fuzz_room_lines_
 
 deps:
 	@bash tools/install-deps.sh
+	@mkdir -p build && touch $(DEPS_STAMP)
 
-build: deps
+$(DEPS_STAMP): tools/install-deps.sh
+	@$(MAKE) --no-print-directory deps
+
+# ctest_all BUILD: the unit suites side by side, then the end-to-end ones with their retry.
+define ctest_all
+	cd $(1) && ctest --output-on-failure -j $(JOBS) -LE '^e2e$$'
+	cd $(1) && ctest --output-on-failure -j $(JOBS) -L '^e2e$$' $(E2E_RETRY)
+endef
+
+build: $(DEPS_STAMP)
 	@cmake -S . -B build $(CMAKE_FLAGS) >/dev/null
 	@cmake --build build -j $(JOBS)
 
-build-asan: deps
+build-asan: $(DEPS_STAMP)
 	@cmake -S . -B build-asan $(ASAN_FLAGS) >/dev/null
 	@cmake --build build-asan -j $(JOBS)
 
 # Every suite runs twice: a normal build, then under ASan + UBSan.
 test: build build-asan
-	cd build && ctest --output-on-failure -j $(JOBS) $(CTEST_RETRY)
-	cd build-asan && ctest --output-on-failure -j $(JOBS) $(CTEST_RETRY)
+	$(call ctest_all,build)
+	$(call ctest_all,build-asan)
 
 test-fast: build
 	cd build && ctest --output-on-failure -j $(JOBS)
@@ -34,13 +47,13 @@ test-fast: build
 run: build
 	@bash scripts/run.sh
 
-bench: deps
+bench: $(DEPS_STAMP)
 	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build build-bench -j $(JOBS)
 	@bash scripts/bench.sh build-bench/bin
 
 # libFuzzer needs clang: its own build folder, where everything carries ASan, UBSan and coverage.
-build-fuzz: deps
+build-fuzz: $(DEPS_STAMP)
 	@CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz $(FUZZ_FLAGS) >/dev/null
 	@cmake --build build-fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
 
@@ -56,4 +69,4 @@ format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf build build-asan build-bench run
+	rm -rf build build-asan build-bench build-fuzz run

@@ -6,9 +6,7 @@ target_compile_options(palvuro_warnings INTERFACE
     $<$<CXX_COMPILER_ID:Clang>:-Wno-gnu-zero-variadic-macro-arguments>)
 target_compile_definitions(palvuro_warnings INTERFACE
     QT_NO_KEYWORDS
-    PALVURO_VERSION="${PROJECT_VERSION}"
-    PALVURO_SHARED_DIR="${PROJECT_SOURCE_DIR}/../shared"
-    PALVURO_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+    PALVURO_VERSION="${PROJECT_VERSION}")
 if(PALVURO_SANITIZE)
     target_compile_options(palvuro_warnings INTERFACE
         -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
