@@ -1,7 +1,5 @@
-// The cost of one sent window message over the desktop bus, against a bare local-socket echo of
-// a frame of the same size measured in the same run. The bus's other end is a real palvuro-chat
-// process when one is built, otherwise a server on a thread of this process; the echo runs the
-// same way (this program started again as an echo process, or an echo thread).
+// The cost of one sent window message over the desktop bus, against the cheapest exchange of the
+// same frames between two processes, measured in the same run.
 #include "platform/BusFrame.h"
 #include "platform/BusWindowApi.h"
 #include "tests/platform/BusServerThread.h"
@@ -12,8 +10,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QLocalServer>
-#include <QLocalSocket>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -21,7 +17,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <vector>
+
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace palvuro;
 
@@ -29,36 +30,85 @@ namespace {
 
 constexpr int Rounds = 10;
 constexpr int PerRound = 2000;
-const char* const EchoOption = "--echo-server";
 
-// Sends back whatever arrives, as it arrives.
-class EchoServer {
+// The physical limit of one request and one reply between two processes: blocking reads and
+// writes on an AF_UNIX stream pair, no event loop, no framing work. Forked before Qt starts,
+// so that the child is a plain process that only answers.
+class SocketPingPong {
 public:
-    bool listen(const QString& path) {
-        QLocalServer::removeServer(path);
-        server_.setSocketOptions(QLocalServer::UserAccessOption);
-        QObject::connect(&server_, &QLocalServer::newConnection, &server_, [this] {
-            while (QLocalSocket* socket = server_.nextPendingConnection()) {
-                QObject::connect(socket, &QLocalSocket::readyRead, socket, [socket] {
-                    socket->write(socket->readAll());
-                    socket->flush();
-                });
-            }
-        });
-        return server_.listen(path);
+    SocketPingPong(int requestBytes, int replyBytes)
+        : request_(size_t(requestBytes), 'q'), reply_(size_t(replyBytes), 'r') {
+        int ends[2];
+        if (::socketpair(AF_UNIX, SOCK_STREAM, 0, ends) != 0)
+            return;
+        child_ = ::fork();
+        if (child_ == 0) {
+            ::close(ends[0]);
+            serve(ends[1]);
+            ::_exit(0);
+        }
+        ::close(ends[1]);
+        if (child_ > 0)
+            fd_ = ends[0];
+        else
+            ::close(ends[0]);
     }
+    ~SocketPingPong() {
+        if (fd_ >= 0)
+            ::close(fd_); // the child's read sees the end and it leaves
+        if (child_ > 0)
+            ::waitpid(child_, nullptr, 0);
+    }
+    SocketPingPong(const SocketPingPong&) = delete;
+    SocketPingPong& operator=(const SocketPingPong&) = delete;
+
+    bool ready() const { return fd_ >= 0; }
+    bool roundTrip() { return writeAll(fd_, request_) && readAll(fd_, reply_); }
 
 private:
-    QLocalServer server_;
+    void serve(int fd) {
+        while (readAll(fd, request_) && writeAll(fd, reply_)) {
+        }
+        ::close(fd);
+    }
+    static bool readAll(int fd, std::string& into) {
+        for (size_t got = 0; got < into.size();) {
+            const ssize_t n = ::read(fd, &into[got], into.size() - got);
+            if (n <= 0)
+                return false;
+            got += size_t(n);
+        }
+        return true;
+    }
+    static bool writeAll(int fd, const std::string& bytes) {
+        for (size_t put = 0; put < bytes.size();) {
+            const ssize_t n = ::write(fd, bytes.data() + put, bytes.size() - put);
+            if (n <= 0)
+                return false;
+            put += size_t(n);
+        }
+        return true;
+    }
+
+    std::string request_;
+    std::string reply_;
+    pid_t child_ = -1;
+    int fd_ = -1;
 };
 
-int runEchoProcess(const QString& path) {
-    EchoServer echo;
-    if (!echo.listen(path))
-        return 1;
-    std::puts("ready");
-    std::fflush(stdout);
-    return QCoreApplication::exec();
+// The frames the bus exchanges for one EM_GETLINECOUNT.
+QByteArray lineCountRequest(Hwnd text) {
+    BusFrame::Request request;
+    request.op = BusFrame::Op::Send;
+    request.handle = text;
+    request.msg = wm::GetLineCount;
+    return BusFrame::encode(request);
+}
+
+QByteArray lineCountReply() {
+    BusFrame::Reply reply;
+    reply.result = 1000;
+    return BusFrame::encode(reply);
 }
 
 double median(std::vector<double> samples) {
@@ -89,70 +139,34 @@ Hwnd findText(BusWindowApi& api) {
     return 0;
 }
 
-class EchoClient {
-public:
-    bool connectTo(const QString& path) {
-        const QDeadlineTimer deadline(10000);
-        while (!deadline.hasExpired()) {
-            socket_.connectToServer(path);
-            if (socket_.waitForConnected(1000))
-                return true;
-            QThread::msleep(20);
-        }
-        return false;
-    }
-    // One frame out, the same frame back, as the bus client handles a reply.
-    bool roundTrip(const QByteArray& frame) {
-        socket_.write(frame);
-        socket_.flush();
-        while (buffer_.size() < frame.size()) {
-            if (socket_.bytesAvailable() == 0 && !socket_.waitForReadyRead(2000))
-                return false;
-            buffer_.append(socket_.readAll());
-        }
-        buffer_.remove(0, frame.size());
-        return true;
-    }
-
-private:
-    QLocalSocket socket_;
-    QByteArray buffer_;
-};
-
-struct Peers {
+// The bus's other end: a real palvuro-chat process when one is built, otherwise a server on a
+// thread of this process.
+struct BusPeer {
     FakeChatWindows windows; // on the bus thread, when there is one
     std::unique_ptr<QProcess> chat;
-    std::unique_ptr<QProcess> echo;
     std::unique_ptr<BusServerThread> busThread;
-    std::unique_ptr<BusServerThread> echoThread;
-    std::unique_ptr<EchoServer> echoInThread;
     QString where;
 
-    ~Peers() {
-        for (QProcess* process : {chat.get(), echo.get()}) {
-            if (process) {
-                process->kill();
-                process->waitForFinished();
-            }
+    ~BusPeer() {
+        if (chat) {
+            chat->kill();
+            chat->waitForFinished();
         }
-        if (echoThread)
-            echoThread->run([this] { echoInThread.reset(); });
     }
 
-    bool startProcesses(const QString& echoPath) {
+    bool startProcess() {
         const QString bin = qEnvironmentVariable("PALVURO_BIN_DIR", QCoreApplication::applicationDirPath());
         const QString program = QDir(bin).filePath(QStringLiteral("palvuro-chat"));
         if (!QFileInfo(program).isExecutable())
             return false;
         chat = std::make_unique<QProcess>();
         chat->start(program, {QStringLiteral("--fill"), QStringLiteral("1000")});
-        echo = std::make_unique<QProcess>();
-        echo->start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(EchoOption), echoPath});
-        where = QStringLiteral("palvuro-chat process, echo process");
-        return chat->waitForStarted() && echo->waitForStarted() && echo->waitForReadyRead(10000);
+        where = QStringLiteral("palvuro-chat process");
+        return chat->waitForStarted();
     }
 
-    bool startThreads(const QString& echoPath) {
+    bool startThread() {
+        chat.reset();
         busThread = std::make_unique<BusServerThread>();
         if (!busThread->start())
             return false;
@@ -160,44 +174,30 @@ struct Peers {
             windows.build(busThread->registry());
             windows.paragraphs.assign(1000, std::string(60, '.'));
         });
-        echoThread = std::make_unique<BusServerThread>();
-        bool listening = false;
-        echoThread->run([&] {
-            echoInThread = std::make_unique<EchoServer>();
-            listening = echoInThread->listen(echoPath);
-        });
-        where = QStringLiteral("server thread, echo thread");
-        return listening;
+        where = QStringLiteral("server thread (palvuro-chat is not built)");
+        return true;
     }
 };
 
-int runBenchmark() {
+int fail(const char* why) {
+    std::fprintf(stderr, "bench_bus: %s\n", why);
+    return 1;
+}
+
+int runBenchmark(SocketPingPong& baseline) {
+    if (!baseline.ready())
+        return fail("cannot start the AF_UNIX ping-pong process");
     QTemporaryDir runtime;
     qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    const QString echoPath = runtime.filePath(QStringLiteral("echo"));
 
-    Peers peers;
-    if (!peers.startProcesses(echoPath)) {
-        peers.chat.reset();
-        peers.echo.reset();
-        if (!peers.startThreads(echoPath)) {
-            std::fprintf(stderr, "bench_bus: cannot start the servers\n");
-            return 1;
-        }
-    }
+    BusPeer peer;
+    if (!peer.startProcess() && !peer.startThread())
+        return fail("cannot start the bus server");
     BusWindowApi api(2000);
     const Hwnd text = findText(api);
-    EchoClient echo;
-    if (text == 0 || !echo.connectTo(echoPath)) {
-        std::fprintf(stderr, "bench_bus: the chat window or the echo server did not appear\n");
-        return 1;
-    }
-    BusFrame::Request request;
-    request.op = BusFrame::Op::Send;
-    request.handle = text;
-    request.msg = wm::GetLineCount;
-    const QByteArray echoFrame = BusFrame::encode(request);
+    if (text == 0)
+        return fail("the chat window did not appear");
 
     // Rounds alternate between the two so that drift in the machine's load hits both alike.
     std::vector<double> bus, bare;
@@ -207,24 +207,22 @@ int runBenchmark() {
             clock.start();
             const LResult lines = api.sendMessage(text, wm::GetLineCount, 0, 0);
             bus.push_back(double(clock.nsecsElapsed()) / 1000.0);
-            if (lines < 1) {
-                std::fprintf(stderr, "bench_bus: the text window stopped answering\n");
-                return 1;
-            }
+            if (lines < 1)
+                return fail("the text window stopped answering");
         }
         for (int i = 0; i < PerRound; ++i) {
             clock.start();
-            const bool answered = echo.roundTrip(echoFrame);
+            const bool answered = baseline.roundTrip();
             bare.push_back(double(clock.nsecsElapsed()) / 1000.0);
-            if (!answered) {
-                std::fprintf(stderr, "bench_bus: the echo server stopped answering\n");
-                return 1;
-            }
+            if (!answered)
+                return fail("the ping-pong process stopped answering");
         }
     }
     const double busUs = median(bus);
     const double bareUs = median(bare);
-    std::printf("# %s; %d round trips each; bare echo median %.1f us\n", qPrintable(peers.where),
+    std::printf("# bus peer: %s; baseline: blocking AF_UNIX ping-pong with a second process, "
+                "%d-byte request, %d-byte reply; %d round trips each; baseline median %.1f us\n",
+                qPrintable(peer.where), int(lineCountRequest(text).size()), int(lineCountReply().size()),
                 Rounds * PerRound, bareUs);
     std::printf("figure: bus_roundtrip_us %.1f us\n", busUs);
     std::printf("figure: bus_roundtrip_ratio %.2f ratio\n", bareUs > 0 ? busUs / bareUs : 0.0);
@@ -234,8 +232,7 @@ int runBenchmark() {
 } // namespace
 
 int main(int argc, char** argv) {
+    SocketPingPong baseline(int(lineCountRequest(0).size()), int(lineCountReply().size()));
     QCoreApplication app(argc, argv);
-    if (argc == 3 && qstrcmp(argv[1], EchoOption) == 0)
-        return runEchoProcess(QString::fromLocal8Bit(argv[2]));
-    return runBenchmark();
+    return runBenchmark(baseline);
 }
