@@ -106,8 +106,9 @@ for _ in $(seq 20); do
     xvfb_pid=$!
     for _ in $(seq 200); do
         kill -0 "$xvfb_pid" 2>/dev/null || break
-        # The lock must name our server, not one that another run started just before.
-        [ "$(tr -d ' \n' <"/tmp/.X$display-lock" 2>/dev/null)" = "$xvfb_pid" ] &&
+        # The lock must name our server, not one that another run started just before. Until
+        # the server writes it there is none: the error goes first, so the missing file is quiet.
+        [ "$(tr -d ' \n' 2>/dev/null <"/tmp/.X$display-lock")" = "$xvfb_pid" ] &&
             DISPLAY=":$display" xwininfo -root >/dev/null 2>&1 && break 2
         sleep 0.05
     done
