@@ -2,6 +2,7 @@
 // the top list and a score lookup at the sizes a busy room reaches, and reading a large users
 // file. Prints "figure: NAME VALUE UNIT" lines.
 
+#include "bench/QuestionBank.h"
 #include "data/TriviaDatabase.h"
 #include "data/UsersList.h"
 
@@ -15,6 +16,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <vector>
 
 using namespace palvuro;
@@ -72,29 +74,41 @@ public:
     }
 };
 
-// Question/answer pairs of the real bank where present, synthetic ones otherwise.
-QList<QPair<QString, QString>> samplePairs() {
+// Question/answer pairs of the bank, or synthetic ones without one. Says which it used.
+std::optional<QList<QPair<QString, QString>>> samplePairs() {
+    const QuestionBank bank = QuestionBank::choose();
+    if (!bank.failure.isEmpty()) {
+        std::fprintf(stderr, "bench_data: %s\n", qPrintable(bank.failure));
+        return std::nullopt;
+    }
     QList<QPair<QString, QString>> pairs;
-    QFile bank(PALVURO_SHARED_DIR "/data/questions.tsv");
-    if (bank.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        bank.readLine();
-        while (!bank.atEnd() && pairs.size() < 60000) {
-            const QStringList fields = QString::fromUtf8(bank.readLine()).chopped(1).split(QLatin1Char('\t'));
+    QFile file(bank.path);
+    if (!bank.path.isEmpty() && file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        file.readLine();
+        while (!file.atEnd() && pairs.size() < 60000) {
+            const QStringList fields = QString::fromUtf8(file.readLine()).chopped(1).split(QLatin1Char('\t'));
             if (fields.size() == 3)
                 pairs.append({fields[1].toUpper(), fields[2].toUpper()});
         }
+        if (pairs.isEmpty()) {
+            std::fprintf(stderr, "bench_data: no question pairs in %s\n", qPrintable(bank.path));
+            return std::nullopt;
+        }
+        std::printf("# questions: %lld pairs of %s\n", static_cast<long long>(pairs.size()),
+                    qPrintable(bank.path));
+        return pairs;
     }
-    for (int i = pairs.size(); i < 100; ++i)
+    for (int i = 0; i < 100; ++i)
         pairs.append({QStringLiteral("WHAT IS THE NAME OF SYNTHETIC QUESTION NUMBER %1?").arg(i),
                       QStringLiteral("ANSWER %1").arg(i)});
+    std::printf("# questions: 100 synthetic pairs (no question bank; PALVURO_QUESTION_BANK names one)\n");
     return pairs;
 }
 
-void benchPicks(const QString& folder) {
+void benchPicks(const QString& folder, const QList<QPair<QString, QString>>& pairs) {
     constexpr int kRows = 60000;
     TriviaDatabase db(folder);
     db.createCategory(QStringLiteral("BENCH"));
-    const auto pairs = samplePairs();
     {
         Filler filler(db.filePath());
         filler.insert(
@@ -175,7 +189,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no temporary folder\n");
         return 1;
     }
-    benchPicks(picks.path());
+    const auto pairs = samplePairs();
+    if (!pairs)
+        return 1;
+    benchPicks(picks.path(), *pairs);
     benchScores(scores.path());
     benchUsersFile();
     return 0;
