@@ -1,16 +1,51 @@
 #include "app/MainWindow.h"
 #include "app/SingleInstance.h"
+#include "app/TriviaCommandLine.h"
 #include "platform/BusWindowApi.h"
 #include "platform/QtEventPump.h"
 
 #include <QApplication>
 
+#include <cstdio>
+
+namespace {
+
+QStringList rawArguments(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+void print(const QString& text, FILE* stream) {
+    std::fputs(text.toLocal8Bit().constData(), stream);
+}
+
+// Reads the command line; the result tells whether to go on.
+palvuro::TriviaCommandLine::Result readCommandLine(const QStringList& arguments) {
+    auto result = palvuro::TriviaCommandLine::read(arguments, QCoreApplication::applicationDirPath());
+    print(result.out, stdout);
+    print(result.err, stderr);
+    return result;
+}
+
+} // namespace
+
 int main(int argc, char* argv[]) {
+    QCoreApplication::setApplicationName(QStringLiteral("Palvuro Trivia"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PALVURO_VERSION));
+    // --help and --version work without a screen (a man page viewer over ssh, a packaging script).
+    if (palvuro::TriviaCommandLine::onlyPrints(rawArguments(argc, argv))) {
+        QCoreApplication core(argc, argv);
+        return readCommandLine(QCoreApplication::arguments()).exitCode;
+    }
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Palvuro Trivia"));
     // Only the program's own decisions end it: the main window hides to the tray, and closing
     // an editor while the main window is hidden must not end the bot.
     QApplication::setQuitOnLastWindowClosed(false);
+    const auto commandLine = readCommandLine(QApplication::arguments());
+    if (!commandLine.run)
+        return commandLine.exitCode;
 
     palvuro::SingleInstance instance;
     if (!instance.claimOrWarn())
@@ -18,7 +53,7 @@ int main(int argc, char* argv[]) {
 
     palvuro::QtEventPump pump;
     palvuro::BusWindowApi windows;
-    palvuro::MainWindow window(windows, pump, QCoreApplication::applicationDirPath());
+    palvuro::MainWindow window(windows, pump, commandLine.folder);
     QObject::connect(&window, &palvuro::MainWindow::programEnding, &app, [] { QCoreApplication::exit(0); });
     window.show();
     return QApplication::exec();

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace palvuro {
+
+// palvuro-trivia's command line: --help, --version and --folder DIR. It settles the data folder
+// (creating it when missing) before any window opens, so that a bad folder ends the program
+// before anything is written anywhere.
+class TriviaCommandLine {
+public:
+    static constexpr int ExitUsage = 2; // bad usage, or a data folder that cannot be made
+
+    struct Result {
+        bool run = false; // go on with `folder`; otherwise end with exitCode
+        int exitCode = 0;
+        QString folder;
+        QString out, err; // for standard output and standard error
+    };
+
+    // `arguments` start with the program's name, as QCoreApplication::arguments() gives them;
+    // `programFolder` is the executable's folder.
+    static Result read(const QStringList& arguments, const QString& programFolder);
+    // --help or --version: nothing but text, which needs no display.
+    static bool onlyPrints(const QStringList& arguments);
+};
+
+} // namespace palvuro
