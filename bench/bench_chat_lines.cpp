@@ -7,6 +7,7 @@
 // holds 1,000,000 lines of 60 characters (--fill). Target: at most 400 MB.
 
 #include "chatclient/ChatRoom.h"
+#include "platform/LineBuffer.h"
 #include "platform/LocalWindowApi.h"
 #include "platform/WindowRegistry.h"
 
@@ -55,8 +56,7 @@ double batchNsPerMessage(Window& w) {
         const auto line = static_cast<WParam>(count - 2 - i % std::min<LResult>(count - 1, 10));
         const LResult start = w.api.sendMessage(text, wm::LineIndex, line, 0);
         const LResult length = w.api.sendMessage(text, wm::LineLength, static_cast<WParam>(start), 0);
-        buffer[0] = static_cast<char>(length + 2);
-        buffer[1] = 0;
+        LineBuffer::setCapacity(buffer.data(), static_cast<int>(length + 2));
         w.api.sendMessage(text, wm::GetLine, line, reinterpret_cast<LParam>(buffer.data()));
     }
     const auto elapsed = std::chrono::steady_clock::now() - started;

@@ -9,6 +9,7 @@
 #include "data/TriviaDatabase.h"
 #include "data/UsersList.h"
 #include "platform/BusWindowApi.h"
+#include "platform/LineBuffer.h"
 #include "platform/QtEventPump.h"
 #include "tests/support/FakeDesktop.h"
 
@@ -219,9 +220,7 @@ private:
             const LResult length = api.sendMessage(text, wm::LineLength, static_cast<WParam>(start), 0);
             if (start < 0 || length < 1 || length > 4000)
                 continue;
-            QByteArray buffer(static_cast<int>(length) + 2, '\0');
-            buffer[0] = static_cast<char>(length & 0xff);
-            buffer[1] = static_cast<char>((length >> 8) & 0xff);
+            QByteArray buffer = LineBuffer::make(static_cast<int>(length));
             const LResult copied = api.sendMessage(text, wm::GetLine, static_cast<WParam>(line),
                                                    reinterpret_cast<LParam>(buffer.data()));
             lines << QString::fromLatin1(buffer.constData(), static_cast<int>(std::max<LResult>(copied, 0)));

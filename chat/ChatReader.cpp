@@ -3,6 +3,7 @@
 #include "chat/ChatLink.h"
 #include "chat/QuestionCycle.h"
 #include "chat/TimerSwitch.h"
+#include "platform/LineBuffer.h"
 #include "platform/Windows1252.h"
 
 #include <QByteArray>
@@ -103,9 +104,7 @@ ChatReader::LineRead ChatReader::readLine(std::int64_t line, QString* out) {
         return LineRead::Failed;
 
     const int capacity = static_cast<int>(std::min<LResult>(length, MaxLineFetch));
-    QByteArray buffer(capacity + 2, '\0');
-    buffer[0] = static_cast<char>(capacity & 0xff);
-    buffer[1] = static_cast<char>((capacity >> 8) & 0xff);
+    QByteArray buffer = LineBuffer::make(capacity);
     const LResult copied = windows_.sendMessage(window, wm::GetLine, static_cast<WParam>(line),
                                                 reinterpret_cast<LParam>(buffer.data()));
     if (copied < 1)

@@ -1,5 +1,6 @@
 #include "chatclient/ChatRoom.h"
 
+#include "platform/LineBuffer.h"
 #include "platform/WindowRegistry.h"
 #include "platform/Windows1252.h"
 
@@ -264,7 +265,7 @@ LResult ChatRoom::copyLine(std::int32_t line, char* buffer) const {
     // most that many bytes, and a NUL only when there is room for it.
     if (!buffer)
         return 0;
-    const int capacity = static_cast<unsigned char>(buffer[0]) | (static_cast<unsigned char>(buffer[1]) << 8);
+    const int capacity = LineBuffer::capacity(buffer);
     const QString row = d->text.lineWithMark(line);
     if (row.isEmpty() || capacity == 0)
         return 0;

@@ -1,5 +1,7 @@
 #include "platform/BusFrame.h"
 
+#include <QtEndian>
+
 namespace palvuro {
 
 namespace {
@@ -23,24 +25,23 @@ QByteArray startFrame(int payloadSize) {
 } // namespace
 
 void BusFrame::appendU32(QByteArray& out, std::uint32_t value) {
-    const char bytes[4] = {char(value & 0xff), char((value >> 8) & 0xff), char((value >> 16) & 0xff),
-                           char((value >> 24) & 0xff)};
-    out.append(bytes, 4);
+    char bytes[sizeof value];
+    qToLittleEndian(value, bytes);
+    out.append(bytes, sizeof bytes);
 }
 
 void BusFrame::appendU64(QByteArray& out, std::uint64_t value) {
-    appendU32(out, static_cast<std::uint32_t>(value));
-    appendU32(out, static_cast<std::uint32_t>(value >> 32));
+    char bytes[sizeof value];
+    qToLittleEndian(value, bytes);
+    out.append(bytes, sizeof bytes);
 }
 
 std::uint32_t BusFrame::readU32(const char* at) {
-    const auto* b = reinterpret_cast<const unsigned char*>(at);
-    return std::uint32_t(b[0]) | std::uint32_t(b[1]) << 8 | std::uint32_t(b[2]) << 16 |
-           std::uint32_t(b[3]) << 24;
+    return qFromLittleEndian<std::uint32_t>(at);
 }
 
 std::uint64_t BusFrame::readU64(const char* at) {
-    return std::uint64_t(readU32(at)) | std::uint64_t(readU32(at + 4)) << 32;
+    return qFromLittleEndian<std::uint64_t>(at);
 }
 
 QByteArray BusFrame::encode(const Request& request) {

@@ -2,6 +2,7 @@
 
 #include "platform/BusFrame.h"
 #include "platform/DesktopBusFolder.h"
+#include "platform/LineBuffer.h"
 #include "platform/LocalSocketWriter.h"
 #include "platform/Win32Semantics.h"
 #include "platform/WindowRegistry.h"
@@ -237,10 +238,8 @@ struct BusServer::Private {
     LResult getLine(Hwnd hwnd, WParam line, const QByteArray& bytes, QByteArray& out) {
         if (bytes.size() < 2)
             return 0;
-        const int capacity = static_cast<unsigned char>(bytes[0]) | static_cast<unsigned char>(bytes[1]) << 8;
-        QByteArray buffer(std::max(capacity, 2), '\0');
-        buffer[0] = bytes[0];
-        buffer[1] = bytes[1];
+        const int capacity = LineBuffer::capacity(bytes.constData());
+        QByteArray buffer = LineBuffer::make(capacity);
         const LResult copied =
             registry.dispatch(hwnd, wm::GetLine, line, reinterpret_cast<LParam>(buffer.data()));
         const LResult kept = std::clamp<LResult>(copied, 0, capacity);

@@ -2,6 +2,7 @@
 
 #include "platform/BusFrame.h"
 #include "platform/DesktopBusFolder.h"
+#include "platform/LineBuffer.h"
 #include "platform/LocalSocketWriter.h"
 #include "platform/Win32Semantics.h"
 
@@ -197,8 +198,7 @@ struct BusWindowApi::Private {
             return 0;
         BusFrame::Request request = makeRequest(Op::Send, hwnd, wm::GetLine, line);
         request.bytes = QByteArray(buffer, 2);
-        const int capacity = static_cast<unsigned char>(buffer[0]) | static_cast<unsigned char>(buffer[1])
-                                                                         << 8;
+        const int capacity = LineBuffer::capacity(buffer);
         const auto reply = callOwner(hwnd, request);
         if (!reply)
             return 0;

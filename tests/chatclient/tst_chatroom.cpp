@@ -1,5 +1,6 @@
 #include "chatclient/ChatWindow.h"
 #include "chatclient/RichEditText.h"
+#include "platform/LineBuffer.h"
 #include "tests/support/FakeDesktop.h"
 
 #include <QSignalSpy>
@@ -40,8 +41,7 @@ private Q_SLOTS:
         } cases[] = {{0, 0, {}}, {0, 4, "ANNA"}, {0, 18, row}, {0, 40, row + '\0'}, {2, 10, {}}};
         for (const auto& [line, capacity, written] : cases) {
             QByteArray buffer(std::max(capacity, 2) + 4, '#');
-            buffer[0] = char(capacity & 0xFF);
-            buffer[1] = char(capacity >> 8);
+            LineBuffer::setCapacity(buffer.data(), capacity);
             const LResult count = desk.api().sendMessage(desk.room().textWindow(), wm::GetLine, WParam(line),
                                                          LParam(buffer.data()));
             QCOMPARE(count, LResult(written.size() - (written.endsWith('\0') ? 1 : 0)));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/LineBuffer.h"
 #include "platform/WindowRegistry.h"
 
 #include <algorithm>
@@ -54,7 +55,7 @@ struct FakeChatWindows {
                 return length;
             if (msg == wm::GetLine && n == i) {
                 auto* buffer = reinterpret_cast<char*>(lParam);
-                const int capacity = std::uint8_t(buffer[0]) | std::uint8_t(buffer[1]) << 8;
+                const int capacity = LineBuffer::capacity(buffer);
                 const int count = std::min(capacity, length + 1);
                 std::memcpy(buffer, (row + '\r').data(), size_t(count));
                 if (count < capacity)

@@ -4,6 +4,7 @@
 #include "platform/BusFrame.h"
 #include "platform/BusWindowApi.h"
 #include "platform/DesktopBusFolder.h"
+#include "platform/LineBuffer.h"
 #include "tests/platform/BusServerThread.h"
 #include "tests/platform/FakeChatWindows.h"
 
@@ -121,8 +122,8 @@ private Q_SLOTS:
         QCOMPARE(child(windows_.main, 0, "RichEdit20W"), Hwnd(0)); // a grandchild
     }
 
-    // The capacity travels in the buffer's first two bytes; nothing beyond it is touched, and a NUL
-    // follows the copy only when there is room.
+    // The capacity travels in the buffer's first two bytes, low byte first (256 is 0x00 0x01);
+    // nothing beyond it is touched, and a NUL follows the copy only when there is room.
     void readsLinesThroughTheBus() {
         const struct {
             int line, capacity;
@@ -130,12 +131,12 @@ private Q_SLOTS:
         } cases[] = {{0, 5, "ANNA "},
                      {1, 11, "BOB  : hi \r"},
                      {1, 12, QByteArray("BOB  : hi \r\0", 12)},
+                     {1, 256, QByteArray("BOB  : hi \r\0", 12)},
                      {3, 10, {}},
                      {0, 0, {}}};
         for (const auto& [line, capacity, written] : cases) {
             QByteArray buffer(64, '#');
-            buffer[0] = char(capacity & 0xff);
-            buffer[1] = char(capacity >> 8);
+            LineBuffer::setCapacity(buffer.data(), capacity);
             const LResult count =
                 api_.sendMessage(windows_.text, wm::GetLine, WParam(line), LParam(buffer.data()));
             QCOMPARE(count, LResult(written.size() - (written.endsWith('\0') ? 1 : 0)));

@@ -1,6 +1,7 @@
 // palvuro-spy: looks at the desktop's windows the way the trivia host does, for whoever has to
 // find out why a bot cannot find its room.
 #include "platform/BusWindowApi.h"
+#include "platform/LineBuffer.h"
 #include "platform/Windows1252.h"
 
 #include <QCoreApplication>
@@ -159,11 +160,8 @@ private:
         const auto length = std::int32_t(api_.sendMessage(text, wm::LineLength, WParam(start), 0));
         if (length < 1)
             return {};
-        // The capacity is one 16-bit word: a longer line is shown cut.
-        const int capacity = std::min(length, 0xffff);
-        QByteArray buffer(capacity + 2, '\0');
-        buffer[0] = char(capacity & 0xff);
-        buffer[1] = char(capacity >> 8);
+        const int capacity = std::min(length, LineBuffer::MaxCapacity);
+        QByteArray buffer = LineBuffer::make(capacity);
         const auto copied = api_.sendMessage(text, wm::GetLine, WParam(line), LParam(buffer.data()));
         return Windows1252::decode(buffer.constData(), int(std::clamp<LResult>(copied, 0, capacity)));
     }
