@@ -163,21 +163,34 @@ private Q_SLOTS:
     void spyRuns_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QString>("out"); // a part of the standard output, or of the error text
+        QTest::addColumn<QString>("out");     // a part of the standard output, or of the error text
+        QTest::addColumn<QByteArray>("said"); // what reached the input box, for a "say"
         const auto hex = [](Hwnd hwnd) { return QStringLiteral("0x%1").arg(hwnd, 8, 16, QLatin1Char('0')); };
         QTest::newRow("tree") << QStringList{"tree", "palvuro 2.0"} << 0
-                              << "\n4  " + hex(windows_.text) + "  RichEdit20W\n5  " + hex(windows_.input);
-        QTest::newRow("lines in UTF-8") << QStringList{"lines", "Palvuro 2.0"} << 0
-                                        << QString::fromUtf8("ANNA  : café € \nBOB  : hi \n\n");
+                              << "\n4  " + hex(windows_.text) + "  RichEdit20W\n5  " + hex(windows_.input)
+                              << QByteArray();
+        QTest::newRow("lines in UTF-8")
+            << QStringList{"lines", "Palvuro 2.0"} << 0
+            << QString::fromUtf8("ANNA  : café € \nBOB  : hi \n\n") << QByteArray();
         QTest::newRow("say") << QStringList{"say", "Palvuro 2.0", "h\u00e9llo\r\n\u20ac there"} << 0
-                             << QString();
+                             << QString() << QByteArray("h\xe9llo\r\n\x80 there");
+        QTest::newRow("text like an option")
+            << QStringList{"say", "Palvuro 2.0", "--help"} << 0 << QString() << QByteArray("--help");
         QTest::newRow("no room") << QStringList{"say", "Caf\u00e9 \u0161 Room", "x"} << 1
-                                 << QString("AfxWnd70u");
+                                 << QString("AfxWnd70u") << QByteArray();
+        QTest::newRow("help") << QStringList{"--help"} << 0 << QString("palvuro-spy say TITLE TEXT")
+                              << QByteArray();
+        QTest::newRow("version") << QStringList{"--version"} << 0
+                                 << QString("palvuro-spy " PALVURO_VERSION "\n") << QByteArray();
+        QTest::newRow("unknown option")
+            << QStringList{"--frobnicate", "list"} << 2 << QString("frobnicate") << QByteArray();
+        QTest::newRow("missing title") << QStringList{"lines"} << 2 << QString("--help") << QByteArray();
     }
     void spyRuns() {
         QFETCH(QStringList, args);
         QFETCH(int, exitCode);
         QFETCH(QString, out);
+        QFETCH(QByteArray, said);
         const QString program = qEnvironmentVariable("PALVURO_BIN_DIR") + QStringLiteral("/palvuro-spy");
         if (!QFileInfo(program).isExecutable())
             QSKIP("palvuro-spy is not built");
@@ -190,11 +203,10 @@ private Q_SLOTS:
         const QString error = QString::fromUtf8(spy.readAllStandardError());
         QVERIFY2((exitCode ? error : output).contains(out), qPrintable(output + error));
         QVERIFY(exitCode ? output.isEmpty() && !error.isEmpty() : error.isEmpty());
-        if (args.value(0) == "say" && exitCode == 0) {
+        if (!said.isEmpty()) {
             QTRY_COMPARE(server_->read([&] { return windows_.sendButtonMessages; }),
                          (std::vector<std::uint32_t>{wm::LButtonDown, wm::LButtonUp}));
-            QCOMPARE(server_->read([&] { return windows_.inputText; }),
-                     std::string("h\xe9llo\r\n\x80 there"));
+            QCOMPARE(server_->read([&] { return windows_.inputText; }), said.toStdString());
         }
     }
 

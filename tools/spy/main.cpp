@@ -4,6 +4,7 @@
 #include "platform/LineBuffer.h"
 #include "platform/Windows1252.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QString>
 #include <QStringList>
@@ -20,11 +21,13 @@ namespace {
 constexpr int ExitNotFound = 1;
 constexpr int ExitUsage = 2;
 
-const char* const Usage = "usage: palvuro-spy list\n"
-                          "       palvuro-spy tree TITLE\n"
-                          "       palvuro-spy lines TITLE\n"
-                          "       palvuro-spy say TITLE TEXT\n"
-                          "Texts are UTF-8 here and Windows-1252 on the window side.\n";
+const char* const Description =
+    "Looks at the desktop's windows the way palvuro-trivia does.\n\n"
+    "  palvuro-spy list               the top-level windows\n"
+    "  palvuro-spy tree TITLE         the window's descendants, with class names\n"
+    "  palvuro-spy lines TITLE        the room's text as the bot reads it\n"
+    "  palvuro-spy say TITLE TEXT     says TEXT in the room the way the bot does\n\n"
+    "Texts are UTF-8 here and Windows-1252 on the window side.";
 
 void print(const QString& text) {
     const QByteArray utf8 = text.toUtf8();
@@ -167,13 +170,27 @@ private:
     }
 };
 
-} // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    QStringList args;
-    for (int i = 1; i < argc; ++i)
-        args.append(QString::fromUtf8(argv[i]));
+// The command and its arguments, after the options; anything after the command is an argument,
+// so that a title or a text may start with "-".
+int run(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QString::fromUtf8(Description));
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("list, tree, lines or say"),
+                                 QStringLiteral("command [TITLE [TEXT]]"));
+    if (!parser.parse(arguments))
+        return fail(ExitUsage, parser.errorText() + QStringLiteral("\nTry 'palvuro-spy --help'."));
+    if (parser.isSet(help)) {
+        print(parser.helpText());
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        print(QStringLiteral("palvuro-spy %1\n").arg(QStringLiteral(PALVURO_VERSION)));
+        return 0;
+    }
+    const QStringList args = parser.positionalArguments();
     const QString command = args.value(0);
     Spy spy;
     if (command == QLatin1String("list") && args.size() == 1)
@@ -184,6 +201,16 @@ int main(int argc, char** argv) {
         return spy.lines(args[1]);
     if (command == QLatin1String("say") && args.size() == 3)
         return spy.say(args[1], args[2]);
-    std::fputs(Usage, stderr);
-    return ExitUsage;
+    return fail(ExitUsage, QStringLiteral("unknown command or wrong number of arguments: %1\n"
+                                          "Try 'palvuro-spy --help'.")
+                               .arg(args.join(QLatin1Char(' '))));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("palvuro-spy"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PALVURO_VERSION));
+    return run(QCoreApplication::arguments());
 }
