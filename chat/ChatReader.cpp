@@ -1,6 +1,7 @@
 #include "chat/ChatReader.h"
 
 #include "chat/ChatLink.h"
+#include "chat/ChatLog.h"
 #include "chat/QuestionCycle.h"
 #include "chat/TimerSwitch.h"
 #include "platform/LineBuffer.h"
@@ -119,6 +120,8 @@ QString ChatReader::failedRead(std::int32_t lastAtStart, std::int64_t newest) {
     // room's later lines still reach the bot.
     state_.lastLineIndex = lastAtStart;
     if (++failedReads_ >= FailedReadLimit) {
+        qCWarning(lcChat) << "gave up on the room's unread lines up to line" << newest << "after"
+                          << failedReads_ << "failed reads";
         state_.lastLineIndex = toLineIndex(newest);
         failedReads_ = 0;
     }

@@ -1,6 +1,7 @@
 #include "commands/CategoryListing.h"
 
 #include "chat/ChatLink.h"
+#include "commands/CommandsLog.h"
 #include "data/TriviaDatabase.h"
 
 #include <QStringList>
@@ -17,8 +18,10 @@ void CategoryListing::showCategories() {
     db.close();
     // An unreadable database says nothing: an empty list would tell the room there are no
     // categories, which is not known.
-    if (!listed)
+    if (!listed) {
+        warnCommandFailed("!CATEGORIES", db.errorText());
         return;
+    }
     QString text = QStringLiteral("CURRENT CATEGORIES ARE:\r\n");
     for (const QString& name : names)
         text += QLatin1Char('[') + name + QStringLiteral("]\r\n");

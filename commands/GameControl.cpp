@@ -2,6 +2,7 @@
 
 #include "chat/ChatLink.h"
 #include "chat/TimerSwitch.h"
+#include "commands/CommandsLog.h"
 #include "data/TriviaDatabase.h"
 #include "platform/EventPump.h"
 
@@ -17,8 +18,12 @@ bool GameControl::openCategory(const QString& category) {
     // statement itself.
     auto db = std::make_unique<TriviaDatabase>(programFolder_);
     std::optional<QString> stored;
-    if (!category.isEmpty() && db->open() == DbStatus::Ok)
-        stored = db->findCategory(category);
+    if (!category.isEmpty()) {
+        if (db->open() == DbStatus::Ok)
+            stored = db->findCategory(category);
+        else
+            warnCommandFailed("!START", db->errorText());
+    }
     if (!stored) {
         link_.sendChat(QStringLiteral("Trivia Not Started, Category Wasn't Specified Correctly."));
         return false;

@@ -1,6 +1,7 @@
 #include "commands/ScoreReports.h"
 
 #include "chat/ChatLink.h"
+#include "commands/CommandsLog.h"
 #include "commands/PrivateReply.h"
 #include "data/TriviaDatabase.h"
 
@@ -23,9 +24,11 @@ void ScoreReports::showTopScores(const QString& line) {
     // the requester hears that no list can be shown rather than nothing at all.
     TriviaDatabase db(programFolder_);
     QList<TriviaDatabase::Score> top;
-    const bool listed = db.open() == DbStatus::Ok && db.topScores(&top) == DbStatus::Ok && !top.isEmpty();
+    const bool read = db.open() == DbStatus::Ok && db.topScores(&top) == DbStatus::Ok;
+    if (!read)
+        warnCommandFailed("!TOP", db.errorText());
     db.close();
-    if (!listed) {
+    if (top.isEmpty()) {
         link_.sendChat(PrivateReply::to(requester, QStringLiteral("Thier Are No Scores Yet")));
         return;
     }
@@ -39,8 +42,10 @@ void ScoreReports::showScore(const QString& line, int bangPos, bool otherNick) {
     // A database that cannot be opened gets no reply for these two: the program never had one,
     // and a made-up zero would be wrong.
     TriviaDatabase db(programFolder_);
-    if (db.open() != DbStatus::Ok)
+    if (db.open() != DbStatus::Ok) {
+        warnCommandFailed(otherNick ? "!GETUSERSCORE" : "!MYSCORE", db.errorText());
         return;
+    }
     const QString requester = ChatLink::getNick(line);
     if (otherNick)
         showOtherScore(db, requester, line, bangPos);
@@ -51,8 +56,10 @@ void ScoreReports::showScore(const QString& line, int bangPos, bool otherNick) {
 
 void ScoreReports::showOwnScore(TriviaDatabase& db, const QString& requester) {
     std::optional<qint64> points;
-    if (db.lookupScore(requester, &points) != DbStatus::Ok)
+    if (db.lookupScore(requester, &points) != DbStatus::Ok) {
+        warnCommandFailed("!MYSCORE", db.errorText());
         return; // the same silence as a database that does not open
+    }
     const QString text = points ? QStringLiteral("Your Score Is ") + QString::number(*points)
                                 : QStringLiteral("Your Score Is Zero");
     link_.sendChat(PrivateReply::to(requester, text));
@@ -66,6 +73,8 @@ void ScoreReports::showOtherScore(TriviaDatabase& db, const QString& requester, 
     const qsizetype blank = rest.indexOf(QLatin1Char(' '));
     std::optional<qint64> points;
     if (blank < 0 || db.lookupScore(rest.left(blank), &points) != DbStatus::Ok) {
+        if (blank >= 0)
+            warnCommandFailed("!GETUSERSCORE", db.errorText());
         link_.sendChat(PrivateReply::to(requester, QStringLiteral("Command Wasn't Specified Correctly.")));
         return;
     }

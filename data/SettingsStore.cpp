@@ -1,5 +1,7 @@
 #include "data/SettingsStore.h"
 
+#include "data/DataLog.h"
+
 #include <QSettings>
 
 namespace palvuro {
@@ -16,6 +18,16 @@ QString path(SettingsStore::Key key) {
     return QLatin1String(key.section) + QLatin1Char('/') + QLatin1String(key.key);
 }
 
+// The operator sees nothing when a setting is not kept (the box shows the new value anyway), so
+// the log says why.
+void syncOrWarn(QSettings& store, const QString& key) {
+    store.sync();
+    if (store.status() == QSettings::NoError)
+        return;
+    const char* why = store.status() == QSettings::AccessError ? "cannot be written" : "is damaged";
+    qCWarning(lcData).noquote() << "setting" << key << "not kept:" << store.fileName() << why;
+}
+
 } // namespace
 
 QString SettingsStore::read(Key key) {
@@ -25,13 +37,13 @@ QString SettingsStore::read(Key key) {
 void SettingsStore::write(Key key, const QString& value) {
     auto store = openStore();
     store.setValue(path(key), value);
-    store.sync();
+    syncOrWarn(store, path(key));
 }
 
 void SettingsStore::remove(Key key) {
     auto store = openStore();
     store.remove(path(key));
-    store.sync();
+    syncOrWarn(store, path(key));
 }
 
 } // namespace palvuro

@@ -1,5 +1,6 @@
 #include "data/TriviaDatabase.h"
 
+#include "data/DataLog.h"
 #include "data/Spaces.h"
 
 #include "data/TableName.h"
@@ -147,7 +148,9 @@ struct TriviaDatabase::Private {
         }
     }
 
-    DbStatus failSql(const QSqlError& sqlError) {
+    // `statement` is the SQL text with its placeholders: the bound values (chat text) stay out
+    // of the log.
+    DbStatus failSql(const QSqlError& sqlError, const QString& statement) {
         const DbStatus status = statusOf(sqlError);
         QString text =
             isDiskFull(sqlError)
@@ -157,6 +160,8 @@ struct TriviaDatabase::Private {
             sqlError.databaseText().isEmpty() ? sqlError.driverText() : sqlError.databaseText();
         if (!detail.isEmpty())
             text += QStringLiteral(" (%1)").arg(detail);
+        qCWarning(lcData).noquote() << "statement failed on" << QDir::toNativeSeparators(path()) << "-"
+                                    << statement << "-" << detail;
         return fail(status, text);
     }
 
@@ -164,7 +169,7 @@ struct TriviaDatabase::Private {
     DbStatus exec(QSqlQuery& query, const QString& sql, const QVariantList& values = {}) {
         query.setForwardOnly(true);
         if (!query.prepare(sql))
-            return failSql(query.lastError());
+            return failSql(query.lastError(), sql);
         return execPrepared(query, values);
     }
 
@@ -172,7 +177,7 @@ struct TriviaDatabase::Private {
         for (int i = 0; i < values.size(); ++i)
             query.bindValue(i, values.at(i));
         if (!query.exec())
-            return failSql(query.lastError());
+            return failSql(query.lastError(), query.lastQuery());
         return DbStatus::Ok;
     }
 
@@ -180,7 +185,7 @@ struct TriviaDatabase::Private {
     DbStatus next(QSqlQuery& query, bool* hasRow) {
         *hasRow = query.next();
         if (!*hasRow && query.lastError().isValid())
-            return failSql(query.lastError());
+            return failSql(query.lastError(), query.lastQuery());
         return DbStatus::Ok;
     }
 
@@ -302,7 +307,7 @@ DbStatus TriviaDatabase::connect(bool immutable) {
         d->db.setConnectOptions(d->readOnly ? QStringLiteral("QSQLITE_OPEN_READONLY") : QString());
     }
     if (!d->db.open())
-        return d->failSql(d->db.lastError());
+        return d->failSql(d->db.lastError(), QStringLiteral("(opening the file)"));
     const DbStatus status = prepareConnection();
     if (status != DbStatus::Ok)
         d->db.close();
@@ -484,8 +489,9 @@ DbStatus TriviaDatabase::pickQuestion(const QString& category, Question* out) {
                        QStringLiteral("The category %1 holds no questions.").arg(table));
     std::uniform_int_distribution<qint64> rowIds(query.value(0).toLongLong(), query.value(1).toLongLong());
     query.setForwardOnly(true);
-    if (!query.prepare(QStringLiteral("SELECT Questions, Answers FROM %1 WHERE rowid = ?").arg(quoted)))
-        return d->failSql(query.lastError());
+    const QString pick = QStringLiteral("SELECT Questions, Answers FROM %1 WHERE rowid = ?").arg(quoted);
+    if (!query.prepare(pick))
+        return d->failSql(query.lastError(), pick);
     for (int attempt = 0; attempt < kPickTries; ++attempt) {
         status = d->execPrepared(query, {rowIds(d->random)});
         if (status == DbStatus::Ok)

@@ -4,6 +4,7 @@
 #include "platform/DesktopBusFolder.h"
 #include "platform/LineBuffer.h"
 #include "platform/LocalSocketWriter.h"
+#include "platform/PlatformLog.h"
 #include "platform/Win32Semantics.h"
 #include "platform/WindowRegistry.h"
 
@@ -69,6 +70,7 @@ struct BusServer::Private {
 
     void accept(QLocalSocket* socket) {
         if (!peerIsThisUser(socket->socketDescriptor())) {
+            qCWarning(lcPlatform) << "bus: refused a connection from another user";
             socket->abort();
             socket->deleteLater();
             return;
@@ -103,6 +105,11 @@ struct BusServer::Private {
             if (take == BusFrame::Take::NeedMore)
                 return;
             if (take == BusFrame::Take::TooLong || !answer(socket, payload)) {
+                // A peer that sends nonsense or does not read its replies loses its connection;
+                // its next call fails like a call to a window that is gone.
+                qCWarning(lcPlatform)
+                    << "bus: dropped a peer:"
+                    << (take == BusFrame::Take::TooLong ? "frame too long" : "bad request or unread replies");
                 drop(socket);
                 return;
             }

@@ -4,6 +4,7 @@
 #include "platform/DesktopBusFolder.h"
 #include "platform/LineBuffer.h"
 #include "platform/LocalSocketWriter.h"
+#include "platform/PlatformLog.h"
 #include "platform/Win32Semantics.h"
 
 #include <QDeadlineTimer>
@@ -116,8 +117,8 @@ struct BusWindowApi::Private {
     void removeStale(std::uint32_t pid) {
         connections.erase(pid);
         const QString path = socketPath(pid);
-        if (!path.isEmpty())
-            QFile::remove(path);
+        if (!path.isEmpty() && QFile::remove(path))
+            qCDebug(lcPlatform) << "bus: removed the socket of process" << pid << "which is gone";
     }
 
     QLocalSocket* connectionTo(std::uint32_t pid) {
@@ -159,14 +160,22 @@ struct BusWindowApi::Private {
             if (take == BusFrame::Take::Frame)
                 break;
             if (take == BusFrame::Take::TooLong || !waitForBytes(*socket, connection.buffer, deadline)) {
-                connections.erase(pid);
+                dropPeer(pid, take == BusFrame::Take::TooLong
+                                  ? QStringLiteral("reply too long")
+                                  : QStringLiteral("no reply within %1 ms").arg(timeoutMs));
                 return std::nullopt;
             }
         }
         std::optional<BusFrame::Reply> reply = BusFrame::decodeReply(payload);
         if (!reply)
-            connections.erase(pid);
+            dropPeer(pid, QStringLiteral("malformed reply"));
         return reply;
+    }
+
+    // The call in hand fails with result 0, as a call to a window that is gone does.
+    void dropPeer(std::uint32_t pid, const QString& why) {
+        qCWarning(lcPlatform).noquote() << "bus: dropped the connection to process" << pid << "-" << why;
+        connections.erase(pid);
     }
 
     static bool waitForBytes(QLocalSocket& socket, QByteArray& buffer, const QDeadlineTimer& deadline) {

@@ -1,8 +1,11 @@
 #include "data/QuestionImporter.h"
+#include "data/SettingsStore.h"
 #include "data/TriviaDatabase.h"
 #include "data/UsersList.h"
 
 #include <QBuffer>
+#include <QRegularExpression>
+#include <QSettings>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -76,6 +79,15 @@ private Q_SLOTS:
         QCOMPARE(db_->open(), DbStatus::Ok);
     }
     void cleanup() { db_.reset(); }
+
+    // The operator's box shows the new value either way: the log says it was not kept.
+    void unkeptSettingIsLogged() {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, path() + QStringLiteral("/config"));
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression("^setting Get/Question not kept: .*/Trivia.mdb/config/"
+                                                "Quorvex.conf cannot be written$"));
+        SettingsStore::write(SettingsStore::NextQuestion, QStringLiteral("30"));
+    }
 
     void listsCategoriesWithoutSystemTablesInNameOrder() {
         for (const char* name : {"HISTORY", "~TMP", "MSysObjects", "Zeta", "alpha", "ÉTÉ"})

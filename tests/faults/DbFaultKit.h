@@ -140,6 +140,14 @@ private:
             return {};
         if (!failed_ || !mayFail)
             return "undefined result: " + shown_;
+        // The room hears silence or a stock line; the operator must be able to find out why, from
+        // lines that never repeat what a chatter typed.
+        if (op_.nick && !healthy_ && warnings_.lines.isEmpty())
+            return "the failure left no warning in the program's log";
+        for (QString line : std::as_const(warnings_.lines)) {
+            if (op_.nick && line.remove(work_.path()).contains(QLatin1String(op_.nick)))
+                return "a warning holds the chatter's nick: " + line;
+        }
         return fileBytes() == before_ ? QString() : "the failed operation changed the file";
     }
 
@@ -249,8 +257,30 @@ private:
         failed_ = notice.has_value() && !notice->text.trimmed().isEmpty();
     }
 
+    // The warnings of the program's own logging categories while the case runs.
+    struct WarningLog {
+        QStringList lines;
+        QtMessageHandler previous = qInstallMessageHandler(&WarningLog::handle);
+        WarningLog() { current() = this; }
+        ~WarningLog() {
+            qInstallMessageHandler(previous);
+            current() = nullptr;
+        }
+        static WarningLog*& current() {
+            static WarningLog* log = nullptr;
+            return log;
+        }
+        static void handle(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+            WarningLog* log = current();
+            if (type == QtWarningMsg && context.category && qstrncmp(context.category, "palvuro.", 8) == 0)
+                log->lines.append(text);
+            log->previous(type, context, text);
+        }
+    };
+
     const Fault fault_;
     const Op& op_;
+    WarningLog warnings_;
     QTemporaryDir work_;
     const QString folder_ = work_.path() + "/program";
     bool mounted_ = false, lockMissed_ = false;

@@ -242,6 +242,9 @@ private Q_SLOTS:
         QCOMPARE(api.sendMessage(windows_.text, wm::LineIndex, 1, 0), LResult(16));
         QSemaphore release;
         server_->post([&] { release.acquire(); });
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression("^bus: dropped the connection to process \\d+ - "
+                                                "no reply within 200 ms$"));
         QCOMPARE(api.sendMessage(windows_.text, wm::LineIndex, 1, 0), LResult(0));
         release.release();
         // The late answer to the abandoned request (16) must not be taken for this one.
@@ -277,6 +280,8 @@ private Q_SLOTS:
     void badFramesCloseOnlyTheirConnection() {
         QFETCH(QByteArray, bytes);
         QFETCH(bool, closed);
+        if (closed)
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^bus: dropped a peer: "));
         QLocalSocket bad;
         bad.connectToServer(server_->socketPath());
         QVERIFY(bad.waitForConnected(2000));
