@@ -1,5 +1,8 @@
 #pragma once
 
+#include "irc/IrcBackoff.h"
+#include "irc/IrcSendQueue.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -19,6 +22,15 @@ struct IrcSessionConfig {
     QString account;     // SASL PLAIN account; empty: no SASL
     QByteArray password; // never logged, never shown
     QString extraCaFile; // one more CA trusted besides the system's store
+
+    // Timing: the defaults suit public networks; tests shorten them.
+    int pingIdleMs = 15000;        // our own PING after this long without a line from the server
+    int pingTimeoutMs = 10000;     // then, without any answer, the connection is given up
+    int registerTimeoutMs = 30000; // from the connection attempt to the server's welcome
+    int nickRetryMs = 10000;       // how often a taken nick is asked for again
+    int rejoinDelayMs = 3000;      // after a kick or a refused JOIN
+    IrcSendQueue::Pacing pacing;
+    IrcBackoff::Limits backoff;
 };
 
 // One channel on one IRC server, kept joined: registration, PING, reconnect with backoff, a
@@ -62,6 +74,14 @@ Q_SIGNALS:
     void kicked(const QString& nick, const QString& by, const QString& reason);
     void nickChanged(const QString& oldNick, const QString& newNick);
     void usersChanged();
+    void privateAction(const QString& nick, const QString& text); // CTCP ACTION to us alone
+    // A NOTICE from a server or a chatter (never a CTCP reply).
+    void notice(const QString& from, const QString& text);
+    // Queued lines the connection dropped before they could be sent; they are not sent later.
+    void undelivered(const QString& target, const QString& text);
+    // Something the person running the client must know: a certificate refused, the account
+    // not accepted, the channel refused. Never holds the password.
+    void failure(const QString& reason);
 
 private:
     struct Private;

@@ -1,0 +1,3 @@
+#include "irc/IrcLog.h"
+
+Q_LOGGING_CATEGORY(lcIrc, "palvuro.irc", QtWarningMsg)

@@ -1,0 +1,39 @@
+#include "irc/IrcSasl.h"
+
+namespace palvuro {
+namespace {
+
+constexpr qsizetype kPieceBytes = 400;
+
+} // namespace
+
+QList<QByteArray> IrcSasl::plainResponse(const QString& account, const QByteArray& password) {
+    const QByteArray name = account.toUtf8();
+    const QByteArray plain = name + '\0' + name + '\0' + password;
+    const QByteArray encoded = plain.toBase64();
+    QList<QByteArray> pieces;
+    for (qsizetype pos = 0; pos < encoded.size(); pos += kPieceBytes)
+        pieces.append(encoded.mid(pos, kPieceBytes));
+    if (encoded.size() % kPieceBytes == 0)
+        pieces.append(QByteArrayLiteral("+"));
+    return pieces;
+}
+
+QString IrcSasl::failureText(int numeric, const QString& account) {
+    switch (numeric) {
+    case 902:
+        return QStringLiteral("the account %1 cannot be used: the nick is locked").arg(account);
+    case 904:
+        return QStringLiteral("the server did not accept the account %1 and its password").arg(account);
+    case 905:
+        return QStringLiteral("the account %1 or its password is too long for the server").arg(account);
+    case 906:
+        return QStringLiteral("the server aborted logging in as %1").arg(account);
+    case 908:
+        return QStringLiteral("the server cannot log in as %1 with a password (PLAIN)").arg(account);
+    default:
+        return {};
+    }
+}
+
+} // namespace palvuro

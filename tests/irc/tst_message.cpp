@@ -1,0 +1,113 @@
+// Parsing what a server (or anyone pretending to be one) sends, and writing lines back.
+#include "irc/IrcCtcp.h"
+#include "irc/IrcMessage.h"
+
+#include <QtTest>
+
+using namespace palvuro;
+
+using Params = QList<QByteArray>;
+
+class TestIrcMessage : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void parsesAnyLine_data() {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QByteArray>("nick");
+        QTest::addColumn<QByteArray>("command");
+        QTest::addColumn<Params>("params");
+
+        QTest::newRow("privmsg") << QByteArray(":ANNA!anna@host.example PRIVMSG #trivia :hello there")
+                                 << QByteArray("ANNA") << QByteArray("PRIVMSG")
+                                 << Params{"#trivia", "hello there"};
+        QTest::newRow("numeric") << QByteArray(":irc.test 433 * TriviaBot :Nickname is already in use")
+                                 << QByteArray("irc.test") << QByteArray("433")
+                                 << Params{"*", "TriviaBot", "Nickname is already in use"};
+        QTest::newRow("no prefix, lower case")
+            << QByteArray("ping :token") << QByteArray() << QByteArray("PING") << Params{"token"};
+        QTest::newRow("empty trailing")
+            << QByteArray(":a PRIVMSG #c :") << QByteArray("a") << QByteArray("PRIVMSG") << Params{"#c", ""};
+        QTest::newRow("colon inside trailing") << QByteArray(":a PRIVMSG #c ::-) a:b") << QByteArray("a")
+                                               << QByteArray("PRIVMSG") << Params{"#c", ":-) a:b"};
+        QTest::newRow("runs of blanks")
+            << QByteArray(":a   JOIN    #c   ") << QByteArray("a") << QByteArray("JOIN") << Params{"#c"};
+        QTest::newRow("tags and prefix") << QByteArray("@time=2026-01-01T00:00:00Z;+x :n!u@h NICK m")
+                                         << QByteArray("n") << QByteArray("NICK") << Params{"m"};
+        QTest::newRow("empty") << QByteArray() << QByteArray() << QByteArray() << Params{};
+        QTest::newRow("prefix only") << QByteArray(":n!u@h") << QByteArray("n") << QByteArray() << Params{};
+        QTest::newRow("tags only") << QByteArray("@a=b") << QByteArray() << QByteArray() << Params{};
+        QTest::newRow("command of symbols")
+            << QByteArray(":n @X :y") << QByteArray("n") << QByteArray() << Params{};
+        QTest::newRow("lone colon") << QByteArray(":") << QByteArray() << QByteArray() << Params{};
+        QTest::newRow("bytes of every kind")
+            << QByteArray(":\xff\x01!\x00@\xfe PRIVMSG #c :\x03\x31\x32\xc3\x28\x00", 26)
+            << QByteArray("\xff\x01") << QByteArray("PRIVMSG")
+            << Params{"#c", QByteArray("\x03\x31\x32\xc3\x28\x00", 6)};
+        QTest::newRow("thousands of parameters") << QByteArray("CMD" + QByteArray(" x").repeated(3000))
+                                                 << QByteArray() << QByteArray("CMD") << Params(3000, "x");
+    }
+    void parsesAnyLine() {
+        QFETCH(QByteArray, line);
+        QFETCH(QByteArray, nick);
+        QFETCH(QByteArray, command);
+        QFETCH(Params, params);
+        const IrcMessage message = IrcMessage::parse(line);
+        QCOMPARE(message.nick, nick);
+        QCOMPARE(message.command, command);
+        QCOMPARE(message.isValid(), !command.isEmpty());
+        if (message.isValid())
+            QCOMPARE(message.params, params);
+    }
+
+    void readsPrefixTagsAndNumerics() {
+        const IrcMessage message = IrcMessage::parse(
+            "@msgid=a\\sb\\:c\\\\d\\r\\n\\x\\;flag;;=v :nick!~user@host.example 001 me :Welcome");
+        QCOMPARE(message.user, QByteArray("~user"));
+        QCOMPARE(message.host, QByteArray("host.example"));
+        QCOMPARE(message.numeric(), 1);
+        QCOMPARE(message.tag("msgid"), QByteArray("a b;c\\d\r\nx"));
+        QCOMPARE(message.tags.size(), 2); // "flag" without a value; the empty key is dropped
+        QCOMPARE(IrcMessage::parse("PRIVMSG a b").numeric(), 0);
+        QCOMPARE(IrcMessage::parse("1234 a").numeric(), 0);
+    }
+
+    // Whatever the fields hold, the written line is one line that reads back the same.
+    void writesOneLineThatReadsBack() {
+        const IrcMessage message =
+            IrcMessage::make("PRIVMSG", {"#c", QByteArray("evil\r\nQUIT :bye\0x", 18)});
+        const QByteArray line = message.serialize();
+        QCOMPARE(line, QByteArray("PRIVMSG #c :evilQUIT :byex"));
+
+        IrcMessage odd = IrcMessage::make("CMD", {"", "a b", "last"});
+        QCOMPARE(odd.serialize(), QByteArray("CMD :")); // an empty middle can only be written last
+        odd.params = {":x", "y"};
+        QCOMPARE(odd.serialize(), QByteArray("CMD ::x"));
+
+        IrcMessage tagged = IrcMessage::make("TAGMSG", {"#c"});
+        tagged.tags = {{"+draft/reply", "a; b\\c\r\n"}, {"bare", {}}};
+        tagged.prefix = "n!u@h";
+        const IrcMessage back = IrcMessage::parse(tagged.serialize());
+        QCOMPARE(back.tags, tagged.tags);
+        QCOMPARE(back.prefix, tagged.prefix);
+        QCOMPARE(back.params, tagged.params);
+    }
+
+    void readsCtcp() {
+        QCOMPARE(IrcCtcp::parse("\x01"
+                                "ACTION waves\x01")
+                     ->argument,
+                 QByteArray("waves"));
+        QCOMPARE(IrcCtcp::parse("\x01"
+                                "action waves")
+                     ->command,
+                 QByteArray("ACTION")); // no closing mark
+        QCOMPARE(IrcCtcp::parse("\x01VERSION\x01")->argument, QByteArray());
+        QCOMPARE(IrcCtcp::parse("\x01")->command, QByteArray());
+        QVERIFY(!IrcCtcp::parse("hello \x01"
+                                "ACTION x\x01"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestIrcMessage)
+#include "tst_message.moc"

@@ -1,0 +1,147 @@
+// The send queue's pace and the reconnect backoff, on a clock the test turns.
+#include "irc/IrcBackoff.h"
+#include "irc/IrcSendQueue.h"
+
+#include <QtTest>
+
+using namespace palvuro;
+
+namespace {
+
+// ircd-hybrid as it treats a client's lines, measured on the real server: five are read at once,
+// then one more for each second gone by; the rest wait unread (and, past 2560 bytes, cost the
+// connection). Among the lines it reads, a target's tenth within its flood time and the ones
+// after it are throttled, and that count drains by one a second.
+struct HybridServer {
+    struct FloodCheck {
+        qint64 drainedAtS = 0;
+        int count = 0;
+        bool noticed = false;
+    };
+    int credit = 0;
+    qint64 creditTickS = 0;
+    int unreadMost = 0;
+    QHash<QByteArray, FloodCheck> targets;
+
+    // False when the server lets the line wait or throttles it.
+    bool reads(const QByteArray& target, qint64 nowMs) {
+        const qint64 nowS = nowMs / 1000;
+        credit = static_cast<int>(std::max<qint64>(0, credit - (nowS - creditTickS)));
+        creditTickS = nowS;
+        if (credit >= 5)
+            return false;
+        ++credit;
+        return !throttles(targets[target.toLower()], nowS);
+    }
+
+    static bool throttles(FloodCheck& check, qint64 nowS) {
+        if (check.drainedAtS + 1 < nowS) {
+            check.count -= static_cast<int>(nowS - check.drainedAtS);
+            check.drainedAtS = nowS;
+            if (check.count <= 0) {
+                check.count = 0;
+                check.noticed = false;
+            }
+        }
+        if (check.count >= 10 || check.noticed) {
+            if (!check.noticed)
+                check.count += 2;
+            check.noticed = true;
+            return true;
+        }
+        ++check.count;
+        return false;
+    }
+};
+
+IrcSendQueue::Pacing defaultPacing() {
+    return IrcSendQueue::Pacing{};
+}
+
+} // namespace
+
+class TestIrcPacing : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    // A game in the channel (a question, three hints and a verdict every twenty seconds) and a
+    // twelve-line top-ten list after every question, for ten minutes: the server reads every
+    // line at once and throttles none, every target gets its lines in order, and the channel
+    // waits for a list by no more than a turn.
+    void gameWithTopTenListsIsNeverThrottled() {
+        IrcSendQueue queue(defaultPacing());
+        HybridServer server;
+        QHash<QByteArray, int> lastSeen;
+        qint64 channelWaitMaxMs = 0;
+        QHash<int, qint64> channelPushedAt;
+        int pushed = 0;
+        int sent = 0;
+        for (qint64 now = 0; now < 630'000; now += 10) {
+            if (now % 4000 == 0 && now < 600'000) {
+                channelPushedAt.insert(pushed, now);
+                queue.push("#trivia", "PRIVMSG #trivia :" + QByteArray::number(pushed++));
+            }
+            if (now % 20'000 == 2000 && now < 600'000) {
+                const QByteArray player = (now / 20'000) % 2 ? "Anna" : "Bob";
+                for (int i = 0; i < 12; ++i)
+                    queue.push(player, "PRIVMSG " + player + " :" + QByteArray::number(pushed++));
+            }
+            for (const QByteArray& line : queue.take(now)) {
+                const QList<QByteArray> parts = line.split(' ');
+                const QByteArray target = parts.at(1).toLower();
+                const int number = parts.at(2).mid(1).toInt();
+                QVERIFY2(server.reads(target, now),
+                         qPrintable(QStringLiteral("line %1 at %2 ms").arg(number).arg(now)));
+                QVERIFY(number > lastSeen.value(target, -1));
+                lastSeen[target] = number;
+                if (channelPushedAt.contains(number))
+                    channelWaitMaxMs = std::max(channelWaitMaxMs, now - channelPushedAt.take(number));
+                ++sent;
+            }
+        }
+        QCOMPARE(sent, pushed);
+        QVERIFY2(channelWaitMaxMs <= 1000, qPrintable(QString::number(channelWaitMaxMs)));
+    }
+
+    // The allowance belongs to the queue, not to one text: a second burst right after the first
+    // waits, and msUntilNext names the moment it may go.
+    void pacingSurvivesAcrossTexts() {
+        IrcSendQueue queue(IrcSendQueue::Pacing{3, 1000});
+        for (int i = 0; i < 3; ++i)
+            queue.push("#c", "a");
+        QCOMPARE(queue.take(0).size(), 3);
+        QCOMPARE(queue.msUntilNext(0), -1);
+        queue.push("#c", "b");
+        QVERIFY(queue.take(500).isEmpty());
+        QCOMPARE(queue.msUntilNext(500), 500);
+        QCOMPARE(queue.take(1000).size(), 1);
+        queue.push("#c", "c");
+        QVERIFY(queue.take(1999).isEmpty());
+        QCOMPARE(queue.take(2000).size(), 1);
+
+        // Targets take turns, whatever the case of their names; each keeps its own order.
+        for (const char* line : {"a1", "a2", "a3", "b1", "c1", "b2"})
+            queue.push(line[0] == 'b' ? "#B" : line[0] == 'c' ? "c" : "A", line);
+        queue.push("#b", "b3");
+        QCOMPARE(queue.take(10'000), (QList<QByteArray>{"a1", "b1", "c1"}));
+        QCOMPARE(queue.take(12'000), (QList<QByteArray>{"a2", "b2"}));
+        QCOMPARE(queue.clear().size(), 2);
+        QVERIFY(queue.isEmpty());
+    }
+
+    void backoffDoublesUpToItsCeilingAndResets() {
+        IrcBackoff backoff(IrcBackoff::Limits{500, 4000, 1500});
+        QList<int> delays;
+        for (int i = 0; i < 6; ++i)
+            delays.append(backoff.nextDelayMs(false));
+        QCOMPARE(delays, (QList<int>{500, 1000, 2000, 4000, 4000, 4000}));
+        QCOMPARE(backoff.nextDelayMs(true), 1500); // a server that refuses is restarting
+        for (int i = 0; i < 100; ++i)
+            QVERIFY(backoff.nextDelayMs(false) == 4000);
+        backoff.reset();
+        QCOMPARE(backoff.nextDelayMs(false), 500);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestIrcPacing)
+#include "tst_pacing.moc"
