@@ -13,7 +13,7 @@ FUZZ_SECONDS ?= 60
 FUZZ_FLAGS  := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPALVURO_FUZZ=ON
 FUZZ_TARGETS := fuzz_room_lines fuzz_users_file fuzz_bus_frames fuzz_room_lines_driver
 
-.PHONY: deps build build-asan test test-fast run bench format clean build-fuzz fuzz reliability
+.PHONY: deps build build-asan test test-fast run bench format clean build-fuzz fuzz reliability package
 
 deps:
 	@bash tools/install-deps.sh
@@ -47,6 +47,14 @@ test-fast: build
 run: build
 	@bash scripts/run.sh
 
+# palvuro-trivia_VERSION_ARCH.deb here, from a Release build of the programs alone.
+package: $(DEPS_STAMP)
+	@cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=Release -DPALVURO_PROGRAMS_ONLY=ON >/dev/null
+	@cmake --build build-package -j $(JOBS)
+	@cd build-package && cpack -B packages >/dev/null
+	@cp build-package/packages/palvuro-trivia_*.deb .
+	@ls palvuro-trivia_*.deb
+
 bench: $(DEPS_STAMP)
 	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build build-bench -j $(JOBS)
@@ -69,4 +77,4 @@ format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf build build-asan build-bench build-fuzz run
+	rm -rf build build-asan build-bench build-fuzz build-package run palvuro-trivia_*.deb

@@ -167,6 +167,8 @@ private Q_SLOTS:
         QVERIFY(p.window.Form_QueryUnload(true)); // the close is refused
         QVERIFY(p.window.state().inTray && p.trayMenu(true) && p.window.tray().iconShown());
         QCOMPARE(p.window.tray().tip(), QString("Trivia"));
+        // The pictures built into the program, the ones the desktop's menu shows.
+        QVERIFY(p.window.windowIcon().availableSizes().contains(QSize(256, 256)));
         QVERIFY(trayAvailable ? !p.window.isVisible() : p.window.isVisible() && p.window.isMinimized());
         p.window.Form_MouseMove(TriviaTray::RButtonUp); // pops up the File menu
         QTRY_VERIFY(fileMenu->isVisible());

@@ -129,7 +129,7 @@ private Q_SLOTS:
         // question, answer, Add.
         QVERIFY(room_->keys({"Tab", "Tab", "Tab", "Tab"}) && room_->type(" what colour is the sky? "));
         QVERIFY(room_->keys({"Tab"}) && room_->type("blue") && room_->keys({"Tab", "space"}));
-        TriviaDatabase db(room_->programFolder());
+        TriviaDatabase db(room_->dataFolder());
         TriviaDatabase::Pair pair;
         QTRY_COMPARE_WITH_TIMEOUT(db.findPairByQuestion("ART", "WHAT COLOUR IS THE SKY?", &pair),
                                   DbStatus::Ok, 10000);

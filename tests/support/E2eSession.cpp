@@ -83,8 +83,10 @@ QList<quint64> windows(const QString& title) {
 
 } // namespace
 
-E2eSession::E2eSession() : transcript_(root_.path() + "/transcript.tsv") {
-    for (const char* folder : {"/runtime", "/config", "/program"})
+E2eSession::E2eSession(Layout layout, const QString& binDir)
+    : layout_(layout), binDir_(binDir.isEmpty() ? palvuro::binDir() : binDir),
+      transcript_(root_.path() + "/transcript.tsv") {
+    for (const char* folder : {"/runtime", "/config", "/program", "/data"})
         QDir().mkdir(root_.path() + folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
@@ -106,31 +108,40 @@ QString E2eSession::cannotRun() {
 }
 
 bool E2eSession::start() {
-    if (!prepareProgramFolder() || !startDisplay() ||
-        !launch(chat_, binDir() + "/palvuro-chat",
+    if (!prepareDataFolder() || !startDisplay() ||
+        !launch(chat_, binDir_ + "/palvuro-chat",
                 {"--nick", BotNick, "--script", "-", "--transcript", transcript_}))
         return false;
     chat_.write("join ANNA\njoin BOB\njoin CAT\n");
     if (!waitForWindow("Palvuro 2.0") || chat_.state() != QProcess::Running)
         return fail("the chat window did not appear on " + display_);
-    if (!launch(trivia_, programFolder() + "/palvuro-trivia", {}))
+    if (!launch(trivia_, botPath(), {}))
         return false;
     triviaWindow_ = waitForWindow(TriviaTitle);
     return (triviaWindow_ != 0 || fail("the Palvuro Trivia window did not appear")) && connectBot();
 }
 
-bool E2eSession::prepareProgramFolder() {
-    if (!QFile::copy(binDir() + "/palvuro-trivia", programFolder() + "/palvuro-trivia"))
-        return fail("cannot copy palvuro-trivia into " + programFolder());
-    TriviaDatabase db(programFolder());
-    bool stored = UsersList(programFolder()).save({"ANNA", "BOB"});
+QString E2eSession::dataFolder() const {
+    return layout_ == Layout::Installed ? dataHome() + "/palvuro-trivia" : root_.path() + "/program";
+}
+
+QString E2eSession::botPath() const {
+    return (layout_ == Layout::Installed ? binDir_ : root_.path() + "/program") + "/palvuro-trivia";
+}
+
+bool E2eSession::prepareDataFolder() {
+    if (layout_ == Layout::CopiedBot && !QFile::copy(binDir_ + "/palvuro-trivia", botPath()))
+        return fail("cannot copy palvuro-trivia into " + dataFolder());
+    QDir().mkpath(dataFolder());
+    TriviaDatabase db(dataFolder());
+    bool stored = UsersList(dataFolder()).save({"ANNA", "BOB"});
     for (const char* category : {"HISTORY", "ART"})
         stored = stored && db.createCategory(category) == DbStatus::Ok;
     for (const auto& [question, answer] : {std::pair{"WHO WAS THE FIRST EMPEROR OF ROME?", "AUGUSTUS"},
                                            {"IN WHICH YEAR DID THE BERLIN WALL FALL?", "1989"}})
         stored = stored && db.addPair("HISTORY", question, answer) == DbStatus::Ok;
     if (!stored)
-        return fail("cannot store the users, categories and questions in " + programFolder());
+        return fail("cannot store the users, categories and questions in " + dataFolder());
     QSettings store(root_.path() + "/config/Quorvex.conf", QSettings::IniFormat);
     store.setValue("Give/Answer", "4");
     store.setValue("Give/AnswerCheck", "0");
@@ -160,6 +171,7 @@ bool E2eSession::launch(QProcess& process, const QString& program, const QString
     env.remove("WAYLAND_DISPLAY");
     env.insert("XDG_RUNTIME_DIR", root_.path() + "/runtime");
     env.insert("XDG_CONFIG_HOME", root_.path() + "/config");
+    env.insert("XDG_DATA_HOME", dataHome());
     process.setProcessEnvironment(env);
     process.setProcessChannelMode(QProcess::ForwardedChannels);
     process.setWorkingDirectory(root_.path());

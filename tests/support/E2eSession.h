@@ -9,9 +9,10 @@
 
 namespace palvuro {
 
-// One end-to-end run: palvuro-chat and a copy of palvuro-trivia as separate processes on a private
-// X server, in a temporary folder of their own (desktop bus, settings, and a program folder with
-// Trivia.mdb and "Users List.txt"). Chatters speak through palvuro-chat's control input, the
+// One end-to-end run: palvuro-chat and palvuro-trivia as separate processes on a private X server,
+// in a temporary folder of their own (desktop bus, settings, per-user data). The bot is either a
+// copy in a program folder that also holds Trivia.mdb and "Users List.txt", or an installed one
+// that keeps them in the per-user data folder. Chatters speak through palvuro-chat's control input, the
 // operator at the keyboard through xdotool; the room is read back from the client's transcript.
 // ANNA and BOB may run games, CAT may not; a question is open for 4 s, the next comes PauseSecs
 // after, and ART is the remembered category.
@@ -27,7 +28,10 @@ public:
     };
     using Match = std::function<bool(const Record&)>;
 
-    E2eSession();
+    enum class Layout { CopiedBot, Installed };
+
+    // `binDir` holds the programs; by default the build's (PALVURO_BIN_DIR).
+    explicit E2eSession(Layout layout = Layout::CopiedBot, const QString& binDir = {});
     ~E2eSession();
 
     // Empty when the session can run here; otherwise why not (for QSKIP).
@@ -35,7 +39,9 @@ public:
     // Xvfb, palvuro-chat, palvuro-trivia and the operator's connect; false with error() on a failure.
     bool start();
     QString error() const { return error_; }
-    QString programFolder() const { return root_.path() + QStringLiteral("/program"); }
+    // Where the bot keeps Trivia.mdb and "Users List.txt".
+    QString dataFolder() const;
+    QString dataHome() const { return root_.path() + QStringLiteral("/data"); } // XDG_DATA_HOME
     QProcess& trivia() { return trivia_; }
 
     // The room so far, read afresh on every call.
@@ -61,13 +67,15 @@ public:
 
 private:
     bool fail(const QString& why);
-    bool prepareProgramFolder();
+    bool prepareDataFolder();
+    QString botPath() const;
     bool startDisplay();
     bool launch(QProcess& process, const QString& program, const QStringList& args);
     bool connectBot();
 
     QTemporaryDir root_;
-    QString transcript_, display_, error_;
+    Layout layout_;
+    QString binDir_, transcript_, display_, error_;
     QProcess xvfb_, chat_, trivia_;
     quint64 triviaWindow_ = 0;
 };

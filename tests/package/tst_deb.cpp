@@ -1,0 +1,115 @@
+#include "data/TriviaDatabase.h"
+#include "tests/support/E2eSession.h"
+
+#include <QtTest>
+
+using namespace palvuro;
+
+namespace {
+
+// A tool's run: its exit status (-1 when it did not run or crashed) and everything it printed.
+struct Run {
+    int status = -1;
+    QByteArray output;
+};
+
+Run run(const QString& program, const QStringList& args) {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, args);
+    Run result;
+    if (process.waitForFinished(300000) && process.exitStatus() == QProcess::NormalExit)
+        result.status = process.exitCode();
+    result.output = process.readAll();
+    return result;
+}
+
+QStringList filesUnder(const QString& folder) {
+    QStringList files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << it.next();
+    files.sort();
+    return files;
+}
+
+} // namespace
+
+// The Debian package built from this build tree, checked as Debian and desktops check it, then
+// unpacked and played: the installed bot keeps its data in the per-user folder, never beside
+// itself.
+class TestDeb : public QObject {
+    Q_OBJECT
+    QTemporaryDir work_;
+    QString deb_;
+    QString root() const { return work_.filePath("root"); }
+
+private Q_SLOTS:
+    void initTestCase() {
+        for (const char* tool :
+             {"lintian", "dpkg-deb", "dpkg-shlibdeps", "desktop-file-validate", "appstreamcli"})
+            if (QStandardPaths::findExecutable(tool).isEmpty())
+                QSKIP(qPrintable(QString(tool) + " is not installed (make deps)"));
+        QVERIFY(work_.isValid());
+        const Run cpack = run(qEnvironmentVariable("PALVURO_CPACK"),
+                              {"--config", qEnvironmentVariable("PALVURO_BUILD_DIR") + "/CPackConfig.cmake",
+                               "-B", work_.filePath("out")});
+        QVERIFY2(cpack.status == 0, cpack.output);
+        const QStringList debs = QDir(work_.filePath("out")).entryList({"palvuro-trivia_*_*.deb"});
+        QCOMPARE(debs.size(), 1);
+        deb_ = work_.filePath("out/" + debs.first());
+        const Run unpack = run("dpkg-deb", {"-x", deb_, root()});
+        QVERIFY2(unpack.status == 0, unpack.output);
+    }
+
+    void debianAndDesktopChecksPass() {
+        const Run lintian = run("lintian", {"--fail-on", "error,warning", deb_});
+        QVERIFY2(lintian.status == 0, lintian.output);
+        const QString share = root() + "/usr/share/";
+        const Run desktop = run("desktop-file-validate", {share + "applications/org.palvuro.Trivia.desktop",
+                                                          share + "applications/org.palvuro.Chat.desktop"});
+        QVERIFY2(desktop.status == 0, desktop.output);
+        const Run metainfo =
+            run("appstreamcli", {"validate", "--no-net", share + "metainfo/org.palvuro.Trivia.metainfo.xml"});
+        QVERIFY2(metainfo.status == 0, metainfo.output);
+        for (const char* program : {"palvuro-trivia", "palvuro-chat", "palvuro-spy", "palvuro-import"}) {
+            QVERIFY(QFileInfo(root() + "/usr/bin/" + program).isExecutable());
+            QVERIFY(QFileInfo::exists(share + "man/man1/" + program + ".1.gz"));
+        }
+    }
+
+    // A short game with the unpacked programs: the score lands in the per-user data folder and
+    // nothing new appears beside the programs.
+    void installedBotPlaysFromUserData() {
+        const QString why = E2eSession::cannotRun();
+        if (!why.isEmpty())
+            QSKIP(qPrintable(why));
+        const QString bin = root() + "/usr/bin";
+        const QStringList installed = filesUnder(root() + "/usr");
+        {
+            E2eSession room(E2eSession::Layout::Installed, bin);
+            QVERIFY2(room.start(), qPrintable(room.error()));
+            const int mark = room.roomSize();
+            room.say("ANNA", "!START HISTORY");
+            const auto question = room.waitFor(mark, [](const E2eSession::Record& r) {
+                return r.from == E2eSession::BotNick && r.text.endsWith('?');
+            });
+            QVERIFY2(question, room.dump(mark));
+            room.say("BOB", question->text.contains("ROME") ? "augustus" : "1989");
+            QVERIFY2(
+                room.waitFor(
+                    mark, [](const E2eSession::Record& r) { return r.text.contains("BOB (*) Is Correct"); }),
+                room.dump(mark));
+            room.say("ANNA", "!QUIT");
+            QVERIFY2(room.waitFor(mark, E2eSession::botSays("[Trivia Ended By ANNA]")), room.dump(mark));
+            TriviaDatabase db(room.dataFolder());
+            std::optional<qint64> points;
+            QCOMPARE(db.lookupScore("BOB", &points), DbStatus::Ok);
+            QCOMPARE(points, std::optional<qint64>(1));
+        }
+        QCOMPARE(filesUnder(root() + "/usr"), installed);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDeb)
+#include "tst_deb.moc"
