@@ -11,7 +11,8 @@ DEPS_STAMP  := build/.deps-checked
 
 FUZZ_SECONDS ?= 60
 FUZZ_FLAGS  := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPALVURO_FUZZ=ON
-FUZZ_TARGETS := fuzz_room_lines fuzz_users_file fuzz_bus_frames fuzz_room_lines_driver
+FUZZ_TARGETS := fuzz_room_lines fuzz_users_file fuzz_bus_frames fuzz_irc_messages fuzz_room_lines_driver \
+                fuzz_irc_messages_driver
 
 .PHONY: deps build build-asan test test-fast run bench format clean build-fuzz fuzz reliability package
 
@@ -69,7 +70,8 @@ build-fuzz: $(DEPS_STAMP)
 fuzz: build-fuzz
 	@FUZZ_SECONDS=$(FUZZ_SECONDS) bash scripts/fuzz.sh build-fuzz
 
-# Fuzzers, 10 million room lines, 100 kill cycles and every fault case; one table of figures.
+# Fuzzers, 10 million room lines and 10 million server lines, 100 kill cycles and every fault
+# case; one table of figures.
 reliability: build build-fuzz
 	@FUZZ_SECONDS=$(FUZZ_SECONDS) bash scripts/reliability.sh build build-fuzz
 

@@ -10,22 +10,38 @@ namespace {
 constexpr int kLineBytes = 512;
 constexpr int kWidestCharacter = 4;
 
-void appendChunks(QStringView line, int budget, QList<QByteArray>& out) {
-    QByteArray chunk;
-    for (qsizetype pos = 0; pos < line.size();) {
-        const qsizetype units =
-            line.at(pos).isHighSurrogate() && pos + 1 < line.size() && line.at(pos + 1).isLowSurrogate() ? 2
-                                                                                                         : 1;
-        const QByteArray bytes = line.mid(pos, units).toUtf8();
-        pos += units;
-        if (chunk.size() + bytes.size() > budget && !chunk.isEmpty()) {
-            out.append(chunk);
-            chunk.clear();
-        }
-        chunk += bytes;
+// The bytes UTF-8 gives the character at POS (a lone surrogate becomes U+FFFD), and how many
+// UTF-16 units it spans.
+int utf8Bytes(QStringView line, qsizetype pos, qsizetype* units) {
+    const char16_t c = line.at(pos).unicode();
+    *units = 1;
+    if (c < 0x80)
+        return 1;
+    if (c < 0x800)
+        return 2;
+    if (QChar::isHighSurrogate(c) && pos + 1 < line.size() && line.at(pos + 1).isLowSurrogate()) {
+        *units = 2;
+        return 4;
     }
-    if (!chunk.isEmpty())
-        out.append(chunk);
+    return 3;
+}
+
+void appendChunks(QStringView line, int budget, QList<QByteArray>& out) {
+    qsizetype start = 0;
+    int bytes = 0;
+    for (qsizetype pos = 0; pos < line.size();) {
+        qsizetype units = 1;
+        const int width = utf8Bytes(line, pos, &units);
+        if (bytes + width > budget && bytes > 0) {
+            out.append(line.mid(start, pos - start).toUtf8());
+            start = pos;
+            bytes = 0;
+        }
+        bytes += width;
+        pos += units;
+    }
+    if (bytes > 0)
+        out.append(line.mid(start).toUtf8());
 }
 
 } // namespace

@@ -134,8 +134,9 @@ QByteArray IrcMessage::serialize() const {
         if (cleanKey.isEmpty())
             continue;
         tagText += (tagText.isEmpty() ? "" : ";") + cleanKey;
-        if (!value.isEmpty())
-            tagText += '=' + escapeTagValue(value);
+        const QByteArray escaped = escapeTagValue(value);
+        if (!escaped.isEmpty())
+            tagText += '=' + escaped;
     }
     if (!tagText.isEmpty())
         out += '@' + tagText + ' ';

@@ -13,7 +13,7 @@ export ASAN_OPTIONS=detect_leaks=0${ASAN_OPTIONS:+:$ASAN_OPTIONS}
 # The room-lines case rewrites a small database per input: memory is faster than disk.
 [ -d /dev/shm ] && [ -w /dev/shm ] && export TMPDIR=/dev/shm
 status=0
-for target in fuzz_room_lines fuzz_users_file fuzz_bus_frames; do
+for target in fuzz_room_lines fuzz_users_file fuzz_bus_frames fuzz_irc_messages; do
     mkdir -p "$work/corpus/$target" "$work/artifacts/$target"
     log=$work/$target.log
     "$build/bin/$target" -max_total_time="$seconds" -timeout=60 -rss_limit_mb=4096 -print_final_stats=1 \

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The reliability run: the libFuzzer targets (build-fuzz), at least FUZZ_LINES (10 million)
-# random room lines through the room-lines fuzz case, KILL_CYCLES (100) kills of the bot right
+# random room lines through the room-lines fuzz case, IRC_FUZZ_LINES (10 million) random server
+# lines through the IRC messages fuzz case, KILL_CYCLES (100) kills of the bot right
 # after it announced a score, and every fault case. Ends with one table and the figures.
 #
 #   scripts/reliability.sh [BUILD [FUZZ_BUILD]]   (defaults: build, build-fuzz)
@@ -11,6 +12,7 @@ set -uo pipefail
 build=${1:-build}
 fuzzbuild=${2:-build-fuzz}
 lines=${FUZZ_LINES:-10000000}
+irc_lines=${IRC_FUZZ_LINES:-10000000}
 asan_lines=${FUZZ_ASAN_LINES:-200000}
 cycles=${KILL_CYCLES:-100}
 jobs=${JOBS:-$(nproc)}
@@ -54,6 +56,31 @@ done
 elapsed=$(($(date +%s) - start))
 fuzz_crashes=$((fuzz_crashes + driver_crashes))
 
+# --- server lines: the same split for the IRC messages case
+irc_fed=0
+pids=()
+for ((j = 0; j < jobs; j++)); do
+    run_driver "$root/$build/bin/fuzz_irc_messages_driver" $(((irc_lines + jobs - 1) / jobs)) $((2000 + j)) \
+        "$work/irc-$j.log" &
+    pids+=($!)
+done
+run_driver "$root/$fuzzbuild/bin/fuzz_irc_messages_driver" "$asan_lines" 78 "$work/irc-asan.log" &
+pids+=($!)
+for pid in "${pids[@]}"; do wait "$pid"; done
+for log in "$work"/irc-*.log; do
+    n=$(awk '/^messages /{print $2}' "$log")
+    if [ -z "$n" ]; then
+        n=0
+        fuzz_crashes=$((fuzz_crashes + 1))
+        echo "server lines: $(basename "$log") stopped:" >&2
+        grep -m3 -E 'invariant|ERROR|runtime error' "$log" >&2
+    fi
+    irc_fed=$((irc_fed + n))
+done
+# Each libFuzzer input of the IRC target is at least one more server line.
+irc_fuzz_runs=$(awk '/^fuzz: fuzz_irc_messages /{split($3, a, "="); print a[2]}' "$work/fuzz.txt")
+irc_messages=$((irc_fed + ${irc_fuzz_runs:-0}))
+
 # --- kill cycles
 PALVURO_KILL_CYCLES=$cycles "$root/$build/bin/tst_faults_killcycle" >"$work/kill.txt" 2>&1
 kill_line=$(grep '^KILL-CYCLES' "$work/kill.txt")
@@ -83,7 +110,8 @@ undefined=$(grep -c 'UNDEFINED' "$work/cases.txt")
 echo
 echo "== reliability"
 printf '%-34s %s\n' "room lines fuzzed" "$fed ($elapsed s, $jobs jobs + ASan share of $asan_lines)"
-printf '%-34s %s\n' "libFuzzer runs (3 targets)" "${fuzz_runs:-0}"
+printf '%-34s %s\n' "server lines fuzzed" "$irc_fed ($asan_lines of them under ASan)"
+printf '%-34s %s\n' "libFuzzer runs (4 targets)" "${fuzz_runs:-0}"
 printf '%-34s %s\n' "fuzz crashes" "$fuzz_crashes"
 printf '%-34s %s\n' "kill cycles" "$kills"
 printf '%-34s %s\n' "scores lost" "$lost"
@@ -94,8 +122,10 @@ sed 's/^/  /' "$work/cases.txt"
 echo
 echo "figure: fuzz_lines $fed count"
 echo "figure: fuzz_crashes $fuzz_crashes count"
+echo "figure: irc_fuzz_messages $irc_messages count"
 echo "figure: kill_cycles $kills count"
 echo "figure: scores_lost $lost count"
 echo "figure: fault_cases_undefined $undefined count"
 echo "(logs in $work)"
-[ "$fuzz_crashes" -eq 0 ] && [ "$lost" -eq 0 ] && [ "$undefined" -eq 0 ] && [ "$fed" -ge "$lines" ]
+[ "$fuzz_crashes" -eq 0 ] && [ "$lost" -eq 0 ] && [ "$undefined" -eq 0 ] && [ "$fed" -ge "$lines" ] &&
+    [ "$irc_fed" -ge "$irc_lines" ]

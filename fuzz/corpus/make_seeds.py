@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes the committed seed inputs of the three fuzz cases (run from fuzz/corpus)."""
+"""Writes the committed seed inputs of the fuzz cases (run from fuzz/corpus)."""
 import struct
 
 
@@ -116,8 +116,34 @@ def bus_frames():
     }
 
 
+def irc_messages():
+    # Server lines as the client reads them: one per line feed, CR LF or LF.
+    return {
+        'session.bin': b'\r\n'.join([
+            b':srv CAP * LS * :multi-prefix sasl=PLAIN,EXTERNAL', b':srv CAP * LS :message-tags',
+            b':srv CAP TriviaBot ACK :message-tags sasl', b'AUTHENTICATE +',
+            b':srv 903 TriviaBot :SASL authentication successful',
+            b':srv 001 TriviaBot :Welcome to the network TriviaBot!~palvuro@host.example',
+            b':srv 005 TriviaBot NICKLEN=30 MONITOR=100 WATCH=128 CHANTYPES=# :are supported',
+            b':TriviaBot!~palvuro@host.example JOIN #trivia',
+            b':srv 353 TriviaBot = #trivia :@TriviaBot +ANNA %BOB ~@CAT',
+            b':srv 366 TriviaBot #trivia :End of /NAMES list.', b'PING :srv',
+            b':srv 433 * TriviaBot :Nickname is already in use', b':srv 731 TriviaBot :TriviaBot',
+            b':ANNA!a@h NICK :ANNE', b':BOB!b@h PART #trivia :bye', b':CAT!c@h KICK #trivia ANNE :out',
+            b':ANNE!a@h QUIT :Quit: gone', b'ERROR :Closing Link: 127.0.0.1 (Ping timeout)']) + b'\r\n',
+        'hostile.bin': b'\n'.join([
+            b'@time=2026-01-01T00:00:00.000Z;+draft/reply=a\\sb\\:c\\\\d\\ :ANNA!a@h PRIVMSG #trivia :hi',
+            b':ANNA!a@h PRIVMSG #trivia :\x02\x0304,12Paris\x0f \x04ff00aa,000000Rome\x1d\x1f\x16\x11\x1e',
+            b':ANNA!a@h PRIVMSG #trivia :\x01ACTION waves\x01', b':ANNA!a@h PRIVMSG TriviaBot :\x01VERSION\x01',
+            b':ANNA!a@h PRIVMSG #trivia :caf\xe9 \xc3\x28 \xf0\x9f\x8e\xb2 \xed\xa0\x80',
+            b':ANNA!a@h PRIVMSG #trivia :' + b'x' * 1200, b':ANNA!a@h PRIVMSG #trivia :a\rQUIT :b\x00c',
+            b'@', b':', b': :', b'@a :b', b':n @X :y', b'   ', b'CMD' + b' x' * 600, b'\x00\x00\r',
+            b":'; DROP TABLE scores; -- PRIVMSG #trivia :'; DELETE FROM users --"]),
+    }
+
+
 for folder, seeds in (('fuzz_room_lines', room_lines()), ('fuzz_users_file', users_file()),
-                      ('fuzz_bus_frames', bus_frames())):
+                      ('fuzz_bus_frames', bus_frames()), ('fuzz_irc_messages', irc_messages())):
     for name, data in seeds.items():
         with open(f'{folder}/{name}', 'wb') as out:
             out.write(data)
