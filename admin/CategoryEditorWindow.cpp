@@ -2,6 +2,7 @@
 
 #include "admin/KeyDiscardFilter.h"
 #include "admin/LimitedTextEdit.h"
+#include "data/PairRules.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -17,9 +18,6 @@
 
 namespace palvuro {
 namespace {
-
-constexpr int MaxCategoryName = 64;
-constexpr int MaxPairText = 255;
 
 template <typename T> T* named(T* widget, const char* name) {
     widget->setObjectName(QString::fromLatin1(name));
@@ -84,7 +82,7 @@ QWidget* CategoryEditorWindow::buildCategoryFrame() {
 QWidget* CategoryEditorWindow::buildCreateFrame() {
     QGroupBox* box = frame("Frame2", QStringLiteral("Create New Category"), this);
     newCategory_ = named(new QLineEdit(box), "txtAddCatergory");
-    newCategory_->setMaxLength(MaxCategoryName);
+    newCategory_->setMaxLength(PairRules::MaxCategoryLength);
     createCategory_ = button("cmdAddCatergory", QStringLiteral("&Add Caterory"), box);
 
     auto* layout = new QHBoxLayout(box);
@@ -96,8 +94,8 @@ QWidget* CategoryEditorWindow::buildCreateFrame() {
 
 QWidget* CategoryEditorWindow::buildAddFrame() {
     QGroupBox* box = frame("Frame3", QStringLiteral("Enter New Question And Answer"), this);
-    question_ = named(new LimitedTextEdit(MaxPairText, box), "txt_Question");
-    answer_ = named(new LimitedTextEdit(MaxPairText, box), "txtAnswer");
+    question_ = named(new LimitedTextEdit(PairRules::MaxTextLength, box), "txt_Question");
+    answer_ = named(new LimitedTextEdit(PairRules::MaxTextLength, box), "txtAnswer");
     addPair_ = button("cmdAdd", QStringLiteral("A&dd"), box);
 
     auto* layout = new QVBoxLayout(box);
@@ -112,8 +110,8 @@ QWidget* CategoryEditorWindow::buildAddFrame() {
 
 QWidget* CategoryEditorWindow::buildFinderFrame() {
     QGroupBox* box = frame("Frame4", QStringLiteral("Edit Question And Answer"), this);
-    editQuestion_ = named(new LimitedTextEdit(MaxPairText, box), "txtEditQ");
-    editAnswer_ = named(new LimitedTextEdit(MaxPairText, box), "txtEditA");
+    editQuestion_ = named(new LimitedTextEdit(PairRules::MaxTextLength, box), "txtEditQ");
+    editAnswer_ = named(new LimitedTextEdit(PairRules::MaxTextLength, box), "txtEditA");
     findQuestion_ = button("cmdSearchQ", QStringLiteral("Find"), box);
     findAnswer_ = button("cmdSearchA", QStringLiteral("Find"), box);
     deletePair_ = button("cmdDeleteQA", QStringLiteral("&Delete"), box);

@@ -2,7 +2,7 @@
 
 #include "data/Spaces.h"
 
-#include "admin/TextRules.h"
+#include "data/TextRules.h"
 #include "data/TriviaDatabase.h"
 
 namespace palvuro {

@@ -1,37 +1,70 @@
-// Time to import the real question bank into a new Trivia.mdb on disk, as palvuro-import does.
+// The shared question bank imported into a new Trivia.mdb on disk and exported again, as
+// palvuro-import and palvuro-export do it.
 
+#include "bench/QuestionBank.h"
+#include "data/BankExporter.h"
+#include "data/ImportFormat.h"
 #include "data/QuestionImporter.h"
+#include "data/TextFile.h"
 #include "data/TriviaDatabase.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTextStream>
+
+using namespace palvuro;
+
+namespace {
+
+double secondsSince(const QElapsedTimer& timer) {
+    return double(timer.nsecsElapsed()) / 1e9;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
-    const QString bank = QStringLiteral(PALVURO_SHARED_DIR "/data/questions.tsv");
-    if (!QFileInfo::exists(bank)) {
-        out << "bench_import: skipped, no question bank at " << bank << "\n";
-        return 0;
-    }
-    QTemporaryDir dir;
-    palvuro::TriviaDatabase db(dir.path());
-    palvuro::QuestionImporter importer(db);
-    QElapsedTimer timer;
-    timer.start();
-    const palvuro::QuestionImporter::Summary summary = importer.importFile(bank);
-    const double seconds = double(timer.nsecsElapsed()) / 1e9;
-    if (summary.outcome != palvuro::QuestionImporter::Outcome::Done) {
-        out << "bench_import: " << summary.failure << "\n";
+    const QuestionBank bank = QuestionBank::choose();
+    if (bank.path.isEmpty()) {
+        out << "bench_import: FAILED: no question bank: "
+            << (bank.failure.isEmpty() ? QStringLiteral("the shared bank is missing") : bank.failure) << "\n";
         return 1;
     }
-    out << "figure: import_bank_lines " << summary.linesRead << " lines\n";
-    out << "figure: import_bank_pairs " << summary.pairsAdded() << " pairs\n";
-    out << "figure: import_bank_time " << QString::number(seconds, 'f', 2) << " s\n";
-    out << "figure: import_bank_rate " << QString::number(double(summary.pairsAdded()) / seconds, 'f', 0)
-        << " pairs/s\n";
+    QString error;
+    const std::optional<QByteArray> bytes = TextFile::read(bank.path, &error);
+    if (!bytes) {
+        out << "bench_import: FAILED: " << error << "\n";
+        return 1;
+    }
+    out << "bench_import: data " << bank.path << " (" << bytes->size() << " bytes)\n";
+
+    QTemporaryDir dir;
+    TriviaDatabase db(dir.path());
+    QElapsedTimer timer;
+    timer.start();
+    const auto reader = ImportFormat::reader(ImportFormat::Kind::Tsv, *bytes, {});
+    const QuestionImporter::Summary summary = QuestionImporter(db).import(*reader);
+    const double importSeconds = secondsSince(timer);
+    if (summary.outcome != QuestionImporter::Outcome::Done) {
+        out << "bench_import: FAILED: " << summary.failure << "\n";
+        return 1;
+    }
+    out << "bench_import: " << summary.text() << "\n";
+    out << "figure: import_rows_per_s " << qint64(double(summary.recordsRead) / importSeconds) << " rows/s\n";
+
+    QBuffer exported;
+    exported.open(QIODevice::WriteOnly);
+    timer.restart();
+    const BankExporter::Result result = BankExporter(db).writeQuestions(exported);
+    const double exportSeconds = secondsSince(timer);
+    if (!result.ok) {
+        out << "bench_import: FAILED: " << result.failure << "\n";
+        return 1;
+    }
+    out << "bench_import: exported " << result.written << " rows\n";
+    out << "figure: export_rows_per_s " << qint64(double(result.written) / exportSeconds) << " rows/s\n";
     return 0;
 }

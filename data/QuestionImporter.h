@@ -1,90 +1,103 @@
 #pragma once
 
 #include <QHash>
+#include <QList>
 #include <QMap>
+#include <QPair>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
-#include <optional>
-
-class QIODevice;
 
 namespace palvuro {
 
+class RecordReader;
 class TriviaDatabase;
+struct ImportRecord;
 
-// Adds question/answer pairs from a UTF-8 tab-separated file (category, question, answer per
-// line; an optional header line "category<TAB>question<TAB>answer") to a trivia database.
-// Values are stored the way the operator's editor stores them; missing categories are created.
-// A malformed line is reported with its number and skipped; the rest is still imported.
+// Adds the question/answer pairs of a question file to a trivia database. Values are cleaned
+// and stored the way the operator's editor stores them, missing categories are created, and a
+// pair already in its category is not added again. A record that cannot be used is reported
+// with its number and skipped. The whole run is one transaction: a database failure leaves
+// the file as it was, unless keepGoing asks for one transaction per category instead.
 class QuestionImporter {
 public:
-    static constexpr int MaxFieldLength = 255;
-    // Longer lines cannot hold three fields of MaxFieldLength characters plus any sane padding.
-    static constexpr qint64 MaxLineBytes = 64 * 1024;
+    struct Options {
+        bool keepChoiceQuestions = false; // multiple-choice and true/false questions too
+        bool keepGoing = false;           // a category that fails to save does not undo the others
+        bool dryRun = false;              // count everything, change nothing
+    };
 
-    struct LineError {
-        qint64 line = 0; // 1-based
+    struct RecordError {
+        qint64 number = 0; // the record's line or place, from 1
+        QString unit;      // what the number counts: "line" or "result"
         QString reason;
     };
-    using ErrorHandler = std::function<void(const LineError&)>;
+    using ErrorHandler = std::function<void(const RecordError&)>;
+    // Called now and then with the share of the work done, from 0 to 1, and the records read.
+    using ProgressHandler = std::function<void(double done, qint64 records)>;
 
     enum class Outcome {
-        Done,           // every line was read; some may have been skipped
-        CannotReadFile, // nothing was imported
-        DatabaseFailed  // the database could not be opened, or failed part-way
+        Done,           // every record was read; some may have been skipped
+        CannotReadFile, // the file is not readable in its format; nothing was imported
+        DatabaseFailed  // the database could not be opened or saved
+    };
+
+    struct CategoryCounts {
+        qint64 added = 0;
+        qint64 duplicates = 0;
+        qint64 multipleChoice = 0;
+        qint64 trueFalse = 0;
+        qint64 refused = 0; // records the editor could not have stored
+        QString failure;    // why the category's pairs could not be saved
     };
 
     struct Summary {
         Outcome outcome = Outcome::Done;
         QString failure; // what went wrong, when outcome is not Done
-        qint64 linesRead = 0;
-        qint64 linesSkipped = 0;
-        QMap<QString, qint64> added; // stored category name -> pairs added to it
+        bool dryRun = false;
+        qint64 recordsRead = 0;
+        qint64 unreadable = 0;                    // records with no category to count them under
+        QMap<QString, CategoryCounts> categories; // by stored category name
 
         qint64 pairsAdded() const;
-        // "Added 95 questions in 3 categories (FOOD 32, ...); 0 lines skipped."
+        // Records refused as unusable (not duplicates, nor skipped question kinds).
+        qint64 recordsRefused() const;
+        // One line per category: "HISTORY: 12 added, 1 duplicate, 2 multiple choice skipped".
+        QStringList categoryLines() const;
+        // "Added 95 questions in 3 categories; 1 record refused."
         QString text() const;
     };
 
     explicit QuestionImporter(TriviaDatabase& db);
+    QuestionImporter(TriviaDatabase& db, Options options);
 
-    // Called once for every skipped line, in file order.
+    // Called once for every refused record, in file order.
     void setErrorHandler(ErrorHandler handler);
+    void setProgressHandler(ProgressHandler handler);
 
-    Summary importFile(const QString& path);
-    Summary import(QIODevice& in);
+    Summary import(RecordReader& reader);
 
 private:
-    struct Pair {
-        QString category;
-        QString question;
-        QString answer;
-    };
-    // The stored category name, or why the line's category cannot be used.
-    struct CategoryResult {
-        QString storedName;
-        QString error;
-        bool fatal = false;
-    };
+    using Pairs = QList<QPair<QString, QString>>;
 
-    void importLine(const QByteArray& bytes, qint64 lineNumber, Summary* summary);
-    static std::optional<Pair> parseLine(const QByteArray& bytes, QString* reason);
-    CategoryResult resolveCategory(const QString& category);
-    CategoryResult createCategory(const QString& category);
+    void take(const ImportRecord& record, const QString& unit, Summary* summary);
+    void refuse(const ImportRecord& record, const QString& unit, const QString& reason,
+                CategoryCounts* counts, Summary* summary) const;
+    void save(Summary* summary);
+    void saveGroup(const QStringList& group, Summary* summary);
+    bool saveCategory(const QString& category, const Pairs& pairs, CategoryCounts* counts);
+    QString storedCategory(const QString& category);
     void fail(Summary* summary, const QString& what) const;
-    void skip(qint64 lineNumber, const QString& reason, Summary* summary) const;
-    bool openDatabase(Summary* summary);
-    bool beginBatch(Summary* summary);
-    bool commitBatch(Summary* summary);
-
-    // Rows go in batches of at most this age, so other connections never wait long.
-    static constexpr qint64 MaxBatchMs = 500;
+    void reportProgress(double done, qint64 records);
 
     TriviaDatabase& db_;
+    Options options_;
     ErrorHandler onError_;
-    QHash<QString, CategoryResult> categories_; // by the category's stored form
-    QMap<QString, qint64> saved_;               // counts as of the last committed batch
+    ProgressHandler onProgress_;
+    QMap<QString, Pairs> pending_; // cleaned pairs by category, in file order
+    qint64 pendingCount_ = 0;
+    qint64 saved_ = 0;
 };
 
 } // namespace palvuro

@@ -543,6 +543,10 @@ DbStatus TriviaDatabase::commitBatch() {
     return status == DbStatus::Ok ? status : rollBack(status);
 }
 
+DbStatus TriviaDatabase::rollbackBatch() {
+    return d->execStatement(QStringLiteral("ROLLBACK"));
+}
+
 DbStatus TriviaDatabase::rollBack(DbStatus status) {
     const QString error = d->error;
     d->execStatement(QStringLiteral("ROLLBACK"));
@@ -598,14 +602,17 @@ DbStatus TriviaDatabase::lookupScore(const QString& nick, std::optional<qint64>*
 }
 
 DbStatus TriviaDatabase::topScores(QList<Score>* out) {
+    return selectScores(QStringLiteral("ORDER BY Points DESC, Nick LIMIT %1").arg(kTopCount), out);
+}
+
+// Rows of Psystem in the order `orderAndLimit` gives; none when the file has no scores table.
+DbStatus TriviaDatabase::selectScores(const QString& orderAndLimit, QList<Score>* out) {
     out->clear();
     DbStatus status = ensureOpen();
     if (status != DbStatus::Ok || !d->hasScoresTable)
         return status;
     QSqlQuery query(d->db);
-    status =
-        d->exec(query, QStringLiteral("SELECT Nick, Points FROM Psystem ORDER BY Points DESC, Nick LIMIT %1")
-                           .arg(kTopCount));
+    status = d->exec(query, QStringLiteral("SELECT Nick, Points FROM Psystem %1").arg(orderAndLimit));
     bool hasRow = false;
     while (status == DbStatus::Ok && (status = d->next(query, &hasRow)) == DbStatus::Ok && hasRow)
         out->append(Score{query.value(0).toString(), query.value(1).toLongLong()});
@@ -627,6 +634,20 @@ DbStatus TriviaDatabase::deleteAllScores() {
     return d->execStatement(QStringLiteral("DELETE FROM Psystem"));
 }
 
+namespace {
+
+// A row selected as rowid, Questions, Answers.
+TriviaDatabase::Pair pairOf(const QString& table, const QSqlQuery& query) {
+    return TriviaDatabase::Pair{table,
+                                query.value(0).toLongLong(),
+                                query.value(1).toString(),
+                                query.value(2).toString(),
+                                query.value(1).isNull(),
+                                query.value(2).isNull()};
+}
+
+} // namespace
+
 DbStatus TriviaDatabase::findPair(const QString& category, const char* column, const QString& value,
                                   Pair* out) {
     QString table;
@@ -646,12 +667,7 @@ DbStatus TriviaDatabase::findPair(const QString& category, const char* column, c
         return status;
     if (!hasRow)
         return d->fail(DbStatus::NotFound, QStringLiteral("No pair of %1 matches.").arg(table));
-    *out = Pair{table,
-                query.value(0).toLongLong(),
-                query.value(1).toString(),
-                query.value(2).toString(),
-                query.value(1).isNull(),
-                query.value(2).isNull()};
+    *out = pairOf(table, query);
     return DbStatus::Ok;
 }
 
@@ -683,6 +699,58 @@ DbStatus TriviaDatabase::updatePair(const Pair& pair, const QString& question, c
 
 DbStatus TriviaDatabase::deletePair(const Pair& pair) {
     return changeRow(pair, QStringLiteral("DELETE FROM %1 WHERE rowid = ?"), {});
+}
+
+DbStatus TriviaDatabase::addPairs(const QString& category, const QList<QPair<QString, QString>>& pairs) {
+    QString table;
+    DbStatus status = openCategory(category, Access::Write, &table);
+    if (status != DbStatus::Ok)
+        return status;
+    QSqlQuery query(d->db);
+    const QString sql =
+        QStringLiteral("INSERT INTO %1 (Questions, Answers) VALUES (?, ?)").arg(TableName::quoted(table));
+    if (!query.prepare(sql))
+        return d->failSql(query.lastError(), sql);
+    for (const auto& pair : pairs) {
+        status = d->execPrepared(query, {textValue(pair.first), textValue(pair.second)});
+        if (status != DbStatus::Ok)
+            return status;
+    }
+    return DbStatus::Ok;
+}
+
+DbStatus TriviaDatabase::forEachPair(const QString& category, const std::function<void(const Pair&)>& take) {
+    QString table;
+    DbStatus status = openCategory(category, Access::Read, &table);
+    if (status != DbStatus::Ok)
+        return status;
+    QSqlQuery query(d->db);
+    status = d->exec(query, QStringLiteral("SELECT rowid, Questions, Answers FROM %1 ORDER BY rowid")
+                                .arg(TableName::quoted(table)));
+    bool hasRow = false;
+    while (status == DbStatus::Ok && (status = d->next(query, &hasRow)) == DbStatus::Ok && hasRow)
+        take(pairOf(table, query));
+    return status;
+}
+
+DbStatus TriviaDatabase::allScores(QList<Score>* out) {
+    return selectScores(QStringLiteral("ORDER BY Nick"), out);
+}
+
+DbStatus TriviaDatabase::storeScore(const QString& nick, qint64 points, bool add) {
+    const DbStatus status = ensureWritable();
+    if (status != DbStatus::Ok)
+        return status;
+    // SQLite turns an integer sum that overflows into a real: cap it before it can.
+    const QString newPoints =
+        add ? QStringLiteral("CASE WHEN coalesce(Points, 0) > %1 - excluded.Points THEN %1 "
+                             "ELSE coalesce(Points, 0) + excluded.Points END")
+                  .arg(std::numeric_limits<qint64>::max())
+            : QStringLiteral("excluded.Points");
+    return d->execStatement(QStringLiteral("INSERT INTO Psystem (Nick, Points) VALUES (?, ?) "
+                                           "ON CONFLICT (Nick) DO UPDATE SET Points = %1")
+                                .arg(newPoints),
+                            {textValue(nick), QVariant::fromValue<qlonglong>(points)});
 }
 
 } // namespace palvuro

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -86,6 +87,18 @@ public:
     // wait for the file meanwhile. An open batch is rolled back when the connection closes.
     DbStatus beginBatch();
     DbStatus commitBatch();
+    // Undoes every change since beginBatch().
+    DbStatus rollbackBatch();
+
+    // Bulk loading: the statement is prepared once for all pairs. Best inside a batch.
+    DbStatus addPairs(const QString& category, const QList<QPair<QString, QString>>& pairs);
+    // Every row of the category in the order the rows were added.
+    DbStatus forEachPair(const QString& category, const std::function<void(const Pair&)>& take);
+    // Every score, ascending by nick.
+    DbStatus allScores(QList<Score>* out);
+    // Creates the nick's row or changes it: to `points`, or, with `add`, by `points` (never
+    // beyond the largest value a score can hold).
+    DbStatus storeScore(const QString& nick, qint64 points, bool add);
 
     // A uniformly random usable row of the category, without walking the table.
     DbStatus pickQuestion(const QString& category, Question* out);
@@ -121,6 +134,7 @@ private:
     DbStatus rollBack(DbStatus status);
     DbStatus findPair(const QString& category, const char* column, const QString& value, Pair* out);
     DbStatus changeRow(const Pair& pair, const QString& sqlPattern, QVariantList values);
+    DbStatus selectScores(const QString& orderAndLimit, QList<Score>* out);
 
     struct Private;
     std::unique_ptr<Private> d;

@@ -1,9 +1,7 @@
-#include "data/QuestionImporter.h"
 #include "data/SettingsStore.h"
 #include "data/TriviaDatabase.h"
 #include "data/UsersList.h"
 
-#include <QBuffer>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSqlDatabase>
@@ -63,7 +61,7 @@ QStringList categoriesOf(TriviaDatabase& db) {
 
 } // namespace
 
-// What the program keeps on disk: the database Trivia.mdb, questions imported into it, the users file.
+// What the program keeps on disk: the database Trivia.mdb and the users file.
 class StorageTest : public QObject {
     Q_OBJECT
 
@@ -189,55 +187,6 @@ private Q_SLOTS:
         writeFile(path(), QByteArray());
         TriviaDatabase fresh(dir_->path());
         QCOMPARE(scoreOf(fresh, "BOB"), 1); // an empty file becomes a database
-    }
-
-    void malformedLineIsSkippedWithItsNumber_data() {
-        QTest::addColumn<QByteArray>("line");
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("two fields") << QByteArray("SCIENCE\tWhat is H2O?") << "found 2";
-        QTest::newRow("empty answer") << QByteArray("SCIENCE\tWhat is H2O?\t   ") << "empty answer";
-        QTest::newRow("300-char question")
-            << QByteArray("SCIENCE\t" + QByteArray(299, 'x') + "?\tX") << "question is 300 characters long";
-        QTest::newRow("injected name")
-            << QByteArray("X]; DROP TABLE Psystem;--\tWhy?\tX") << "not a valid category name";
-        QTest::newRow("scores table") << QByteArray("psystem\tWhy?\tX") << "not a category";
-        QTest::newRow("not UTF-8") << QByteArray("SCIENCE\tCaf\xe9?\tX") << "not valid UTF-8";
-        QTest::newRow("NUL") << QByteArray("SCIENCE\tWhy?\tA\0B", 16) << "answer holds a control character";
-        QTest::newRow("huge line") << QByteArray("SCIENCE\tWhy?\t" + QByteArray(100000, 'y'))
-                                   << "longer than";
-    }
-
-    // The bad line sits among good ones that are stored as the category editor stores its pairs: a byte order
-    // mark, no header, a category that exists in other case, SQL in the text, the longest line allowed.
-    void malformedLineIsSkippedWithItsNumber() {
-        QFETCH(QByteArray, line);
-        QFETCH(QString, reason);
-        QCOMPARE(db_->createCategory("History"), DbStatus::Ok);
-        const QByteArray longest = "FOOD\tWhat is the longest line?\t"; // padded to the most bytes allowed
-        QByteArray bytes = "\xef\xbb\xbfhistory\t  who said 'x'); DROP TABLE HISTORY;--?  \t \"; DELETE FROM "
-                           "Psystem \n\n" +
-                           line + "\r\n food \tQu'est-ce que la crème brûlée?\tcrème brûlée\n" + longest +
-                           QByteArray(QuestionImporter::MaxLineBytes - longest.size() - 1, ' ') + "X\r\n";
-        QBuffer in(&bytes);
-        QVERIFY(in.open(QIODevice::ReadOnly));
-        QuestionImporter importer(*db_);
-        QList<QuestionImporter::LineError> errors;
-        importer.setErrorHandler([&errors](const QuestionImporter::LineError& e) { errors << e; });
-        const QuestionImporter::Summary summary = importer.import(in);
-        QCOMPARE(summary.outcome, QuestionImporter::Outcome::Done);
-        QCOMPARE(errors.size(), 1);
-        QCOMPARE(errors[0].line, 3);
-        QVERIFY2(errors[0].reason.contains(reason), qPrintable(errors[0].reason));
-        QCOMPARE(summary.linesRead, 5);
-        QCOMPARE(summary.text(),
-                 QStringLiteral("Added 3 questions in 2 categories (FOOD 2, HISTORY 1); 1 line skipped."));
-        TriviaDatabase::Pair pair;
-        QCOMPARE(db_->findPairByQuestion("HISTORY", "WHO SAID 'X'); DROP TABLE HISTORY;--?", &pair),
-                 DbStatus::Ok);
-        QCOMPARE(pair.answer, QStringLiteral("\"; DELETE FROM PSYSTEM"));
-        QCOMPARE(db_->findPairByAnswer("FOOD", QString::fromUtf8("CRÈME BRÛLÉE"), &pair), DbStatus::Ok);
-        QCOMPARE(pair.question, QString::fromUtf8("QU'EST-CE QUE LA CRÈME BRÛLÉE?"));
-        QCOMPARE(scoreOf(*db_, "ANNA"), 1); // the scores table is whole
     }
 
     // A save that cannot write every name keeps the old file whole.

@@ -1,4 +1,4 @@
-#include "admin/TextRules.h"
+#include "data/TextRules.h"
 
 namespace palvuro {
 
