@@ -18,8 +18,8 @@ IrcSendQueue::IrcSendQueue(Pacing pacing) : pacing_(pacing) {
     pacing_.intervalMs = std::max(pacing_.intervalMs, 0);
 }
 
-void IrcSendQueue::push(const QByteArray& target, const QByteArray& bytes) {
-    pending_.push_back({target, bytes});
+void IrcSendQueue::push(const QByteArray& target, const QByteArray& bytes, qint64 nowMs) {
+    pending_.push_back({target, bytes, nowMs});
 }
 
 // The oldest line of the target whose last turn lies furthest back.
@@ -67,6 +67,19 @@ qint64 IrcSendQueue::msUntilNext(qint64 nowMs) const {
         return 0;
     const qint64 readyAt = theoretical_ - qint64(pacing_.burst - 1) * pacing_.intervalMs;
     return std::max<qint64>(readyAt - nowMs, 0);
+}
+
+QList<IrcSendQueue::Line> IrcSendQueue::takeStale(qint64 nowMs, qint64 maxAgeMs) {
+    QList<Line> stale;
+    for (auto it = pending_.begin(); it != pending_.end();) {
+        if (nowMs - it->queuedAtMs <= maxAgeMs) {
+            ++it;
+            continue;
+        }
+        stale.append(*it);
+        it = pending_.erase(it);
+    }
+    return stale;
 }
 
 QList<IrcSendQueue::Line> IrcSendQueue::clear() {

@@ -24,17 +24,21 @@ public:
     struct Line {
         QByteArray target;
         QByteArray bytes; // without CR LF
+        qint64 queuedAtMs = 0;
     };
 
     explicit IrcSendQueue(Pacing pacing);
 
-    void push(const QByteArray& target, const QByteArray& bytes);
+    void push(const QByteArray& target, const QByteArray& bytes, qint64 nowMs);
     // The lines that may go at NOW, in the order they should be written.
     QList<QByteArray> take(qint64 nowMs);
     // Records a line that went out without waiting (an answer to the server's PING, say).
     void spend(qint64 nowMs);
     // How long until take() has something, or -1 when nothing waits.
     qint64 msUntilNext(qint64 nowMs) const;
+    // Drops the lines that have waited longer than MAXAGEMS and hands them back: past some point a
+    // line (a question, a verdict) misleads more than it helps.
+    QList<Line> takeStale(qint64 nowMs, qint64 maxAgeMs);
     // Drops what waits and hands it back.
     QList<Line> clear();
     bool isEmpty() const { return pending_.empty(); }

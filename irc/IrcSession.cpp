@@ -171,12 +171,13 @@ struct IrcSession::Private {
         Q_EMIT q->usersChanged();
     }
 
-    void dropQueue() {
-        const QList<IrcSendQueue::Line> dropped = queue.clear();
-        for (const IrcSendQueue::Line& line : dropped) {
-            const IrcMessage message = IrcMessage::parse(line.bytes);
-            qCWarning(lcIrc) << "not delivered to" << line.target << "(connection lost)";
-            Q_EMIT q->undelivered(QString::fromUtf8(line.target), QString::fromUtf8(message.param(1)));
+    void dropQueue() { reportUndelivered(queue.clear(), "connection lost"); }
+
+    void reportUndelivered(const QList<IrcSendQueue::Line>& lines, const char* why) {
+        for (const IrcSendQueue::Line& line : lines) {
+            qCWarning(lcIrc) << "not delivered to" << line.target << '(' << why << ')';
+            const QByteArray said = IrcMessage::parse(line.bytes).param(1);
+            Q_EMIT q->undelivered(QString::fromUtf8(line.target), QString::fromUtf8(said));
         }
     }
 
@@ -228,6 +229,7 @@ struct IrcSession::Private {
         if (!socket)
             return;
         const qint64 now = clock.elapsed();
+        reportUndelivered(queue.takeStale(now, config.maxQueueAgeMs), "waited too long to be sent");
         for (const QByteArray& line : queue.take(now))
             write(line);
         const qint64 wait = queue.msUntilNext(now);
@@ -248,7 +250,7 @@ struct IrcSession::Private {
         }
         const int budget = IrcLineSplitter::textBudget(prefixBytes(), static_cast<int>(target.size()));
         for (const QByteArray& piece : IrcLineSplitter::split(said, budget))
-            queue.push(target, IrcMessage::make(kPrivmsg, {target, piece}).serialize());
+            queue.push(target, IrcMessage::make(kPrivmsg, {target, piece}).serialize(), clock.elapsed());
         pump();
         return true;
     }

@@ -24,11 +24,12 @@ struct IrcSessionConfig {
     QString extraCaFile; // one more CA trusted besides the system's store
 
     // Timing: the defaults suit public networks; tests shorten them.
-    int pingIdleMs = 15000;        // our own PING after this long without a line from the server
-    int pingTimeoutMs = 10000;     // then, without any answer, the connection is given up
+    int pingIdleMs = 5000;         // our own PING after this long without a line from the server
+    int pingTimeoutMs = 5000;      // then, without any answer, the connection is given up
     int registerTimeoutMs = 30000; // from the connection attempt to the server's welcome
     int nickRetryMs = 10000;       // how often a taken nick is asked for again
     int rejoinDelayMs = 3000;      // after a kick or a refused JOIN
+    int maxQueueAgeMs = 30000;     // a line that waited longer for its turn is dropped
     IrcSendQueue::Pacing pacing;
     IrcBackoff::Limits backoff;
 };
@@ -77,7 +78,8 @@ Q_SIGNALS:
     void privateAction(const QString& nick, const QString& text); // CTCP ACTION to us alone
     // A NOTICE from a server or a chatter (never a CTCP reply).
     void notice(const QString& from, const QString& text);
-    // Queued lines the connection dropped before they could be sent; they are not sent later.
+    // Queued lines dropped before they could be sent, because the connection was lost or they
+    // waited too long for their turn; they are never sent later.
     void undelivered(const QString& target, const QString& text);
     // Something the person running the client must know: a certificate refused, the account
     // not accepted, the channel refused. Never holds the password.

@@ -79,12 +79,12 @@ private Q_SLOTS:
         for (qint64 now = 0; now < 630'000; now += 10) {
             if (now % 4000 == 0 && now < 600'000) {
                 channelPushedAt.insert(pushed, now);
-                queue.push("#trivia", "PRIVMSG #trivia :" + QByteArray::number(pushed++));
+                queue.push("#trivia", "PRIVMSG #trivia :" + QByteArray::number(pushed++), now);
             }
             if (now % 20'000 == 2000 && now < 600'000) {
                 const QByteArray player = (now / 20'000) % 2 ? "Anna" : "Bob";
                 for (int i = 0; i < 12; ++i)
-                    queue.push(player, "PRIVMSG " + player + " :" + QByteArray::number(pushed++));
+                    queue.push(player, "PRIVMSG " + player + " :" + QByteArray::number(pushed++), now);
             }
             for (const QByteArray& line : queue.take(now)) {
                 const QList<QByteArray> parts = line.split(' ');
@@ -108,24 +108,29 @@ private Q_SLOTS:
     void pacingSurvivesAcrossTexts() {
         IrcSendQueue queue(IrcSendQueue::Pacing{3, 1000});
         for (int i = 0; i < 3; ++i)
-            queue.push("#c", "a");
+            queue.push("#c", "a", 0);
         QCOMPARE(queue.take(0).size(), 3);
         QCOMPARE(queue.msUntilNext(0), -1);
-        queue.push("#c", "b");
+        queue.push("#c", "b", 0);
         QVERIFY(queue.take(500).isEmpty());
         QCOMPARE(queue.msUntilNext(500), 500);
         QCOMPARE(queue.take(1000).size(), 1);
-        queue.push("#c", "c");
+        queue.push("#c", "c", 1000);
         QVERIFY(queue.take(1999).isEmpty());
         QCOMPARE(queue.take(2000).size(), 1);
 
         // Targets take turns, whatever the case of their names; each keeps its own order.
         for (const char* line : {"a1", "a2", "a3", "b1", "c1", "b2"})
-            queue.push(line[0] == 'b' ? "#B" : line[0] == 'c' ? "c" : "A", line);
-        queue.push("#b", "b3");
+            queue.push(line[0] == 'b' ? "#B" : line[0] == 'c' ? "c" : "A", line, 10'000);
+        queue.push("#b", "b3", 11'000);
         QCOMPARE(queue.take(10'000), (QList<QByteArray>{"a1", "b1", "c1"}));
         QCOMPARE(queue.take(12'000), (QList<QByteArray>{"a2", "b2"}));
-        QCOMPARE(queue.clear().size(), 2);
+
+        // What waited too long goes nowhere; what is younger keeps its turn.
+        const QList<IrcSendQueue::Line> stale = queue.takeStale(40'500, 30'000);
+        QCOMPARE(stale.size(), 1);
+        QCOMPARE(stale.first().bytes, QByteArray("a3"));
+        QCOMPARE(queue.take(40'500), QList<QByteArray>{"b3"});
         QVERIFY(queue.isEmpty());
     }
 
