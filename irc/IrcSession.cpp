@@ -296,7 +296,9 @@ struct IrcSession::Private {
 
     bool isUs(const QByteArray& who) const { return IrcNick::same(nick, who); }
     bool isChannel(const QByteArray& target) const { return IrcNick::same(config.channel, target); }
-    bool usingStandIn() const { return registered && !IrcNick::same(config.nick, nick.toUtf8()); }
+    // Our nick as the server can hold it: a server with shorter nicks cuts ours down.
+    QString wanted() const { return nickLengthKnown ? config.nick.left(nickLength) : config.nick; }
+    bool usingStandIn() const { return registered && !IrcNick::same(wanted(), nick.toUtf8()); }
 
     void handle(const IrcMessage& message) {
         if (!message.isValid())
@@ -415,14 +417,20 @@ struct IrcSession::Private {
         registered = true;
         attemptTimer.stop();
         nick = QString::fromUtf8(m.param(0));
+        if (nickAttempt == 0 && nick.size() < config.nick.size() &&
+            IrcNick::same(config.nick.left(nick.size()), nick.toUtf8())) {
+            qCWarning(lcIrc) << "the server cuts nicks to" << nick.size() << "characters:" << nick;
+            nickLength = static_cast<int>(nick.size());
+            nickLengthKnown = true;
+        }
         // Most servers end the welcome with our full prefix.
         const QByteArray last = m.params.last().split(' ').last();
         const qsizetype bang = last.indexOf('!');
         if (bang > 0 && last.indexOf('@') > bang && IrcNick::same(nick, last.left(bang)))
             userHost = last.mid(bang + 1);
         if (usingStandIn()) {
-            qCWarning(lcIrc) << "the nick" << config.nick << "is taken; registered as" << nick;
-            Q_EMIT q->nickInUse(config.nick, nick);
+            qCWarning(lcIrc) << "the nick" << wanted() << "is taken; registered as" << nick;
+            Q_EMIT q->nickInUse(wanted(), nick);
             nickRetryTimer.start(config.nickRetryMs);
         }
         join();
@@ -435,7 +443,7 @@ struct IrcSession::Private {
 
     void nickRefused(const IrcMessage& m) {
         if (registered) {
-            qCDebug(lcIrc) << "the nick" << config.nick << "is still taken";
+            qCDebug(lcIrc) << "the nick" << wanted() << "is still taken";
             return;
         }
         if (++nickAttempt > kMaxNickAttempts) {
@@ -445,16 +453,16 @@ struct IrcSession::Private {
         // Until the server names its nick length, the first stand-in may be one longer than
         // the wanted nick; a server that cuts it back refuses it, and the next ones fit nine.
         const int limit = nickLengthKnown    ? nickLength
-                          : nickAttempt == 1 ? static_cast<int>(config.nick.size()) + 1
+                          : nickAttempt == 1 ? static_cast<int>(wanted().size()) + 1
                                              : kDefaultNickLength;
-        nick = IrcNick::alternative(config.nick, nickAttempt, limit);
+        nick = IrcNick::alternative(wanted(), nickAttempt, limit);
         qCWarning(lcIrc) << "the server refused the nick" << text(m.param(1)) << "- trying" << nick;
         send("NICK", {nick.toUtf8()});
     }
 
     void reclaimNick() {
         if (usingStandIn())
-            send("NICK", {config.nick.toUtf8()});
+            send("NICK", {wanted().toUtf8()});
     }
 
     void readSupport(const IrcMessage& m) {
@@ -474,18 +482,18 @@ struct IrcSession::Private {
         if (!usingStandIn())
             return;
         if (command == "MONITOR")
-            send(command, {QByteArrayLiteral("+"), config.nick.toUtf8()});
+            send(command, {QByteArrayLiteral("+"), wanted().toUtf8()});
         else
-            send(command, {'+' + config.nick.toUtf8()});
+            send(command, {'+' + wanted().toUtf8()});
     }
 
     // MONITOR lists "nick!user@host" or bare nicks, separated by commas; WATCH names one nick.
     bool namesWantedNick(const IrcMessage& m) const {
-        if (IrcNick::same(config.nick, m.param(1)))
+        if (IrcNick::same(wanted(), m.param(1)))
             return true;
         const QList<QByteArray> entries = m.params.last().split(',');
         return std::any_of(entries.cbegin(), entries.cend(), [this](const QByteArray& entry) {
-            return IrcNick::same(config.nick, beforeFirst(entry, '!'));
+            return IrcNick::same(wanted(), beforeFirst(entry, '!'));
         });
     }
 
@@ -607,7 +615,7 @@ struct IrcSession::Private {
     }
 
     void handleQuit(const IrcMessage& m) {
-        if (IrcNick::same(config.nick, m.nick))
+        if (IrcNick::same(wanted(), m.nick))
             reclaimNick();
         if (removeUser(m.nick))
             Q_EMIT q->quit(text(m.nick), text(m.param(0)));
@@ -632,7 +640,7 @@ struct IrcSession::Private {
             nick = QString::fromUtf8(renamed);
             if (!usingStandIn())
                 nickRetryTimer.stop();
-        } else if (IrcNick::same(config.nick, m.nick)) {
+        } else if (IrcNick::same(wanted(), m.nick)) {
             reclaimNick();
         }
         const auto found = std::find_if(users.begin(), users.end(),

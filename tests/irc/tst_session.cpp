@@ -27,6 +27,7 @@ IrcSessionConfig configFor(quint16 port, const QString& nick = QStringLiteral("T
     config.pingIdleMs = 5000;
     config.pingTimeoutMs = 3000;
     config.registerTimeoutMs = 5000;
+    config.rejoinDelayMs = 200;
     config.backoff = IrcBackoff::Limits{200, 1000, 500};
     return config;
 }
@@ -130,6 +131,17 @@ private Q_SLOTS:
         bob.quit();
         QTRY_COMPARE(left.size(), 1);
         QVERIFY(!session.users().contains(QStringLiteral("ROBERT")));
+
+        // ANNA made the channel and so may kick us: we are back a moment later.
+        QSignalSpy kicks(&session, &IrcSession::kicked);
+        QSignalSpy states(&session, &IrcSession::stateChanged);
+        anna.sendRaw("KICK #trivia TriviaBot :out");
+        QTRY_COMPARE(kicks.size(), 1);
+        QCOMPARE(kicks.first(),
+                 (QVariantList{QStringLiteral("TriviaBot"), QStringLiteral("ANNA"), QStringLiteral("out")}));
+        QTRY_COMPARE(session.state(), IrcSession::State::Joined);
+        QCOMPARE(states.size(), 2);
+        QVERIFY(session.users().contains(QStringLiteral("ANNA")));
     }
 
     // Someone holds our nick: we register as a stand-in and take the nick the moment it is free.
@@ -145,6 +157,14 @@ private Q_SLOTS:
         QCOMPARE(inUse.size(), 1);
         holder.quit();
         QTRY_COMPARE_WITH_TIMEOUT(session.nick(), QStringLiteral("TriviaBot"), 5000);
+
+        // A nick longer than the server allows is cut, not taken: nothing to reclaim.
+        IrcSession longer(configFor(ircd->port(), QStringLiteral("PalvuroTriviaHost")));
+        QSignalSpy longerInUse(&longer, &IrcSession::nickInUse);
+        longer.start();
+        QTRY_COMPARE_WITH_TIMEOUT(longer.state(), IrcSession::State::Joined, 10000);
+        QCOMPARE(longer.nick(), QStringLiteral("PalvuroTriviaHo"));
+        QVERIFY(longerInUse.isEmpty());
     }
 
     // A killed server is noticed at once; nothing is sent late; the restarted one is rejoined
