@@ -1,5 +1,6 @@
 #include "chatclient/ChatRoom.h"
 
+#include "chatclient/LinePacer.h"
 #include "platform/LineBuffer.h"
 #include "platform/WindowRegistry.h"
 #include "platform/Windows1252.h"
@@ -57,6 +58,8 @@ struct ChatRoom::Private {
     QString input;
     RichEditText text;
     QStringList members;
+    Sender sender;
+    std::unique_ptr<LinePacer> pacer;
     bool notices = true;
     bool sendPushed = false;
     bool clearPushed = false;
@@ -115,6 +118,17 @@ Hwnd ChatRoom::sendButton() const {
     return d->sendButton;
 }
 
+void ChatRoom::setSender(Sender sender) {
+    d->sender = std::move(sender);
+}
+
+void ChatRoom::setLinePacing(int intervalMs) {
+    if (intervalMs <= 0)
+        d->pacer.reset();
+    else
+        d->pacer = std::make_unique<LinePacer>(intervalMs, [this](const QString& p) { append(p); });
+}
+
 QString ChatRoom::ownNick() const {
     return d->ownNick;
 }
@@ -141,7 +155,10 @@ void ChatRoom::say(const QString& nick, const QString& text) {
     }
     QString to;
     QString message;
+    const bool sent = nick == d->ownNick && d->sender;
     if (parsePrivate(text, &to, &message)) {
+        if (sent && !d->sender(to, message))
+            return;
         // The typed line stays in the window it was typed in; its "/msg " keeps it from
         // passing for a room line with a nick.
         show(QStringLiteral("/msg ") + to + kSeparator + message + QLatin1Char(' '));
@@ -150,6 +167,12 @@ void ChatRoom::say(const QString& nick, const QString& text) {
     }
     if (text.isEmpty())
         return; // an empty input line is not sent, as in any chat client
+    if (sent && !d->sender(QString(), text))
+        return;
+    hear(nick, text);
+}
+
+void ChatRoom::hear(const QString& nick, const QString& text) {
     show(nick + kSeparator + text + QLatin1Char(' '));
     Q_EMIT roomLine(nick, text);
 }
@@ -167,6 +190,17 @@ void ChatRoom::leave(const QString& nick) {
         return;
     Q_EMIT membersChanged();
     announce(nick + QStringLiteral(" has left the room"));
+}
+
+void ChatRoom::setMembers(const QStringList& nicks) {
+    QStringList members{d->ownNick};
+    for (const QString& nick : nicks)
+        if (nick != d->ownNick)
+            members << nick;
+    if (members == d->members)
+        return;
+    d->members = members;
+    Q_EMIT membersChanged();
 }
 
 QString ChatRoom::inputText() const {
@@ -201,14 +235,24 @@ RichEditText& ChatRoom::text() {
 }
 
 void ChatRoom::show(const QString& paragraph) {
+    if (d->pacer)
+        d->pacer->push(paragraph);
+    else
+        append(paragraph);
+}
+
+void ChatRoom::append(const QString& paragraph) {
     d->text.appendParagraph(paragraph);
     Q_EMIT paragraphShown(paragraph);
     Q_EMIT textChanged();
 }
 
 void ChatRoom::announce(const QString& line) {
-    if (!d->notices)
-        return;
+    if (d->notices)
+        report(line);
+}
+
+void ChatRoom::report(const QString& line) {
     show(line);
     Q_EMIT notice(line);
 }

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 namespace palvuro {
@@ -32,13 +33,28 @@ public:
     Hwnd inputBox() const;
     Hwnd sendButton() const;
 
+    // Carries the client's own lines beyond this window (TO empty: the room); false when the
+    // line could not go, and then it is not shown as said.
+    using Sender = std::function<bool(const QString& to, const QString& text)>;
+    void setSender(Sender sender);
+    // From now on the text window gets at most one paragraph per INTERVAL_MS (0: at once).
+    void setLinePacing(int intervalMs);
+
     QString ownNick() const;
     void setOwnNick(const QString& nick);
     // NICK says TEXT in the room exactly as typed: "/msg N text" goes to N alone (the sender's
     // window shows it on a "/msg " line), "/notifyoff" turns join/leave notices off.
     void say(const QString& nick, const QString& text);
+    // A line someone elsewhere said: shown as said, whatever it holds.
+    void hear(const QString& nick, const QString& text);
     void join(const QString& nick);
     void leave(const QString& nick);
+    // A notice of someone coming or going, unless "/notifyoff" turned them off.
+    void announce(const QString& line);
+    // A line the client itself has to say (a failure, an action); always shown.
+    void report(const QString& line);
+    // Everyone in the room as the network lists them; the client's own nick is kept first.
+    void setMembers(const QStringList& nicks);
 
     QString inputText() const;
     // The input box as the person at the client edits it (WM_SETTEXT does the same for the bot).
@@ -63,7 +79,7 @@ Q_SIGNALS:
 
 private:
     void show(const QString& paragraph);
-    void announce(const QString& line);
+    void append(const QString& paragraph);
     LResult roomProc(std::uint32_t msg, WParam wParam, LParam lParam);
     LResult buttonProc(std::uint32_t msg, Hwnd button, WParam id, bool& pushed);
     LResult inputProc(std::uint32_t msg, LParam lParam);

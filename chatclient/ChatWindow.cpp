@@ -1,10 +1,13 @@
 #include "chatclient/ChatWindow.h"
 
 #include "chatclient/ChatRoom.h"
+#include "chatclient/IrcRoomLink.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -69,6 +72,44 @@ ChatWindow::ChatWindow(ChatRoom& room, QWidget* parent)
     flushPending();
 }
 
+void ChatWindow::showNetwork(IrcRoomLink& link) {
+    if (status_)
+        return;
+    status_ = new QLabel(link.status(), this);
+    status_->setObjectName(QStringLiteral("status"));
+    users_ = new QListWidget(this);
+    users_->setObjectName(QStringLiteral("users"));
+    privateView_ = new QPlainTextEdit(this);
+    privateView_->setObjectName(QStringLiteral("privateMessages"));
+    privateView_->setReadOnly(true);
+    privateView_->setMaximumBlockCount(kScrollbackLines);
+    privateView_->setPlaceholderText(tr("Private messages to the client"));
+    privateView_->setMaximumHeight(120);
+    users_->setMaximumWidth(180);
+
+    auto* outer = static_cast<QVBoxLayout*>(layout());
+    auto* middle = new QHBoxLayout;
+    outer->removeWidget(view_);
+    middle->addWidget(view_, 1);
+    middle->addWidget(users_);
+    outer->insertWidget(0, status_);
+    outer->insertLayout(1, middle, 1);
+    outer->insertWidget(2, privateView_);
+    // Every line typed here is the client's own: the channel hears no other nick from us.
+    nickPicker_->setEnabled(false);
+
+    connect(&link, &IrcRoomLink::statusChanged, status_, &QLabel::setText);
+    connect(&link, &IrcRoomLink::privateReceived, privateView_,
+            [this](const QString& from, const QString& text) {
+                privateView_->appendPlainText(QStringLiteral("<") + from + QStringLiteral("> ") + text);
+            });
+    connect(&link, &IrcRoomLink::noticeReceived, privateView_,
+            [this](const QString& from, const QString& text) {
+                privateView_->appendPlainText(QStringLiteral("-") + from + QStringLiteral("- ") + text);
+            });
+    refillNicks();
+}
+
 void ChatWindow::flushPending() {
     flushTimer_.stop();
     if (pending_.empty())
@@ -96,7 +137,11 @@ void ChatWindow::refillNicks() {
     const QString current = nickPicker_->currentText();
     nickPicker_->clear();
     nickPicker_->addItems(room_.members());
-    nickPicker_->setCurrentText(current);
+    nickPicker_->setCurrentText(status_ ? room_.ownNick() : current);
+    if (users_) {
+        users_->clear();
+        users_->addItems(room_.members());
+    }
 }
 
 void ChatWindow::send() {

@@ -7,13 +7,16 @@
 #include <deque>
 
 class QComboBox;
+class QLabel;
 class QLineEdit;
+class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
 
 namespace palvuro {
 
 class ChatRoom;
+class IrcRoomLink;
 
 // The client's window "Palvuro 2.0": the room's text, an input line with a nick picker beside
 // it (the person at the client may speak as any nick) and a Send button. It only shows what
@@ -29,6 +32,10 @@ public:
 
     explicit ChatWindow(ChatRoom& room, QWidget* parent = nullptr);
 
+    // The room is a channel: the window shows the connection's status, the channel's users
+    // and the private messages to the client, and speaks only as the client's own nick.
+    void showNetwork(IrcRoomLink& link);
+
     // Draws the lines shown in the room but not yet drawn (they are drawn in batches).
     void flushPending();
 
@@ -42,6 +49,9 @@ private:
     QComboBox* nickPicker_;
     QLineEdit* input_;
     QPushButton* sendButton_;
+    QLabel* status_ = nullptr;
+    QListWidget* users_ = nullptr;
+    QPlainTextEdit* privateView_ = nullptr;
     std::deque<QString> pending_; // display lines, at most kScrollbackLines
     QTimer flushTimer_;
 };

@@ -1,8 +1,15 @@
 #include "chatclient/ClientOptions.h"
 
+#include <QCommandLineParser>
+#include <QFile>
+#include <QUrl>
+
 namespace palvuro {
 
 namespace {
+
+constexpr quint16 kPlainPort = 6667;
+constexpr quint16 kTlsPort = 6697;
 
 bool count(const QString& text, int* value) {
     bool ok = false;
@@ -13,56 +20,163 @@ bool count(const QString& text, int* value) {
     return true;
 }
 
-} // namespace
-
-QString ClientOptions::usage() {
+QString description() {
     return QStringLiteral(
-        "usage: palvuro-chat [--nick NAME] [--script FILE|-] [--transcript FILE] [--wrap COLUMNS]\n"
-        "  --nick NAME        the client's own nick (default Guest)\n"
-        "  --script FILE|-    play a room script from FILE or standard input; its lines:\n"
-        "                     say NICK TEXT, wait MS, expect TEXT [MS], join NICK, leave NICK, quit\n"
-        "  --transcript FILE  write every room line, private message and notice to FILE\n"
-        "  --wrap COLUMNS     wrap the room's lines at COLUMNS characters (default 80, 0: never)\n"
+        "The chat room Palvuro Trivia hosts its games in.\n"
+        "Without a URL it opens a local room, where the person at the client may speak as any\n"
+        "nick. With irc://HOST[:PORT]/CHANNEL or ircs://HOST[:PORT]/CHANNEL (TLS) it joins that\n"
+        "channel instead (ports 6667 and 6697 by default; write # as %23).\n"
+        "An account's password is read from the environment variable PALVURO_IRC_PASSWORD or\n"
+        "from the file given with --password-file, never from the command line.\n"
         "A script ends at its last line, or at the end of standard input. Without a screen\n"
         "(QT_QPA_PLATFORM=offscreen) the program then ends; with one the window stays open.\n"
         "The exit status is 3 when an expect timed out (then the program ends with the script),\n"
-        "2 for bad arguments, 1 when the desktop bus or a file fails.\n");
+        "2 for bad arguments, 1 when the desktop bus or a file fails.");
 }
 
-bool ClientOptions::parse(const QStringList& arguments, ClientOptions* options, QString* error) {
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString& arg = arguments.at(i);
-        if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
-            options->help = true;
-            continue;
-        }
-        const bool takesValue = arg == QLatin1String("--nick") || arg == QLatin1String("--script") ||
-                                arg == QLatin1String("--transcript") || arg == QLatin1String("--wrap") ||
-                                arg == QLatin1String("--fill");
-        if (!takesValue) {
-            *error = QStringLiteral("unknown argument \"%1\"").arg(arg);
+// The password file's first line: a trailing line break is not part of the password.
+bool readPassword(const QString& path, QByteArray* password, QString* error) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot read the password file %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    QByteArray line = file.readLine();
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    *password = line;
+    return true;
+}
+
+} // namespace
+
+bool ClientOptions::parseUrl(const QString& text, IrcSessionConfig* config, QString* error) {
+    const QUrl url(text, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || (scheme != QLatin1String("irc") && scheme != QLatin1String("ircs")) ||
+        url.host().isEmpty()) {
+        *error = QStringLiteral("\"%1\" is not an irc://HOST[:PORT]/CHANNEL or ircs://... URL").arg(text);
+        return false;
+    }
+    QString channel = url.path(QUrl::FullyDecoded);
+    if (channel.startsWith(QLatin1Char('/')))
+        channel.remove(0, 1);
+    // "irc://host/trivia" means #trivia, as IRC URLs allow; "#" itself must come as %23.
+    if (!channel.isEmpty() && !channel.startsWith(QLatin1Char('#')) && !channel.startsWith(QLatin1Char('&')))
+        channel.prepend(QLatin1Char('#'));
+    if (channel.size() < 2 || channel.contains(QLatin1Char(' ')) || channel.contains(QLatin1Char(',')) ||
+        channel.contains(QLatin1Char('/'))) {
+        *error = QStringLiteral("\"%1\" names no channel (write # as %23: irc://host/%23trivia)").arg(text);
+        return false;
+    }
+    config->tls = scheme == QLatin1String("ircs");
+    config->host = url.host();
+    config->port = static_cast<quint16>(url.port(config->tls ? kTlsPort : kPlainPort));
+    config->channel = channel;
+    return true;
+}
+
+bool ClientOptions::parse(const QStringList& arguments, ClientOptions* options, QString* error,
+                          QString* help) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(description());
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption versionOption = parser.addVersionOption();
+    const QCommandLineOption nick(QStringLiteral("nick"),
+                                  QStringLiteral("The client's own nick (default Guest)."),
+                                  QStringLiteral("NAME"));
+    const QCommandLineOption script(
+        QStringLiteral("script"),
+        QStringLiteral("Play a room script from FILE or standard input (-); its lines: say NICK TEXT, "
+                       "wait MS, expect TEXT [MS], join NICK, leave NICK, quit."),
+        QStringLiteral("FILE|-"));
+    const QCommandLineOption transcript(
+        QStringLiteral("transcript"),
+        QStringLiteral("Write every room line, private message and notice to FILE."), QStringLiteral("FILE"));
+    const QCommandLineOption wrap(
+        QStringLiteral("wrap"),
+        QStringLiteral("Wrap the room's lines at COLUMNS characters (default 80, 0: never)."),
+        QStringLiteral("COLUMNS"));
+    QCommandLineOption fill(QStringLiteral("fill"), QString(), QStringLiteral("LINES"));
+    fill.setFlags(QCommandLineOption::HiddenFromHelp);
+    const QCommandLineOption account(QStringLiteral("account"),
+                                     QStringLiteral("Log in to the network's account NAME (SASL PLAIN)."),
+                                     QStringLiteral("NAME"));
+    const QCommandLineOption passwordFile(
+        QStringLiteral("password-file"),
+        QStringLiteral("Read the account's password from the first line of FILE."), QStringLiteral("FILE"));
+    const QCommandLineOption tlsCa(
+        QStringLiteral("tls-ca"),
+        QStringLiteral(
+            "Trust the CA certificate(s) in FILE (PEM) besides the system's, for a private server."),
+        QStringLiteral("FILE"));
+    parser.addOptions({nick, script, transcript, wrap, fill, account, passwordFile, tlsCa});
+    parser.addPositionalArgument(QStringLiteral("URL"),
+                                 QStringLiteral("irc://HOST[:PORT]/CHANNEL or ircs://HOST[:PORT]/CHANNEL"),
+                                 QStringLiteral("[URL]"));
+    *help = parser.helpText();
+
+    if (!parser.parse(arguments)) {
+        *error = parser.errorText();
+        return false;
+    }
+    options->help = parser.isSet(helpOption);
+    options->version = parser.isSet(versionOption);
+    if (parser.isSet(nick)) {
+        options->nick = parser.value(nick);
+        if (options->nick.trimmed().isEmpty()) {
+            *error = QStringLiteral("--nick needs a name");
             return false;
         }
-        if (i + 1 >= arguments.size()) {
-            *error = QStringLiteral("%1 needs a value").arg(arg);
+    }
+    options->script = parser.value(script);
+    options->transcript = parser.value(transcript);
+    for (const auto& [option, value] :
+         {std::pair(&wrap, &options->wrapColumns),
+          std::pair<const QCommandLineOption*, int*>(&fill, &options->fillLines)})
+        if (parser.isSet(*option) && !count(parser.value(*option), value)) {
+            *error = QStringLiteral("--%1 needs a whole number of at least 0, not \"%2\"")
+                         .arg(option->names().constFirst(), parser.value(*option));
             return false;
         }
-        const QString& value = arguments.at(++i);
-        if (arg == QLatin1String("--nick")) {
-            if (value.trimmed().isEmpty()) {
-                *error = QStringLiteral("--nick needs a name");
-                return false;
-            }
-            options->nick = value;
-        } else if (arg == QLatin1String("--script")) {
-            options->script = value;
-        } else if (arg == QLatin1String("--transcript")) {
-            options->transcript = value;
-        } else if (!count(value,
-                          arg == QLatin1String("--wrap") ? &options->wrapColumns : &options->fillLines)) {
-            *error = QStringLiteral("%1 needs a whole number of at least 0, not \"%2\"").arg(arg, value);
+
+    const QStringList urls = parser.positionalArguments();
+    if (urls.size() > 1) {
+        *error = QStringLiteral("one URL at most, not \"%1\"").arg(urls.join(QLatin1Char(' ')));
+        return false;
+    }
+    options->network = !urls.isEmpty();
+    const bool networkOnly = parser.isSet(account) || parser.isSet(passwordFile) || parser.isSet(tlsCa);
+    if (!options->network) {
+        if (networkOnly) {
+            *error = QStringLiteral("--account, --password-file and --tls-ca need an irc:// or ircs:// URL");
             return false;
         }
+        return true;
+    }
+    IrcSessionConfig& irc = options->irc;
+    if (!parseUrl(urls.constFirst(), &irc, error))
+        return false;
+    irc.nick = options->nick;
+    irc.account = parser.value(account);
+    irc.extraCaFile = parser.value(tlsCa);
+    if (!irc.extraCaFile.isEmpty() && !QFile::exists(irc.extraCaFile)) {
+        *error = QStringLiteral("--tls-ca: no file %1").arg(irc.extraCaFile);
+        return false;
+    }
+    if (irc.account.isEmpty()) {
+        if (parser.isSet(passwordFile)) {
+            *error = QStringLiteral("--password-file needs an --account");
+            return false;
+        }
+        return true;
+    }
+    if (parser.isSet(passwordFile) ? !readPassword(parser.value(passwordFile), &irc.password, error)
+                                   : (irc.password = qgetenv(PasswordVariable)).isEmpty()) {
+        if (!parser.isSet(passwordFile))
+            *error = QStringLiteral("--account needs a password in %1 or a --password-file")
+                         .arg(QLatin1String(PasswordVariable));
+        return false;
     }
     return true;
 }

@@ -1,19 +1,25 @@
 #pragma once
 
+#include "irc/IrcSession.h"
+
 #include <QString>
 #include <QStringList>
 
 namespace palvuro {
 
-// palvuro-chat's command line:
-//   palvuro-chat [--nick NAME] [--script FILE|-] [--transcript FILE] [--wrap COLUMNS]
-// and, as a benchmarking aid left out of the usage text, --fill N: the room starts with N
-// lines of 60 characters, said before the window is shown and the script starts.
+// palvuro-chat's command line: the local room by default, a channel when an irc:// or ircs://
+// URL is given. As a benchmarking aid left out of the help text, --fill N: the room starts
+// with N lines of 60 characters, said before the window is shown and the script starts.
 struct ClientOptions {
-    static QString usage();
-    // arguments as QCoreApplication::arguments() gives them (the program first). False with
-    // *error for an unknown option, a missing or bad value, or a stray argument.
-    static bool parse(const QStringList& arguments, ClientOptions* options, QString* error);
+    // The environment variable that may hold the account's password.
+    static constexpr const char* PasswordVariable = "PALVURO_IRC_PASSWORD";
+
+    // ARGUMENTS as QCoreApplication::arguments() gives them (the program first). False with
+    // *error for an unknown option, a missing or bad value, or a bad URL; then *help holds the
+    // usage text.
+    static bool parse(const QStringList& arguments, ClientOptions* options, QString* error, QString* help);
+    // "irc://HOST[:PORT]/CHANNEL" or "ircs://...": host, port, TLS and channel into *config.
+    static bool parseUrl(const QString& url, IrcSessionConfig* config, QString* error);
 
     QString nick = QStringLiteral("Guest");
     QString script;     // "-" is standard input
@@ -21,6 +27,9 @@ struct ClientOptions {
     int wrapColumns = 80;
     int fillLines = 0;
     bool help = false;
+    bool version = false;
+    bool network = false; // a URL was given: irc holds where to
+    IrcSessionConfig irc;
 };
 
 } // namespace palvuro

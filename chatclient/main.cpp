@@ -1,6 +1,7 @@
 #include "chatclient/ChatRoom.h"
 #include "chatclient/ChatWindow.h"
 #include "chatclient/ClientOptions.h"
+#include "chatclient/IrcRoomLink.h"
 #include "chatclient/ScriptRunner.h"
 #include "chatclient/Transcript.h"
 #include "platform/BusServer.h"
@@ -9,6 +10,7 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <memory>
 
 using namespace palvuro;
 
@@ -30,20 +32,43 @@ bool headless() {
     return platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
 }
 
+// The channel behind the room: the session, and the link that shows it in the window.
+struct Network {
+    Network(const IrcSessionConfig& config, ChatRoom& room) : session(config), link(room, session, config) {}
+    IrcSession session;
+    IrcRoomLink link;
+};
+
+void record(Transcript& transcript, Network& network, const ChatRoom& room) {
+    QObject::connect(&network.link, &IrcRoomLink::privateReceived, &transcript,
+                     [&transcript, &room](const QString& from, const QString& text) {
+                         transcript.record(QStringLiteral("msg"), from, room.ownNick(), text);
+                     });
+    QObject::connect(&network.link, &IrcRoomLink::statusChanged, &transcript,
+                     [&transcript](const QString& status) {
+                         transcript.record(QStringLiteral("status"), {}, {}, status);
+                     });
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("palvuro-chat"));
+    QApplication::setApplicationVersion(QStringLiteral(PALVURO_VERSION));
 
     ClientOptions options;
-    QString error;
-    if (!ClientOptions::parse(QApplication::arguments(), &options, &error)) {
-        std::fprintf(stderr, "palvuro-chat: %s\n%s", qPrintable(error), qPrintable(ClientOptions::usage()));
+    QString error, usage;
+    if (!ClientOptions::parse(QApplication::arguments(), &options, &error, &usage)) {
+        std::fprintf(stderr, "palvuro-chat: %s\n%s", qPrintable(error), qPrintable(usage));
         return 2;
     }
-    if (options.help) {
-        std::fputs(qPrintable(ClientOptions::usage()), stdout);
+    if (options.help || options.version) {
+        std::fputs(
+            qPrintable(options.help
+                           ? usage
+                           : QStringLiteral("palvuro-chat %1\n").arg(QApplication::applicationVersion())),
+            stdout);
         return 0;
     }
 
@@ -51,6 +76,11 @@ int main(int argc, char** argv) {
     ChatRoom room(registry, options.nick, options.wrapColumns);
     ChatWindow window(room);
     fill(room, options.fillLines);
+    std::unique_ptr<Network> network;
+    if (options.network) {
+        network = std::make_unique<Network>(options.irc, room);
+        window.showNetwork(network->link);
+    }
 
     Transcript transcript;
     if (!options.transcript.isEmpty()) {
@@ -60,6 +90,8 @@ int main(int argc, char** argv) {
             return 1;
         }
         transcript.attach(room);
+        if (network)
+            record(transcript, *network, room);
     }
 
     BusServer bus(registry);
@@ -69,6 +101,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     window.show();
+    if (network)
+        network->session.start();
 
     ScriptRunner runner(room, options.transcript.isEmpty() ? nullptr : &transcript);
     QObject::connect(&runner, &ScriptRunner::quitRequested, &app,

@@ -1,0 +1,3 @@
+#include "chatclient/ChatClientLog.h"
+
+Q_LOGGING_CATEGORY(lcChatClient, "palvuro.chatclient", QtWarningMsg)

@@ -1,0 +1,182 @@
+#include "chatclient/IrcRoomLink.h"
+
+#include "chatclient/ChatClientLog.h"
+#include "chatclient/ChatRoom.h"
+
+#include <QRegularExpression>
+
+namespace palvuro {
+
+namespace {
+
+const QLatin1String kBoldOn("<b>");
+const QLatin1String kBoldOff("</b>");
+constexpr QChar kIrcBold(0x02);
+// Looks like a colon to a person; the bot reads it as "?" and finds no nick or command in it.
+constexpr QChar kInertColon(0xA789);
+
+// What a network line may hold before it is shown: a lone CR or LF would start a line of its
+// own in the window, in which a chatter could write any nick.
+QString oneLine(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QLatin1Char('\t'))
+            out += QLatin1Char(' ');
+        else if (c.unicode() >= 0x20 && c.unicode() != 0x7F)
+            out += c;
+    }
+    return out;
+}
+
+// A private reply goes to a nick, never to a channel or to several targets at once.
+bool isNick(const QString& nick) {
+    static const QString forbidden = QStringLiteral(" ,*?!@:#&");
+    if (nick.isEmpty() || nick.at(0).isDigit() || nick.at(0) == QLatin1Char('+') ||
+        nick.at(0) == QLatin1Char('-'))
+        return false;
+    for (const QChar c : nick)
+        if (c.unicode() <= 0x20 || forbidden.contains(c))
+            return false;
+    return true;
+}
+
+} // namespace
+
+IrcRoomLink::IrcRoomLink(ChatRoom& room, IrcSession& session, const IrcSessionConfig& where, QObject* parent)
+    : QObject(parent), room_(room), session_(session),
+      server_(where.host + QLatin1Char(':') + QString::number(where.port)), channel_(where.channel) {
+    room_.setLinePacing(LineIntervalMs);
+    room_.setSender([this](const QString& to, const QString& text) { return send(to, text); });
+
+    connect(&session_, &IrcSession::stateChanged, this, &IrcRoomLink::onStateChanged);
+    connect(&session_, &IrcSession::reconnectIn, this,
+            [this](int seconds) { setStatus(tr("Reconnecting in %1 s").arg(seconds)); });
+    connect(&session_, &IrcSession::nickInUse, this, [this](const QString& wanted, const QString& instead) {
+        setStatus(tr("Nick %1 in use, %2 until it is free").arg(wanted, instead));
+    });
+    connect(&session_, &IrcSession::channelMessage, this,
+            [this](const QString& nick, const QString& text) { room_.hear(oneLine(nick), oneLine(text)); });
+    connect(&session_, &IrcSession::channelAction, this, [this](const QString& nick, const QString& text) {
+        room_.report(QStringLiteral("* ") + inert(nick) + QLatin1Char(' ') + inert(text));
+    });
+    connect(&session_, &IrcSession::privateMessage, this, [this](const QString& nick, const QString& text) {
+        Q_EMIT privateReceived(oneLine(nick), oneLine(text));
+    });
+    connect(&session_, &IrcSession::privateAction, this, [this](const QString& nick, const QString& text) {
+        Q_EMIT privateReceived(oneLine(nick),
+                               QStringLiteral("* ") + oneLine(nick) + QLatin1Char(' ') + oneLine(text));
+    });
+    connect(&session_, &IrcSession::notice, this, [this](const QString& from, const QString& text) {
+        Q_EMIT noticeReceived(oneLine(from), oneLine(text));
+    });
+    connect(&session_, &IrcSession::failure, this,
+            [this](const QString& reason) { Q_EMIT noticeReceived(QString(), oneLine(reason)); });
+    // Queued lines the connection lost on its way down.
+    connect(&session_, &IrcSession::undelivered, this, [this](const QString& target, const QString& text) {
+        reportUndelivered(target == channel_ ? QString() : target, text);
+    });
+    connect(&session_, &IrcSession::joined, this, [this](const QString& nick) {
+        room_.announce(inert(nick) + QStringLiteral(" has joined the room"));
+    });
+    const auto left = [this](const QString& nick) {
+        room_.announce(inert(nick) + QStringLiteral(" has left the room"));
+    };
+    connect(&session_, &IrcSession::parted, this, left);
+    connect(&session_, &IrcSession::quit, this, left);
+    connect(&session_, &IrcSession::kicked, this, [this](const QString& nick, const QString& by) {
+        room_.announce(inert(nick) + QStringLiteral(" was kicked by ") + inert(by));
+    });
+    connect(&session_, &IrcSession::nickChanged, this, &IrcRoomLink::onNickChanged);
+    connect(&session_, &IrcSession::usersChanged, this, [this] { room_.setMembers(session_.users()); });
+    onStateChanged(session_.state());
+}
+
+QString IrcRoomLink::toIrcFormatting(const QString& text) {
+    QStringList lines = text.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
+    QStringList out;
+    bool bold = false;
+    for (const QString& line : lines) {
+        QString irc = bold ? QString(kIrcBold) : QString();
+        bool said = false;
+        for (qsizetype i = 0; i < line.size();) {
+            const bool on = line.mid(i, kBoldOn.size()).compare(kBoldOn, Qt::CaseInsensitive) == 0;
+            const bool off = !on && line.mid(i, kBoldOff.size()).compare(kBoldOff, Qt::CaseInsensitive) == 0;
+            if (on || off) {
+                if (bold != on)
+                    irc += kIrcBold;
+                bold = on;
+                i += on ? kBoldOn.size() : kBoldOff.size();
+                continue;
+            }
+            said = said || !line.at(i).isSpace();
+            irc += line.at(i++);
+        }
+        if (said)
+            out << irc;
+    }
+    return out.join(QStringLiteral("\r\n"));
+}
+
+QString IrcRoomLink::inert(const QString& text) {
+    QString out = oneLine(text);
+    out.replace(QLatin1Char(':'), kInertColon);
+    return out;
+}
+
+bool IrcRoomLink::send(const QString& to, const QString& text) {
+    const QString irc = toIrcFormatting(text);
+    bool sent = false;
+    if (to.isEmpty())
+        sent = session_.say(irc);
+    else if (isNick(to))
+        sent = session_.sayTo(to, irc);
+    if (!sent) {
+        qCWarning(lcChatClient) << "not delivered, the client is not in the channel or the target is no nick";
+        reportUndelivered(to, text);
+    }
+    return sent;
+}
+
+void IrcRoomLink::reportUndelivered(const QString& to, const QString& text) {
+    const QString typed = to.isEmpty() ? text : QStringLiteral("/msg ") + to + QLatin1Char(' ') + text;
+    room_.report(tr("(not delivered) ") + inert(typed));
+}
+
+void IrcRoomLink::setStatus(const QString& status) {
+    if (status == status_)
+        return;
+    status_ = status;
+    Q_EMIT statusChanged(status_);
+}
+
+void IrcRoomLink::onStateChanged(IrcSession::State state) {
+    switch (state) {
+    case IrcSession::State::Disconnected:
+        setStatus(tr("Disconnected"));
+        break;
+    case IrcSession::State::Connecting:
+        setStatus(tr("Connecting to %1").arg(server_));
+        break;
+    case IrcSession::State::Registering:
+        setStatus(tr("Logging in to %1").arg(server_));
+        break;
+    case IrcSession::State::Joined:
+        room_.setOwnNick(session_.nick());
+        setStatus(tr("Joined %1 as %2").arg(channel_, session_.nick()));
+        break;
+    case IrcSession::State::Reconnecting:
+        break; // reconnectIn says when
+    }
+}
+
+void IrcRoomLink::onNickChanged(const QString& oldNick, const QString& newNick) {
+    room_.announce(inert(oldNick) + QStringLiteral(" is now known as ") + inert(newNick));
+    if (session_.nick() != room_.ownNick()) {
+        room_.setOwnNick(session_.nick());
+        if (session_.state() == IrcSession::State::Joined)
+            setStatus(tr("Joined %1 as %2").arg(channel_, session_.nick()));
+    }
+}
+
+} // namespace palvuro

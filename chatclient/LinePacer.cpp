@@ -1,0 +1,39 @@
+#include "chatclient/LinePacer.h"
+
+namespace palvuro {
+
+LinePacer::LinePacer(int intervalMs, Deliver deliver, QObject* parent)
+    : QObject(parent), intervalMs_(intervalMs), deliver_(std::move(deliver)) {
+    // A coarse timer may fire a few percent early, which would put two lines in one look.
+    timer_.setTimerType(Qt::PreciseTimer);
+    timer_.setSingleShot(true);
+    connect(&timer_, &QTimer::timeout, this, &LinePacer::deliverNext);
+}
+
+void LinePacer::push(const QString& paragraph) {
+    const bool quiet = !sinceLast_.isValid() || sinceLast_.elapsed() >= intervalMs_;
+    if (queue_.empty() && quiet) {
+        deliver(paragraph);
+        return;
+    }
+    queue_.push_back(paragraph);
+    if (!timer_.isActive())
+        timer_.start(static_cast<int>(std::max<qint64>(0, intervalMs_ - sinceLast_.elapsed())));
+}
+
+void LinePacer::deliverNext() {
+    if (queue_.empty())
+        return;
+    const QString next = std::move(queue_.front());
+    queue_.pop_front();
+    deliver(next);
+    if (!queue_.empty())
+        timer_.start(intervalMs_);
+}
+
+void LinePacer::deliver(const QString& paragraph) {
+    sinceLast_.start();
+    deliver_(paragraph);
+}
+
+} // namespace palvuro

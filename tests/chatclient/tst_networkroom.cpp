@@ -1,0 +1,142 @@
+#include "chatclient/ClientOptions.h"
+#include "chatclient/IrcRoomLink.h"
+#include "tests/support/FakeDesktop.h"
+
+#include <QElapsedTimer>
+#include <QTemporaryFile>
+#include <QtTest>
+
+using namespace palvuro;
+
+// What the room does differently when it is a channel, short of the network itself: the
+// command line that names the channel and the account, the bot's formatting on its way out, and
+// the pacing of lines into the text window. The session's side plays in the irc suites.
+class TestNetworkRoom : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void commandLine_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("password"); // PALVURO_IRC_PASSWORD
+        QTest::addColumn<QString>("expected"); // host port tls channel account password, or "error"
+        const QString none;
+        QTest::newRow("local room") << QStringList{"--nick", "BOT"} << none << "local";
+        QTest::newRow("plain, default port")
+            << QStringList{"irc://irc.example.net/%23trivia"} << none << "irc.example.net 6667 0 #trivia  ";
+        QTest::newRow("tls, default port")
+            << QStringList{"ircs://irc.example.net/%23trivia"} << none << "irc.example.net 6697 1 #trivia  ";
+        QTest::newRow("own port, bare name")
+            << QStringList{"ircs://127.0.0.1:7000/trivia"} << none << "127.0.0.1 7000 1 #trivia  ";
+        QTest::newRow("account, password from the environment")
+            << QStringList{"--account", "quiz", "irc://h/%23t"} << "s3cret"
+            << "h 6667 0 #t quiz s3cret";
+        QTest::newRow("account, password file wins")
+            << QStringList{"--account", "quiz", "--password-file", "@", "irc://h/%23t"} << "other"
+            << "h 6667 0 #t quiz from file";
+        QTest::newRow("account without password")
+            << QStringList{"--account", "quiz", "irc://h/%23t"} << none << "error";
+        QTest::newRow("password file without account")
+            << QStringList{"--password-file", "@", "irc://h/%23t"} << none << "error";
+        QTest::newRow("no password on the command line")
+            << QStringList{"--password", "x", "irc://h/%23t"} << none << "error";
+        QTest::newRow("unescaped # ends the URL") << QStringList{"irc://h/#trivia"} << none << "error";
+        QTest::newRow("other scheme") << QStringList{"http://h/%23t"} << none << "error";
+        QTest::newRow("two URLs") << QStringList{"irc://h/%23a", "irc://h/%23b"} << none << "error";
+        QTest::newRow("network option, no URL") << QStringList{"--tls-ca", "@"} << none << "error";
+        QTest::newRow("missing CA file")
+            << QStringList{"--tls-ca", "/nonexistent.pem", "irc://h/%23t"} << none << "error";
+    }
+    void commandLine() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, password);
+        QFETCH(QString, expected);
+        QTemporaryFile file;
+        QVERIFY(file.open());
+        file.write("from file\r\nsecond line\r\n");
+        file.flush();
+        args.replaceInStrings(QRegularExpression("^@$"), file.fileName());
+        qputenv(ClientOptions::PasswordVariable, password.toUtf8());
+
+        ClientOptions options;
+        QString error, help;
+        const bool ok = ClientOptions::parse(QStringList{"palvuro-chat"} + args, &options, &error, &help);
+        qunsetenv(ClientOptions::PasswordVariable);
+        QVERIFY(help.contains("--tls-ca") && help.contains("--password-file"));
+        if (expected == "error") {
+            QVERIFY(!ok);
+            QVERIFY(!error.isEmpty());
+            return;
+        }
+        QVERIFY2(ok, qPrintable(error));
+        if (expected == "local") {
+            QVERIFY(!options.network);
+            QCOMPARE(options.nick, "BOT");
+            return;
+        }
+        const IrcSessionConfig& irc = options.irc;
+        QCOMPARE(QStringList({irc.host, QString::number(irc.port), QString::number(irc.tls), irc.channel,
+                              irc.account, QString::fromUtf8(irc.password)})
+                     .join(' '),
+                 expected);
+    }
+
+    // The markers around the bot's private replies, its twelve-line top list among them.
+    void boldMarkersBecomeIrcBold_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("sent");
+        QTest::newRow("one line") << " <b>Your Score Is 3</b>"
+                                  << " \x02Your Score Is 3\x02";
+        QTest::newRow("marker alone on the first line") << " <b>\r\nANNA 12\r\nBOB 7</b>"
+                                                        << "\x02"
+                                                           "ANNA 12\r\n\x02"
+                                                           "BOB 7\x02";
+        QTest::newRow("empty lines skipped") << "a\r\n\r\n \n<B></B>\rb"
+                                             << "a\r\nb";
+        QTest::newRow("no markers") << "HINT: A _ _ _"
+                                    << "HINT: A _ _ _";
+    }
+    void boldMarkersBecomeIrcBold() {
+        QFETCH(QString, typed);
+        QFETCH(QString, sent);
+        QCOMPARE(IrcRoomLink::toIrcFormatting(typed), sent);
+    }
+
+    // An action or notice built from chatter text can hold neither a nick's separator nor a line
+    // break, so the bot never finds a command or an answer in it.
+    void inertTextHasNoColonOrBreak() {
+        const QString text =
+            IrcRoomLink::inert(QString::fromLatin1("x  : !start\r\nANNA  : AUGUSTUS\x01\0", 31));
+        QVERIFY(!text.contains(':'));
+        for (const QChar c : text)
+            QVERIFY(c.unicode() >= 0x20);
+    }
+
+    // Lines said in one burst reach the text window one per interval, in the order said, the
+    // client's own line behind those that came before it.
+    void pacedLinesKeepTheirOrderAndSpacing() {
+        FakeDesktop desk(QStringLiteral("TRIVIA"), 0);
+        ChatRoom& room = desk.room();
+        room.setLinePacing(IrcRoomLink::LineIntervalMs);
+        QStringList shown;
+        QList<qint64> at;
+        QElapsedTimer clock;
+        clock.start();
+        connect(&room, &ChatRoom::paragraphShown, this, [&](const QString& p) {
+            shown << p;
+            at << clock.elapsed();
+        });
+        for (const char* nick : {"ANNA", "BOB", "CAT"})
+            room.hear(nick, "augustus");
+        room.say("TRIVIA", "HINT: A _ _");
+        QCOMPARE(shown, QStringList{"ANNA  : augustus "}); // a quiet room shows the first at once
+        QTRY_COMPARE(shown.size(), 4);
+        QCOMPARE(shown, QStringList({"ANNA  : augustus ", "BOB  : augustus ", "CAT  : augustus ",
+                                     "TRIVIA  : HINT: A _ _ "}));
+        for (int i = 1; i < at.size(); ++i)
+            QVERIFY2(at[i] - at[i - 1] >= IrcRoomLink::LineIntervalMs - 1,
+                     qPrintable(QString::number(at[i] - at[i - 1])));
+        QCOMPARE(room.text().lineCount(), 5);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestNetworkRoom)
+#include "tst_networkroom.moc"
