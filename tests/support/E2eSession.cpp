@@ -110,7 +110,8 @@ QString E2eSession::cannotRun() {
 bool E2eSession::start() {
     if (!prepareDataFolder() || !startDisplay() ||
         !launch(chat_, binDir_ + "/palvuro-chat",
-                {"--nick", BotNick, "--script", "-", "--transcript", transcript_}))
+                QStringList{"--nick", BotNick, "--script", "-", "--transcript", transcript_} +
+                    chatArguments_))
         return false;
     chat_.write("join ANNA\njoin BOB\njoin CAT\n");
     if (!waitForWindow("Palvuro 2.0") || chat_.state() != QProcess::Running)
@@ -143,9 +144,9 @@ bool E2eSession::prepareDataFolder() {
     if (!stored)
         return fail("cannot store the users, categories and questions in " + dataFolder());
     QSettings store(root_.path() + "/config/Quorvex.conf", QSettings::IniFormat);
-    store.setValue("Give/Answer", "4");
+    store.setValue("Give/Answer", QString::number(answerSecs_));
     store.setValue("Give/AnswerCheck", "0");
-    store.setValue("Get/Question", QString::number(PauseSecs));
+    store.setValue("Get/Question", QString::number(pauseSecs_));
     store.setValue("Get/Category", "ART");
     return true;
 }

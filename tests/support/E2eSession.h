@@ -34,6 +34,11 @@ public:
     explicit E2eSession(Layout layout = Layout::CopiedBot, const QString& binDir = {});
     ~E2eSession();
 
+    // Before start(): arguments palvuro-chat gets besides its nick, script and transcript (an IRC
+    // URL puts the room on a channel), how long a question stays open and the pause after it.
+    void setChatArguments(const QStringList& arguments) { chatArguments_ = arguments; }
+    void setTimings(int answerSecs, int pauseSecs) { answerSecs_ = answerSecs, pauseSecs_ = pauseSecs; }
+
     // Empty when the session can run here; otherwise why not (for QSKIP).
     static QString cannotRun();
     // Xvfb, palvuro-chat, palvuro-trivia and the operator's connect; false with error() on a failure.
@@ -76,6 +81,9 @@ private:
     QTemporaryDir root_;
     Layout layout_;
     QString binDir_, transcript_, display_, error_;
+    QStringList chatArguments_;
+    int answerSecs_ = 4;
+    int pauseSecs_ = PauseSecs;
     QProcess xvfb_, chat_, trivia_;
     quint64 triviaWindow_ = 0;
 };

@@ -146,9 +146,14 @@ QList<IrcChatter::Message> IrcChatter::messagesFrom(const QString& nick, int fro
 }
 
 QByteArray IrcChatter::dump(int from) const {
+    // What chatters do, not the server's greeting and numerics.
+    static const QStringList shown{
+        QStringLiteral("PRIVMSG"), QStringLiteral("NOTICE"), QStringLiteral("JOIN"), QStringLiteral("PART"),
+        QStringLiteral("QUIT"),    QStringLiteral("NICK"),   QStringLiteral("KICK"), QStringLiteral("ERROR")};
     QByteArray out = nick_.toUtf8() + " received:\n";
     for (int i = from; i < receivedCount(); ++i)
-        out += QByteArray::number(received_.at(i).ms) + ' ' + received_.at(i).raw + '\n';
+        if (shown.contains(received_.at(i).command))
+            out += QByteArray::number(received_.at(i).ms) + ' ' + received_.at(i).raw.left(200) + '\n';
     return out;
 }
 

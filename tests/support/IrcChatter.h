@@ -37,6 +37,7 @@ public:
     bool connectTo(quint16 port, const QString& channel, int timeoutMs = 15000);
     bool isConnected() const;
     QString nick() const { return nick_; }
+    qint64 elapsed() const { return clock_.elapsed(); } // on the clock of Message::ms
 
     // One raw line as it goes on the wire (CR LF is added): the tests' hostile input.
     void sendRaw(const QByteArray& line);

@@ -1,0 +1,218 @@
+#include "data/TriviaDatabase.h"
+#include "tests/support/E2eSession.h"
+#include "tests/support/IrcChatter.h"
+#include "tests/support/IrcServer.h"
+
+#include <QtTest>
+
+#include <memory>
+
+using namespace palvuro;
+using Message = IrcChatter::Message;
+
+// The real bot hosting a game in a real channel: ircd-hybrid, palvuro-chat joined to it, the
+// bot attached to palvuro-chat on a private X server, and chatters that are connections of
+// their own. One session plays every case in order; the faults come while its game runs.
+class TestIrcGame : public QObject {
+    Q_OBJECT
+    const QString channel_ = QStringLiteral("#trivia");
+    const QHash<QString, QString> answers_{{"WHO WAS THE FIRST EMPEROR OF ROME?", "AUGUSTUS"},
+                                           {"IN WHICH YEAR DID THE BERLIN WALL FALL?", "1989"}};
+    IrcServer server_;
+    std::unique_ptr<IrcChatter> impostor_, anna_, bob_, cat_;
+    std::unique_ptr<E2eSession> room_;
+    qint64 bobScore_ = 0; // as the bot last announced it
+
+    static QString plain(QString text) { return text.remove(QChar(0x02)); }
+    IrcChatter::Match botSays(const QString& text = {}) const {
+        return [this, text](const Message& m) {
+            return m.command == "PRIVMSG" && m.nick == E2eSession::BotNick && m.params.value(0) == channel_ &&
+                   (text.isNull() || m.text() == text);
+        };
+    }
+    // The bot's next line in the channel after *at, as ANNA sees it; *at moves to it.
+    std::optional<Message> nextBotLine(int* at, int timeoutMs = 20000) const {
+        return anna_->waitFor(botSays(), *at + 1, timeoutMs, at);
+    }
+    std::optional<Message> nextQuestion(int* at) const {
+        for (auto line = nextBotLine(at); line; line = nextBotLine(at))
+            if (answers_.contains(line->text()))
+                return line;
+        return std::nullopt;
+    }
+    qint64 score(const QString& nick) const {
+        std::optional<qint64> points;
+        TriviaDatabase(room_->dataFolder()).lookupScore(nick, &points);
+        return points.value_or(0);
+    }
+    bool joinAll() {
+        for (IrcChatter* c : {anna_.get(), bob_.get(), cat_.get()})
+            if (!c->connectTo(server_.port(), channel_))
+                return false;
+        return true;
+    }
+    // BOB answers the next question; true when the bot announced one point more than before.
+    bool bobAnswers(int* at) {
+        const auto question = nextQuestion(at);
+        if (!question)
+            return false;
+        bob_->say(channel_, answers_.value(question->text()).toLower());
+        return bobScored(at);
+    }
+    bool bobScored(int* at) {
+        const QString verdict =
+            QStringLiteral("(*)BOB (*) Is Correct, Your Score Is [ %1 ]").arg(bobScore_ + 1);
+        if (!anna_->waitFor(botSays(verdict), *at, 20000, at))
+            return false;
+        ++bobScore_;
+        return true;
+    }
+
+private Q_SLOTS:
+    void cleanup() {
+        if (!QTest::currentTestFailed() || !anna_ || !room_)
+            return;
+        qWarning().noquote() << anna_->dump(qMax(0, anna_->receivedCount() - 60))
+                             << cat_->dump(qMax(0, cat_->receivedCount() - 20)) << "the room:\n"
+                             << room_->dump(qMax(0, room_->roomSize() - 60));
+    }
+
+    void initTestCase() {
+        for (const QString& why : {IrcServer::cannotRun(), E2eSession::cannotRun()})
+            if (!why.isEmpty())
+                QSKIP(qPrintable(why));
+        QVERIFY2(server_.start(), qPrintable(server_.error()));
+        // Someone holds the bot's nick before the client comes.
+        impostor_ = std::make_unique<IrcChatter>(E2eSession::BotNick);
+        QVERIFY(impostor_->connectTo(server_.port(), channel_));
+        anna_ = std::make_unique<IrcChatter>("ANNA");
+        bob_ = std::make_unique<IrcChatter>("BOB");
+        cat_ = std::make_unique<IrcChatter>("CAT");
+        QVERIFY(joinAll());
+        room_ = std::make_unique<E2eSession>();
+        room_->setChatArguments({QStringLiteral("irc://127.0.0.1:%1/%23trivia").arg(server_.port())});
+        QVERIFY2(room_->start(), qPrintable(room_->error()));
+    }
+
+    void takenNickIsReclaimedWhenFree() {
+        const auto alternative = anna_->waitFor([](const Message& m) {
+            return m.command == "JOIN" && m.nick.startsWith(E2eSession::BotNick) &&
+                   m.nick != E2eSession::BotNick;
+        });
+        QVERIFY(alternative);
+        impostor_->quit();
+        QVERIFY(anna_->waitFor([&](const Message& m) {
+            return m.command == "NICK" && m.nick == alternative->nick && m.text() == E2eSession::BotNick;
+        }));
+    }
+
+    void wholeGame() {
+        int at = anna_->receivedCount() - 1;
+        anna_->say(channel_, "!start history");
+        QVERIFY(anna_->waitFor(botSays("[Trivia Bot Started By ANNA]"), at + 1, 20000, &at));
+        const auto question = nextQuestion(&at);
+        QVERIFY(question);
+        QVERIFY(
+            anna_->waitFor([this](const Message& m) { return botSays()(m) && m.text().startsWith("HINT: "); },
+                           at, 20000, &at));
+        bob_->say(channel_, answers_.value(question->text()).toLower());
+        QVERIFY(bobScored(&at));
+        QCOMPARE(nextBotLine(&at)->text(), "2 Seconds Until Next Question.");
+        QCOMPARE(score("BOB"), 1);
+
+        // The next one nobody answers.
+        QVERIFY(nextQuestion(&at));
+        QVERIFY(nextBotLine(&at)->text().startsWith("HINT: "));
+        QCOMPARE(nextBotLine(&at)->text(), "Times Up! Not Answered.");
+        QCOMPARE(nextBotLine(&at)->text(), "2 Seconds Until Next Question.");
+
+        // The top list comes to CAT alone, one message per player, best first.
+        TriviaDatabase db(room_->dataFolder());
+        qint64 first = 0;
+        for (const auto& [nick, points] : {std::pair{"DORA", 9}, {"EVE", 5}})
+            QVERIFY(db.scoreCorrectAnswer(nick, &first) == DbStatus::Ok &&
+                    db.setScore(nick, points) == DbStatus::Ok);
+        const int catMark = cat_->receivedCount(), annaMark = anna_->receivedCount();
+        cat_->say(channel_, "!TOP");
+        const auto toCat = [](const Message& m) {
+            return m.command == "PRIVMSG" && m.params.value(0) == "CAT";
+        };
+        QVERIFY(
+            cat_->waitFor([&](const Message& m) { return toCat(m) && plain(m.text()) == "BOB 1"; }, catMark));
+        QStringList top;
+        for (const Message& m : cat_->messagesFrom(E2eSession::BotNick, catMark))
+            if (toCat(m))
+                top << plain(m.text()).trimmed();
+        QCOMPARE(top, QStringList({"DORA 9", "EVE 5", "BOB 1"}));
+        for (const Message& m : anna_->messagesFrom(E2eSession::BotNick, annaMark))
+            QVERIFY(!m.text().contains("DORA"));
+    }
+
+    // Formatting codes, CTCP, overlong lines, bytes that are no UTF-8, a command sent to the
+    // client alone and a NUL before a would-be second command: the game goes on, a coloured
+    // answer counts, and the channel hears nothing from the bot that it did not say.
+    void hostileChattersInjectNothing() {
+        int at = anna_->receivedCount() - 1;
+        QVERIFY(nextQuestion(&at));
+        anna_->sendRaw("PRIVMSG #trivia :\x01"
+                       "ACTION !quit\x01");
+        anna_->sendRaw("PRIVMSG TRIVIA :!quit");
+        cat_->sendRaw("PRIVMSG #trivia :\x01VERSION\x01");
+        cat_->sendRaw("PRIVMSG #trivia :" + QByteArray(1000, 'x'));
+        cat_->sendRaw("PRIVMSG #trivia :caf\xe9 \xff\xfe\xc3 !q\xc3");
+        cat_->sendRaw(QByteArray("PRIVMSG #trivia :!myscore\0PRIVMSG #trivia :INJECTED", 50));
+        const auto question = nextQuestion(&at);
+        QVERIFY(question);
+        bob_->sendRaw("PRIVMSG #trivia :\x02\x03"
+                      "04,12" +
+                      answers_.value(question->text()).toUtf8() + "\x0f");
+        QVERIFY(bobScored(&at));
+
+        QSet<QString> said;
+        for (const E2eSession::Record& r : room_->records())
+            if (r.kind == "say" && r.from.startsWith(E2eSession::BotNick))
+                for (const QString& line : r.text.split("\r\n"))
+                    said << line;
+        for (const Message& m : anna_->received())
+            if (botSays()(m))
+                QVERIFY2(said.contains(m.text()), qPrintable("not said by the bot: " + m.text()));
+        for (const Message& m : anna_->received())
+            QVERIFY(!m.text().startsWith("[Trivia Ended"));
+    }
+
+    void floodingChatterLeavesTheGameRunning() {
+        IrcChatter flood("FLOOD");
+        QVERIFY(flood.connectTo(server_.port(), channel_));
+        const int mark = anna_->receivedCount();
+        int at = mark - 1;
+        QByteArray burst;
+        for (int i = 0; i < 200; ++i)
+            burst += "PRIVMSG #trivia :!q " + QByteArray::number(i) + "\r\n";
+        flood.sendRaw(burst.chopped(2));
+        QVERIFY(bobAnswers(&at));
+        QVERIFY(flood.waitFor([](const Message& m) { return m.command == "ERROR"; }));
+        for (int i = mark; i < anna_->receivedCount(); ++i)
+            QVERIFY(anna_->received().at(i).nick != E2eSession::BotNick ||
+                    anna_->received().at(i).command != "QUIT");
+    }
+
+    void serverRestartedMidGame() {
+        server_.kill();
+        QVERIFY2(server_.start(), qPrintable(server_.error()));
+        QVERIFY(joinAll());
+        int at = anna_->receivedCount() - 1;
+        QVERIFY(anna_->waitFor(
+            [](const Message& m) { return m.command == "JOIN" && m.nick == E2eSession::BotNick; }, at, 30000,
+            &at));
+        QVERIFY(bobAnswers(&at));
+    }
+
+    void quit() {
+        int at = anna_->receivedCount() - 1;
+        anna_->say(channel_, "!QUIT");
+        QVERIFY(anna_->waitFor(botSays("[Trivia Ended By ANNA]"), at + 1));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestIrcGame)
+#include "tst_ircgame.moc"
