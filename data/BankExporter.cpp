@@ -17,8 +17,7 @@ constexpr qsizetype kFlushBytes = 256 * 1024;
 
 // Why an import would not give back exactly `value`, or an empty text.
 QString changedByImport(const QString& value) {
-    return PairRules::cleaned(value) == value ? QString()
-                                              : QStringLiteral("an import would store it differently");
+    return PairRules::isCleaned(value) ? QString() : QStringLiteral("an import would store it differently");
 }
 
 // Collects lines and writes them to the device in large pieces.

@@ -1,7 +1,6 @@
 #include "data/PairRules.h"
 
 #include "data/HtmlEntities.h"
-#include "data/Spaces.h"
 #include "data/TableName.h"
 
 namespace palvuro {
@@ -68,7 +67,27 @@ QString PairRules::cleaned(const QString& raw) {
     QString text = HtmlEntities::decoded(raw);
     if (needsPlainBlanks(text))
         text = withPlainBlanks(text);
-    return Spaces::storedForm(text);
+    // Trimmed before upper-casing, which never makes or removes a blank: the same result as the
+    // editor's order for less copying.
+    QStringView view(text);
+    while (view.startsWith(u' '))
+        view = view.mid(1);
+    while (view.endsWith(u' '))
+        view.chop(1);
+    return view.toString().toUpper();
+}
+
+bool PairRules::isCleaned(const QString& value) {
+    if (value.startsWith(u' ') || value.endsWith(u' '))
+        return false;
+    for (QChar c : value) {
+        const char16_t u = c.unicode();
+        if (u >= 0x80 || u == u'&')
+            return cleaned(value) == value;
+        if (u < 0x20 || (u >= u'a' && u <= u'z'))
+            return false;
+    }
+    return true;
 }
 
 QString PairRules::refusal(const QString& question, const QString& answer) {

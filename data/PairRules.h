@@ -17,6 +17,8 @@ public:
     // Text from a file as the editor would store it had the operator typed it: character
     // references decoded, tabs and line breaks as blanks, upper-cased, trimmed of spaces.
     static QString cleaned(const QString& raw);
+    // cleaned(value) == value, quickly for the common plain ASCII text.
+    static bool isCleaned(const QString& value);
     // Why the editor could not have stored this (already cleaned) pair, or an empty text.
     static QString refusal(const QString& question, const QString& answer);
     // Why a category of this stored name cannot be created, or an empty text.

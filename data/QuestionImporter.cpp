@@ -103,6 +103,7 @@ QuestionImporter::Summary QuestionImporter::import(RecordReader& reader) {
     Summary summary;
     summary.dryRun = options_.dryRun;
     pending_.clear();
+    categoryRefusals_.clear();
     pendingCount_ = 0;
     saved_ = 0;
     ImportRecord record;
@@ -135,7 +136,11 @@ void QuestionImporter::take(const ImportRecord& record, const QString& unit, Sum
     CategoryCounts& counts = summary->categories[category];
     const QString question = PairRules::cleaned(record.question);
     const QString answer = PairRules::cleaned(record.answer);
-    QString why = PairRules::categoryRefusal(category);
+    // A file holds few categories and many pairs: the name is checked once.
+    auto known = categoryRefusals_.constFind(category);
+    if (known == categoryRefusals_.cend())
+        known = categoryRefusals_.insert(category, PairRules::categoryRefusal(category));
+    QString why = *known;
     if (why.isEmpty())
         why = PairRules::refusal(question, answer);
     if (!why.isEmpty()) {

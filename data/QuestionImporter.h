@@ -96,6 +96,7 @@ private:
     ErrorHandler onError_;
     ProgressHandler onProgress_;
     QMap<QString, Pairs> pending_; // cleaned pairs by category, in file order
+    QHash<QString, QString> categoryRefusals_;
     qint64 pendingCount_ = 0;
     qint64 saved_ = 0;
 };

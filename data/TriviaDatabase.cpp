@@ -701,22 +701,28 @@ DbStatus TriviaDatabase::deletePair(const Pair& pair) {
     return changeRow(pair, QStringLiteral("DELETE FROM %1 WHERE rowid = ?"), {});
 }
 
+// Many rows to one statement: each statement run costs more than the values it binds.
 DbStatus TriviaDatabase::addPairs(const QString& category, const QList<QPair<QString, QString>>& pairs) {
+    constexpr qsizetype rowsPerInsert = 64;
     QString table;
     DbStatus status = openCategory(category, Access::Write, &table);
-    if (status != DbStatus::Ok)
-        return status;
-    QSqlQuery query(d->db);
-    const QString sql =
-        QStringLiteral("INSERT INTO %1 (Questions, Answers) VALUES (?, ?)").arg(TableName::quoted(table));
-    if (!query.prepare(sql))
-        return d->failSql(query.lastError(), sql);
-    for (const auto& pair : pairs) {
-        status = d->execPrepared(query, {textValue(pair.first), textValue(pair.second)});
-        if (status != DbStatus::Ok)
-            return status;
+    QSqlQuery full(d->db);
+    QSqlQuery rest(d->db);
+    for (qsizetype start = 0; status == DbStatus::Ok && start < pairs.size(); start += rowsPerInsert) {
+        const qsizetype rows = std::min(rowsPerInsert, pairs.size() - start);
+        QSqlQuery& query = rows == rowsPerInsert ? full : rest;
+        const QString sql =
+            QStringLiteral("INSERT INTO %1 (Questions, Answers) VALUES %2")
+                .arg(TableName::quoted(table), QStringLiteral("(?, ?),").repeated(rows).chopped(1));
+        if (query.lastQuery() != sql && !query.prepare(sql))
+            return d->failSql(query.lastError(), sql);
+        QVariantList values;
+        values.reserve(2 * rows);
+        for (qsizetype i = start; i < start + rows; ++i)
+            values << textValue(pairs[i].first) << textValue(pairs[i].second);
+        status = d->execPrepared(query, values);
     }
-    return DbStatus::Ok;
+    return status;
 }
 
 DbStatus TriviaDatabase::forEachPair(const QString& category, const std::function<void(const Pair&)>& take) {

@@ -20,8 +20,9 @@ bool isBlank(QStringView line) {
 
 TsvReader::TsvReader(const QByteArray& bytes) : lines_(TextFile::decoded(bytes)) {}
 
-bool TsvReader::isHeader(QStringView line) {
-    const QList<QStringView> fields = line.split(u'\t');
+namespace {
+
+bool isHeader(const QList<QStringView>& fields) {
     static const char* const names[] = {"category", "question", "answer"};
     if (fields.size() != 3)
         return false;
@@ -32,15 +33,20 @@ bool TsvReader::isHeader(QStringView line) {
     return true;
 }
 
+} // namespace
+
 bool TsvReader::next(ImportRecord* record) {
     while (!lines_.atEnd()) {
         const QStringView line = lines_.next();
-        if (isBlank(line) || (lines_.lineNumber() == 1 && isHeader(line)))
+        if (isBlank(line))
+            continue;
+        const QList<QStringView> fields = line.split(u'\t');
+        const bool header = isHeader(fields);
+        if (header && lines_.lineNumber() == 1)
             continue;
         *record = ImportRecord{};
         record->number = lines_.lineNumber();
-        const QList<QStringView> fields = line.split(u'\t');
-        if (isHeader(line))
+        if (header)
             record->error = QStringLiteral("header line after the first line");
         else if (fields.size() != 3)
             record->error =

@@ -14,8 +14,6 @@ public:
     bool next(ImportRecord* record) override;
     double progress() const override { return lines_.progress(); }
 
-    static bool isHeader(QStringView line);
-
 private:
     LineSplitter lines_;
 };
