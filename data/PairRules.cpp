@@ -101,6 +101,8 @@ QString PairRules::categoryRefusal(const QString& storedName) {
     if (TableName::isValidBareName(storedName) && !TableName::isCategory(storedName))
         return QStringLiteral("\"%1\" names one of the database's own tables, not a category")
             .arg(storedName);
+    if (TableName::isReservedWord(TableName::folded(storedName)))
+        return QStringLiteral("\"%1\" is a reserved SQL word and cannot name a category").arg(storedName);
     if (!TableName::isValidBareName(storedName))
         return QStringLiteral("\"%1\" is not a valid category name (letters, digits and underscores, "
                               "not starting with a digit, at most %2 characters, not a reserved word)")

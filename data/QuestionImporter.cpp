@@ -134,15 +134,23 @@ void QuestionImporter::take(const ImportRecord& record, const QString& unit, Sum
         return;
     }
     CategoryCounts& counts = summary->categories[category];
+    // A file holds few categories and many pairs: the name is checked, and a bad one reported,
+    // once; the category's line in the summary counts the rest.
+    auto known = categoryRefusals_.constFind(category);
+    if (known != categoryRefusals_.cend() && !known->isEmpty()) {
+        ++counts.refused;
+        return;
+    }
+    if (known == categoryRefusals_.cend()) {
+        known = categoryRefusals_.insert(category, PairRules::categoryRefusal(category));
+        if (!known->isEmpty()) {
+            refuse(record, unit, *known + QLatin1String("; no pair of it is imported"), &counts, summary);
+            return;
+        }
+    }
     const QString question = PairRules::cleaned(record.question);
     const QString answer = PairRules::cleaned(record.answer);
-    // A file holds few categories and many pairs: the name is checked once.
-    auto known = categoryRefusals_.constFind(category);
-    if (known == categoryRefusals_.cend())
-        known = categoryRefusals_.insert(category, PairRules::categoryRefusal(category));
-    QString why = *known;
-    if (why.isEmpty())
-        why = PairRules::refusal(question, answer);
+    const QString why = PairRules::refusal(question, answer);
     if (!why.isEmpty()) {
         refuse(record, unit, why, &counts, summary);
         return;
