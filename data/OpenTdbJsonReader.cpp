@@ -35,7 +35,8 @@ std::optional<QString> fromBase64(const QString& value) {
 // "multiple" or "boolean", tells base64 apart, and url3986 leaves no blank in a question.
 Encoding encodingOf(const QJsonObject& result) {
     const QString type = result.value(QLatin1String("type")).toString();
-    if (type != QLatin1String("multiple") && type != QLatin1String("boolean") && fromBase64(type))
+    if (!type.isEmpty() && type != QLatin1String("multiple") && type != QLatin1String("boolean") &&
+        fromBase64(type))
         return Encoding::Base64;
     const QString question = result.value(QLatin1String("question")).toString();
     if (!question.contains(u' ') && question.contains(u'%'))

@@ -177,6 +177,8 @@ int ImportTool::importQuestions(const QCommandLineParser& parser, const Paths& p
     importer.setProgressHandler([&progress](double done, qint64 rows) { progress.show(done, rows); });
     const QuestionImporter::Summary summary = importer.import(*reader);
     progress.finish();
+    if (summary.outcome == QuestionImporter::Outcome::CannotReadFile)
+        return failure(summary.failure);
     for (const QString& line : summary.categoryLines())
         out_ << line << "\n";
     out_ << summary.text() << "\n";
