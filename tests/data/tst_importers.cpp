@@ -1,6 +1,7 @@
 #include "data/HtmlEntities.h"
 #include "data/ImportFormat.h"
 #include "data/QuestionImporter.h"
+#include "data/ScoreImporter.h"
 #include "data/TriviaDatabase.h"
 
 #include <QFile>
@@ -253,6 +254,50 @@ private Q_SLOTS:
         QCOMPARE(readAll(s2), QByteArray("ANNA\t2\n"));
         QCOMPARE(run("palvuro-import", {"--scores", s1, copy.path()}), 2); // neither replace nor add
         QCOMPARE(run("palvuro-import", {"--format", "xml", q1, copy.path()}), 2);
+    }
+
+    void detectsTheFormatFromTheContent_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("format"); // empty: cannot tell
+        QTest::newRow("json after a BOM and blanks")
+            << QByteArray("\xef\xbb\xbf \n {\"results\": [") << "json";
+        QTest::newRow("tsv header") << QByteArray("category\tquestion\tanswer\nA\tB\tC\n") << "tsv";
+        QTest::newRow("star lines, one broken") << QByteArray("a*b\nbroken\nc*d\n") << "star";
+        QTest::newRow("csv with a star in a question") << QByteArray("What is 2*3?,6\nWho?,Me\n") << "csv";
+        QTest::newRow("plain prose") << QByteArray("Just some text\nwith lines\n") << "";
+    }
+
+    void detectsTheFormatFromTheContent() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, format);
+        const std::optional<ImportFormat::Kind> kind = ImportFormat::detect(bytes);
+        QCOMPARE(kind ? ImportFormat::nameOf(*kind) : QString(), format);
+    }
+
+    // Added to the current points or replacing the table; a bad line is refused by number and
+    // the rest still restored.
+    void restoresScoresLineByLine() {
+        const QByteArray file("nick\tpoints\nanna\t5\n BOB \t-3\nCARL\t12x\n\t4\nDAN\t99999999999999999999\n"
+                              "EVE\t7\textra\n");
+        QList<qint64> refused;
+        ScoreImporter add(*db_, ScoreImporter::Mode::Add, false);
+        add.setErrorHandler([&](qint64 line, const QString&) { refused << line; });
+        const ScoreImporter::Summary summary = add.import(file);
+        QVERIFY(summary.ok);
+        QCOMPARE(summary.stored, 2);
+        QCOMPARE(refused, (QList<qint64>{4, 5, 6, 7}));
+        QList<TriviaDatabase::Score> scores;
+        QCOMPARE(db_->allScores(&scores), DbStatus::Ok);
+        QCOMPARE(scores.size(), 2);
+        QCOMPARE(scores[0].nick + ' ' + QString::number(scores[0].points), QStringLiteral("ANNA 6"));
+        QCOMPARE(scores[1].nick + ' ' + QString::number(scores[1].points), QStringLiteral("BOB -3"));
+
+        QVERIFY(
+            ScoreImporter(*db_, ScoreImporter::Mode::Replace, false).import("ZOE\t9223372036854775807\n").ok);
+        QVERIFY(ScoreImporter(*db_, ScoreImporter::Mode::Add, false).import("ZOE\t1\n").ok);
+        QCOMPARE(db_->allScores(&scores), DbStatus::Ok);
+        QCOMPARE(scores.size(), 1);
+        QCOMPARE(scores[0].points, std::numeric_limits<qint64>::max()); // capped, not wrapped
     }
 
     void referencesDecodeOnlyWhenTheyNameACharacter_data() {
