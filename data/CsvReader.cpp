@@ -1,6 +1,5 @@
 #include "data/CsvReader.h"
 
-#include "data/PairRules.h"
 #include "data/TextFile.h"
 
 #include <algorithm>
@@ -32,7 +31,7 @@ bool isBlankRow(const QStringList& fields) {
 } // namespace
 
 CsvReader::CsvReader(const QByteArray& bytes, const QString& defaultCategory)
-    : text_(TextFile::decoded(bytes)), defaultCategory_(PairRules::categoryFromLabel(defaultCategory)) {}
+    : text_(TextFile::decoded(bytes)), defaultCategory_(defaultCategory) {}
 
 double CsvReader::progress() const {
     return text_.isEmpty() ? 1.0 : double(std::min(pos_, text_.size())) / double(text_.size());
@@ -122,15 +121,8 @@ void CsvReader::takeFields(const QStringList& fields, ImportRecord* record) cons
         record->error = QStringLiteral("expected %1 fields, found %2").arg(needed).arg(fields.size());
         return;
     }
-    record->category = category_ >= 0 ? PairRules::categoryFromLabel(fields[category_]) : defaultCategory_;
-    if (record->category.isEmpty()) {
-        record->error =
-            category_ >= 0
-                ? QStringLiteral("the category \"%1\" holds no letter or digit").arg(fields[category_])
-                : QStringLiteral("no category given for this file");
-        record->category.clear();
+    if (!setCategoryFromLabel(category_ >= 0 ? fields[category_] : defaultCategory_, record))
         return;
-    }
     record->question = fields[question_];
     record->answer = fields[answer_];
 }

@@ -1,6 +1,5 @@
 #include "data/OpenTdbJsonReader.h"
 
-#include "data/PairRules.h"
 #include "data/TextFile.h"
 
 #include <QJsonDocument>
@@ -103,11 +102,8 @@ void OpenTdbJsonReader::take(const QJsonValue& value, ImportRecord* record) cons
         record->error = QStringLiteral("no readable category, question and correct_answer");
         return;
     }
-    record->category = PairRules::categoryFromLabel(*category);
-    if (record->category.isEmpty()) {
-        record->error = QStringLiteral("the category \"%1\" holds no letter or digit").arg(*category);
+    if (!setCategoryFromLabel(*category, record))
         return;
-    }
     record->question = *question;
     record->answer = *answer;
     record->trueFalse = type && *type == QLatin1String("boolean");

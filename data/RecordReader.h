@@ -30,6 +30,10 @@ public:
     const QString& failure() const { return failure_; }
 
 protected:
+    // Names the record's category after a label such as "Science & Nature"; false, with the
+    // record's error set, when the label makes no category name.
+    static bool setCategoryFromLabel(const QString& label, ImportRecord* record);
+
     QString failure_;
 };
 

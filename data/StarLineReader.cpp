@@ -1,12 +1,11 @@
 #include "data/StarLineReader.h"
 
-#include "data/PairRules.h"
 #include "data/TextFile.h"
 
 namespace palvuro {
 
 StarLineReader::StarLineReader(const QByteArray& bytes, const QString& category)
-    : lines_(TextFile::decoded(bytes)), category_(PairRules::categoryFromLabel(category)) {}
+    : lines_(TextFile::decoded(bytes)), category_(category) {}
 
 bool StarLineReader::next(ImportRecord* record) {
     while (!lines_.atEnd()) {
@@ -24,11 +23,8 @@ bool StarLineReader::next(ImportRecord* record) {
                            : QStringLiteral(
                                  "%1 \"*\" on the line; expected one, between the question and the answer")
                                  .arg(stars);
-        else if (category_.isEmpty())
-            record->error = QStringLiteral("no category given for this file");
-        else {
+        else if (setCategoryFromLabel(category_, record)) {
             const qsizetype star = line.indexOf(u'*');
-            record->category = category_;
             record->question = line.left(star).toString();
             record->answer = line.mid(star + 1).toString();
         }

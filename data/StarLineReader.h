@@ -9,7 +9,7 @@ namespace palvuro {
 // the file itself does not name.
 class StarLineReader : public RecordReader {
 public:
-    // `category` is a label (a file's name, or what the operator gave); it is made a valid name.
+    // `category` is a label (a file's name, or what the operator gave) for a category name.
     StarLineReader(const QByteArray& bytes, const QString& category);
 
     bool next(ImportRecord* record) override;
