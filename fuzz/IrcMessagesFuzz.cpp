@@ -1,5 +1,7 @@
 #include "fuzz/IrcMessagesFuzz.h"
 
+#include "fuzz/IrcSessionFuzz.h"
+
 #include "irc/IrcCtcp.h"
 #include "irc/IrcLineSplitter.h"
 #include "irc/IrcMessage.h"
@@ -70,7 +72,7 @@ bool checkSplit(const QByteArray& line, QString* failure) {
 } // namespace
 
 bool IrcMessagesFuzz::run(const std::uint8_t* data, std::size_t size, QString* failure,
-                          std::uint64_t* messages) {
+                          std::uint64_t* messages, bool withSession) {
     const QByteArray input(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     for (QByteArray line : input.split('\n')) {
         if (line.endsWith('\r'))
@@ -87,7 +89,7 @@ bool IrcMessagesFuzz::run(const std::uint8_t* data, std::size_t size, QString* f
         if (!checkSplit(line, failure))
             return false;
     }
-    return true;
+    return !withSession || IrcSessionFuzz::run(input, failure);
 }
 
 int fuzzIrcMessages(const std::uint8_t* data, std::size_t size) {

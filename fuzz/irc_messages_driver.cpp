@@ -1,7 +1,8 @@
 // Feeds seeded random server lines through the IRC messages fuzz case until a given number of
 // lines has been read, and prints what it did. The generator favours what random bytes seldom
 // spell: tags with escapes, prefixes, known commands and numerics, CTCP, formatting codes,
-// UTF-8 (broken and whole) and very long lines.
+// UTF-8 (broken and whole) and very long lines. The session stage is left to the libFuzzer
+// target and the replayed seeds: a connection per input would make millions of lines take hours.
 //
 //   fuzz_irc_messages_driver LINES [SEED]
 //
@@ -92,7 +93,8 @@ int main(int argc, char** argv) {
         input.chop(1); // the last line ends where the input does
         QString failure;
         if (!palvuro::IrcMessagesFuzz::run(reinterpret_cast<const std::uint8_t*>(input.constData()),
-                                           static_cast<std::size_t>(input.size()), &failure, &messages)) {
+                                           static_cast<std::size_t>(input.size()), &failure, &messages,
+                                           false)) {
             std::fprintf(stderr, "invariant broken after %llu messages (seed %llu): %s\n",
                          static_cast<unsigned long long>(messages), seed, failure.toLocal8Bit().constData());
             // Kept for replay: fuzz_irc_messages FILE runs it again.

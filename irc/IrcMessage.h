@@ -24,6 +24,7 @@ struct IrcMessage {
     bool isValid() const { return !command.isEmpty(); }
     int numeric() const; // 0 when the command is not three digits
     QByteArray param(int index) const { return params.value(index); }
+    QByteArray lastParam() const { return params.isEmpty() ? QByteArray() : params.last(); }
     QByteArray tag(const QByteArray& key) const;
 
     // The line without CR LF. CR, LF and NUL are dropped wherever they are, a middle parameter

@@ -96,6 +96,7 @@ struct IrcSession::Private {
         saslRunning = false;
         awaitingPong = false;
         nickAttempt = 0;
+        nick = wanted(); // a stand-in from the last connection may not be needed any more
         capsOffered.clear();
         inbox.clear();
         discardingLine = false;
@@ -175,7 +176,7 @@ struct IrcSession::Private {
 
     void reportUndelivered(const QList<IrcSendQueue::Line>& lines, const char* why) {
         for (const IrcSendQueue::Line& line : lines) {
-            qCWarning(lcIrc) << "not delivered to" << line.target << '(' << why << ')';
+            qCWarning(lcIrc).nospace() << "not delivered to " << line.target << " (" << why << ')';
             const QByteArray said = IrcMessage::parse(line.bytes).param(1);
             Q_EMIT q->undelivered(QString::fromUtf8(line.target), QString::fromUtf8(said));
         }
@@ -205,10 +206,6 @@ struct IrcSession::Private {
 
     void sendNow(const IrcMessage& message) {
         const QByteArray line = message.serialize();
-        if (message.command == "AUTHENTICATE")
-            qCDebug(lcIrc) << "-> AUTHENTICATE (hidden)";
-        else
-            qCDebug(lcIrc) << "->" << line;
         // Once we are registered the server counts these lines too: they go at once, but they
         // use up the allowance.
         if (registered)
@@ -217,8 +214,13 @@ struct IrcSession::Private {
     }
 
     void write(const QByteArray& line) {
-        if (socket && socket->state() == QAbstractSocket::ConnectedState)
-            socket->write(line + "\r\n");
+        if (!socket || socket->state() != QAbstractSocket::ConnectedState)
+            return;
+        if (line.startsWith("AUTHENTICATE "))
+            qCDebug(lcIrc) << "-> AUTHENTICATE (hidden)";
+        else
+            qCDebug(lcIrc) << "->" << line;
+        socket->write(line + "\r\n");
     }
 
     void send(const QByteArray& command, const QList<QByteArray>& params = {}) {
@@ -264,9 +266,11 @@ struct IrcSession::Private {
         awaitingPong = false;
         watchdog.start(config.pingIdleMs);
         const QPointer<QSslSocket> reading = socket;
-        for (qsizetype end = inbox.indexOf('\n'); end >= 0 && socket == reading; end = inbox.indexOf('\n')) {
-            QByteArray line = inbox.left(end);
-            inbox.remove(0, end + 1);
+        qsizetype pos = 0;
+        for (qsizetype end = inbox.indexOf('\n'); end >= 0 && socket == reading;
+             end = inbox.indexOf('\n', pos)) {
+            QByteArray line = inbox.mid(pos, end - pos);
+            pos = end + 1;
             if (std::exchange(discardingLine, false))
                 continue;
             if (line.endsWith('\r'))
@@ -277,6 +281,7 @@ struct IrcSession::Private {
             }
             handle(IrcMessage::parse(line));
         }
+        inbox.remove(0, pos);
         if (socket == reading && inbox.size() > kMaxLineBytes) {
             qCWarning(lcIrc) << "ignored a line of more than" << kMaxLineBytes << "bytes from the server";
             inbox.clear();
@@ -352,12 +357,12 @@ struct IrcSession::Private {
         if (sub == "LS") {
             // "CAP * LS * :caps" continues on the next line, "CAP * LS :caps" is the last.
             const bool more = m.params.size() > 3 && m.param(2) == "*";
-            for (const QByteArray& cap : m.params.last().split(' '))
+            for (const QByteArray& cap : m.lastParam().split(' '))
                 capsOffered.insert(beforeFirst(cap, '='));
             if (!more && !registered)
                 requestCaps();
         } else if (sub == "ACK") {
-            const QList<QByteArray> acked = m.params.last().split(' ');
+            const QList<QByteArray> acked = m.lastParam().split(' ');
             if (acked.contains("sasl") && !config.account.isEmpty()) {
                 saslRunning = true;
                 send("AUTHENTICATE", {QByteArrayLiteral("PLAIN")});
@@ -365,7 +370,7 @@ struct IrcSession::Private {
                 send("CAP", {QByteArrayLiteral("END")});
             }
         } else if (sub == "NAK") {
-            if (m.params.last().split(' ').contains("sasl"))
+            if (m.lastParam().split(' ').contains("sasl"))
                 reportAccountFailure(
                     QStringLiteral("the server refused SASL for the account %1").arg(config.account));
             if (!registered)
@@ -416,7 +421,8 @@ struct IrcSession::Private {
     void welcomed(const IrcMessage& m) {
         registered = true;
         attemptTimer.stop();
-        nick = QString::fromUtf8(m.param(0));
+        if (!m.param(0).isEmpty())
+            nick = QString::fromUtf8(m.param(0));
         if (nickAttempt == 0 && nick.size() < config.nick.size() &&
             IrcNick::same(config.nick.left(nick.size()), nick.toUtf8())) {
             qCWarning(lcIrc) << "the server cuts nicks to" << nick.size() << "characters:" << nick;
@@ -424,7 +430,7 @@ struct IrcSession::Private {
             nickLengthKnown = true;
         }
         // Most servers end the welcome with our full prefix.
-        const QByteArray last = m.params.last().split(' ').last();
+        const QByteArray last = m.lastParam().split(' ').last();
         const qsizetype bang = last.indexOf('!');
         if (bang > 0 && last.indexOf('@') > bang && IrcNick::same(nick, last.left(bang)))
             userHost = last.mid(bang + 1);
@@ -491,7 +497,7 @@ struct IrcSession::Private {
     bool namesWantedNick(const IrcMessage& m) const {
         if (IrcNick::same(wanted(), m.param(1)))
             return true;
-        const QList<QByteArray> entries = m.params.last().split(',');
+        const QList<QByteArray> entries = m.lastParam().split(',');
         return std::any_of(entries.cbegin(), entries.cend(), [this](const QByteArray& entry) {
             return IrcNick::same(wanted(), beforeFirst(entry, '!'));
         });
@@ -558,8 +564,7 @@ struct IrcSession::Private {
     void finishSaslMechanisms() { reportAccountFailure(IrcSasl::failureText(908, config.account)); }
 
     void joinRefused(const IrcMessage& m) {
-        const QString reason =
-            QStringLiteral("cannot join %1: %2").arg(config.channel, text(m.params.last()));
+        const QString reason = QStringLiteral("cannot join %1: %2").arg(config.channel, text(m.lastParam()));
         qCWarning(lcIrc) << reason;
         Q_EMIT q->failure(reason);
         rejoinTimer.start(config.rejoinDelayMs);
@@ -655,7 +660,7 @@ struct IrcSession::Private {
     void collectNames(const IrcMessage& m) {
         if (m.params.size() < 4 || !isChannel(m.param(2)))
             return;
-        for (const QByteArray& entry : m.params.last().split(' ')) {
+        for (const QByteArray& entry : m.lastParam().split(' ')) {
             const QByteArray who = IrcNick::withoutModes(entry);
             if (!who.isEmpty())
                 namesArriving.append(who);

@@ -139,6 +139,16 @@ def irc_messages():
             b':ANNA!a@h PRIVMSG #trivia :' + b'x' * 1200, b':ANNA!a@h PRIVMSG #trivia :a\rQUIT :b\x00c',
             b'@', b':', b': :', b'@a :b', b':n @X :y', b'   ', b'CMD' + b' x' * 600, b'\x00\x00\r',
             b":'; DROP TABLE scores; -- PRIVMSG #trivia :'; DELETE FROM users --"]),
+        # In the channel, then everything a chatter or a server might try to make us say.
+        'joined-hostile.bin': b'\r\n'.join([
+            b':srv 001 TriviaBot :Welcome', b':TriviaBot!u@h JOIN :#trivia',
+            b':ANNA!a@h PRIVMSG TriviaBot :\x01VERSION\x01', b':ANNA!a@h PRIVMSG TriviaBot :\x01PING 123\x01',
+            b':ANNA!a@h NOTICE TriviaBot :\x01VERSION x\x01', b':ANNA!a@h PRIVMSG #trivia :!start\r\nQUIT',
+            b':ANNA!a@h INVITE TriviaBot #other', b':ANNA!a@h KICK #trivia TriviaBot :bye',
+            b':TriviaBot!u@h NICK :Other', b':srv 433 Other TriviaBot :in use', b':srv 731 Other :TriviaBot',
+            b':srv 005 Other NICKLEN=3 :ok', b':srv 001', b':srv 353', b':srv 366', b':srv 731', b':srv 605',
+            b'CAP', b'CAP * ACK', b'AUTHENTICATE +', b':srv 904', b':srv 396 Other']) + b'\r\n',
+        'nick-refusals.bin': b''.join(b':srv 433 * TriviaBot :in use\r\n' for _ in range(60)),
     }
 
 
