@@ -10,6 +10,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -223,6 +225,29 @@ private Q_SLOTS:
         QCOMPARE(result.pairsAdded(), 0);
         QCOMPARE(other.rollbackBatch(), DbStatus::Ok);
         QCOMPARE(contentOf(*db_), QStringList{"HISTORY|OLD?|YES"});
+    }
+
+    // A table of another layout fails in the middle of the run: the category made before it is
+    // undone with it, unless the run goes on category by category.
+    void failureMidRunUndoesTheRunUnlessKeepingGoing() {
+        {
+            QSqlDatabase raw = QSqlDatabase::addDatabase("QSQLITE", "raw");
+            raw.setDatabaseName(db_->filePath());
+            QVERIFY(raw.open());
+            QVERIFY(QSqlQuery(raw).exec("CREATE TABLE BROKEN (X)"));
+        }
+        QSqlDatabase::removeDatabase("raw");
+        const QByteArray bank("ART\tA?\tA\nBROKEN\tB?\tB\nZOO\tC?\tC\n");
+        QuestionImporter::Options options;
+        for (const bool keepGoing : {false, true}) {
+            options.keepGoing = keepGoing;
+            const auto reader = ImportFormat::reader(ImportFormat::Kind::Tsv, bank, {});
+            const QuestionImporter::Summary result = QuestionImporter(*db_, options).import(*reader);
+            QCOMPARE(result.outcome, QuestionImporter::Outcome::DatabaseFailed);
+            QCOMPARE(result.pairsAdded(), keepGoing ? 2 : 0);
+            QVERIFY(!result.categories.value("BROKEN").failure.isEmpty());
+        }
+        QCOMPARE(contentOf(*db_), (QStringList{"ART|A?|A", "HISTORY|OLD?|YES", "ZOO|C?|C"}));
     }
 
     // The programs: export, import into an empty folder, export again gives the same files;
