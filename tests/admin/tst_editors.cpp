@@ -1,4 +1,5 @@
-// The three admin windows: categories and questions, scores, the users list.
+// The three admin windows (categories and questions, scores, the users list) driven as the
+// operator drives them: every box, list and message is checked where it shows.
 #include "admin/CategoryEditorWindow.h"
 #include "admin/ScoreEditorWindow.h"
 #include "admin/UsersEditorWindow.h"
@@ -12,7 +13,7 @@
 #include <QtTest>
 #include <QtWidgets>
 
-#include <map>
+#include <functional>
 #include <optional>
 
 using namespace palvuro;
@@ -38,78 +39,27 @@ QString pairsOf(const QString& folder, const QString& table) {
                     .arg(table));
 }
 
-// The messages shown as "icon:text" (n, i, e, c: none, information, exclamation, critical); where the
-// expected one is "icon:*part", any text holding the part stands as the expected one.
-QStringList shownAs(const QStringList& expected) {
-    QStringList out;
-    for (const MessageBox::Shown& shown : MessageBox::shown()) {
-        const QString text = QString("niec").at(int(shown.icon)) + QStringLiteral(":") + shown.text;
-        const QString wanted = expected.value(out.size());
-        const bool part =
-            wanted.mid(2, 1) == "*" && text.startsWith(wanted.left(2)) && text.contains(wanted.mid(3));
-        out << (part ? wanted : text);
-    }
-    return out;
+// A shown message as "information: TEXT" (plain, information, exclamation, critical).
+QString asText(MessageBox::Icon icon, const QString& text) {
+    static const char* const names[] = {"plain", "information", "exclamation", "critical"};
+    return QLatin1String(names[int(icon)]) + QStringLiteral(": ") + text;
+}
+QString plain(const QString& text) {
+    return asText(MessageBox::Icon::None, text);
+}
+QString information(const QString& text) {
+    return asText(MessageBox::Icon::Information, text);
+}
+QString exclamation(const QString& text) {
+    return asText(MessageBox::Icon::Exclamation, text);
 }
 
-const std::map<QString, QString> kShortNames = {
-    {"q", "txt_Question"},   {"a", "txtAnswer"},    {"findQ", "txtEditQ"},    {"findA", "txtEditA"},
-    {"search", "txtSearch"}, {"score", "txtScore"}, {"category", "CCatorgy"}, {"new", "txtAddCatergory"},
-    {"nick", "txtNick"},     {"users", "listUsers"}};
-
-QObject* control(QWidget* window, const QString& name) {
-    const auto shortName = kShortNames.find(name);
-    return window->findChild<QObject*>(shortName == kShortNames.end() ? name : shortName->second);
-}
-
-// The property that holds what a box shows.
-const char* textProperty(QObject* object) {
-    return qobject_cast<QComboBox*>(object)        ? "currentText"
-           : qobject_cast<QPlainTextEdit*>(object) ? "plainText"
-                                                   : "text";
-}
-
-// One step on a control, named by its object name or short name: "NAME" clicks or triggers it,
-// "NAME=TEXT" sets its text as a paste would, "NAME+TEXT" types, "NAME<KEYS>" presses keys,
-// "NAME@ROW" clicks a list row; checks: "NAME?TEXT" its text, "NAME#A,B" its items.
-void controlStep(QWidget* window, const QString& step) {
-    static const QRegularExpression form(QStringLiteral("^(\\w+)(?:([=+<@?#])(.*))?$"),
-                                         QRegularExpression::DotMatchesEverythingOption);
-    const QRegularExpressionMatch parts = form.match(step);
-    QObject* object = parts.hasMatch() ? control(window, parts.captured(1)) : nullptr;
-    QVERIFY2(object, qPrintable("bad step " + step));
-    const QString op = parts.captured(2), arg = parts.captured(3);
-    auto* combo = qobject_cast<QComboBox*>(object);
-    QWidget* keyTarget = combo ? combo->lineEdit() : qobject_cast<QWidget*>(object); // an editable combo's
-    if (op.isEmpty() && qobject_cast<QAction*>(object)) {
-        qobject_cast<QAction*>(object)->trigger();
-    } else if (op.isEmpty()) {
-        auto* button = qobject_cast<QAbstractButton*>(object);
-        QVERIFY2(button, qPrintable("bad step " + step));
-        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
-    } else if (op == "=") {
-        QVERIFY(object->setProperty(textProperty(object), arg));
-    } else if (op == "+") {
-        QTest::keyClicks(keyTarget, arg);
-    } else if (op == "<") {
-        const QKeySequence keys(arg.chopped(1));
-        for (int i = 0; i < keys.count(); ++i)
-            QTest::keyClick(keyTarget, keys[i].key());
-    } else if (op == "@") {
-        auto* list = qobject_cast<QListWidget*>(object);
-        QListWidgetItem* item = list->item(arg.toInt());
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
-    } else if (op == "?") {
-        QCOMPARE(object->property(textProperty(object)).toString(), arg);
-    } else {
-        const QAbstractItemModel* model =
-            combo ? combo->model() : qobject_cast<QListWidget*>(object)->model();
-        QStringList items;
-        for (int i = 0; i < model->rowCount(); ++i)
-            items << model->index(i, 0).data().toString();
-        QCOMPARE(items.join(','), arg);
-    }
-}
+const QString kArt = "WHO PAINTED GUERNICA?/PICASSO";
+const QString kHistory = "WHO WAS FIRST/ADAM|WHO WAS FIRST/EVE|CAPITAL OF FRANCE/PARIS";
+const QString kSure = plain("Are you sure you want to\r\ndelete this category ?");
+const QString kFailedCategory = exclamation("Faild to add catergory");
+const QString kFindFirst = exclamation("You must find a player first");
+const QString kNickNotFound = information("Nick Name Not Found");
 
 void closeAndWait(QPointer<QWidget>& window) {
     QVERIFY(window->close());
@@ -125,19 +75,26 @@ class EditorsTest : public QObject {
 private:
     QTemporaryDir config_;
     std::unique_ptr<QTemporaryDir> folder_;
-    QString kind_; // "categories", "scores" or "users"
+    std::function<QWidget*()> make_;
     QPointer<QWidget> window_;
+    size_t checkedMessages_ = 0;
+
     QString path() const { return folder_->path(); }
 
-    // Deletes itself when closed, as it does when the main window opens it.
-    void open() {
-        window_ = kind_ == "categories" ? new CategoryEditorWindow(path())
-                  : kind_ == "scores"   ? static_cast<QWidget*>(new ScoreEditorWindow(path()))
-                                        : new UsersEditorWindow(path());
+    // Opens the window on a folder seeded with ART and HISTORY, BOB 7, ANNA 2 and O'HARA 2. It
+    // deletes itself when closed, as it does when the main window opens it.
+    template <class Window> void open() {
+        seed();
+        make_ = [this] { return new Window(path()); };
+        reopen();
+    }
+    void reopen() {
+        if (window_)
+            closeAndWait(window_);
+        window_ = make_();
         window_->show();
     }
 
-    // ART and HISTORY; BOB 7, ANNA 2 and O'HARA 2.
     void seed() {
         TriviaDatabase db(path());
         for (const char* pair : {"ART/WHO PAINTED GUERNICA?/PICASSO", "HISTORY/WHO WAS FIRST/ADAM",
@@ -152,41 +109,96 @@ private:
         db.setScore("BOB", 7);
     }
 
-    // A step on the window (see controlStep) or on its surroundings: "yes"/"no" (the answer to the next
-    // questions), "reopen", "refusedClose", "null" (a null question in ART), "remember:NAME" (the stored
-    // category), "file:BYTES" (the users file); checks "=table:NAME=Q/A|Q/A", "=setting:NAME",
-    // "=points:NICK=N" (empty: no row), "=saved:BYTES" (the users file once the window closed).
-    void step(const QString& step) {
-        const QString arg = step.section(':', 1);
-        if (step == "yes" || step == "no") {
-            MessageBox::setTestMode(true, step == "yes");
-        } else if (step == "reopen") {
-            closeAndWait(window_);
-            open();
-        } else if (step == "refusedClose") {
-            QVERIFY(!window_->close() && window_->isVisible());
-        } else if (step == "null") {
-            rawValue(path(), "INSERT INTO ART (Questions, Answers) VALUES (NULL, 'NOBODY')");
-        } else if (step.startsWith("remember:")) {
-            SettingsStore::write(SettingsStore::Category, arg);
-        } else if (step.startsWith("file:")) {
-            QFile file(folder_->filePath("Users List.txt"));
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(arg.toUtf8()) == arg.toUtf8().size());
-        } else if (step.startsWith("=table:")) {
-            QCOMPARE(pairsOf(path(), arg.section('=', 0, 0)), arg.section('=', 1));
-        } else if (step.startsWith("=setting:")) {
-            QCOMPARE(SettingsStore::read(SettingsStore::Category), arg);
-        } else if (step.startsWith("=points:")) {
-            std::optional<qint64> points;
-            QCOMPARE(TriviaDatabase(path()).lookupScore(arg.section('=', 0, 0), &points), DbStatus::Ok);
-            QCOMPARE(points ? QString::number(*points) : QString(), arg.section('=', 1));
-        } else if (step.startsWith("=saved:")) {
-            closeAndWait(window_);
-            QFile file(folder_->filePath("Users List.txt"));
-            QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : "<missing>", arg.toUtf8());
-        } else {
-            controlStep(window_, step);
+    // A control by its object name; a name the window does not have is a mistake in the test.
+    QObject* control(const char* name) {
+        QObject* object = window_->findChild<QObject*>(QLatin1String(name));
+        if (!object)
+            qFatal("the window has no control named %s", name);
+        return object;
+    }
+    // The property that holds what a box shows.
+    static const char* textProperty(QObject* object) {
+        return qobject_cast<QComboBox*>(object)        ? "currentText"
+               : qobject_cast<QPlainTextEdit*>(object) ? "plainText"
+                                                       : "text";
+    }
+    // Where typed keys go: an editable combo box types into its line edit.
+    QWidget* keyTarget(const char* name) {
+        QObject* object = control(name);
+        auto* combo = qobject_cast<QComboBox*>(object);
+        return combo ? combo->lineEdit() : qobject_cast<QWidget*>(object);
+    }
+
+    void click(const char* name) {
+        QObject* object = control(name);
+        if (auto* action = qobject_cast<QAction*>(object)) {
+            action->trigger();
+            return;
         }
+        auto* button = qobject_cast<QAbstractButton*>(object);
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+    }
+    // The text arrives whole, as a paste does.
+    void paste(const char* name, const QString& text) {
+        QObject* object = control(name);
+        object->setProperty(textProperty(object), text);
+    }
+    void type(const char* name, const QString& text) { QTest::keyClicks(keyTarget(name), text); }
+    void press(const char* name, std::initializer_list<Qt::Key> keys) {
+        for (Qt::Key key : keys)
+            QTest::keyClick(keyTarget(name), key);
+    }
+    void clickRow(const char* name, int row) {
+        auto* list = qobject_cast<QListWidget*>(control(name));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->item(row)).center());
+    }
+    void addPair(const QString& question, const QString& answer) {
+        paste("txt_Question", question);
+        paste("txtAnswer", answer);
+        click("cmdAdd");
+    }
+
+    QString textOf(const char* name) {
+        QObject* object = control(name);
+        return object->property(textProperty(object)).toString();
+    }
+    QStringList itemsOf(const char* name) {
+        QObject* object = control(name);
+        auto* combo = qobject_cast<QComboBox*>(object);
+        const QAbstractItemModel* model =
+            combo ? combo->model() : qobject_cast<QListWidget*>(object)->model();
+        QStringList items;
+        for (int i = 0; i < model->rowCount(); ++i)
+            items << model->index(i, 0).data().toString();
+        return items;
+    }
+    // The messages shown since the last look.
+    QStringList newMessages() {
+        QStringList texts;
+        const auto& shown = MessageBox::shown();
+        for (; checkedMessages_ < shown.size(); ++checkedMessages_)
+            texts << asText(shown[checkedMessages_].icon, shown[checkedMessages_].text);
+        return texts;
+    }
+
+    QString tableOf(const QString& table) { return pairsOf(path(), table); }
+    // The stored points, empty when the nick has no row.
+    QString pointsOf(const QString& nick) {
+        std::optional<qint64> points;
+        if (TriviaDatabase(path()).lookupScore(nick, &points) != DbStatus::Ok)
+            return QStringLiteral("<failed>");
+        return points ? QString::number(*points) : QString();
+    }
+    void writeUsersFile(const QByteArray& bytes) {
+        QFile file(folder_->filePath("Users List.txt"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    }
+    // The users file once the window has closed (and saved what it holds).
+    QByteArray usersFileAfterClosing() {
+        closeAndWait(window_);
+        QFile file(folder_->filePath("Users List.txt"));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
     }
 
 private Q_SLOTS:
@@ -195,122 +207,345 @@ private Q_SLOTS:
         folder_ = std::make_unique<QTemporaryDir>();
         MessageBox::setTestMode(true, true);
         MessageBox::clearShown();
+        checkedMessages_ = 0;
         SettingsStore::remove(SettingsStore::Category);
     }
-    void cleanup() { delete window_; } // a failed row may leave it open
-
-    // Steps are separated by ";; ", those before the window opens start with "@" (see step); messages are
-    // "icon:text" (see shownAs).
-    void script_data() {
-        QTest::addColumn<QString>("window");
-        QTest::addColumn<QString>("steps");
-        QTest::addColumn<QStringList>("messages");
-        const auto row = [](const char* tag, const char* window, const QString& steps,
-                            const QStringList& messages = {}) {
-            QTest::newRow(tag) << QString(window) << steps << messages;
-        };
-        const QString art = "=table:ART=WHO PAINTED GUERNICA?/PICASSO";
-        const QString history = "=table:HISTORY=WHO WAS FIRST/ADAM|WHO WAS FIRST/EVE|CAPITAL OF FRANCE/PARIS";
-        const QString addQA = "q=q;; a=a;; cmdAdd;; ", failed = "e:Faild to add catergory";
-        const QString noFind = "e:You must find a question or answer before you can ";
-        const QString sure = "n:Are you sure you want to\r\ndelete this category ?";
-        row("typing into the category box", "categories",
-            "category+xyz 1;; category<Backspace, Del, Return>;; category?ART;; category#ART,HISTORY;; "
-            "category<Down>;; category?HISTORY;; =setting:HISTORY;; q=new one;; a=x;; cmdAdd;; " +
-                history + "|NEW ONE/X");
-        row("gone category forgotten", "categories",
-            "@remember:OLD;; category#ART,HISTORY;; category?ART;; =setting:;; " + addQA + art + "|Q/A");
-        row("new category", "categories",
-            "new+" + QString(65, 'm') + ";; new?" + QString(64, 'm') +
-                ";; new=  Movies ;; cmdAddCatergory;; "
-                "category#ART,HISTORY,Movies;; category?Movies;; new?;; " +
-                addQA + "=table:MOVIES=Q/A;; reopen;; category#ART,HISTORY,MOVIES;; " + art);
-        row("refused category names", "categories",
-            "cmdAddCatergory;; new=HISTORY;; cmdAddCatergory;; new?HISTORY;; new=History;; cmdAddCatergory;; "
-            "new?History;; new=x]; DROP TABLE ART; --;; cmdAddCatergory;; category#ART,HISTORY;; " +
-                art + ";; category?ART",
-            {"e:This catergory already exists", failed, failed});
-        row("delete categories", "categories",
-            "no;; cmdDelete;; category#ART,HISTORY;; " + art + ";; yes;; cmdDelete;; category#HISTORY;; " +
-                "category?HISTORY;; =setting:HISTORY;; =table:ART=;; " + addQA + history +
-                "|Q/A;; cmdDelete;; category#;; category?;; =setting:;; " + addQA +
-                "cmdDelete;; q=;; a=a;; cmdAdd;; reopen;; category#",
-            {sure, sure, sure, "e:No catorgies to add to.", "e:No catorgies to delete.",
-             "e:Please include your question and answer first."});
-        // Typed in front of text already there, the excess is cut from what was typed.
-        row("boxes hold 255 characters, pairs trimmed and upper-cased", "categories",
-            "q+" + QString(300, 'q') + ";; q?" + QString(255, 'q') + ";; findA=" + QString(254, 'a') +
-                ";; findA+XYZ;; findA?X" + QString(254, 'a') + ";; q= what is the capital of france? ;; " +
-                "a= paris;; cmdAdd;; q?;; a?;; q=   ;; a=\tx\n;; cmdAdd;; " + art +
-                "|WHAT IS THE CAPITAL OF FRANCE?/PARIS|/\tX\n");
-        row("finder changes and deletes the found row", "categories",
-            "@remember:HISTORY;; cmdUpdate;; cmdDeleteQA;; findQ=  who was first ;; cmdSearchQ;; "
-            "findQ?WHO WAS FIRST;; findA?ADAM;; cmdDeleteQA;; findQ?;; findA?;; cmdDeleteQA;; findQ=who was "
-            "first;; cmdSearchQ;; findA?EVE;; findQ=;; cmdSearchQ;; findA=;; cmdUpdate;; findQ= who was "
-            "second ;; findA=eve ;; cmdUpdate;; cmdUpdate;; =table:HISTORY=WHO WAS SECOND/EVE|CAPITAL OF "
-            "FRANCE/PARIS",
-            {noFind + "update it.", noFind + "delete it.", noFind + "delete it.", "e:Please enter question.",
-             "e:Please include your question and answer.", noFind + "update it."});
-        row("null shown empty, answer not trimmed, found row stays in its table", "categories",
-            "@null;; findA=nobody;; cmdSearchA;; findQ?;; findA?NOBODY;; findQ=who?;; cmdUpdate;; "
-            "findA= picasso;; cmdSearchA;; findA? picasso;; findA=picasso;; cmdSearchA;; findQ?WHO PAINTED "
-            "GUERNICA?;; category<Down>;; category?HISTORY;; findA=dali;; cmdUpdate;; =table:ART=WHO PAINTED "
-            "GUERNICA?/DALI|WHO?/NOBODY;; " +
-                history,
-            {"i:*", "i:Cannot find answer"});
-
-        const QString notFound = "i:Nick Name Not Found", findFirst = "e:You must find a player first";
-        row("find, then update a found player", "scores",
-            "score=5;; cmdUpdate;; search=  bob ;; cmdFind;; score?7;; score=0042;; cmdUpdate;; "
-            "=points:BOB=42;; score?0042;; score=;; cmdUpdate;; search=o'hara;; cmdFind;; score?2;; "
-            "score=99;; search=nobody;; cmdFind;; score?;; search?nobody;; score=1;; cmdUpdate;; "
-            "=points:BOB=42;; search=;; cmdFind;; mnuResetAll;; =points:BOB=;; =points:ANNA=",
-            {findFirst, "e:Please Enter A Score Vaule", notFound, findFirst, notFound});
-        // Text that arrives without typing (a paste from the context menu) is refused at Update.
-        row("digits only", "scores",
-            "score+1a-. 2x,3;; score?123;; score<Backspace>;; score?12;; score+34567890123;; "
-            "score?123456789;; search=bob;; cmdFind;; score=4 2;; cmdUpdate;; =points:BOB=7",
-            {"e:*4 2"});
-
-        const QString amyBen = "@file:\"Amy\"\r\n\"Ben\"\r\n;; ", marker = UsersList::deletedMarker();
-        row("missing file, no data", "users",
-            "optDel;; cmdExe;; optMod;; cmdExe;; users#;; =saved:", {"n:No data", "n:No data"});
-        row("add rewrites a hand-written file", "users",
-            "@file:alice, bob\r\n;; cmdExe;; nick=bob;; cmdExe;; nick?;; nick=bob;; cmdExe;; "
-            "users#alice,bob,bob,bob;; =saved:\"alice\"\r\n\"bob\"\r\n\"bob\"\r\n\"bob\"\r\n",
-            {"n:Please Include UserName"});
-        // A deleted entry keeps its place, can be renamed, and is left out when the list is saved.
-        row("delete and edit", "users",
-            amyBen + "users@0;; optDel;; cmdExe;; users#" + marker + ",Ben;; optMod;; users@0;; nick?" +
-                marker + ";; nick=Amy2;; cmdExe;; nick?;; users@1;; optDel;; cmdExe;; users#Amy2," + marker +
-                ";; =saved:\"Amy2\"\r\n");
-        row("refusals and the marker leave the file alone", "users",
-            amyBen + "optDel;; cmdExe;; nick=Zed;; optMod;; nick?Zed;; cmdExe;; users@1;; nick=;; cmdExe;; " +
-                "optAdd;; nick=" + marker + ";; cmdExe;; users#Amy,Ben," + marker +
-                ";; =saved:\"Amy\"\r\n\"Ben\"\r\n",
-            {"i:Please Select User First", "i:Please Select User First", "n:Please Include UserName"});
-        row("failed save keeps the window open", "users",
-            "@file:\"Amy\"\r\n;; nick=say \"hi\";; cmdExe;; refusedClose;; optMod;; users@1;; nick=Sayhi;; "
-            "cmdExe;; users#Amy,Sayhi;; =saved:\"Amy\"\r\n\"Sayhi\"\r\n",
-            {"e:*Users List.txt"});
-        row("no press leaves odd file byte for byte", "users",
-            "@file:alice, bob\n\"x\"  trailing\r\n\r\n;; optMod;; users@0;; users#alice,bob,x,;; "
-            "=saved:alice, bob\n\"x\"  trailing\r\n\r\n");
+    void cleanup() {
+        delete window_; // a failed test may leave it open
+        if (!QTest::currentTestFailed())
+            QCOMPARE(newMessages(), QStringList()); // every message was checked where it showed
     }
-    void script() {
-        QFETCH(QString, window);
-        QFETCH(QString, steps);
-        QFETCH(QStringList, messages);
-        kind_ = window;
-        seed();
-        for (const QString& each : steps.split(";; ")) {
-            if (!window_ && !each.startsWith('@'))
-                open();
-            step(each.startsWith('@') ? each.mid(1) : each);
-            if (QTest::currentTestFailed())
-                return;
-        }
-        QCOMPARE(shownAs(messages), messages);
+
+    void categoryBoxTakesNoTypingAndRemembersTheChoice() {
+        open<CategoryEditorWindow>();
+        type("CCatorgy", "xyz 1");
+        press("CCatorgy", {Qt::Key_Backspace, Qt::Key_Delete, Qt::Key_Return});
+        QCOMPARE(textOf("CCatorgy"), "ART");
+        QCOMPARE(itemsOf("CCatorgy"), QStringList({"ART", "HISTORY"}));
+        press("CCatorgy", {Qt::Key_Down});
+        QCOMPARE(textOf("CCatorgy"), "HISTORY");
+        QCOMPARE(SettingsStore::read(SettingsStore::Category), "HISTORY");
+        addPair("new one", "x");
+        QCOMPARE(tableOf("HISTORY"), kHistory + "|NEW ONE/X");
+    }
+
+    void rememberedCategoryThatIsGoneIsForgotten() {
+        SettingsStore::write(SettingsStore::Category, "OLD");
+        open<CategoryEditorWindow>();
+        QCOMPARE(itemsOf("CCatorgy"), QStringList({"ART", "HISTORY"}));
+        QCOMPARE(textOf("CCatorgy"), "ART");
+        QCOMPARE(SettingsStore::read(SettingsStore::Category), "");
+        addPair("q", "a");
+        QCOMPARE(tableOf("ART"), kArt + "|Q/A");
+    }
+
+    void newCategoryIsShownAsTypedAndStoredUpperCased() {
+        open<CategoryEditorWindow>();
+        type("txtAddCatergory", QString(65, 'm'));
+        QCOMPARE(textOf("txtAddCatergory"), QString(64, 'm'));
+        paste("txtAddCatergory", "  Movies ");
+        click("cmdAddCatergory");
+        QCOMPARE(itemsOf("CCatorgy"), QStringList({"ART", "HISTORY", "Movies"}));
+        QCOMPARE(textOf("CCatorgy"), "Movies");
+        QCOMPARE(textOf("txtAddCatergory"), "");
+        addPair("q", "a");
+        QCOMPARE(tableOf("MOVIES"), "Q/A");
+        reopen();
+        QCOMPARE(itemsOf("CCatorgy"), QStringList({"ART", "HISTORY", "MOVIES"}));
+        QCOMPARE(tableOf("ART"), kArt);
+    }
+
+    void refusedCategoryNamesChangeNothing() {
+        open<CategoryEditorWindow>();
+        click("cmdAddCatergory"); // nothing typed: nothing happens
+        QCOMPARE(newMessages(), QStringList());
+        paste("txtAddCatergory", "HISTORY");
+        click("cmdAddCatergory");
+        QCOMPARE(newMessages(), QStringList{exclamation("This catergory already exists")});
+        QCOMPARE(textOf("txtAddCatergory"), "HISTORY");
+        paste("txtAddCatergory", "History");
+        click("cmdAddCatergory");
+        QCOMPARE(newMessages(), QStringList{kFailedCategory});
+        QCOMPARE(textOf("txtAddCatergory"), "History");
+        paste("txtAddCatergory", "x]; DROP TABLE ART; --");
+        click("cmdAddCatergory");
+        QCOMPARE(newMessages(), QStringList{kFailedCategory});
+        QCOMPARE(itemsOf("CCatorgy"), QStringList({"ART", "HISTORY"}));
+        QCOMPARE(tableOf("ART"), kArt);
+        QCOMPARE(textOf("CCatorgy"), "ART");
+    }
+
+    void categoriesAreDeletedOnlyWhenConfirmed() {
+        open<CategoryEditorWindow>();
+        MessageBox::setTestMode(true, false);
+        click("cmdDelete");
+        QCOMPARE(newMessages(), QStringList{kSure});
+        QCOMPARE(itemsOf("CCatorgy"), QStringList({"ART", "HISTORY"}));
+        QCOMPARE(tableOf("ART"), kArt);
+
+        MessageBox::setTestMode(true, true);
+        click("cmdDelete");
+        QCOMPARE(newMessages(), QStringList{kSure});
+        QCOMPARE(itemsOf("CCatorgy"), QStringList{"HISTORY"});
+        QCOMPARE(textOf("CCatorgy"), "HISTORY");
+        QCOMPARE(SettingsStore::read(SettingsStore::Category), "HISTORY");
+        QCOMPARE(tableOf("ART"), ""); // gone
+        addPair("q", "a");
+        QCOMPARE(tableOf("HISTORY"), kHistory + "|Q/A");
+
+        click("cmdDelete");
+        QCOMPARE(newMessages(), QStringList{kSure});
+        QCOMPARE(itemsOf("CCatorgy"), QStringList());
+        QCOMPARE(textOf("CCatorgy"), "");
+        QCOMPARE(SettingsStore::read(SettingsStore::Category), "");
+        addPair("q", "a");
+        QCOMPARE(newMessages(), QStringList{exclamation("No catorgies to add to.")});
+        click("cmdDelete");
+        QCOMPARE(newMessages(), QStringList{exclamation("No catorgies to delete.")});
+        addPair("", "a");
+        QCOMPARE(newMessages(), QStringList{exclamation("Please include your question and answer first.")});
+        reopen();
+        QCOMPARE(itemsOf("CCatorgy"), QStringList());
+    }
+
+    // Typed in front of text already there, the excess is cut from what was typed.
+    void boxesHold255CharactersAndPairsAreTrimmedAndUpperCased() {
+        open<CategoryEditorWindow>();
+        type("txt_Question", QString(300, 'q'));
+        QCOMPARE(textOf("txt_Question"), QString(255, 'q'));
+        paste("txtEditA", QString(254, 'a'));
+        type("txtEditA", "XYZ");
+        QCOMPARE(textOf("txtEditA"), "X" + QString(254, 'a'));
+        addPair(" what is the capital of france? ", " paris");
+        QCOMPARE(textOf("txt_Question"), "");
+        QCOMPARE(textOf("txtAnswer"), "");
+        addPair("   ", "\tx\n"); // only spaces are trimmed
+        QCOMPARE(tableOf("ART"), kArt + "|WHAT IS THE CAPITAL OF FRANCE?/PARIS|/\tX\n");
+    }
+
+    void finderChangesAndDeletesOnlyTheFoundRow() {
+        const QString noFind = "You must find a question or answer before you can ";
+        SettingsStore::write(SettingsStore::Category, "HISTORY");
+        open<CategoryEditorWindow>();
+        click("cmdUpdate");
+        QCOMPARE(newMessages(), QStringList{exclamation(noFind + "update it.")});
+        click("cmdDeleteQA");
+        QCOMPARE(newMessages(), QStringList{exclamation(noFind + "delete it.")});
+
+        paste("txtEditQ", "  who was first ");
+        click("cmdSearchQ");
+        QCOMPARE(textOf("txtEditQ"), "WHO WAS FIRST");
+        QCOMPARE(textOf("txtEditA"), "ADAM");
+        click("cmdDeleteQA");
+        QCOMPARE(textOf("txtEditQ"), "");
+        QCOMPARE(textOf("txtEditA"), "");
+        click("cmdDeleteQA");
+        QCOMPARE(newMessages(), QStringList{exclamation(noFind + "delete it.")});
+
+        paste("txtEditQ", "who was first");
+        click("cmdSearchQ");
+        QCOMPARE(textOf("txtEditA"), "EVE");
+        paste("txtEditQ", "");
+        click("cmdSearchQ");
+        QCOMPARE(newMessages(), QStringList{exclamation("Please enter question.")});
+        paste("txtEditA", "");
+        click("cmdUpdate");
+        QCOMPARE(newMessages(), QStringList{exclamation("Please include your question and answer.")});
+        paste("txtEditQ", " who was second ");
+        paste("txtEditA", "eve ");
+        click("cmdUpdate");
+        QCOMPARE(newMessages(), QStringList());
+        click("cmdUpdate");
+        QCOMPARE(newMessages(), QStringList{exclamation(noFind + "update it.")});
+        QCOMPARE(tableOf("HISTORY"), "WHO WAS SECOND/EVE|CAPITAL OF FRANCE/PARIS");
+    }
+
+    void finderShowsNullAsEmptyAndKeepsTheFoundRowsTable() {
+        open<CategoryEditorWindow>();
+        rawValue(path(), "INSERT INTO ART (Questions, Answers) VALUES (NULL, 'NOBODY')");
+        paste("txtEditA", "nobody");
+        click("cmdSearchA");
+        QCOMPARE(newMessages(), QStringList{information("No question is stored for this pair, so its box is "
+                                                        "empty. Fill it in and press Update, or delete the "
+                                                        "pair.")});
+        QCOMPARE(textOf("txtEditQ"), "");
+        QCOMPARE(textOf("txtEditA"), "NOBODY");
+        paste("txtEditQ", "who?");
+        click("cmdUpdate");
+
+        paste("txtEditA", " picasso"); // the answer is searched as typed
+        click("cmdSearchA");
+        QCOMPARE(newMessages(), QStringList{information("Cannot find answer")});
+        QCOMPARE(textOf("txtEditA"), " picasso");
+        paste("txtEditA", "picasso");
+        click("cmdSearchA");
+        QCOMPARE(textOf("txtEditQ"), "WHO PAINTED GUERNICA?");
+        press("CCatorgy", {Qt::Key_Down});
+        QCOMPARE(textOf("CCatorgy"), "HISTORY");
+        paste("txtEditA", "dali");
+        click("cmdUpdate");
+        QCOMPARE(tableOf("ART"), "WHO PAINTED GUERNICA?/DALI|WHO?/NOBODY");
+        QCOMPARE(tableOf("HISTORY"), kHistory);
+    }
+
+    void scoreIsChangedOnlyForAFoundPlayer() {
+        open<ScoreEditorWindow>();
+        paste("txtScore", "5");
+        click("cmdUpdate");
+        QCOMPARE(newMessages(), QStringList{kFindFirst});
+        paste("txtSearch", "  bob ");
+        click("cmdFind");
+        QCOMPARE(textOf("txtScore"), "7");
+        paste("txtScore", "0042");
+        click("cmdUpdate");
+        QCOMPARE(pointsOf("BOB"), "42");
+        QCOMPARE(textOf("txtScore"), "0042");
+        paste("txtScore", "");
+        click("cmdUpdate");
+        QCOMPARE(newMessages(), QStringList{exclamation("Please Enter A Score Vaule")});
+
+        paste("txtSearch", "o'hara");
+        click("cmdFind");
+        QCOMPARE(textOf("txtScore"), "2");
+        paste("txtScore", "99");
+        paste("txtSearch", "nobody");
+        click("cmdFind");
+        QCOMPARE(newMessages(), QStringList{kNickNotFound});
+        QCOMPARE(textOf("txtScore"), "");
+        QCOMPARE(textOf("txtSearch"), "nobody");
+        paste("txtScore", "1");
+        click("cmdUpdate");
+        QCOMPARE(newMessages(), QStringList{kFindFirst});
+        QCOMPARE(pointsOf("BOB"), "42");
+        QCOMPARE(pointsOf("O'HARA"), "2");
+        paste("txtSearch", "");
+        click("cmdFind");
+        QCOMPARE(newMessages(), QStringList{kNickNotFound});
+
+        click("mnuResetAll");
+        QCOMPARE(pointsOf("BOB"), "");
+        QCOMPARE(pointsOf("ANNA"), "");
+    }
+
+    // Text that arrives without typing (a paste from the context menu) is refused at Update.
+    void scoreBoxTakesNineDigitsOnly() {
+        open<ScoreEditorWindow>();
+        type("txtScore", "1a-. 2x,3");
+        QCOMPARE(textOf("txtScore"), "123");
+        press("txtScore", {Qt::Key_Backspace});
+        QCOMPARE(textOf("txtScore"), "12");
+        type("txtScore", "34567890123");
+        QCOMPARE(textOf("txtScore"), "123456789");
+        paste("txtSearch", "bob");
+        click("cmdFind");
+        paste("txtScore", "4 2");
+        click("cmdUpdate");
+        QCOMPARE(newMessages(),
+                 QStringList{exclamation("The score \"4 2\" is not a number. Enter digits only; "
+                                         "nothing was changed.")});
+        QCOMPARE(pointsOf("BOB"), "7");
+    }
+
+    void usersListWithoutFileHasNoData() {
+        open<UsersEditorWindow>();
+        click("optDel");
+        click("cmdExe");
+        QCOMPARE(newMessages(), QStringList{plain("No data")});
+        click("optMod");
+        click("cmdExe");
+        QCOMPARE(newMessages(), QStringList{plain("No data")});
+        QCOMPARE(itemsOf("listUsers"), QStringList());
+        QCOMPARE(usersFileAfterClosing(), QByteArray());
+    }
+
+    void addingRewritesAHandWrittenFile() {
+        writeUsersFile("alice, bob\r\n");
+        open<UsersEditorWindow>();
+        click("cmdExe");
+        QCOMPARE(newMessages(), QStringList{plain("Please Include UserName")});
+        paste("txtNick", "bob");
+        click("cmdExe");
+        QCOMPARE(textOf("txtNick"), "");
+        paste("txtNick", "bob");
+        click("cmdExe");
+        QCOMPARE(itemsOf("listUsers"), QStringList({"alice", "bob", "bob", "bob"}));
+        QCOMPARE(usersFileAfterClosing(), QByteArray("\"alice\"\r\n\"bob\"\r\n\"bob\"\r\n\"bob\"\r\n"));
+    }
+
+    // A deleted entry keeps its place, can be renamed, and is left out when the list is saved.
+    void deletedEntryKeepsItsPlaceUntilSaved() {
+        const QString marker = UsersList::deletedMarker();
+        writeUsersFile("\"Amy\"\r\n\"Ben\"\r\n");
+        open<UsersEditorWindow>();
+        clickRow("listUsers", 0);
+        click("optDel");
+        click("cmdExe");
+        QCOMPARE(itemsOf("listUsers"), QStringList({marker, "Ben"}));
+        click("optMod");
+        clickRow("listUsers", 0);
+        QCOMPARE(textOf("txtNick"), marker);
+        paste("txtNick", "Amy2");
+        click("cmdExe");
+        QCOMPARE(textOf("txtNick"), "");
+        clickRow("listUsers", 1);
+        click("optDel");
+        click("cmdExe");
+        QCOMPARE(itemsOf("listUsers"), QStringList({"Amy2", marker}));
+        QCOMPARE(usersFileAfterClosing(), QByteArray("\"Amy2\"\r\n"));
+    }
+
+    void refusalsAndTheMarkerLeaveTheFileAlone() {
+        const QString marker = UsersList::deletedMarker();
+        writeUsersFile("\"Amy\"\r\n\"Ben\"\r\n");
+        open<UsersEditorWindow>();
+        click("optDel");
+        click("cmdExe");
+        QCOMPARE(newMessages(), QStringList{information("Please Select User First")});
+        paste("txtNick", "Zed");
+        click("optMod");
+        QCOMPARE(textOf("txtNick"), "Zed");
+        click("cmdExe");
+        QCOMPARE(newMessages(), QStringList{information("Please Select User First")});
+        clickRow("listUsers", 1);
+        paste("txtNick", "");
+        click("cmdExe");
+        QCOMPARE(newMessages(), QStringList{plain("Please Include UserName")});
+        click("optAdd");
+        paste("txtNick", marker);
+        click("cmdExe");
+        QCOMPARE(itemsOf("listUsers"), QStringList({"Amy", "Ben", marker}));
+        QCOMPARE(usersFileAfterClosing(), QByteArray("\"Amy\"\r\n\"Ben\"\r\n"));
+    }
+
+    void failedSaveKeepsTheWindowOpen() {
+        writeUsersFile("\"Amy\"\r\n");
+        open<UsersEditorWindow>();
+        paste("txtNick", "say \"hi\"");
+        click("cmdExe");
+        QVERIFY(!window_->close());
+        QVERIFY(window_->isVisible());
+        QCOMPARE(newMessages(),
+                 QStringList{exclamation("The users list could not be saved to \"" +
+                                         folder_->filePath("Users List.txt") +
+                                         "\":\r\nThe name say \"hi\" cannot be stored in Users List.txt: the "
+                                         "file has no room for a double quote or a character outside the "
+                                         "Windows-1252 code page.")});
+        click("optMod");
+        clickRow("listUsers", 1);
+        paste("txtNick", "Sayhi");
+        click("cmdExe");
+        QCOMPARE(itemsOf("listUsers"), QStringList({"Amy", "Sayhi"}));
+        QCOMPARE(usersFileAfterClosing(), QByteArray("\"Amy\"\r\n\"Sayhi\"\r\n"));
+    }
+
+    void untouchedListLeavesAnOddFileByteForByte() {
+        const QByteArray odd("alice, bob\n\"x\"  trailing\r\n\r\n");
+        writeUsersFile(odd);
+        open<UsersEditorWindow>();
+        click("optMod");
+        clickRow("listUsers", 0);
+        QCOMPARE(itemsOf("listUsers"), QStringList({"alice", "bob", "x", ""}));
+        QCOMPARE(usersFileAfterClosing(), odd);
     }
 };
 
