@@ -1,3 +1,3 @@
 #include "app/AppLog.h"
 
-Q_LOGGING_CATEGORY(lcApp, "palvuro.app", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcApp, "palvuro.app", QtWarningMsg)
