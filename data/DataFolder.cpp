@@ -1,5 +1,6 @@
 #include "data/DataFolder.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -13,6 +14,10 @@ DataFolder::Choice DataFolder::choose(const QString& programFolder, const QStrin
     if (!isInstalled(programFolder) && canWriteIn(programFolder))
         return {QDir(programFolder).absolutePath(), Source::ProgramFolder};
     return {userData(), Source::UserData};
+}
+
+DataFolder::Choice DataFolder::botDefault() {
+    return choose(QCoreApplication::applicationDirPath());
 }
 
 bool DataFolder::prepare(const QString& path, QString* error) {

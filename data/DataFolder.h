@@ -19,6 +19,9 @@ public:
     // The folder to use, without creating anything: `explicitFolder` when given, otherwise
     // `programFolder` unless it is an installed one or cannot be written, otherwise userData().
     static Choice choose(const QString& programFolder, const QString& explicitFolder = {});
+    // The folder the bot beside the running program uses without --folder: where a tool installed
+    // with the bot finds its data.
+    static Choice botDefault();
     // Creates the folder when missing and checks that files can be made in it; false with *error
     // saying why otherwise.
     static bool prepare(const QString& path, QString* error);

@@ -13,8 +13,10 @@ struct Run {
     QByteArray output;
 };
 
-Run run(const QString& program, const QStringList& args) {
+Run run(const QString& program, const QStringList& args,
+        const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
     QProcess process;
+    process.setProcessEnvironment(env);
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(program, args);
     Run result;
@@ -72,14 +74,16 @@ private Q_SLOTS:
         const Run metainfo =
             run("appstreamcli", {"validate", "--no-net", share + "metainfo/org.palvuro.Trivia.metainfo.xml"});
         QVERIFY2(metainfo.status == 0, metainfo.output);
-        for (const char* program : {"palvuro-trivia", "palvuro-chat", "palvuro-spy", "palvuro-import"}) {
+        for (const char* program :
+             {"palvuro-trivia", "palvuro-chat", "palvuro-spy", "palvuro-import", "palvuro-export"}) {
             QVERIFY(QFileInfo(root() + "/usr/bin/" + program).isExecutable());
             QVERIFY(QFileInfo::exists(share + "man/man1/" + program + ".1.gz"));
         }
     }
 
-    // A short game with the unpacked programs: the score lands in the per-user data folder and
-    // nothing new appears beside the programs.
+    // A short game with the unpacked programs: the score lands in the per-user data folder, where
+    // the unpacked importer adds its questions by default, and nothing new appears beside the
+    // programs.
     void installedBotPlaysFromUserData() {
         const QString why = E2eSession::cannotRun();
         if (!why.isEmpty())
@@ -106,6 +110,17 @@ private Q_SLOTS:
             std::optional<qint64> points;
             QCOMPARE(db.lookupScore("BOB", &points), DbStatus::Ok);
             QCOMPARE(points, std::optional<qint64>(1));
+
+            QFile bank(work_.filePath("science.tsv"));
+            QVERIFY(bank.open(QIODevice::WriteOnly) && bank.write("SCIENCE\tWHAT IS H2O?\tWATER\n") > 0);
+            bank.close();
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("XDG_DATA_HOME", room.dataHome());
+            const Run import = run(bin + "/palvuro-import", {bank.fileName()}, env);
+            QVERIFY2(import.status == 0, import.output);
+            QStringList categories;
+            QCOMPARE(db.listCategories(&categories), DbStatus::Ok);
+            QVERIFY2(categories.contains("SCIENCE"), qPrintable(categories.join(' ')));
         }
         QCOMPARE(filesUnder(root() + "/usr"), installed);
     }

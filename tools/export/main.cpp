@@ -1,9 +1,10 @@
 // palvuro-export [FOLDER] --questions FILE --scores FILE: writes the question bank of
-// Trivia.mdb in FOLDER (the current folder by default) in palvuro-import's tab-separated form,
+// Trivia.mdb in FOLDER (by default the bot's own data folder) in palvuro-import's tab-separated form,
 // and the scores as NICK<TAB>POINTS lines.
 // Exit status: 0 everything written, 1 some pairs or scores left out, 2 failure (and bad usage).
 
 #include "data/BankExporter.h"
+#include "data/DataFolder.h"
 #include "data/TriviaDatabase.h"
 
 #include <QCommandLineParser>
@@ -57,8 +58,9 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationVersion(QStringLiteral(PALVURO_VERSION));
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Writes the question bank and the scores of Trivia.mdb in FOLDER (the current folder\n"
-                       "when left out) to files palvuro-import reads back."));
+        QStringLiteral("Writes the question bank and the scores of Trivia.mdb in FOLDER (when left out, the\n"
+                       "folder the bot beside this program uses: %1)\nto files palvuro-import reads back.")
+            .arg(DataFolder::botDefault().path));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("The folder of Trivia.mdb."),
@@ -86,7 +88,7 @@ int main(int argc, char** argv) {
                  "Try 'palvuro-export --help'.\n";
         return ExitFailed;
     }
-    const QString folder = args.value(0, QDir::currentPath());
+    const QString folder = args.value(0, DataFolder::botDefault().path);
     if (!QFileInfo::exists(QDir(folder).filePath(TriviaDatabase::fileName())))
         return fail(QStringLiteral("no %1 in %2").arg(TriviaDatabase::fileName(), folder));
 

@@ -1,12 +1,13 @@
 // palvuro-import [options] FILE [FOLDER]: adds the question/answer pairs of FILE (our
 // tab-separated form, a saved Open Trivia Database response, CSV, or question*answer lines)
-// to Trivia.mdb in FOLDER (the current folder by default), creating missing categories.
+// to Trivia.mdb in FOLDER (by default the bot's own data folder), creating missing categories.
 // --scores restores scores written by palvuro-export.
 // Exit status: 0 everything added, 1 some records refused, 2 the file or the database failed
 // (and bad usage).
 
 #include "ProgressBar.h"
 
+#include "data/DataFolder.h"
 #include "data/ImportFormat.h"
 #include "data/QuestionImporter.h"
 #include "data/ScoreImporter.h"
@@ -55,11 +56,14 @@ private:
 };
 
 void ImportTool::describe(QCommandLineParser& parser) const {
-    parser.setApplicationDescription(QStringLiteral(
-        "Adds question/answer pairs to Trivia.mdb in FOLDER (the current folder when left out).\n"
-        "FILE may be our tab-separated file (category, question, answer), a saved Open Trivia\n"
-        "Database response (JSON), a CSV file, or question*answer lines; the format is told\n"
-        "from the content. Exit status: 0 all added, 1 some records refused, 2 failure."));
+    parser.setApplicationDescription(
+        QStringLiteral(
+            "Adds question/answer pairs to Trivia.mdb in FOLDER (when left out, the folder the bot\n"
+            "beside this program uses: %1).\n"
+            "FILE may be our tab-separated file (category, question, answer), a saved Open Trivia\n"
+            "Database response (JSON), a CSV file, or question*answer lines; the format is told\n"
+            "from the content. Exit status: 0 all added, 1 some records refused, 2 failure.")
+            .arg(DataFolder::botDefault().path));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The question file."));
@@ -102,7 +106,7 @@ std::optional<Paths> ImportTool::paths(const QCommandLineParser& parser) {
     const bool scores = parser.isSet(QStringLiteral("scores"));
     if (args.size() > 2 || (args.isEmpty() && !scores))
         return std::nullopt;
-    Paths paths{args.value(0), args.value(1, QDir::currentPath())};
+    Paths paths{args.value(0), args.value(1)};
     if (scores && args.size() == 1 && QFileInfo(args[0]).isDir())
         paths = Paths{QString(), args[0]};
     return paths;
@@ -121,9 +125,17 @@ int ImportTool::run(const QCoreApplication& app) {
         out_ << app.applicationName() << " " << app.applicationVersion() << "\n";
         return ExitAllAdded;
     }
-    const std::optional<Paths> paths = this->paths(parser);
+    std::optional<Paths> paths = this->paths(parser);
     if (!paths)
         return usageError(QStringLiteral("give one question file and at most one folder"));
+    const bool dryRun = parser.isSet(QStringLiteral("dry-run"));
+    QString error;
+    if (paths->folder.isEmpty()) {
+        // The bot makes its folder on its first start; an import may come before that.
+        paths->folder = DataFolder::botDefault().path;
+        if (!dryRun && !DataFolder::prepare(paths->folder, &error))
+            return failure(error);
+    }
     const bool replace = parser.isSet(QStringLiteral("replace-scores"));
     const bool add = parser.isSet(QStringLiteral("add-scores"));
     if (parser.isSet(QStringLiteral("scores")) && replace == add)
@@ -134,7 +146,6 @@ int ImportTool::run(const QCoreApplication& app) {
     // A dry run must not even create the database: with none there, a new one in a scratch
     // folder shows the same result.
     QTemporaryDir scratch;
-    const bool dryRun = parser.isSet(QStringLiteral("dry-run"));
     const bool noDatabase = !QFileInfo::exists(QDir(paths->folder).filePath(TriviaDatabase::fileName()));
     TriviaDatabase db(dryRun && noDatabase ? scratch.path() : paths->folder);
     int status = ExitAllAdded;
