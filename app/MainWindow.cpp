@@ -23,7 +23,6 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace palvuro {
@@ -31,6 +30,8 @@ namespace {
 
 constexpr int AnswerSecondsItems = 120;
 constexpr int PauseSecondsItems = 300;
+constexpr std::uint32_t GetTextMs = 10;
+constexpr std::uint32_t StartGetrandomMs = 1000;
 
 QComboBox* makeSecondsBox(const char* name) {
     auto* box = new QComboBox;
@@ -59,9 +60,9 @@ QLabel* makeLabel(const char* name, const char* caption) {
 } // namespace
 
 MainWindow::MainWindow(WindowApi& windows, EventPump& pump, const QString& programFolder, QWidget* parent)
-    : QMainWindow(parent), getText_(makeTimer("GetText", 10, Qt::PreciseTimer)),
-      startGetrandom_(makeTimer("StartGetrandom", 1000, Qt::CoarseTimer)), getTextSwitch_(*getText_),
-      startGetrandomSwitch_(*startGetrandom_), programFolder_(programFolder),
+    : QMainWindow(parent), ticks_(pump), getText_(ticks_.add(GetTextMs, [this] { bot_->getTextTimer(); })),
+      startGetrandom_(ticks_.add(StartGetrandomMs, [this] { bot_->startGetrandomTimer(); })),
+      tickDriver_(ticks_), programFolder_(programFolder),
       scoreEditor_(AdminWindows::scoreEditor(programFolder)),
       categoryEditor_(AdminWindows::categoryEditor(programFolder)),
       usersEditor_(AdminWindows::usersEditor(programFolder)) {
@@ -78,7 +79,7 @@ MainWindow::MainWindow(WindowApi& windows, EventPump& pump, const QString& progr
         MessageBox::show(this, MessageBox::Icon::None, QString::number(number));
         Form_QueryUnload(false);
     };
-    bot_ = std::make_unique<TriviaBot>(state_, windows, pump, getTextSwitch_, startGetrandomSwitch_,
+    bot_ = std::make_unique<TriviaBot>(state_, windows, pump, ticks_, getText_, startGetrandom_,
                                        programFolder_, std::move(hooks));
 
     tray_ = new TriviaTray(*this, this);
@@ -89,14 +90,6 @@ MainWindow::MainWindow(WindowApi& windows, EventPump& pump, const QString& progr
 }
 
 MainWindow::~MainWindow() = default;
-
-QTimer* MainWindow::makeTimer(const char* name, int intervalMs, Qt::TimerType type) {
-    auto* timer = new QTimer(this);
-    timer->setObjectName(QLatin1String(name));
-    timer->setInterval(intervalMs);
-    timer->setTimerType(type);
-    return timer;
-}
 
 void MainWindow::buildControls() {
     auto* central = new QWidget(this);
@@ -173,8 +166,6 @@ void MainWindow::buildMenu() {
 }
 
 void MainWindow::connectHandlers() {
-    connect(getText_, &QTimer::timeout, this, [this] { bot_->getTextTimer(); });
-    connect(startGetrandom_, &QTimer::timeout, this, [this] { bot_->startGetrandomTimer(); });
     connect(cmd_connect_, &QPushButton::clicked, this, &MainWindow::cmd_connect_Click);
     connect(ckAnswer_, &QCheckBox::clicked, this, &MainWindow::ckAnswer_Click);
     connect(new ListChoice(*combo_GiveAnswer_), &ListChoice::chosen, this,
@@ -285,6 +276,11 @@ void MainWindow::Form_MouseMove(int message) {
 }
 
 void MainWindow::mnu_exit_Click() {
+    if (ending_)
+        return;
+    // Ends at once: no tick runs while the end line waits its turn, and a line that was
+    // waiting when the operator chose to exit is never said after it.
+    ticks_.halt();
     tray_->removeTrayIcon();
     bot_->stopTrivia(QString());
     Form_QueryUnload(false);
@@ -315,6 +311,8 @@ void MainWindow::endProgram() {
     if (ending_)
         return;
     ending_ = true;
+    ticks_.halt();
+    bot_->link().close();
     // Closing the game's objects is harmless when none is open and keeps a finished game's
     // data tidy whichever way the program ends.
     bot_->closeGame();

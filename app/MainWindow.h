@@ -2,7 +2,8 @@
 
 #include "app/AdminWindowSlot.h"
 #include "chat/EngineState.h"
-#include "chat/TimerSwitch.h"
+#include "chat/QtTickDriver.h"
+#include "chat/TickSchedule.h"
 #include "data/SettingsStore.h"
 
 #include <QMainWindow>
@@ -19,7 +20,6 @@ class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
-class QTimer;
 
 namespace palvuro {
 
@@ -40,6 +40,7 @@ public:
 
     EngineState& state() { return state_; }
     TriviaBot& bot() { return *bot_; }
+    TimerSwitch& getTextTimer() { return getText_; }
     TriviaTray& tray() { return *tray_; }
     TrayMenuState& trayState() { return *trayState_; }
     AdminWindowSlot& scoreEditor() { return scoreEditor_; }
@@ -74,7 +75,6 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    QTimer* makeTimer(const char* name, int intervalMs, Qt::TimerType type);
     void buildControls();
     QGroupBox* buildTimersFrame();
     QGroupBox* buildCheatFrame();
@@ -85,10 +85,11 @@ private:
     void endProgram();
 
     EngineState state_;
-    QTimer* getText_;
-    QTimer* startGetrandom_;
-    QtTimerSwitch getTextSwitch_;
-    QtTimerSwitch startGetrandomSwitch_;
+    // GetText (10 ms) and StartGetrandom (1000 ms); they tick through the bot, created below.
+    TickSchedule ticks_;
+    TimerSwitch& getText_;
+    TimerSwitch& startGetrandom_;
+    QtTickDriver tickDriver_;
     std::unique_ptr<TriviaBot> bot_;
     const QString programFolder_;
 

@@ -9,7 +9,7 @@
 //    window connected, its 10 ms reader ticking during the wait.
 #include "app/MainWindow.h"
 #include "chat/ChatLink.h"
-#include "chat/TimerSwitch.h"
+#include "chat/TickSchedule.h"
 #include "commands/TriviaBot.h"
 #include "platform/MessageBox.h"
 #include "platform/QtEventPump.h"
@@ -75,7 +75,8 @@ double bareLinkWaitPct() {
     EngineState state;
     QtEventPump pump;
     FlagTimerSwitch getText;
-    ChatLink link(state, desk.api(), pump, getText);
+    TickSchedule ticks(pump);
+    ChatLink link(state, desk.api(), pump, ticks, getText);
     if (!link.findChatMainWindow() || !link.locateChatRoom())
         return -1;
     std::vector<double> runs;

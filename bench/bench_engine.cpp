@@ -1,10 +1,11 @@
-// The engine against a real chat client: answer latency, idle and flooded CPU, and how true the
-// question clock keeps time. Uses palvuro-chat over the desktop bus when it is built, else the
-// in-process fake desktop.
+// The engine against a real chat client: answer latency, replies to a burst of commands, idle
+// and flooded CPU, and how true the question clock keeps time. Uses palvuro-chat over the desktop bus when it
+// is built, else the in-process fake desktop.
 
 #include "chat/ChatLink.h"
 #include "chat/EngineState.h"
-#include "chat/TimerSwitch.h"
+#include "chat/QtTickDriver.h"
+#include "chat/TickSchedule.h"
 #include "commands/TriviaBot.h"
 #include "data/TriviaDatabase.h"
 #include "data/UsersList.h"
@@ -107,12 +108,6 @@ public:
         db.open();
         db.createCategory("Bench");
         db.addPair("BENCH", "Capital of France?", "Paris");
-        getTextTimer_.setInterval(10);
-        getTextTimer_.setTimerType(Qt::PreciseTimer);
-        pauseTimer_.setInterval(1000);
-        pauseTimer_.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&getTextTimer_, &QTimer::timeout, [this] { bot_.getTextTimer(); });
-        QObject::connect(&pauseTimer_, &QTimer::timeout, [this] { bot_.startGetrandomTimer(); });
         state_.giveAnswerSecs = 40;
         state_.nextQuestionSecs = 1;
     }
@@ -181,6 +176,29 @@ public:
         return samples;
     }
 
+    // Commands said 100 ms apart while a game runs, each by a nick of its own: how many never
+    // got their reply.
+    int replyBurstLost(int count) {
+        if (!command("!START BENCH", "[Trivia Bot Started By ANNA]") ||
+            waitForLine("Capital of France?", 10000) < 0)
+            return -1;
+        const auto nick = [](int i) { return QString("BURST%1").arg(i, 2, 10, QChar('0')); };
+        for (int i = 0; i < count; ++i)
+            QTimer::singleShot(100 * i, [this, i, nick] { room_.say(nick(i), "!MYSCORE"); });
+        QElapsedTimer clock;
+        clock.start();
+        int answered = 0;
+        while (answered < count && clock.elapsed() < (count + 5) * 1100) {
+            runEventLoop(500);
+            const QStringList lines = roomLines(0);
+            answered = 0;
+            for (int i = 0; i < count; ++i)
+                answered += anyContains(lines, "/msg " + nick(i) + "  : <b>Your Score Is") ? 1 : 0;
+        }
+        command("!QUIT", "[Trivia Ended By ANNA]");
+        return count - answered;
+    }
+
     // Wall time of one answer window of `secs` seconds: question line to "Times Up!" line.
     double answerWindowMs(int secs) {
         state_.giveAnswerSecs = static_cast<std::int16_t>(secs);
@@ -210,12 +228,15 @@ public:
     }
 
 private:
-    QStringList newestLines() {
+    QStringList newestLines() { return roomLines(4); }
+
+    // The room window's last `newest` lines, or all of them for 0.
+    QStringList roomLines(std::int32_t newest) {
         WindowApi& api = room_.api();
         const Hwnd text = state_.chatTextWindow;
         const auto count = static_cast<std::int32_t>(api.sendMessage(text, wm::GetLineCount, 0, 0));
         QStringList lines;
-        for (std::int32_t line = std::max(0, count - 4); line < count; ++line) {
+        for (std::int32_t line = newest > 0 ? std::max(0, count - newest) : 0; line < count; ++line) {
             const LResult start = api.sendMessage(text, wm::LineIndex, static_cast<WParam>(line), 0);
             const LResult length = api.sendMessage(text, wm::LineLength, static_cast<WParam>(start), 0);
             if (start < 0 || length < 1 || length > 4000)
@@ -231,12 +252,12 @@ private:
     Room& room_;
     QTemporaryDir dir_;
     EngineState state_;
-    QTimer getTextTimer_;
-    QTimer pauseTimer_;
-    QtTimerSwitch getText_{getTextTimer_};
-    QtTimerSwitch pause_{pauseTimer_};
     QtEventPump pump_;
-    TriviaBot bot_{state_, room_.api(), pump_, getText_, pause_, dir_.path(), {}};
+    TickSchedule ticks_{pump_};
+    TimerSwitch& getText_ = ticks_.add(10, [this] { bot_.getTextTimer(); });
+    TimerSwitch& pause_ = ticks_.add(1000, [this] { bot_.startGetrandomTimer(); });
+    QtTickDriver driver_{ticks_};
+    TriviaBot bot_{state_, room_.api(), pump_, ticks_, getText_, pause_, dir_.path(), {}};
 };
 
 } // namespace
@@ -275,6 +296,8 @@ int main(int argc, char** argv) {
                     latencies.front(), latencies.back());
         std::printf("figure: answer_latency_ms %.2f ms\n", latencies[latencies.size() / 2]);
     }
+
+    std::printf("figure: reply_burst_lost %d replies\n", bench.replyBurstLost(20));
 
     std::printf("# CPU measured over %d s each\n", cpuMs / 1000);
     std::printf("figure: idle_cpu_pct %.2f pct\n", bench.cpuPercent(cpuMs));

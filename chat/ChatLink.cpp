@@ -2,9 +2,12 @@
 
 #include "data/Spaces.h"
 
+#include "chat/ChatLog.h"
+#include "chat/TickSchedule.h"
 #include "chat/TimerSwitch.h"
 #include "platform/Windows1252.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace palvuro {
@@ -18,8 +21,9 @@ constexpr std::int16_t SendButtonPosition = 6;
 
 } // namespace
 
-ChatLink::ChatLink(EngineState& state, WindowApi& windows, EventPump& pump, TimerSwitch& getText)
-    : state_(state), windows_(windows), pump_(pump), getText_(getText) {}
+ChatLink::ChatLink(EngineState& state, WindowApi& windows, EventPump& pump, TickSchedule& ticks,
+                   TimerSwitch& getText)
+    : state_(state), windows_(windows), pump_(pump), ticks_(ticks), getText_(getText) {}
 
 bool ChatLink::findChatMainWindow() {
     state_.chatMainWindow = windows_.findWindow(nullptr, ChatClientTitle);
@@ -51,15 +55,26 @@ void ChatLink::startReading(const QString& nickText) {
 }
 
 void ChatLink::sendChat(const QString& text, const std::function<bool()>& stillWanted) {
-    // The previous send may be one that ran nested inside this wait, so the mark is read
-    // afresh on every round. Unsigned subtraction keeps the spacing right across the wrap.
-    while (state_.lastSendTick != 0) {
-        std::uint32_t elapsed = pump_.tickCount() - state_.lastSendTick;
-        if (elapsed == std::numeric_limits<std::uint32_t>::max())
-            elapsed = 0; // the send ended at tick 0 and was marked 1 (see below)
-        if (elapsed >= SendSpacingMs)
-            break;
-        pump_.waitForEvents(SendSpacingMs - elapsed);
+    // The caller is usually a tick handler, and Qt never delivers a QTimer's timeout again
+    // while its slot runs, so the wait cannot count on the event loop for ticks: it runs the
+    // schedule's due ticks itself (a reader tick every 10 ms, the pause clock) and otherwise
+    // sleeps in the event loop until the next deadline, its own or a tick's. A tick run here
+    // may send too; its line then goes first, and this one waits its spacing after it.
+    for (std::uint32_t remaining = msUntilSpacingMet(); remaining != 0 && !closed_;
+         remaining = msUntilSpacingMet()) {
+        // Lines said from nested ticks keep overtaking this one; once it is stale it gives up
+        // its turn at once instead of waiting for a gap that a running game may never leave.
+        if (stillWanted && !stillWanted())
+            return;
+        const std::uint32_t untilTick = ticks_.msUntilNextDue();
+        if (untilTick == 0)
+            ticks_.runDue();
+        else
+            pump_.waitForEvents(std::min(remaining, untilTick));
+    }
+    if (closed_) {
+        qCInfo(lcChat) << "the program is ending; not said:" << text.left(80);
+        return;
     }
     if (stillWanted && !stillWanted())
         return;
@@ -74,6 +89,21 @@ void ChatLink::sendChat(const QString& text, const std::function<bool()>& stillW
     // 0 means "never sent"; a send that ends exactly at the wrap is marked one tick later.
     const std::uint32_t now = pump_.tickCount();
     state_.lastSendTick = now != 0 ? now : 1;
+}
+
+std::uint32_t ChatLink::msUntilSpacingMet() {
+    // Read afresh each time: the previous send may be one that ran nested inside this wait.
+    // Unsigned subtraction keeps the spacing right across the wrap.
+    if (state_.lastSendTick == 0)
+        return 0;
+    std::uint32_t elapsed = pump_.tickCount() - state_.lastSendTick;
+    if (elapsed == std::numeric_limits<std::uint32_t>::max())
+        elapsed = 0; // the send ended at tick 0 and was marked 1 (see below)
+    return elapsed >= SendSpacingMs ? 0 : SendSpacingMs - elapsed;
+}
+
+void ChatLink::close() {
+    closed_ = true;
 }
 
 std::int32_t ChatLink::lineCount() {

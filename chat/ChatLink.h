@@ -10,13 +10,15 @@
 
 namespace palvuro {
 
+class TickSchedule;
 class TimerSwitch;
 
 // The bot's link to the chat client's windows: finding them, saying lines with the 1100 ms
 // spacing, and cutting the sender's nick out of a chat text.
 class ChatLink {
 public:
-    ChatLink(EngineState& state, WindowApi& windows, EventPump& pump, TimerSwitch& getText);
+    ChatLink(EngineState& state, WindowApi& windows, EventPump& pump, TickSchedule& ticks,
+             TimerSwitch& getText);
 
     // Connect, step 1: the top-level window titled "Palvuro 2.0". False when there is none.
     bool findChatMainWindow();
@@ -27,10 +29,13 @@ public:
     void startReading(const QString& nickText);
 
     // Says the text in the room (CR LF pairs included, as one message). Waits, letting events
-    // run, until 1100 ms have passed since the previous send ended. When `stillWanted` is given
-    // and says no once the wait is over, the text is dropped: what ran during the wait (a stop,
-    // an answer) made it stale.
+    // and due ticks run, until 1100 ms have passed since the previous send ended. When
+    // `stillWanted` is given and says no once the wait is over, the text is dropped: what ran
+    // during the wait (a stop, an answer) made it stale.
     void sendChat(const QString& text, const std::function<bool()>& stillWanted = {});
+    // The program is ending: nothing more is said, and a send that is waiting gives up.
+    void close();
+    bool isClosed() const { return closed_; }
     // EM_GETLINECOUNT of the text window.
     std::int32_t lineCount();
 
@@ -44,8 +49,12 @@ public:
 private:
     EngineState& state_;
     WindowApi& windows_;
+    std::uint32_t msUntilSpacingMet();
+
     EventPump& pump_;
+    TickSchedule& ticks_;
     TimerSwitch& getText_;
+    bool closed_ = false;
 };
 
 } // namespace palvuro

@@ -1,26 +1,14 @@
 #pragma once
 
-class QTimer;
-
 namespace palvuro {
 
-// One of the main window's two timers as the engine sees it: on or off. The window wires
-// real QTimers (QtTimerSwitch); tests use a plain flag and call the tick handlers themselves.
+// One of the main window's two timers as the engine sees it: on or off. The window's timers
+// live in a TickSchedule; tests may use a plain flag and call the tick handlers themselves.
 class TimerSwitch {
 public:
     virtual ~TimerSwitch() = default;
     virtual void setEnabled(bool on) = 0;
     virtual bool isEnabled() const = 0;
-};
-
-class QtTimerSwitch : public TimerSwitch {
-public:
-    explicit QtTimerSwitch(QTimer& timer) : timer_(timer) {}
-    void setEnabled(bool on) override;
-    bool isEnabled() const override;
-
-private:
-    QTimer& timer_;
 };
 
 class FlagTimerSwitch : public TimerSwitch {

@@ -11,9 +11,9 @@
 namespace palvuro {
 
 struct TriviaBot::Private {
-    Private(EngineState& engine, WindowApi& windows, EventPump& pump, TimerSwitch& getText,
-            TimerSwitch& startGetrandom, const QString& programFolder, Hooks hooks)
-        : state(engine), link(engine, windows, pump, getText),
+    Private(EngineState& engine, WindowApi& windows, EventPump& pump, TickSchedule& ticks,
+            TimerSwitch& getText, TimerSwitch& startGetrandom, const QString& programFolder, Hooks hooks)
+        : state(engine), link(engine, windows, pump, ticks, getText),
           cycle(engine, link, pump, getText, startGetrandom,
                 QuestionCycle::Hooks{std::move(hooks.showCheat), std::move(hooks.fatalError),
                                      [this] { game.stopTrivia(QString()); }}),
@@ -35,9 +35,10 @@ struct TriviaBot::Private {
     CommandDispatcher dispatcher;
 };
 
-TriviaBot::TriviaBot(EngineState& state, WindowApi& windows, EventPump& pump, TimerSwitch& getText,
-                     TimerSwitch& startGetrandom, const QString& programFolder, Hooks hooks)
-    : d(std::make_unique<Private>(state, windows, pump, getText, startGetrandom, programFolder,
+TriviaBot::TriviaBot(EngineState& state, WindowApi& windows, EventPump& pump, TickSchedule& ticks,
+                     TimerSwitch& getText, TimerSwitch& startGetrandom, const QString& programFolder,
+                     Hooks hooks)
+    : d(std::make_unique<Private>(state, windows, pump, ticks, getText, startGetrandom, programFolder,
                                   std::move(hooks))) {}
 
 TriviaBot::~TriviaBot() = default;

@@ -11,6 +11,7 @@ namespace palvuro {
 
 class ChatLink;
 class EventPump;
+class TickSchedule;
 class TimerSwitch;
 class WindowApi;
 
@@ -27,8 +28,9 @@ public:
         std::function<void(const QString& description, int number)> fatalError;
     };
 
-    TriviaBot(EngineState& state, WindowApi& windows, EventPump& pump, TimerSwitch& getText,
-              TimerSwitch& startGetrandom, const QString& programFolder, Hooks hooks);
+    // `ticks` holds the two timers; the link runs it while a send waits.
+    TriviaBot(EngineState& state, WindowApi& windows, EventPump& pump, TickSchedule& ticks,
+              TimerSwitch& getText, TimerSwitch& startGetrandom, const QString& programFolder, Hooks hooks);
     ~TriviaBot();
 
     ChatLink& link();

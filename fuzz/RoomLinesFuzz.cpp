@@ -1,7 +1,7 @@
 #include "fuzz/RoomLinesFuzz.h"
 
 #include "chat/ChatLink.h"
-#include "chat/TimerSwitch.h"
+#include "chat/TickSchedule.h"
 #include "commands/TriviaBot.h"
 #include "data/TriviaDatabase.h"
 #include "data/UsersList.h"
@@ -204,7 +204,7 @@ class Session {
 public:
     Session(const Template& base, bool revealAnswers, RoomLinesFuzz::Stats& stats)
         : base_(base), matcher_(base.facts()), stats_(stats),
-          bot_(state_, recorder_, pump_, getText_, pause_, base.workFolder(),
+          bot_(state_, recorder_, pump_, ticks_, getText_, pause_, base.workFolder(),
                {[](const QString&) {},
                 [this](const QString& text, int number) {
                     fail(QStringLiteral("the program would end: %1 (%2)").arg(text).arg(number));
@@ -415,6 +415,8 @@ private:
     ManualEventPump pump_;
     FlagTimerSwitch getText_;
     FlagTimerSwitch pause_;
+    // The input decides when ticks run, so no send's wait runs them here.
+    TickSchedule ticks_{pump_};
     QSqlDatabase checker_;
     BotTextMatcher::Scores scores_;
     qsizetype judged_ = 0;

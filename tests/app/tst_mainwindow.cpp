@@ -127,7 +127,7 @@ private Q_SLOTS:
         QCOMPARE(ending.count(), client ? 0 : 1);
         QCOMPARE(p.get<QLabel>("lbl_stat")->text(),
                  QString(box.isEmpty() ? "Trivia Connected" : "Not Connected"));
-        QCOMPARE(p.get<QTimer>("GetText")->isActive(), box.isEmpty());
+        QCOMPARE(p.window.getTextTimer().isEnabled(), box.isEmpty());
         QCOMPARE(store().value("Nick/Name", "<none>").toString(), box.isEmpty() ? nick.trimmed() : "<none>");
     }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "chat/ChatLink.h"
-#include "chat/TimerSwitch.h"
+#include "chat/TickSchedule.h"
 #include "tests/support/FakeDesktop.h"
 #include "tests/support/ManualEventPump.h"
 
@@ -22,7 +22,8 @@ struct LinkRig {
     EngineState state;
     ManualEventPump pump;
     FlagTimerSwitch getText, pause;
-    ChatLink link{state, desk.api(), pump, getText};
+    TickSchedule ticks{pump};
+    ChatLink link{state, desk.api(), pump, ticks, getText};
 };
 
 } // namespace palvuro

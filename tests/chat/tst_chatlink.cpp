@@ -23,7 +23,8 @@ private Q_SLOTS:
         EngineState state;
         ManualEventPump pump;
         FlagTimerSwitch getText;
-        ChatLink link(state, api, pump, getText);
+        TickSchedule ticks(pump);
+        ChatLink link(state, api, pump, ticks, getText);
         const Hwnd main = registry.create(0, "Main", "palvuro 2.0");  // the title's case is ignored
         QVERIFY(link.findChatMainWindow() && !link.locateChatRoom()); // no room window
         const Hwnd room = registry.create(main, "AfxWnd70u");

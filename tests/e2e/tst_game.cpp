@@ -48,13 +48,17 @@ private Q_SLOTS:
         QVERIFY2(question && answers_.contains(question->text), room_->dump(mark));
         QVERIFY2(question->ms - start->ms >= 1900, room_->dump(mark));
 
-        // Said just after the hint, the answer stands alone in its reader tick.
+        // Said while the reply to CAT waits out its spacing after the hint, the answer is read
+        // in its own tick and scores; its line overtakes the reply.
         QVERIFY2(room_->waitFor(at, [](const Record& r) { return r.text.startsWith("HINT: "); }),
                  room_->dump(mark));
+        room_->say("CAT", "!MYSCORE");
         room_->say("BOB", answers_.value(question->text).toLower());
         const auto correct = room_->waitFor(
             at, E2eSession::botSays("(*)BOB (*) Is Correct, Your Score Is [ 1 ]" + pause_), &at);
         QVERIFY2(correct, room_->dump(mark));
+        QVERIFY2(room_->waitFor(at, E2eSession::botSays("<b>Your Score Is Zero</b>", "CAT"), &at),
+                 room_->dump(mark));
 
         // After the pause the next question; nobody answers it, the hint comes at half time.
         const auto next = nextBotLine(&at);
@@ -136,12 +140,27 @@ private Q_SLOTS:
         QCOMPARE(pair.answer, QStringLiteral("BLUE"));
         QVERIFY2(room_->waitFor(room_->roomSize(), isQuestion), room_->dump(mark));
 
+        // A burst of commands keeps replies waiting for seconds; the exit comes among them, and
+        // "[Trivia Ended]" is the last the room hears of the bot.
+        const int burst = room_->roomSize();
+        for (int i = 0; i < 6; ++i)
+            room_->say("CAT", "!MYSCORE");
+        const auto reply = E2eSession::botSays("<b>Your Score Is Zero</b>", "CAT");
+        QVERIFY2(room_->waitFor(burst, reply), room_->dump(mark));
         // "&Edit Scores" shares the mnemonic: the first e moves to "&Exit Trivia", Return runs it.
         QVERIFY(room_->operatorMenu({"e", "Return"}));
-        QVERIFY2(room_->waitFor(mark, E2eSession::botSays("[Trivia Ended]")), room_->dump(mark));
+        int ended = 0;
+        QVERIFY2(room_->waitFor(mark, E2eSession::botSays("[Trivia Ended]"), &ended), room_->dump(mark));
         QVERIFY(room_->trivia().waitForFinished(30000));
         QCOMPARE(room_->trivia().exitStatus(), QProcess::NormalExit);
         QCOMPARE(room_->trivia().exitCode(), 0);
+        const QList<Record> seen = room_->records();
+        int replies = 0;
+        for (int i = burst; i < seen.size(); ++i) {
+            QVERIFY2(i <= ended || seen[i].from != E2eSession::BotNick, room_->dump(mark));
+            replies += reply(seen[i]) ? 1 : 0;
+        }
+        QVERIFY2(replies < 6, room_->dump(mark)); // the exit did come while replies waited
     }
 };
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "chat/ChatLink.h"
-#include "chat/TimerSwitch.h"
+#include "chat/TickSchedule.h"
 #include "commands/TriviaBot.h"
 #include "data/TriviaDatabase.h"
 #include "data/UsersList.h"
@@ -12,9 +12,9 @@
 
 namespace palvuro {
 
-// The whole bot connected to the fake desktop, on a program folder the caller prepared. Reader
-// ticks are driven by hand, 10 ms apart on the injected clock; the cheat box and the fatal
-// error boxes are recorded instead of shown.
+// The whole bot connected to the fake desktop, on a program folder the caller prepared. Time is
+// driven by hand on the injected clock; the cheat box and the fatal error boxes are recorded
+// instead of shown.
 struct BotDriver {
     static constexpr const char* Nick = "TriviaBot";
 
@@ -34,7 +34,7 @@ struct BotDriver {
     }
 
     explicit BotDriver(const QString& programFolder)
-        : bot(state, desk.api(), pump, getText, pause, programFolder,
+        : bot(state, desk.api(), pump, ticks, getText, pause, programFolder,
               {[this](const QString& answer) { cheats << answer; },
                [this](const QString& text, int) { fatalErrors << text; }}) {
         bot.link().findChatMainWindow();
@@ -44,10 +44,12 @@ struct BotDriver {
         desk.clearLog();
     }
 
+    // 10 ms on the injected clock each, running the timers that are due (the reader, and the
+    // pause clock every 100th step while it runs).
     void tick(int count = 1) {
         for (int i = 0; i < count; ++i) {
             pump.advance(10);
-            bot.getTextTimer();
+            ticks.runDue();
         }
     }
     // A chatter's line and the tick that handles it. The tick before reads the bot's own last
@@ -69,7 +71,10 @@ struct BotDriver {
     FakeDesktop desk{QString::fromLatin1(Nick)};
     EngineState state;
     ManualEventPump pump;
-    FlagTimerSwitch getText, pause;
+    // A send's wait runs the due ticks from here, as the program's does.
+    TickSchedule ticks{pump};
+    TimerSwitch& getText = ticks.add(10, [this] { bot.getTextTimer(); });
+    TimerSwitch& pause = ticks.add(1000, [this] { bot.startGetrandomTimer(); });
     QStringList cheats, fatalErrors;
     TriviaBot bot;
 };

@@ -27,7 +27,8 @@ public:
 
     void advance(std::uint32_t ms) { tick_ += ms; }
 
-    // Runs once, inside the next wait, as an event the wait lets through would.
+    // Runs once, inside the next wait: something that happens meanwhile, such as a chatter's
+    // line. The wait's own ticks then read it, as the program's do.
     std::function<void()> onNextWait;
 
 private:

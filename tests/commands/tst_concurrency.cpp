@@ -1,0 +1,128 @@
+// The room is read while the bot waits to speak: the real event loop, the real timers and the
+// program's own tick driver, against the in-process desktop.
+
+#include "chat/QtTickDriver.h"
+#include "chat/TickSchedule.h"
+#include "platform/QtEventPump.h"
+#include "tests/support/BotDriver.h"
+
+#include <QtTest>
+
+using namespace palvuro;
+
+namespace {
+
+struct Said {
+    std::uint32_t tick;
+    QString text; // "/msg TO text" when private
+};
+
+// The bot on a prepared folder, connected and ticking on its own from the event loop.
+struct LiveBot {
+    explicit LiveBot(std::int16_t answerSecs) {
+        BotDriver::prepareFolder(dir.path(), false);
+        state.giveAnswerSecs = answerSecs;
+        state.nextQuestionSecs = 40;
+        QObject::connect(&desk.room(), &ChatRoom::roomLine, [this](const QString& from, const QString& text) {
+            if (from == BotDriver::Nick)
+                said.append({pump.tickCount(), text});
+        });
+        QObject::connect(&desk.room(), &ChatRoom::privateMessage,
+                         [this](const QString&, const QString& to, const QString& text) {
+                             said.append({pump.tickCount(), "/msg " + to + ' ' + text});
+                         });
+        bot.link().findChatMainWindow();
+        bot.link().locateChatRoom();
+        bot.link().startReading(BotDriver::Nick);
+    }
+
+    // Says the line `ms` after the bot's next line that starts with `botText`.
+    void sayAfterBot(const QString& botText, int ms, const QString& nick, const QString& text) {
+        auto once = std::make_shared<QMetaObject::Connection>();
+        *once = QObject::connect(&desk.room(), &ChatRoom::roomLine,
+                                 [=](const QString& from, const QString& line) {
+                                     if (from != BotDriver::Nick || !line.startsWith(botText))
+                                         return;
+                                     QObject::disconnect(*once);
+                                     QTimer::singleShot(ms, &desk.room(), [=] { desk.say(nick, text); });
+                                 });
+    }
+    QStringList texts() const {
+        QStringList all;
+        for (const Said& each : said)
+            all << each.text;
+        return all;
+    }
+    bool saidLine(const QString& text) const { return texts().contains(text); }
+
+    QTemporaryDir dir;
+    FakeDesktop desk{BotDriver::Nick};
+    EngineState state;
+    QtEventPump pump;
+    TickSchedule ticks{pump};
+    TimerSwitch& getText = ticks.add(10, [this] { bot.getTextTimer(); });
+    TimerSwitch& pause = ticks.add(1000, [this] { bot.startGetrandomTimer(); });
+    QtTickDriver driver{ticks};
+    TriviaBot bot{state, desk.api(), pump, ticks, getText, pause, dir.path(), {}};
+    QList<Said> said;
+};
+
+const QString Question = "CAPITAL OF FRANCE?";
+
+} // namespace
+
+class TestConcurrency : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    // The "!Q" reply waits out the question's spacing; Bob's answer said meanwhile is read in a
+    // tick of its own and scores, its line going out before the reply it overtook.
+    void answerDuringAReplyWaitScores() {
+        LiveBot bot(40);
+        bot.sayAfterBot(Question, 50, "Zed", "!Q");
+        bot.sayAfterBot(Question, 350, "Bob", "paris");
+        bot.desk.say("Anna", "!START HISTORY");
+        QTRY_VERIFY_WITH_TIMEOUT(bot.said.size() == 4, 10000);
+        QCOMPARE(bot.texts().mid(1), (QStringList{Question,
+                                                  "(*)BOB (*) Is Correct, Your Score Is [ 1 ]\r\n40 "
+                                                  "Seconds Until Next Question.",
+                                                  "/msg ZED <b>CAPITAL OF FRANCE?</b>"}));
+    }
+
+    // The hint (at 3 s) waits for the spacing after a "!Q" reply; Anna's "!QUIT" in that wait
+    // ends the game, and the hint, now stale, is never said.
+    void quitDuringAHintWaitEndsTheGame() {
+        LiveBot bot(6);
+        bot.sayAfterBot(Question, 2600, "Zed", "!Q");
+        QObject::connect(&bot.desk.room(), &ChatRoom::privateMessage, [&] {
+            QTimer::singleShot(750, &bot.desk.room(), [&] { bot.desk.say("Anna", "!QUIT"); });
+        });
+        bot.sayAfterBot("[Trivia Ended By ANNA]", 50, "Zed", "!CATEGORIES");
+        bot.desk.say("Anna", "!START HISTORY");
+        // The categories reply comes after the turn the hint would have had.
+        QTRY_VERIFY_WITH_TIMEOUT(bot.texts().filter("CURRENT CATEGORIES").size() == 1, 15000);
+        QCOMPARE(bot.texts().filter("HINT").size(), 0);
+        QCOMPARE(bot.texts().mid(1, 3),
+                 (QStringList{Question, "/msg ZED <b>CAPITAL OF FRANCE?</b>", "[Trivia Ended By ANNA]"}));
+        QVERIFY(!bot.state.gameRunning);
+    }
+
+    // Nested sends may overtake the one they interrupted: only the set of replies and their
+    // spacing are promised.
+    void commandsInABurstAreAllAnswered() {
+        LiveBot bot(40);
+        const QStringList commands = {"!HELP", "!MYSCORE", "!TOP", "!CATEGORIES"};
+        for (int i = 0; i < commands.size(); ++i)
+            QTimer::singleShot(100 * i, &bot.desk.room(), [&, i] { bot.desk.say("Zed", commands[i]); });
+        QTRY_VERIFY_WITH_TIMEOUT(bot.said.size() == 4, 10000);
+        QCOMPARE(bot.texts().filter("/msg ZED <b>COMMANDS ARE;").size(), 1);
+        QCOMPARE(bot.texts().filter("/msg ZED <b>Your Score Is Zero</b>").size(), 1);
+        QCOMPARE(bot.texts().filter("/msg ZED ").size(), 3); // "!TOP" is the third
+        QCOMPARE(bot.texts().filter("CURRENT CATEGORIES ARE:").size(), 1);
+        for (int i = 1; i < bot.said.size(); ++i)
+            QVERIFY2(bot.said[i].tick - bot.said[i - 1].tick >= 1100, qPrintable(QString::number(i)));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestConcurrency)
+#include "tst_concurrency.moc"
