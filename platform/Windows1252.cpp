@@ -1,5 +1,7 @@
 #include "platform/Windows1252.h"
 
+#include "platform/Windows1252BestFit.h"
+
 #include <array>
 
 namespace palvuro {
@@ -22,14 +24,6 @@ int exactByte(char16_t unit) {
     return -1;
 }
 
-// A look-alike: the base letter of an accented character the code page lacks (ā -> a).
-int bestFitByte(QChar ch) {
-    const QString decomposed = QString(ch).normalized(QString::NormalizationForm_KD);
-    if (decomposed.isEmpty() || decomposed.at(0) == ch)
-        return -1;
-    return exactByte(decomposed.at(0).unicode());
-}
-
 } // namespace
 
 QByteArray Windows1252::encode(const QString& text) {
@@ -37,8 +31,8 @@ QByteArray Windows1252::encode(const QString& text) {
     out.reserve(text.size());
     for (QChar ch : text) {
         int byte = exactByte(ch.unicode());
-        if (byte < 0 && !ch.isSurrogate())
-            byte = bestFitByte(ch);
+        if (byte < 0)
+            byte = Windows1252BestFit::byteFor(ch.unicode());
         // A character outside the BMP is two surrogates and so becomes "??".
         out.append(byte < 0 ? '?' : static_cast<char>(byte));
     }

@@ -8,7 +8,8 @@ namespace palvuro {
 // The single-byte code page that texts cross the window-message layer in.
 class Windows1252 {
 public:
-    // Characters the code page lacks become "?" (a character outside the BMP "??").
+    // Characters the code page lacks become their Windows best fit, else "?" (a character
+    // outside the BMP "??").
     static QByteArray encode(const QString& text);
     static QString decode(const QByteArray& bytes);
     static QString decode(const char* bytes, int length);

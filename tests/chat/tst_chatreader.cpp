@@ -34,6 +34,9 @@ private Q_SLOTS:
         QCOMPARE(rig.read(), QString("ANNA  : one BOB  : two ")); // oldest first, nothing between
         rig.desk.say("CAT", "a message long enough to wrap twice");
         QCOMPARE(rig.read(), QString("CAT  : a message long enough to wrap twice "));
+        // What the code page lacks crosses as Windows' best fit, else "?".
+        rig.desk.say("Łukasz", "ā α Ω ł ✓ 😀 中");
+        QCOMPARE(rig.read(), QString("Lukasz  : a a O l ? ?? ? "));
 
         // Empty lines are passed over, also when one is the only new line.
         rig.desk.room().text().appendParagraph(QString());
