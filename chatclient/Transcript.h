@@ -10,10 +10,11 @@ namespace palvuro {
 class ChatRoom;
 
 // A record of what happened in the room, one line each, tab-separated: milliseconds since
-// start, kind ("say" room line, "msg" private delivery, "notice", "expect-failed"), from, to
-// (empty but for private deliveries) and text. CR, LF, TAB and backslash in any field are
-// written as \r, \n, \t and \\. Every record is flushed at once, so a reader sees it while the
-// client runs and nothing is lost when it is killed.
+// start, kind ("say" room line, "msg" private delivery, "notice", "expect-failed"; on a channel
+// also "status" of the connection and "server" notices), from, to (empty but for private
+// deliveries) and text. CR, LF, TAB and backslash in any field are written as \r, \n, \t and
+// \\. Every record is flushed at once, so a reader sees it while the client runs and nothing is
+// lost when it is killed.
 class Transcript : public QObject {
     Q_OBJECT
 public:

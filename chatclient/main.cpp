@@ -44,6 +44,11 @@ void record(Transcript& transcript, Network& network, const ChatRoom& room) {
                      [&transcript, &room](const QString& from, const QString& text) {
                          transcript.record(QStringLiteral("msg"), from, room.ownNick(), text);
                      });
+    // Server notices and failures: kind "server", never a room line.
+    QObject::connect(&network.link, &IrcRoomLink::noticeReceived, &transcript,
+                     [&transcript, &room](const QString& from, const QString& text) {
+                         transcript.record(QStringLiteral("server"), from, room.ownNick(), text);
+                     });
     QObject::connect(&network.link, &IrcRoomLink::statusChanged, &transcript,
                      [&transcript](const QString& status) {
                          transcript.record(QStringLiteral("status"), {}, {}, status);
