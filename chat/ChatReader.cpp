@@ -45,9 +45,10 @@ QString ChatReader::getNewChatText() {
     if (newest < last)
         last = newest - 1; // the text shrank: only the newest line counts as new
 
-    // Lines said while the walk runs (another process fills the window) must not keep it
-    // going: it reads at most as many lines as were new when it began.
-    const std::int64_t expected = newest - last;
+    // The count is asked again at every step, but lines appended while the walk runs are left
+    // to the next tick: counted in, they would shift the walk onto lines it has already read
+    // and push the oldest new one out. Only a window that shrank moves the walk.
+    const std::int32_t countAtStart = count;
     QStringList newestFirst;
     qsizetype length = 0;
     for (std::int64_t k = 0;; ++k) {
@@ -56,7 +57,7 @@ QString ChatReader::getNewChatText() {
             const std::int32_t now = link_.lineCount();
             if (now < 1)
                 return failedRead(lastAtStart, newest);
-            line = std::int64_t{now} - (k + 2);
+            line = std::int64_t{std::min(now, countAtStart)} - (k + 2);
             if (line == last) {
                 last = newest;
                 break;
@@ -66,7 +67,7 @@ QString ChatReader::getNewChatText() {
                 break;
             }
         }
-        if (k >= expected || line < 0 || length > MaxTextLength) {
+        if (line < 0 || length > MaxTextLength) {
             // Read enough: the rest is either not there or would only make an overlong text
             // longer, and such a text is passed over anyway.
             last = newest;

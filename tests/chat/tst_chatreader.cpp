@@ -61,6 +61,31 @@ private Q_SLOTS:
         }
     }
 
+    // Another chatter speaks while the reader walks back over three new lines: all three come
+    // once, in order, and the late line in the next tick.
+    void lineAppendedMidWalkIsNotLost() {
+        struct AppendingApi : LocalWindowApi {
+            using LocalWindowApi::LocalWindowApi;
+            LResult sendMessage(Hwnd hwnd, std::uint32_t msg, WParam wParam, LParam lParam) override {
+                if (msg == wm::GetLine && --untilAppend == 0)
+                    append();
+                return LocalWindowApi::sendMessage(hwnd, msg, wParam, lParam);
+            }
+            int untilAppend = 0;
+            std::function<void()> append;
+        };
+        ReaderRig rig;
+        AppendingApi api(rig.desk.registry());
+        ChatLink link(rig.state, api, rig.pump, rig.ticks, rig.getText);
+        ChatReader reader(rig.state, api, link, rig.pause);
+        api.append = [&] { rig.desk.say("DAN", "late"); };
+        api.untilAppend = 1;
+        for (const char* nick : {"ANNA", "BOB", "CAT"})
+            rig.desk.say(nick, "hi");
+        QCOMPARE(reader.getNewChatText(), QString("ANNA  : hi BOB  : hi CAT  : hi "));
+        QCOMPARE(reader.getNewChatText(), QString("DAN  : late "));
+    }
+
     void hostileLinesNeitherCrashNorStall() {
         const QString huge = "!START " + QString(100000, 'X'); // wrapped, and in one row
         const QList<std::pair<int, QString>> lines = {

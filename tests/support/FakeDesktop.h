@@ -23,6 +23,7 @@ public:
 
     ChatRoom& room() { return room_; }
     WindowApi& api() { return api_; }
+    WindowRegistry& registry() { return registry_; }
     void say(const QString& nick, const QString& text) { room_.say(nick, text); }
 
     // The texts `nick` said in the room, in order.
