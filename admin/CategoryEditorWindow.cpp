@@ -182,7 +182,7 @@ void CategoryEditorWindow::onDeleteCategory() {
 }
 
 void CategoryEditorWindow::onAddPair() {
-    const CategoryEditor::Outcome outcome = editor_.addPair(question_->toPlainText(), answer_->toPlainText());
+    const CategoryEditor::Outcome outcome = editor_.addPair(question_->storedText(), answer_->storedText());
     if (outcome.done) {
         question_->clear();
         answer_->clear();
@@ -192,11 +192,11 @@ void CategoryEditorWindow::onAddPair() {
 
 void CategoryEditorWindow::onFind(PairFinder::By by) {
     LimitedTextEdit* searched = by == PairFinder::By::Question ? editQuestion_ : editAnswer_;
-    applyFinder(finder_.find(by, category_->currentText(), searched->toPlainText()), searched);
+    applyFinder(finder_.find(by, category_->currentText(), searched->storedText()), searched);
 }
 
 void CategoryEditorWindow::onUpdatePair() {
-    applyFinder(finder_.update(editQuestion_->toPlainText(), editAnswer_->toPlainText()), nullptr);
+    applyFinder(finder_.update(editQuestion_->storedText(), editAnswer_->storedText()), nullptr);
 }
 
 void CategoryEditorWindow::onDeletePair() {
@@ -206,8 +206,8 @@ void CategoryEditorWindow::onDeletePair() {
 void CategoryEditorWindow::applyFinder(const PairFinder::Outcome& outcome, LimitedTextEdit* searched) {
     switch (outcome.effect) {
     case PairFinder::Effect::ShowPair:
-        editQuestion_->setPlainText(outcome.question);
-        editAnswer_->setPlainText(outcome.answer);
+        editQuestion_->setStoredText(outcome.question);
+        editAnswer_->setStoredText(outcome.answer);
         break;
     case PairFinder::Effect::ClearBoxes:
         editQuestion_->clear();

@@ -15,6 +15,18 @@ LimitedTextEdit::LimitedTextEdit(int maxLength, QWidget* parent)
             [this](int position, int, int charsAdded) { cutExcess(position, charsAdded); });
 }
 
+QString LimitedTextEdit::storedText() const {
+    QString text = toPlainText();
+    text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    return text;
+}
+
+void LimitedTextEdit::setStoredText(const QString& text) {
+    QString plain = text;
+    plain.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    setPlainText(plain);
+}
+
 void LimitedTextEdit::cutExcess(int position, int charsAdded) {
     if (cutting_)
         return;

@@ -13,6 +13,9 @@ public:
     explicit LimitedTextEdit(int maxLength, QWidget* parent = nullptr);
 
     int maxLength() const { return maxLength_; }
+    // The text as a Windows text box holds it: every line break a CR LF pair.
+    QString storedText() const;
+    void setStoredText(const QString& text);
 
 private:
     void cutExcess(int position, int charsAdded);
