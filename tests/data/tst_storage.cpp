@@ -108,6 +108,7 @@ private Q_SLOTS:
         QTest::newRow("blank inside") << "World Capitals" << DbStatus::InvalidName;
         QTest::newRow("spaces only") << "   " << DbStatus::InvalidName;
         QTest::newRow("reserved word") << "select" << DbStatus::InvalidName;
+        QTest::newRow("word only SQLite reserves") << "window" << DbStatus::Ok;
         QTest::newRow("engine prefix") << "MSysStuff" << DbStatus::InvalidName;
         QTest::newRow("too long") << QString(65, QLatin1Char('A')) << DbStatus::InvalidName;
         QTest::newRow("engine table") << "sqlite_master" << DbStatus::AlreadyExists;
