@@ -24,8 +24,7 @@ int messageOf(QSystemTrayIcon::ActivationReason reason) {
 } // namespace
 
 TriviaTray::TriviaTray(QWidget& window, QObject* parent)
-    : QObject(parent), window_(window), icon_(new QSystemTrayIcon(this)),
-      trayAvailable_(QSystemTrayIcon::isSystemTrayAvailable()) {
+    : QObject(parent), window_(window), icon_(new QSystemTrayIcon(this)) {
     // No context menu is set on the icon: a right click reaches the window as a mouse message
     // and the window decides whether to pop up its File menu.
     connect(icon_, &QSystemTrayIcon::activated, this,
@@ -36,7 +35,7 @@ void TriviaTray::addTrayIcon(const QString& tip) {
     icon_->setIcon(window_.windowIcon());
     icon_->setToolTip(tip);
     iconShown_ = true;
-    if (trayAvailable_) {
+    if (systemTrayAvailable()) {
         icon_->show();
         window_.hide();
     } else {
@@ -49,6 +48,10 @@ void TriviaTray::addTrayIcon(const QString& tip) {
 void TriviaTray::removeTrayIcon() {
     iconShown_ = false;
     icon_->hide();
+}
+
+bool TriviaTray::systemTrayAvailable() const {
+    return trayAvailable_ ? *trayAvailable_ : QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 bool TriviaTray::iconShown() const {

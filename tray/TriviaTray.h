@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QString>
 
+#include <optional>
+
 class QSystemTrayIcon;
 class QWidget;
 
@@ -28,9 +30,11 @@ public:
     bool iconShown() const;
     QString tip() const;
 
-    // Whether the desktop has a notification area. Without one the window is minimized
-    // instead of hidden, so that the taskbar or window list still leads back to it.
-    bool systemTrayAvailable() const { return trayAvailable_; }
+    // Whether the desktop has a notification area right now: a panel may start after the bot.
+    // Without one the window is minimized instead of hidden, so that the taskbar or window
+    // list still leads back to it.
+    bool systemTrayAvailable() const;
+    // Tests decide the answer instead of the desktop.
     void setSystemTrayAvailable(bool available) { trayAvailable_ = available; }
 
 Q_SIGNALS:
@@ -40,7 +44,7 @@ Q_SIGNALS:
 private:
     QWidget& window_;
     QSystemTrayIcon* icon_;
-    bool trayAvailable_;
+    std::optional<bool> trayAvailable_;
     bool iconShown_ = false;
 };
 
