@@ -40,6 +40,12 @@ public:
     virtual ~Room() = default;
     virtual WindowApi& api() = 0;
     virtual void say(const QString& nick, const QString& text) = 0;
+    // Lines said `ms` apart, paced by the room itself and not by this process's event loop,
+    // which the bot may hold up.
+    virtual void sayEvery(int ms, const QList<std::pair<QString, QString>>& lines) {
+        for (int i = 0; i < lines.size(); ++i)
+            QTimer::singleShot(ms * i, [this, line = lines[i]] { say(line.first, line.second); });
+    }
 };
 
 class ProcessRoom : public Room {
@@ -66,6 +72,13 @@ public:
     void say(const QString& nick, const QString& text) override {
         process_.write(("say " + nick + " " + text + "\n").toUtf8());
         process_.waitForBytesWritten(100);
+    }
+    void sayEvery(int ms, const QList<std::pair<QString, QString>>& lines) override {
+        QByteArray script;
+        for (const auto& [nick, text] : lines)
+            script += ("say " + nick + " " + text + "\nwait " + QString::number(ms) + "\n").toUtf8();
+        process_.write(script);
+        process_.waitForBytesWritten(1000);
     }
 
 private:
@@ -183,8 +196,10 @@ public:
             waitForLine("Capital of France?", 10000) < 0)
             return -1;
         const auto nick = [](int i) { return QString("BURST%1").arg(i, 2, 10, QChar('0')); };
+        QList<std::pair<QString, QString>> burst;
         for (int i = 0; i < count; ++i)
-            QTimer::singleShot(100 * i, [this, i, nick] { room_.say(nick(i), "!MYSCORE"); });
+            burst.append({nick(i), "!MYSCORE"});
+        room_.sayEvery(100, burst);
         QElapsedTimer clock;
         clock.start();
         int answered = 0;
