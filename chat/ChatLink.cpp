@@ -1,4 +1,5 @@
 #include "chat/ChatLink.h"
+#include "chat/RoomTexts.h"
 
 #include "data/Spaces.h"
 
@@ -48,7 +49,7 @@ bool ChatLink::locateChatRoom() {
 
 void ChatLink::startReading(const QString& nickText) {
     getText_.setEnabled(true);
-    sendChat(QStringLiteral("/notifyoff"));
+    sendChat(RoomTexts::notifyOff());
     pump_.processEvents();
     state_.lastLineIndex = lineCount() - 2;
     state_.botNick = Spaces::trimmed(nickText.toUpper());

@@ -1,4 +1,5 @@
 #include "chat/ChatReader.h"
+#include "chat/RoomTexts.h"
 
 #include "chat/ChatLink.h"
 #include "chat/ChatLog.h"
@@ -168,12 +169,10 @@ void ChatReader::scoreCorrectAnswer(const QString& nick) {
     // The score is stored before it is announced, so an announced score is never lost. When it
     // cannot be stored the player still learns the answer was right and that the point is
     // missing, and the game goes on to its pause as usual.
-    const QString verdict =
-        status == DbStatus::Ok
-            ? QStringLiteral(" Is Correct, Your Score Is [ ") + QString::number(score) + QStringLiteral(" ]")
-            : QStringLiteral(" Is Correct, But The Score Could Not Be Saved");
-    link_.sendChat(QStringLiteral("(*)") + nick + QStringLiteral(" (*)") + verdict +
-                   QuestionCycle::nextQuestionNotice(state_));
+    const QString verdict = status == DbStatus::Ok
+                                ? RoomTexts::correctTail() + QString::number(score) + QStringLiteral(" ]")
+                                : RoomTexts::notSavedTail();
+    link_.sendChat(QStringLiteral("(*)") + nick + verdict + QuestionCycle::nextQuestionNotice(state_));
 
     // A stop that ran while the line waited for its turn ends the game: no pause then.
     if (state_.gameRunning)

@@ -1,4 +1,5 @@
 #include "chat/QuestionCycle.h"
+#include "chat/RoomTexts.h"
 
 #include "chat/ChatLink.h"
 #include "chat/TimerSwitch.h"
@@ -23,8 +24,7 @@ int QuestionCycle::pauseSecs(const EngineState& state) {
 }
 
 QString QuestionCycle::nextQuestionNotice(const EngineState& state) {
-    return QStringLiteral("\r\n") + QString::number(pauseSecs(state)) +
-           QStringLiteral(" Seconds Until Next Question.");
+    return RoomTexts::nextQuestionNotice(pauseSecs(state));
 }
 
 void QuestionCycle::ramdomQuestion() {
@@ -39,7 +39,7 @@ void QuestionCycle::ramdomQuestion() {
     // A table dropped by the editor during the game has nothing to ask either.
     if (status == DbStatus::EmptyCategory || status == DbStatus::NoUsableQuestion ||
         status == DbStatus::NoSuchCategory) {
-        sayForGame(QStringLiteral("This Category Contains No Questions, Please Select Another"));
+        sayForGame(RoomTexts::noQuestions());
         if (state_.gameRunning && hooks_.stopGame)
             hooks_.stopGame();
         return;
@@ -96,8 +96,8 @@ void QuestionCycle::countTick() {
 void QuestionCycle::timesUp() {
     state_.questionActive = false;
     state_.answerTicks = 0;
-    const QString verdict = state_.giveAnswer ? QStringLiteral("Times Up! Answer Was ") + state_.currentAnswer
-                                              : QStringLiteral("Times Up! Not Answered.");
+    const QString verdict = state_.giveAnswer ? RoomTexts::timesUpAnswerWas() + state_.currentAnswer
+                                              : RoomTexts::timesUpNotAnswered();
     sayForGame(verdict + nextQuestionNotice(state_));
     if (state_.gameRunning)
         startGetrandom_.setEnabled(true);
@@ -109,7 +109,7 @@ void QuestionCycle::giveHint() {
         return;
     // An answer scored while the hint waits for its turn closes the question: no hint after it.
     const QString answer = state_.currentAnswer;
-    sayForGame(QStringLiteral("HINT: ") + *hint,
+    sayForGame(RoomTexts::hintPrefix() + *hint,
                [this, answer] { return state_.questionActive && state_.currentAnswer == answer; });
 }
 

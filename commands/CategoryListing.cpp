@@ -1,4 +1,5 @@
 #include "commands/CategoryListing.h"
+#include "chat/RoomTexts.h"
 
 #include "chat/ChatLink.h"
 #include "commands/CommandsLog.h"
@@ -22,7 +23,7 @@ void CategoryListing::showCategories() {
         warnCommandFailed("!CATEGORIES", db.errorText());
         return;
     }
-    QString text = QStringLiteral("CURRENT CATEGORIES ARE:\r\n");
+    QString text = RoomTexts::categoriesHeader();
     for (const QString& name : names)
         text += QLatin1Char('[') + name + QStringLiteral("]\r\n");
     link_.sendChat(text);

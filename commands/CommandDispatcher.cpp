@@ -1,4 +1,5 @@
 #include "commands/CommandDispatcher.h"
+#include "chat/RoomTexts.h"
 
 #include "chat/ChatLink.h"
 #include "commands/CategoryListing.h"
@@ -120,7 +121,7 @@ void CommandDispatcher::quit(const QString& line) {
 bool CommandDispatcher::authorize(const QString& line) {
     if (isAuthorizedUser(ChatLink::getNick(line)))
         return true;
-    link_.sendChat(QStringLiteral("Unauthorized User!"));
+    link_.sendChat(RoomTexts::unauthorized());
     return false;
 }
 
@@ -129,7 +130,7 @@ bool CommandDispatcher::isAuthorizedUser(const QString& nick) {
     case UsersList::Membership::Authorized:
         return true;
     case UsersList::Membership::FileUnreadable:
-        link_.sendChat(QStringLiteral("No Authorized Users Assigned"));
+        link_.sendChat(RoomTexts::noAuthorizedUsers());
         return false;
     case UsersList::Membership::NotListed:
         break;
@@ -138,15 +139,7 @@ bool CommandDispatcher::isAuthorizedUser(const QString& nick) {
 }
 
 void CommandDispatcher::sayHelp(const QString& line) {
-    const QString text = QStringLiteral("COMMANDS ARE;"
-                                        "\r\n!Start Category"
-                                        "\r\n!Categories"
-                                        "\r\n!Top"
-                                        "\r\n!Q"
-                                        "\r\n!MyScore"
-                                        "\r\n!GetUsersScore UsersNickName"
-                                        "\r\n!Quit");
-    link_.sendChat(PrivateReply::to(ChatLink::getNick(line), text));
+    link_.sendChat(PrivateReply::to(ChatLink::getNick(line), RoomTexts::help()));
 }
 
 } // namespace palvuro

@@ -1,4 +1,5 @@
 #include "commands/GameControl.h"
+#include "chat/RoomTexts.h"
 
 #include "chat/ChatLink.h"
 #include "chat/TimerSwitch.h"
@@ -25,7 +26,7 @@ bool GameControl::openCategory(const QString& category) {
             warnCommandFailed("!START", db->errorText());
     }
     if (!stored) {
-        link_.sendChat(QStringLiteral("Trivia Not Started, Category Wasn't Specified Correctly."));
+        link_.sendChat(RoomTexts::notStarted());
         return false;
     }
     state_.triviaConnection = std::move(db);
@@ -38,7 +39,7 @@ bool GameControl::openCategory(const QString& category) {
 void GameControl::startTrivia(const QString& line, const QString& category) {
     if (!openCategory(category))
         return;
-    link_.sendChat(QStringLiteral("[Trivia Bot Started By ") + ChatLink::getNick(line) + QStringLiteral("]"));
+    link_.sendChat(RoomTexts::startedByPrefix() + ChatLink::getNick(line) + QLatin1Char(']'));
     // A stop may have run while the start line waited for its turn.
     if (!state_.gameRunning)
         return;
@@ -72,9 +73,9 @@ void GameControl::stopTrivia(const QString& line) {
     closeGame();
     startGetrandom_.setEnabled(false);
     if (line.isEmpty())
-        link_.sendChat(QStringLiteral("[Trivia Ended]"));
+        link_.sendChat(RoomTexts::triviaEnded());
     else
-        link_.sendChat(QStringLiteral("[Trivia Ended By ") + ChatLink::getNick(line) + QStringLiteral("]"));
+        link_.sendChat(RoomTexts::endedByPrefix() + ChatLink::getNick(line) + QLatin1Char(']'));
 }
 
 } // namespace palvuro

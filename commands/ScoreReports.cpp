@@ -1,4 +1,5 @@
 #include "commands/ScoreReports.h"
+#include "chat/RoomTexts.h"
 
 #include "chat/ChatLink.h"
 #include "commands/CommandsLog.h"
@@ -29,7 +30,7 @@ void ScoreReports::showTopScores(const QString& line) {
         warnCommandFailed("!TOP", db.errorText());
     db.close();
     if (top.isEmpty()) {
-        link_.sendChat(PrivateReply::to(requester, QStringLiteral("Thier Are No Scores Yet")));
+        link_.sendChat(PrivateReply::to(requester, RoomTexts::noScoresYet()));
         return;
     }
     QString list;
@@ -60,8 +61,8 @@ void ScoreReports::showOwnScore(TriviaDatabase& db, const QString& requester) {
         warnCommandFailed("!MYSCORE", db.errorText());
         return; // the same silence as a database that does not open
     }
-    const QString text = points ? QStringLiteral("Your Score Is ") + QString::number(*points)
-                                : QStringLiteral("Your Score Is Zero");
+    const QString text =
+        RoomTexts::ownScorePrefix() + (points ? QString::number(*points) : RoomTexts::zero());
     link_.sendChat(PrivateReply::to(requester, text));
 }
 
@@ -75,12 +76,12 @@ void ScoreReports::showOtherScore(TriviaDatabase& db, const QString& requester, 
     if (blank < 0 || db.lookupScore(rest.left(blank), &points) != DbStatus::Ok) {
         if (blank >= 0)
             warnCommandFailed("!GETUSERSCORE", db.errorText());
-        link_.sendChat(PrivateReply::to(requester, QStringLiteral("Command Wasn't Specified Correctly.")));
+        link_.sendChat(PrivateReply::to(requester, RoomTexts::badCommand()));
         return;
     }
     const QString target = rest.left(blank);
     const QString score = points ? QString::number(*points) : QStringLiteral("Zero");
-    link_.sendChat(PrivateReply::to(requester, target + QStringLiteral("'s Score Is ") + score));
+    link_.sendChat(PrivateReply::to(requester, target + RoomTexts::otherScoreInfix() + score));
 }
 
 } // namespace palvuro

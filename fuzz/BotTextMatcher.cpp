@@ -1,13 +1,12 @@
 #include "fuzz/BotTextMatcher.h"
 
+#include "chat/RoomTexts.h"
+
 #include <limits>
 
 namespace palvuro {
 
 namespace {
-
-const QString kCorrectTail = QStringLiteral(" (*) Is Correct, Your Score Is [ ");
-const QString kNotSaved = QStringLiteral(" (*) Is Correct, But The Score Could Not Be Saved");
 
 bool isDigits(const QString& text) {
     if (text.isEmpty())
@@ -30,23 +29,17 @@ bool cutTail(const QString& text, const QString& tail, QString* head) {
 } // namespace
 
 BotTextMatcher::BotTextMatcher(Facts facts) : facts_(std::move(facts)) {
-    notice_ = QStringLiteral("\r\n") + QString::number(facts_.pauseSecs) +
-              QStringLiteral(" Seconds Until Next Question.");
-    categoryList_ = QStringLiteral("CURRENT CATEGORIES ARE:\r\n");
+    notice_ = RoomTexts::nextQuestionNotice(facts_.pauseSecs);
+    categoryList_ = RoomTexts::categoriesHeader();
     for (const QString& name : facts_.categories)
         categoryList_ += QLatin1Char('[') + name + QStringLiteral("]\r\n");
-    helpText_ = QStringLiteral("COMMANDS ARE;\r\n!Start Category\r\n!Categories\r\n!Top\r\n!Q\r\n!MyScore\r\n"
-                               "!GetUsersScore UsersNickName\r\n!Quit");
+    helpText_ = RoomTexts::help();
 }
 
 bool BotTextMatcher::matches(const QString& text, const Scores& before, const Scores& after) const {
     static const QStringList fixed = {
-        QStringLiteral("/notifyoff"),
-        QStringLiteral("[Trivia Ended]"),
-        QStringLiteral("Trivia Not Started, Category Wasn't Specified Correctly."),
-        QStringLiteral("This Category Contains No Questions, Please Select Another"),
-        QStringLiteral("Unauthorized User!"),
-        QStringLiteral("No Authorized Users Assigned"),
+        RoomTexts::notifyOff(),   RoomTexts::triviaEnded(),  RoomTexts::notStarted(),
+        RoomTexts::noQuestions(), RoomTexts::unauthorized(), RoomTexts::noAuthorizedUsers(),
     };
     if (fixed.contains(text) || text == categoryList_ || facts_.questions.contains(text))
         return true;
@@ -59,7 +52,7 @@ bool BotTextMatcher::isNick(const QString& nick) const {
 }
 
 bool BotTextMatcher::isHint(const QString& text) const {
-    static const QString prefix = QStringLiteral("HINT: ");
+    static const QString prefix = RoomTexts::hintPrefix();
     if (!text.startsWith(prefix))
         return false;
     const QString hint = text.mid(prefix.size());
@@ -95,9 +88,9 @@ bool BotTextMatcher::isTimesUp(const QString& text) const {
     QString head;
     if (!cutTail(text, notice_, &head))
         return false;
-    if (head == QLatin1String("Times Up! Not Answered."))
+    if (head == RoomTexts::timesUpNotAnswered())
         return true;
-    static const QString reveal = QStringLiteral("Times Up! Answer Was ");
+    static const QString reveal = RoomTexts::timesUpAnswerWas();
     return head.startsWith(reveal) && facts_.answers.contains(head.mid(reveal.size()));
 }
 
@@ -107,18 +100,18 @@ std::optional<BotTextMatcher::Correct> BotTextMatcher::parseCorrect(const QStrin
         return std::nullopt;
     Correct correct;
     QString nick;
-    if (cutTail(head, kNotSaved, &nick)) {
+    if (cutTail(head, RoomTexts::notSavedTail(), &nick)) {
         correct.nick = nick.mid(3);
     } else {
         // From the right: the score is digits, so the last "[ " opens it.
         QString scored;
         if (!cutTail(head, QStringLiteral(" ]"), &scored))
             return std::nullopt;
-        const qsizetype open = scored.lastIndexOf(kCorrectTail);
-        if (open < 3 || !isDigits(scored.mid(open + kCorrectTail.size())))
+        const qsizetype open = scored.lastIndexOf(RoomTexts::correctTail());
+        if (open < 3 || !isDigits(scored.mid(open + RoomTexts::correctTail().size())))
             return std::nullopt;
         correct.nick = scored.mid(3, open - 3);
-        correct.score = scored.mid(open + kCorrectTail.size()).toLongLong();
+        correct.score = scored.mid(open + RoomTexts::correctTail().size()).toLongLong();
     }
     if (correct.nick.isEmpty() || !isNick(correct.nick) || correct.nick == facts_.botNick)
         return std::nullopt;
@@ -126,8 +119,7 @@ std::optional<BotTextMatcher::Correct> BotTextMatcher::parseCorrect(const QStrin
 }
 
 bool BotTextMatcher::isAnnouncement(const QString& text) const {
-    for (const QString& prefix :
-         {QStringLiteral("[Trivia Bot Started By "), QStringLiteral("[Trivia Ended By ")}) {
+    for (const QString& prefix : {RoomTexts::startedByPrefix(), RoomTexts::endedByPrefix()}) {
         if (text.startsWith(prefix) && text.endsWith(QLatin1Char(']')) &&
             facts_.authorized.contains(text.mid(prefix.size(), text.size() - prefix.size() - 1)))
             return true;
@@ -157,15 +149,15 @@ bool BotTextMatcher::isPrivate(const QString& text, const Scores& before, const 
 bool BotTextMatcher::isPrivateBody(const QString& requester, const QString& body, const Scores& before,
                                    const Scores& after) const {
     static const QStringList fixed = {
-        QStringLiteral("Thier Are No Scores Yet"),
-        QStringLiteral("Command Wasn't Specified Correctly."),
+        RoomTexts::noScoresYet(),
+        RoomTexts::badCommand(),
     };
     if (fixed.contains(body) || body == helpText_ || facts_.questions.contains(body))
         return true;
-    static const QString own = QStringLiteral("Your Score Is ");
+    static const QString own = RoomTexts::ownScorePrefix();
     if (body.startsWith(own))
         return isScoreOf(requester, body.mid(own.size()), before, after);
-    static const QString other = QStringLiteral("'s Score Is ");
+    static const QString other = RoomTexts::otherScoreInfix();
     const qsizetype at = body.lastIndexOf(other);
     if (at >= 0) {
         const QString target = body.left(at);
@@ -179,7 +171,7 @@ bool BotTextMatcher::isPrivateBody(const QString& requester, const QString& body
 
 bool BotTextMatcher::isScoreOf(const QString& nick, const QString& shown, const Scores& before,
                                const Scores& after) const {
-    if (shown == QLatin1String("Zero"))
+    if (shown == RoomTexts::zero())
         return !before.contains(nick) || !after.contains(nick);
     if (!isDigits(shown))
         return false;
