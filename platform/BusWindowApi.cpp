@@ -18,7 +18,9 @@
 #include <limits>
 #include <map>
 #include <optional>
+#include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
 
 namespace palvuro {
 
@@ -178,17 +180,38 @@ struct BusWindowApi::Private {
         connections.erase(pid);
     }
 
+    // Waits on the descriptor itself once the request is out: QLocalSocket's own wait runs every
+    // byte through its buffer and its signals, a good part of a round trip's cost. Nothing else
+    // reads this socket while a call waits, and a connection whose call fails is dropped, so no
+    // reply is left behind. A large request still being written needs Qt's wait, which writes.
     static bool waitForBytes(QLocalSocket& socket, QByteArray& buffer, const QDeadlineTimer& deadline) {
-        if (socket.bytesAvailable() == 0) {
+        if (socket.bytesAvailable() > 0 || socket.bytesToWrite() > 0) {
             const qint64 remaining = deadline.remainingTime();
-            if (remaining <= 0 || !socket.waitForReadyRead(int(remaining)))
+            if (socket.bytesAvailable() == 0 && (remaining <= 0 || !socket.waitForReadyRead(int(remaining))))
                 return false;
-        }
-        if (buffer.isEmpty())
-            buffer = socket.readAll();
-        else
             buffer.append(socket.readAll());
-        return true;
+            return true;
+        }
+        pollfd ready{static_cast<int>(socket.socketDescriptor()), POLLIN, 0};
+        for (;;) {
+            const qint64 remaining = deadline.remainingTime();
+            if (remaining <= 0 || ready.fd < 0)
+                return false;
+            const int polled = ::poll(&ready, 1, static_cast<int>(remaining));
+            if (polled < 0 && errno == EINTR)
+                continue;
+            if (polled <= 0)
+                return false;
+            char chunk[65536];
+            const ssize_t n = ::recv(ready.fd, chunk, sizeof chunk, MSG_DONTWAIT);
+            if (n > 0) {
+                buffer.append(chunk, static_cast<qsizetype>(n));
+                return true;
+            }
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+                continue;
+            return false; // closed by the owner, or failed
+        }
     }
 
     std::optional<BusFrame::Reply> callOwner(Hwnd hwnd, const BusFrame::Request& request) {
