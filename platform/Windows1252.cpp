@@ -45,7 +45,8 @@ QString Windows1252::decode(const char* bytes, int length) {
     QChar* dst = out.data();
     for (int i = 0; i < length; ++i) {
         const auto byte = static_cast<unsigned char>(bytes[i]);
-        dst[i] = (byte >= 0x80 && byte < 0xA0) ? QChar(kHigh[byte - 0x80]) : QChar::fromLatin1(static_cast<char>(byte));
+        dst[i] = (byte >= 0x80 && byte < 0xA0) ? QChar(kHigh[byte - 0x80])
+                                               : QChar::fromLatin1(static_cast<char>(byte));
     }
     return out;
 }
