@@ -3,6 +3,8 @@
 
 #include <QtTest>
 
+#include <cstring>
+
 using namespace palvuro;
 
 namespace {
@@ -101,6 +103,33 @@ private Q_SLOTS:
             rig.reader.readNewText();
             QCOMPARE(rig.commands.last(), QString("BOB  : !TOP "));
         }
+    }
+
+    // A line the window keeps failing to hand over is given up, with a warning, so that the
+    // room's later lines still reach the bot.
+    void unreadableLineIsGivenUpWithAWarning() {
+        ReaderRig rig;
+        std::int32_t rows = 2; // one new line, then the empty last one
+        bool readable = false;
+        rig.state.lastLineIndex = -1;
+        rig.state.chatTextWindow = rig.desk.registry().create(
+            0, "RichEdit20W", {}, [&](std::uint32_t msg, WParam, LParam lParam) -> LResult {
+                if (msg == wm::GetLineCount)
+                    return rows;
+                if (msg == wm::LineLength)
+                    return 4;
+                if (msg == wm::GetLine && readable)
+                    std::memcpy(reinterpret_cast<char*>(lParam), "ANNA", 4);
+                return msg == wm::GetLine && readable ? 4 : 0;
+            });
+        QTest::ignoreMessage(QtWarningMsg,
+                             "gave up on the room's unread lines up to line 0 after 100 failed reads");
+        for (int i = 0; i < ChatReader::FailedReadLimit; ++i)
+            QCOMPARE(rig.read(), QString());
+        QCOMPARE(rig.state.lastLineIndex, 0);
+        readable = true;
+        rows = 3;
+        QCOMPARE(rig.read(), QString("ANNA"));
     }
 
     // Only the whole message, said by another chatter, scores; the case does not matter.
