@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include <sched.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -220,10 +221,11 @@ int runBenchmark(SocketPingPong& baseline) {
     }
     const double busUs = median(bus);
     const double bareUs = median(bare);
-    std::printf("# bus peer: %s; baseline: blocking AF_UNIX ping-pong with a second process, "
-                "%d-byte request, %d-byte reply; %d round trips each; baseline median %.1f us\n",
-                qPrintable(peer.where), int(lineCountRequest(text).size()), int(lineCountReply().size()),
-                Rounds * PerRound, bareUs);
+    std::printf(
+        "# bus peer: %s; baseline: blocking AF_UNIX ping-pong with a second process, "
+        "%d-byte request, %d-byte reply; all on one CPU; %d round trips each; baseline median %.1f us\n",
+        qPrintable(peer.where), int(lineCountRequest(text).size()), int(lineCountReply().size()),
+        Rounds * PerRound, bareUs);
     std::printf("figure: bus_roundtrip_us %.1f us\n", busUs);
     std::printf("figure: bus_roundtrip_ratio %.2f ratio\n", bareUs > 0 ? busUs / bareUs : 0.0);
     return 0;
@@ -231,7 +233,19 @@ int runBenchmark(SocketPingPong& baseline) {
 
 } // namespace
 
+// Both exchanges run on one CPU, with every process this program starts. Left to the scheduler,
+// a pair of processes may share a CPU in one exchange and wake each other across CPUs in the
+// other; on an idle machine the cross-CPU wake-up alone costs several times the round trip.
+void pinToOneCpu() {
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(std::max(::sched_getcpu(), 0), &one); // one this process may use
+    if (::sched_setaffinity(0, sizeof one, &one) != 0)
+        std::fprintf(stderr, "bench_bus: cannot pin to one CPU; the figures depend on the scheduler\n");
+}
+
 int main(int argc, char** argv) {
+    pinToOneCpu();
     SocketPingPong baseline(int(lineCountRequest(0).size()), int(lineCountReply().size()));
     QCoreApplication app(argc, argv);
     return runBenchmark(baseline);
