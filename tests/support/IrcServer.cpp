@@ -130,7 +130,8 @@ bool IrcServer::makeCertificate() {
 bool IrcServer::writeConfig() {
     // Everything not named here keeps the server's defaults, its flood limits included: a client
     // that passes this server's pacing passes a real network's.
-    const QString config = QStringLiteral(R"(serverinfo {
+    const QString config =
+        QStringLiteral(R"(serverinfo {
     name = "palvuro.test";
     sid = "0PT";
     description = "Palvuro test server";
@@ -163,16 +164,19 @@ general {
     throttle_count = 0;
     throttle_time = 0;
     disable_auth = yes;
-};
+%4};
 modules {
     path = "/usr/lib/ircd-hybrid/modules";
     path = "/usr/lib/ircd-hybrid/modules/autoload";
 };
 log { use_logging = no; };
 )")
-                               .arg(dir_.path())
-                               .arg(port_)
-                               .arg(tlsPort_);
+            .arg(dir_.path())
+            .arg(port_)
+            .arg(tlsPort_)
+            .arg(channelFloodCount_ > 0
+                     ? QStringLiteral("    default_floodcount = %1;\n").arg(channelFloodCount_)
+                     : QString());
     QFile file(path(QStringLiteral("ircd.conf")));
     if (!file.open(QIODevice::WriteOnly) || file.write(config.toUtf8()) < 0) {
         error_ = QStringLiteral("cannot write the server's config: ") + file.errorString();

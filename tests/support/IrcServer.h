@@ -30,6 +30,11 @@ public:
 
     quint16 port() const { return port_; }
     quint16 tlsPort() const { return tlsPort_; }
+    // How many lines one channel may hear a second before the server drops the rest, whoever
+    // sends them (the server's default is 10); set before start(). Only a benchmark that must
+    // not count the server's throttling of a busy channel as the client's loss raises it: a
+    // client's own pacing still meets the server's default per-client limits.
+    void setChannelFloodCount(int lines) { channelFloodCount_ = lines; }
     // The server's certificate, to be trusted as a CA by TLS clients.
     QString certificateFile() const;
     QString error() const { return error_; }
@@ -46,6 +51,7 @@ private:
     quint16 port_ = 0;
     quint16 tlsPort_ = 0;
     bool prepared_ = false;
+    int channelFloodCount_ = 0; // 0: the server's default
     QString error_;
 };
 
