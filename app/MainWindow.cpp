@@ -79,12 +79,12 @@ MainWindow::MainWindow(WindowApi& windows, EventPump& pump, const QString& progr
         MessageBox::show(this, MessageBox::Icon::None, QString::number(number));
         Form_QueryUnload(false);
     };
-    bot_ = std::make_unique<TriviaBot>(state_, windows, pump, ticks_, getText_, startGetrandom_,
+    bot_ = std::make_unique<TriviaBot>(timings_, windows, pump, ticks_, getText_, startGetrandom_,
                                        programFolder_, std::move(hooks));
 
     tray_ = new TriviaTray(*this, this);
     trayState_ = std::make_unique<TrayMenuState>(
-        *tray_, *this, TrayMenuState::Items{mnuTray_, mnuShow_, mnuCancel_, mnu_File_}, state_.inTray);
+        *tray_, *this, TrayMenuState::Items{mnuTray_, mnuShow_, mnuCancel_, mnu_File_}, inTray_);
     connectHandlers();
     formLoad();
 }
@@ -184,16 +184,16 @@ void MainWindow::connectHandlers() {
 void MainWindow::formLoad() {
     fillSeconds(combo_GiveAnswer_, AnswerSecondsItems);
     fillSeconds(cbGetNextQuestion_, PauseSecondsItems);
-    loadTimerBox(combo_GiveAnswer_, SettingsStore::GiveAnswer, state_.giveAnswerSecs);
-    loadTimerBox(cbGetNextQuestion_, SettingsStore::NextQuestion, state_.nextQuestionSecs);
+    timings_.setAnswerSecs(loadTimerBox(combo_GiveAnswer_, SettingsStore::GiveAnswer));
+    timings_.setNextQuestionSecs(loadTimerBox(cbGetNextQuestion_, SettingsStore::NextQuestion));
     const QString check = SettingsStore::read(SettingsStore::AnswerCheck).left(1);
     if (check == QLatin1String("1") || check == QLatin1String("0"))
         ckAnswer_->setChecked(check == QLatin1String("1"));
-    state_.giveAnswer = ckAnswer_->isChecked();
+    timings_.setGiveAnswer(ckAnswer_->isChecked());
     txtNick_->setText(SettingsStore::read(SettingsStore::NickName));
 }
 
-void MainWindow::loadTimerBox(QComboBox* box, SettingsStore::Key key, std::int16_t& seconds) {
+std::int16_t MainWindow::loadTimerBox(QComboBox* box, SettingsStore::Key key) {
     QString text = SettingsStore::read(key);
     if (text.isEmpty())
         text = QLatin1String(SettingsStore::DefaultSeconds);
@@ -202,7 +202,7 @@ void MainWindow::loadTimerBox(QComboBox* box, SettingsStore::Key key, std::int16
         box->setCurrentIndex(item);
     else
         box->setEditText(text);
-    seconds = TimerSeconds::parse(text);
+    return TimerSeconds::parse(text);
 }
 
 void MainWindow::ramdomQuestion() {
@@ -234,21 +234,21 @@ void MainWindow::cmd_connect_Click() {
 }
 
 void MainWindow::combo_GiveAnswer_Click(int index) {
-    state_.giveAnswerSecs = TimerSeconds::parse(combo_GiveAnswer_->itemText(index));
+    timings_.setAnswerSecs(TimerSeconds::parse(combo_GiveAnswer_->itemText(index)));
     SettingsStore::write(SettingsStore::GiveAnswer, combo_GiveAnswer_->currentText());
-    state_.answerTicks = 0;
+    timings_.restartAnswerClock();
 }
 
 void MainWindow::cbGetNextQuestion_Click(int index) {
-    state_.nextQuestionSecs = TimerSeconds::parse(cbGetNextQuestion_->itemText(index));
+    timings_.setNextQuestionSecs(TimerSeconds::parse(cbGetNextQuestion_->itemText(index)));
     SettingsStore::write(SettingsStore::NextQuestion, cbGetNextQuestion_->currentText());
-    state_.answerTicks = 0;
+    timings_.restartAnswerClock();
 }
 
 void MainWindow::ckAnswer_Click() {
-    state_.giveAnswer = ckAnswer_->isChecked();
+    timings_.setGiveAnswer(ckAnswer_->isChecked());
     SettingsStore::write(SettingsStore::AnswerCheck,
-                         state_.giveAnswer ? QStringLiteral("1") : QStringLiteral("0"));
+                         timings_.givesAnswer() ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 void MainWindow::mnuResetScores_Click() {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/AdminWindowSlot.h"
-#include "chat/EngineState.h"
+#include "chat/GameTimings.h"
 #include "chat/QtTickDriver.h"
 #include "chat/TickSchedule.h"
 #include "data/SettingsStore.h"
@@ -38,7 +38,8 @@ public:
     MainWindow(WindowApi& windows, EventPump& pump, const QString& programFolder, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    EngineState& state() { return state_; }
+    GameTimings& timings() { return timings_; }
+    bool inTray() const { return inTray_; }
     TriviaBot& bot() { return *bot_; }
     TimerSwitch& getTextTimer() { return getText_; }
     TriviaTray& tray() { return *tray_; }
@@ -81,10 +82,11 @@ private:
     void buildMenu();
     void connectHandlers();
     void formLoad();
-    void loadTimerBox(QComboBox* box, SettingsStore::Key key, std::int16_t& seconds);
+    std::int16_t loadTimerBox(QComboBox* box, SettingsStore::Key key);
     void endProgram();
 
-    EngineState state_;
+    GameTimings timings_;
+    bool inTray_ = false;
     // GetText (10 ms) and StartGetrandom (1000 ms); they tick through the bot, created below.
     TickSchedule ticks_;
     TimerSwitch& getText_;

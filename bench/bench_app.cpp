@@ -72,11 +72,10 @@ double waitCpuPct(ChatLink& link) {
 
 double bareLinkWaitPct() {
     FakeDesktop desk;
-    EngineState state;
     QtEventPump pump;
     FlagTimerSwitch getText;
     TickSchedule ticks(pump);
-    ChatLink link(state, desk.api(), pump, ticks, getText);
+    ChatLink link(desk.api(), pump, ticks, getText);
     if (!link.findChatMainWindow() || !link.locateChatRoom())
         return -1;
     std::vector<double> runs;

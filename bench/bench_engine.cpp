@@ -3,7 +3,6 @@
 // is built, else the in-process fake desktop.
 
 #include "chat/ChatLink.h"
-#include "chat/EngineState.h"
 #include "chat/QtTickDriver.h"
 #include "chat/TickSchedule.h"
 #include "commands/TriviaBot.h"
@@ -121,8 +120,8 @@ public:
         db.open();
         db.createCategory("Bench");
         db.addPair("BENCH", "Capital of France?", "Paris");
-        state_.giveAnswerSecs = 40;
-        state_.nextQuestionSecs = 1;
+        timings_.setAnswerSecs(40);
+        timings_.setNextQuestionSecs(1);
     }
 
     bool connect() {
@@ -219,7 +218,7 @@ public:
 
     // Wall time of one answer window of `secs` seconds: question line to "Times Up!" line.
     double answerWindowMs(int secs) {
-        state_.giveAnswerSecs = static_cast<std::int16_t>(secs);
+        timings_.setAnswerSecs(static_cast<std::int16_t>(secs));
         if (!command("!START BENCH", "[Trivia Bot Started By ANNA]") ||
             waitForLine("Capital of France?", 10000) < 0)
             return -1;
@@ -251,7 +250,7 @@ private:
     // The room window's last `newest` lines, or all of them for 0.
     QStringList roomLines(std::int32_t newest) {
         WindowApi& api = room_.api();
-        const Hwnd text = state_.chatTextWindow;
+        const Hwnd text = bot_.link().textWindow();
         const auto count = static_cast<std::int32_t>(api.sendMessage(text, wm::GetLineCount, 0, 0));
         QStringList lines;
         for (std::int32_t line = newest > 0 ? std::max(0, count - newest) : 0; line < count; ++line) {
@@ -269,13 +268,13 @@ private:
 
     Room& room_;
     QTemporaryDir dir_;
-    EngineState state_;
+    GameTimings timings_;
     QtEventPump pump_;
     TickSchedule ticks_{pump_};
     TimerSwitch& getText_ = ticks_.add(10, [this] { bot_.getTextTimer(); });
     TimerSwitch& pause_ = ticks_.add(1000, [this] { bot_.startGetrandomTimer(); });
     QtTickDriver driver_{ticks_};
-    TriviaBot bot_{state_, room_.api(), pump_, ticks_, getText_, pause_, dir_.path(), {}};
+    TriviaBot bot_{timings_, room_.api(), pump_, ticks_, getText_, pause_, dir_.path(), {}};
 };
 
 } // namespace

@@ -22,37 +22,37 @@ constexpr std::int16_t SendButtonPosition = 6;
 
 } // namespace
 
-ChatLink::ChatLink(EngineState& state, WindowApi& windows, EventPump& pump, TickSchedule& ticks,
-                   TimerSwitch& getText)
-    : state_(state), windows_(windows), pump_(pump), ticks_(ticks), getText_(getText) {}
+ChatLink::ChatLink(WindowApi& windows, EventPump& pump, TickSchedule& ticks, TimerSwitch& getText)
+    : windows_(windows), pump_(pump), ticks_(ticks), getText_(getText) {}
 
 bool ChatLink::findChatMainWindow() {
-    state_.chatMainWindow = windows_.findWindow(nullptr, ChatClientTitle);
-    return state_.chatMainWindow != 0;
+    mainWindow_ = windows_.findWindow(nullptr, ChatClientTitle);
+    return mainWindow_ != 0;
 }
 
 bool ChatLink::locateChatRoom() {
     // A second connect must not mistake the old room for the new one: forget every handle so
     // the first search really looks for the room again.
-    state_.chatContainer = 0;
-    state_.chatTextWindow = 0;
-    state_.chatInputBox = 0;
-    state_.chatSendButton = 0;
-    state_.enumCount = 0;
+    container_ = 0;
+    textWindow_ = 0;
+    inputBox_ = 0;
+    sendButton_ = 0;
+    enumCount_ = 0;
 
     const auto proc = [this](Hwnd hwnd, LParam lParam) { return enumChildProc(hwnd, lParam); };
-    windows_.enumChildWindows(state_.chatMainWindow, proc, 0);
-    if (state_.chatContainer != 0)
-        windows_.enumChildWindows(state_.chatContainer, proc, 0);
-    return state_.chatInputBox != 0 && state_.chatSendButton != 0 && state_.chatTextWindow != 0;
+    windows_.enumChildWindows(mainWindow_, proc, 0);
+    if (container_ != 0)
+        windows_.enumChildWindows(container_, proc, 0);
+    return inputBox_ != 0 && sendButton_ != 0 && textWindow_ != 0;
 }
 
 void ChatLink::startReading(const QString& nickText) {
     getText_.setEnabled(true);
     sendChat(RoomTexts::notifyOff());
     pump_.processEvents();
-    state_.lastLineIndex = lineCount() - 2;
-    state_.botNick = Spaces::trimmed(nickText.toUpper());
+    if (readingStarted_)
+        readingStarted_(lineCount() - 2);
+    botNick_ = Spaces::trimmed(nickText.toUpper());
 }
 
 void ChatLink::sendChat(const QString& text, const std::function<bool()>& stillWanted) {
@@ -81,23 +81,23 @@ void ChatLink::sendChat(const QString& text, const std::function<bool()>& stillW
         return;
 
     const QByteArray bytes = Windows1252::encode(text); // constData() is NUL-terminated
-    windows_.sendMessage(state_.chatInputBox, wm::SetText, static_cast<WParam>(text.size()),
+    windows_.sendMessage(inputBox_, wm::SetText, static_cast<WParam>(text.size()),
                          reinterpret_cast<LParam>(bytes.constData()));
-    windows_.postMessage(state_.chatSendButton, wm::LButtonDown, 0, 0);
-    windows_.postMessage(state_.chatSendButton, wm::LButtonUp, 0, 0);
+    windows_.postMessage(sendButton_, wm::LButtonDown, 0, 0);
+    windows_.postMessage(sendButton_, wm::LButtonUp, 0, 0);
     pump_.processEvents();
 
     // 0 means "never sent"; a send that ends exactly at the wrap is marked one tick later.
     const std::uint32_t now = pump_.tickCount();
-    state_.lastSendTick = now != 0 ? now : 1;
+    lastSendTick_ = now != 0 ? now : 1;
 }
 
 std::uint32_t ChatLink::msUntilSpacingMet() {
     // Read afresh each time: the previous send may be one that ran nested inside this wait.
     // Unsigned subtraction keeps the spacing right across the wrap.
-    if (state_.lastSendTick == 0)
+    if (lastSendTick_ == 0)
         return 0;
-    std::uint32_t elapsed = pump_.tickCount() - state_.lastSendTick;
+    std::uint32_t elapsed = pump_.tickCount() - lastSendTick_;
     if (elapsed == std::numeric_limits<std::uint32_t>::max())
         elapsed = 0; // the send ended at tick 0 and was marked 1 (see below)
     return elapsed >= SendSpacingMs ? 0 : SendSpacingMs - elapsed;
@@ -108,7 +108,7 @@ void ChatLink::close() {
 }
 
 std::int32_t ChatLink::lineCount() {
-    const LResult count = windows_.sendMessage(state_.chatTextWindow, wm::GetLineCount, 0, 0);
+    const LResult count = windows_.sendMessage(textWindow_, wm::GetLineCount, 0, 0);
     if (count < 0 || count > std::numeric_limits<std::int32_t>::max())
         return 0; // a garbled answer reads as a failed message
     return static_cast<std::int32_t>(count);
@@ -125,24 +125,24 @@ QString ChatLink::getNick(const QString& text) {
 }
 
 std::int32_t ChatLink::enumChildProc(Hwnd hwnd, LParam /*lParam*/) {
-    if (state_.enumCount < std::numeric_limits<std::int16_t>::max())
-        ++state_.enumCount;
+    if (enumCount_ < std::numeric_limits<std::int16_t>::max())
+        ++enumCount_;
 
-    if (state_.chatContainer == 0) {
+    if (container_ == 0) {
         char className[ClassBufferSize] = {};
         windows_.getClassName(hwnd, className, ClassBufferSize);
         if (QByteArray(className) != RoomClass)
             return 1;
-        state_.chatContainer = hwnd;
-        state_.chatTextWindow = windows_.findWindowEx(hwnd, 0, "RichEdit20W", nullptr);
-        state_.chatInputBox = windows_.findWindowEx(hwnd, 0, "Edit", nullptr);
-        state_.enumCount = 0;
+        container_ = hwnd;
+        textWindow_ = windows_.findWindowEx(hwnd, 0, "RichEdit20W", nullptr);
+        inputBox_ = windows_.findWindowEx(hwnd, 0, "Edit", nullptr);
+        enumCount_ = 0;
         return 0;
     }
 
-    if (state_.enumCount == SendButtonPosition) {
-        state_.chatSendButton = hwnd;
-        state_.enumCount = 0;
+    if (enumCount_ == SendButtonPosition) {
+        sendButton_ = hwnd;
+        enumCount_ = 0;
         return 0;
     }
     return 1;

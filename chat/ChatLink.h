@@ -1,11 +1,11 @@
 #pragma once
 
-#include "chat/EngineState.h"
 #include "platform/EventPump.h"
 #include "platform/WindowApi.h"
 
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 
 namespace palvuro {
@@ -17,8 +17,12 @@ class TimerSwitch;
 // spacing, and cutting the sender's nick out of a chat text.
 class ChatLink {
 public:
-    ChatLink(EngineState& state, WindowApi& windows, EventPump& pump, TickSchedule& ticks,
-             TimerSwitch& getText);
+    // Told the last line of the room's text that counts as read once reading starts.
+    using ReadingStarted = std::function<void(std::int32_t lastReadLine)>;
+
+    ChatLink(WindowApi& windows, EventPump& pump, TickSchedule& ticks, TimerSwitch& getText);
+
+    void setReadingStarted(ReadingStarted handler) { readingStarted_ = std::move(handler); }
 
     // Connect, step 1: the top-level window titled "Palvuro 2.0". False when there is none.
     bool findChatMainWindow();
@@ -36,6 +40,10 @@ public:
     // The program is ending: nothing more is said, and a send that is waiting gives up.
     void close();
     bool isClosed() const { return closed_; }
+    Hwnd textWindow() const { return textWindow_; }
+    Hwnd inputBox() const { return inputBox_; }
+    // Trimmed, upper-cased.
+    const QString& botNick() const { return botNick_; }
     // EM_GETLINECOUNT of the text window.
     std::int32_t lineCount();
 
@@ -47,13 +55,21 @@ public:
     static constexpr std::uint32_t SendSpacingMs = 1100;
 
 private:
-    EngineState& state_;
     WindowApi& windows_;
     std::uint32_t msUntilSpacingMet();
 
     EventPump& pump_;
     TickSchedule& ticks_;
     TimerSwitch& getText_;
+    ReadingStarted readingStarted_;
+    Hwnd mainWindow_ = 0;
+    Hwnd container_ = 0;
+    Hwnd textWindow_ = 0;
+    Hwnd inputBox_ = 0;
+    Hwnd sendButton_ = 0;
+    std::int16_t enumCount_ = 0;
+    QString botNick_;
+    std::uint32_t lastSendTick_ = 0;
     bool closed_ = false;
 };
 

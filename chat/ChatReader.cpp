@@ -1,10 +1,7 @@
 #include "chat/ChatReader.h"
-#include "chat/RoomTexts.h"
 
 #include "chat/ChatLink.h"
 #include "chat/ChatLog.h"
-#include "chat/QuestionCycle.h"
-#include "chat/TimerSwitch.h"
 #include "platform/LineBuffer.h"
 #include "platform/Windows1252.h"
 
@@ -25,11 +22,21 @@ std::int32_t toLineIndex(std::int64_t line) {
 
 } // namespace
 
-ChatReader::ChatReader(EngineState& state, WindowApi& windows, ChatLink& link, TimerSwitch& startGetrandom)
-    : state_(state), windows_(windows), link_(link), startGetrandom_(startGetrandom) {}
+ChatReader::ChatReader(const GameSession& session, WindowApi& windows, ChatLink& link)
+    : session_(session), windows_(windows), link_(link) {
+    link_.setReadingStarted([this](std::int32_t lastReadLine) { startFrom(lastReadLine); });
+}
+
+void ChatReader::startFrom(std::int32_t lastReadLine) {
+    lastLineIndex_ = lastReadLine;
+}
 
 void ChatReader::setCommandHandler(CommandHandler handler) {
     commandHandler_ = std::move(handler);
+}
+
+void ChatReader::setAnswerHandler(AnswerHandler handler) {
+    answerHandler_ = std::move(handler);
 }
 
 QString ChatReader::getNewChatText() {
@@ -37,7 +44,7 @@ QString ChatReader::getNewChatText() {
     if (count < 1)
         return {}; // a rich edit never has fewer than one line: the message failed
     const std::int64_t newest = std::int64_t{count} - 2;
-    const std::int32_t lastAtStart = state_.lastLineIndex;
+    const std::int32_t lastAtStart = lastLineIndex_;
     std::int64_t last = lastAtStart;
     if (newest == last) {
         failedReads_ = 0;
@@ -85,7 +92,7 @@ QString ChatReader::getNewChatText() {
             newestFirst.append(text);
         }
     }
-    state_.lastLineIndex = toLineIndex(last);
+    lastLineIndex_ = toLineIndex(last);
     failedReads_ = 0;
 
     QString joined;
@@ -96,7 +103,7 @@ QString ChatReader::getNewChatText() {
 }
 
 ChatReader::LineRead ChatReader::readLine(std::int64_t line, QString* out) {
-    const Hwnd window = state_.chatTextWindow;
+    const Hwnd window = link_.textWindow();
     const LResult start = windows_.sendMessage(window, wm::LineIndex, static_cast<WParam>(line), 0);
     if (start < 0 || start > std::numeric_limits<std::int32_t>::max())
         return LineRead::Failed;
@@ -120,11 +127,11 @@ ChatReader::LineRead ChatReader::readLine(std::int64_t line, QString* out) {
 QString ChatReader::failedRead(std::int32_t lastAtStart, std::int64_t newest) {
     // The next tick tries the same lines again; a line that keeps failing is given up so the
     // room's later lines still reach the bot.
-    state_.lastLineIndex = lastAtStart;
+    lastLineIndex_ = lastAtStart;
     if (++failedReads_ >= FailedReadLimit) {
         qCWarning(lcChat) << "gave up on the room's unread lines up to line" << newest << "after"
                           << failedReads_ << "failed reads";
-        state_.lastLineIndex = toLineIndex(newest);
+        lastLineIndex_ = toLineIndex(newest);
         failedReads_ = 0;
     }
     return {};
@@ -132,9 +139,9 @@ QString ChatReader::failedRead(std::int32_t lastAtStart, std::int64_t newest) {
 
 void ChatReader::readNewText() {
     const QString text = getNewChatText();
-    if (text == state_.lastText)
+    if (text == lastText_)
         return;
-    state_.lastText = text;
+    lastText_ = text;
     const QString upper = text.toUpper();
     if (text.size() > MaxTextLength || upper.size() > MaxTextLength)
         return; // too long for any command or answer: passed over
@@ -142,41 +149,22 @@ void ChatReader::readNewText() {
     const qsizetype bang = upper.indexOf(QLatin1Char('!')) + 1;
     if (bang >= 3 && upper.mid(bang - 3, 3) == QLatin1String(": !") && commandHandler_)
         commandHandler_(upper, static_cast<int>(bang));
-    if (state_.questionActive)
+    if (session_.questionOpen())
         checkAnswer(upper);
 }
 
 void ChatReader::checkAnswer(const QString& text) {
-    const QString& answer = state_.currentAnswer;
+    const QString& answer = session_.answer();
     if (answer.isEmpty() || !text.contains(QLatin1Char(' ') + answer + QLatin1Char(' ')))
         return;
     const qsizetype separator = text.indexOf(QLatin1String("  : ")) + 1;
     if (text.size() - (separator + 2) != answer.size() + 2)
         return;
     const QString nick = ChatLink::getNick(text);
-    if (nick.isEmpty() || nick == state_.botNick)
+    if (nick.isEmpty() || nick == link_.botNick())
         return;
-    scoreCorrectAnswer(nick);
-}
-
-void ChatReader::scoreCorrectAnswer(const QString& nick) {
-    state_.questionActive = false;
-
-    qint64 score = 0;
-    const DbStatus status = state_.triviaConnection
-                                ? state_.triviaConnection->scoreCorrectAnswer(nick, &score)
-                                : DbStatus::Failed;
-    // The score is stored before it is announced, so an announced score is never lost. When it
-    // cannot be stored the player still learns the answer was right and that the point is
-    // missing, and the game goes on to its pause as usual.
-    const QString verdict = status == DbStatus::Ok
-                                ? RoomTexts::correctTail() + QString::number(score) + QStringLiteral(" ]")
-                                : RoomTexts::notSavedTail();
-    link_.sendChat(QStringLiteral("(*)") + nick + verdict + QuestionCycle::nextQuestionNotice(state_));
-
-    // A stop that ran while the line waited for its turn ends the game: no pause then.
-    if (state_.gameRunning)
-        startGetrandom_.setEnabled(true);
+    if (answerHandler_)
+        answerHandler_(nick);
 }
 
 } // namespace palvuro

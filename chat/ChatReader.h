@@ -1,6 +1,6 @@
 #pragma once
 
-#include "chat/EngineState.h"
+#include "chat/GameSession.h"
 
 #include <QString>
 
@@ -10,7 +10,6 @@
 namespace palvuro {
 
 class ChatLink;
-class TimerSwitch;
 class WindowApi;
 
 // Reads the lines that are new in the room's text window since the previous tick, hands a
@@ -20,9 +19,18 @@ public:
     // Receives the upper-cased text and the 1-based position of its first "!".
     using CommandHandler = std::function<void(const QString& text, int bangPos)>;
 
-    ChatReader(EngineState& state, WindowApi& windows, ChatLink& link, TimerSwitch& startGetrandom);
+    // Receives the nick of a chatter who said the open question's answer.
+    using AnswerHandler = std::function<void(const QString& nick)>;
+
+    ChatReader(const GameSession& session, WindowApi& windows, ChatLink& link);
 
     void setCommandHandler(CommandHandler handler);
+    void setAnswerHandler(AnswerHandler handler);
+    // The room's lines up to this one count as read.
+    void startFrom(std::int32_t lastReadLine);
+    std::int32_t lastLineIndex() const { return lastLineIndex_; }
+    // The previous tick's text: the same text again is not handled twice.
+    const QString& lastText() const { return lastText_; }
 
     // The new lines, oldest first, joined with nothing between them; empty when nothing is new
     // or the read failed.
@@ -44,13 +52,14 @@ private:
     LineRead readLine(std::int64_t line, QString* out);
     QString failedRead(std::int32_t lastAtStart, std::int64_t newest);
     void checkAnswer(const QString& text);
-    void scoreCorrectAnswer(const QString& nick);
 
-    EngineState& state_;
+    const GameSession& session_;
     WindowApi& windows_;
     ChatLink& link_;
-    TimerSwitch& startGetrandom_;
     CommandHandler commandHandler_;
+    AnswerHandler answerHandler_;
+    std::int32_t lastLineIndex_ = 0;
+    QString lastText_;
     int failedReads_ = 0;
 };
 

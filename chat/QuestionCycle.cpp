@@ -6,41 +6,29 @@
 #include "platform/EventPump.h"
 
 #include <algorithm>
-#include <limits>
 
 namespace palvuro {
 
-QuestionCycle::QuestionCycle(EngineState& state, ChatLink& link, EventPump& pump, TimerSwitch& getText,
-                             TimerSwitch& startGetrandom, Hooks hooks, HintBuilder::RandomSource random)
-    : state_(state), link_(link), pump_(pump), getText_(getText), startGetrandom_(startGetrandom),
-      hooks_(std::move(hooks)), random_(std::move(random)) {}
-
-int QuestionCycle::answerSecs(const EngineState& state) {
-    return std::clamp<int>(state.giveAnswerSecs, 1, MaxAnswerSecs);
-}
-
-int QuestionCycle::pauseSecs(const EngineState& state) {
-    return std::max<int>(state.nextQuestionSecs, 1);
-}
-
-QString QuestionCycle::nextQuestionNotice(const EngineState& state) {
-    return RoomTexts::nextQuestionNotice(pauseSecs(state));
-}
+QuestionCycle::QuestionCycle(GameSession& session, GameTimings& timings, ChatLink& link, EventPump& pump,
+                             TimerSwitch& getText, TimerSwitch& startGetrandom, Hooks hooks,
+                             HintBuilder::RandomSource random)
+    : session_(session), timings_(timings), link_(link), pump_(pump), getText_(getText),
+      startGetrandom_(startGetrandom), hooks_(std::move(hooks)), random_(std::move(random)) {}
 
 void QuestionCycle::ramdomQuestion() {
-    TriviaDatabase* db = state_.triviaConnection.get();
-    if (db == nullptr || !state_.gameRunning)
+    TriviaDatabase* db = session_.connection();
+    if (db == nullptr || !session_.isRunning())
         return; // the game ended while this question was due
 
     TriviaDatabase::Question picked;
-    DbStatus status = db->pickQuestion(state_.gameCategory, &picked);
+    DbStatus status = db->pickQuestion(session_.category(), &picked);
     if (status == DbStatus::Ok && picked.answer.isEmpty())
         status = DbStatus::NoUsableQuestion;
     // A table dropped by the editor during the game has nothing to ask either.
     if (status == DbStatus::EmptyCategory || status == DbStatus::NoUsableQuestion ||
         status == DbStatus::NoSuchCategory) {
         sayForGame(RoomTexts::noQuestions());
-        if (state_.gameRunning && hooks_.stopGame)
+        if (session_.isRunning() && hooks_.stopGame)
             hooks_.stopGame();
         return;
     }
@@ -50,15 +38,13 @@ void QuestionCycle::ramdomQuestion() {
         return;
     }
 
-    state_.currentQuestion = picked.question;
-    state_.currentAnswer = picked.answer;
+    session_.openQuestion(picked.question, picked.answer);
     if (hooks_.showCheat)
-        hooks_.showCheat(state_.currentAnswer);
-    state_.answerTicks = 0;
-    state_.pauseSecs = 0;
-    state_.questionActive = true;
+        hooks_.showCheat(session_.answer());
+    timings_.restartAnswerClock();
+    timings_.restartPause();
     getText_.setEnabled(true);
-    sayForGame(state_.currentQuestion);
+    sayForGame(session_.question());
 }
 
 void QuestionCycle::checkQuestionTime() {
@@ -67,7 +53,7 @@ void QuestionCycle::checkQuestionTime() {
     // call still counts at least one, and a tick that comes a little early is balanced by the
     // next. A fresh or restarted clock starts from now.
     const std::uint32_t now = pump_.tickCount();
-    if (state_.answerTicks == 0)
+    if (timings_.answerTicks() == 0)
         carryMs_ = 0;
     else
         carryMs_ += static_cast<std::int64_t>(now - lastClockTick_);
@@ -76,65 +62,82 @@ void QuestionCycle::checkQuestionTime() {
     const auto tick = static_cast<std::int64_t>(TickMs);
     const std::int64_t steps = std::clamp<std::int64_t>(carryMs_ / tick, 1, MaxCatchUpTicks);
     carryMs_ = std::max(carryMs_ - steps * tick, -tick);
-    for (std::int64_t i = 0; i < steps && state_.questionActive; ++i)
+    for (std::int64_t i = 0; i < steps && session_.questionOpen(); ++i)
         countTick();
 }
 
 void QuestionCycle::countTick() {
-    if (state_.answerTicks < std::numeric_limits<std::int16_t>::max())
-        ++state_.answerTicks;
-    const int secs = answerSecs(state_);
+    timings_.countAnswerTick();
+    const int secs = timings_.answerSecs();
     // ">=": a time lowered below the count already reached still ends the question.
-    if (state_.answerTicks >= secs * 100) {
+    if (timings_.answerTicks() >= secs * 100) {
         timesUp();
         return;
     }
-    if (state_.answerTicks == secs * 50)
+    if (timings_.answerTicks() == secs * 50)
         giveHint();
 }
 
 void QuestionCycle::timesUp() {
-    state_.questionActive = false;
-    state_.answerTicks = 0;
-    const QString verdict = state_.giveAnswer ? RoomTexts::timesUpAnswerWas() + state_.currentAnswer
-                                              : RoomTexts::timesUpNotAnswered();
-    sayForGame(verdict + nextQuestionNotice(state_));
-    if (state_.gameRunning)
+    session_.closeQuestion();
+    timings_.restartAnswerClock();
+    const QString verdict = timings_.givesAnswer() ? RoomTexts::timesUpAnswerWas() + session_.answer()
+                                                   : RoomTexts::timesUpNotAnswered();
+    sayForGame(verdict + timings_.nextQuestionNotice());
+    if (session_.isRunning())
         startGetrandom_.setEnabled(true);
 }
 
 void QuestionCycle::giveHint() {
-    const std::optional<QString> hint = HintBuilder::draw(state_.currentAnswer, random_);
+    const std::optional<QString> hint = HintBuilder::draw(session_.answer(), random_);
     if (!hint)
         return;
     // An answer scored while the hint waits for its turn closes the question: no hint after it.
-    const QString answer = state_.currentAnswer;
+    const QString answer = session_.answer();
     sayForGame(RoomTexts::hintPrefix() + *hint,
-               [this, answer] { return state_.questionActive && state_.currentAnswer == answer; });
+               [this, answer] { return session_.questionOpen() && session_.answer() == answer; });
 }
 
 void QuestionCycle::sayForGame(const QString& text, const std::function<bool()>& alsoWanted) {
     // A stop (perhaps followed by a new start) that runs while the line waits for its turn
     // leaves the line to a game that has ended: nothing of a game may follow its end line.
-    const std::uint32_t game = state_.gameNumber;
+    const std::uint32_t game = session_.number();
     link_.sendChat(text, [this, game, alsoWanted] {
-        return state_.gameRunning && state_.gameNumber == game && (!alsoWanted || alsoWanted());
+        return session_.isRunning() && session_.number() == game && (!alsoWanted || alsoWanted());
     });
 }
 
 void QuestionCycle::startGetrandomTimer() {
-    if (!state_.gameRunning) {
+    if (!session_.isRunning()) {
         startGetrandom_.setEnabled(false);
         return;
     }
-    if (state_.pauseSecs < std::numeric_limits<std::int16_t>::max())
-        ++state_.pauseSecs;
+    timings_.countPausedSec();
     // ">=": a pause shortened below the seconds already counted ends at the next tick.
-    if (state_.pauseSecs >= pauseSecs(state_)) {
-        state_.pauseSecs = 0;
+    if (timings_.pausedSecs() >= timings_.pauseSecs()) {
+        timings_.restartPause();
         startGetrandom_.setEnabled(false);
         ramdomQuestion();
     }
+}
+
+void QuestionCycle::scoreCorrectAnswer(const QString& nick) {
+    session_.closeQuestion();
+
+    qint64 score = 0;
+    TriviaDatabase* db = session_.connection();
+    const DbStatus status = db != nullptr ? db->scoreCorrectAnswer(nick, &score) : DbStatus::Failed;
+    // The score is stored before it is announced, so an announced score is never lost. When it
+    // cannot be stored the player still learns the answer was right and that the point is
+    // missing, and the game goes on to its pause as usual.
+    const QString verdict = status == DbStatus::Ok
+                                ? RoomTexts::correctTail() + QString::number(score) + QStringLiteral(" ]")
+                                : RoomTexts::notSavedTail();
+    link_.sendChat(QStringLiteral("(*)") + nick + verdict + timings_.nextQuestionNotice());
+
+    // A stop that ran while the line waited for its turn ends the game: no pause then.
+    if (session_.isRunning())
+        startGetrandom_.setEnabled(true);
 }
 
 } // namespace palvuro

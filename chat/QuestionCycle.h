@@ -1,6 +1,7 @@
 #pragma once
 
-#include "chat/EngineState.h"
+#include "chat/GameSession.h"
+#include "chat/GameTimings.h"
 #include "chat/HintBuilder.h"
 
 #include <QString>
@@ -27,8 +28,8 @@ public:
         std::function<void()> stopGame;
     };
 
-    QuestionCycle(EngineState& state, ChatLink& link, EventPump& pump, TimerSwitch& getText,
-                  TimerSwitch& startGetrandom, Hooks hooks,
+    QuestionCycle(GameSession& session, GameTimings& timings, ChatLink& link, EventPump& pump,
+                  TimerSwitch& getText, TimerSwitch& startGetrandom, Hooks hooks,
                   HintBuilder::RandomSource random = HintBuilder::systemRandom());
 
     void ramdomQuestion();
@@ -37,14 +38,9 @@ public:
     // Once per second while the pause runs.
     void startGetrandomTimer();
 
-    // The seconds the clocks actually use: a stored value outside what the boxes offer can
-    // neither stop a clock for good nor overflow the tick count.
-    static int answerSecs(const EngineState& state);
-    static int pauseSecs(const EngineState& state);
-    // CR LF + the pause seconds + " Seconds Until Next Question."
-    static QString nextQuestionNotice(const EngineState& state);
+    // A chatter said the open question's answer: the score and the "Is Correct" line.
+    void scoreCorrectAnswer(const QString& nick);
 
-    static constexpr int MaxAnswerSecs = 327; // x 100 ticks still fits 16 bits
     static constexpr std::uint32_t TickMs = 10;
     static constexpr std::uint32_t MaxCatchUpTicks = 100;
 
@@ -54,7 +50,8 @@ private:
     void giveHint();
     void sayForGame(const QString& text, const std::function<bool()>& alsoWanted = {});
 
-    EngineState& state_;
+    GameSession& session_;
+    GameTimings& timings_;
     ChatLink& link_;
     EventPump& pump_;
     TimerSwitch& getText_;

@@ -37,9 +37,9 @@ constexpr int StartWordLength = 6; // "!START"
 
 } // namespace
 
-CommandDispatcher::CommandDispatcher(EngineState& state, ChatLink& link, GameControl& game,
+CommandDispatcher::CommandDispatcher(const GameSession& session, ChatLink& link, GameControl& game,
                                      ScoreReports& scores, CategoryListing& categories, QString programFolder)
-    : state_(state), link_(link), game_(game), scores_(scores), categories_(categories),
+    : session_(session), link_(link), game_(game), scores_(scores), categories_(categories),
       programFolder_(std::move(programFolder)) {}
 
 Command CommandDispatcher::chooseCommand(const QString& line) {
@@ -84,8 +84,8 @@ void CommandDispatcher::parseCommand(const QString& line, int bangPos) {
         quit(line);
         break;
     case Command::Question:
-        if (state_.questionActive)
-            link_.sendChat(PrivateReply::to(ChatLink::getNick(line), state_.currentQuestion));
+        if (session_.questionOpen())
+            link_.sendChat(PrivateReply::to(ChatLink::getNick(line), session_.question()));
         break;
     case Command::MyScore:
         scores_.showScore(line, bangPos, false);
@@ -102,7 +102,7 @@ void CommandDispatcher::parseCommand(const QString& line, int bangPos) {
 }
 
 void CommandDispatcher::start(const QString& line, int bangPos) {
-    if (state_.gameRunning || !authorize(line))
+    if (session_.isRunning() || !authorize(line))
         return;
     // The category is the word after "!START" and one separating character, counted from
     // the line's first "!".

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "chat/EngineState.h"
+#include "chat/GameSession.h"
 
 #include <QString>
 
@@ -15,7 +15,7 @@ class ScoreReports;
 // it or hands it on.
 class CommandDispatcher {
 public:
-    CommandDispatcher(EngineState& state, ChatLink& link, GameControl& game, ScoreReports& scores,
+    CommandDispatcher(const GameSession& session, ChatLink& link, GameControl& game, ScoreReports& scores,
                       CategoryListing& categories, QString programFolder);
 
     // bangPos: 1-based position of the line's first "!".
@@ -36,7 +36,7 @@ private:
     bool authorize(const QString& line);
     void sayHelp(const QString& line);
 
-    EngineState& state_;
+    const GameSession& session_;
     ChatLink& link_;
     GameControl& game_;
     ScoreReports& scores_;

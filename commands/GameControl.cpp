@@ -9,9 +9,9 @@
 
 namespace palvuro {
 
-GameControl::GameControl(EngineState& state, ChatLink& link, EventPump& pump, TimerSwitch& startGetrandom,
+GameControl::GameControl(GameSession& session, ChatLink& link, EventPump& pump, TimerSwitch& startGetrandom,
                          QString programFolder, std::function<void()> askQuestion)
-    : state_(state), link_(link), pump_(pump), startGetrandom_(startGetrandom),
+    : session_(session), link_(link), pump_(pump), startGetrandom_(startGetrandom),
       programFolder_(std::move(programFolder)), askQuestion_(std::move(askQuestion)) {}
 
 bool GameControl::openCategory(const QString& category) {
@@ -29,10 +29,7 @@ bool GameControl::openCategory(const QString& category) {
         link_.sendChat(RoomTexts::notStarted());
         return false;
     }
-    state_.triviaConnection = std::move(db);
-    state_.gameCategory = *stored;
-    state_.gameRunning = true;
-    ++state_.gameNumber;
+    session_.start(std::move(db), *stored);
     return true;
 }
 
@@ -41,7 +38,7 @@ void GameControl::startTrivia(const QString& line, const QString& category) {
         return;
     link_.sendChat(RoomTexts::startedByPrefix() + ChatLink::getNick(line) + QLatin1Char(']'));
     // A stop may have run while the start line waited for its turn.
-    if (!state_.gameRunning)
+    if (!session_.isRunning())
         return;
     startLineTick_ = pump_.tickCount();
     firstQuestionPending_ = true;
@@ -50,7 +47,7 @@ void GameControl::startTrivia(const QString& line, const QString& category) {
 void GameControl::askFirstQuestionIfDue() {
     if (!firstQuestionPending_)
         return;
-    if (!state_.gameRunning) {
+    if (!session_.isRunning()) {
         firstQuestionPending_ = false;
         return;
     }
@@ -63,10 +60,7 @@ void GameControl::askFirstQuestionIfDue() {
 
 void GameControl::closeGame() {
     firstQuestionPending_ = false;
-    state_.triviaConnection.reset();
-    state_.gameCategory.clear();
-    state_.questionActive = false;
-    state_.gameRunning = false;
+    session_.stop();
 }
 
 void GameControl::stopTrivia(const QString& line) {

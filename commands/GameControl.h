@@ -1,6 +1,6 @@
 #pragma once
 
-#include "chat/EngineState.h"
+#include "chat/GameSession.h"
 
 #include <QString>
 
@@ -17,7 +17,7 @@ class TimerSwitch;
 // program goes on reading the room meanwhile, and a stop in that time cancels the question.
 class GameControl {
 public:
-    GameControl(EngineState& state, ChatLink& link, EventPump& pump, TimerSwitch& startGetrandom,
+    GameControl(GameSession& session, ChatLink& link, EventPump& pump, TimerSwitch& startGetrandom,
                 QString programFolder, std::function<void()> askQuestion);
 
     void startTrivia(const QString& line, const QString& category);
@@ -34,7 +34,7 @@ public:
     static constexpr std::uint32_t FirstQuestionDelayMs = 2000;
 
 private:
-    EngineState& state_;
+    GameSession& session_;
     ChatLink& link_;
     EventPump& pump_;
     TimerSwitch& startGetrandom_;

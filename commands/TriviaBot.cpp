@@ -11,21 +11,22 @@
 namespace palvuro {
 
 struct TriviaBot::Private {
-    Private(EngineState& engine, WindowApi& windows, EventPump& pump, TickSchedule& ticks,
+    Private(GameTimings& timings, WindowApi& windows, EventPump& pump, TickSchedule& ticks,
             TimerSwitch& getText, TimerSwitch& startGetrandom, const QString& programFolder, Hooks hooks)
-        : state(engine), link(engine, windows, pump, ticks, getText),
-          cycle(engine, link, pump, getText, startGetrandom,
+        : link(windows, pump, ticks, getText),
+          cycle(session, timings, link, pump, getText, startGetrandom,
                 QuestionCycle::Hooks{std::move(hooks.showCheat), std::move(hooks.fatalError),
                                      [this] { game.stopTrivia(QString()); }}),
-          reader(engine, windows, link, startGetrandom),
-          game(engine, link, pump, startGetrandom, programFolder, [this] { cycle.ramdomQuestion(); }),
+          reader(session, windows, link),
+          game(session, link, pump, startGetrandom, programFolder, [this] { cycle.ramdomQuestion(); }),
           scores(link, programFolder), categories(link, programFolder),
-          dispatcher(engine, link, game, scores, categories, programFolder) {
+          dispatcher(session, link, game, scores, categories, programFolder) {
         reader.setCommandHandler(
             [this](const QString& text, int bangPos) { dispatcher.parseCommand(text, bangPos); });
+        reader.setAnswerHandler([this](const QString& nick) { cycle.scoreCorrectAnswer(nick); });
     }
 
-    EngineState& state;
+    GameSession session;
     ChatLink link;
     QuestionCycle cycle;
     ChatReader reader;
@@ -35,10 +36,10 @@ struct TriviaBot::Private {
     CommandDispatcher dispatcher;
 };
 
-TriviaBot::TriviaBot(EngineState& state, WindowApi& windows, EventPump& pump, TickSchedule& ticks,
+TriviaBot::TriviaBot(GameTimings& timings, WindowApi& windows, EventPump& pump, TickSchedule& ticks,
                      TimerSwitch& getText, TimerSwitch& startGetrandom, const QString& programFolder,
                      Hooks hooks)
-    : d(std::make_unique<Private>(state, windows, pump, ticks, getText, startGetrandom, programFolder,
+    : d(std::make_unique<Private>(timings, windows, pump, ticks, getText, startGetrandom, programFolder,
                                   std::move(hooks))) {}
 
 TriviaBot::~TriviaBot() = default;
@@ -47,8 +48,12 @@ ChatLink& TriviaBot::link() {
     return d->link;
 }
 
+const GameSession& TriviaBot::session() const {
+    return d->session;
+}
+
 void TriviaBot::getTextTimer() {
-    if (d->state.questionActive)
+    if (d->session.questionOpen())
         d->cycle.checkQuestionTime();
     d->game.askFirstQuestionIfDue();
     d->reader.readNewText();

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "chat/EngineState.h"
+#include "chat/GameSession.h"
+#include "chat/GameTimings.h"
 
 #include <QString>
 
@@ -16,8 +17,9 @@ class TimerSwitch;
 class WindowApi;
 
 // The whole engine behind the main window: chat link, reader and answer check, question
-// cycle, "!" commands, game start and stop, wired together. The main window owns it (and the
-// EngineState and the two timers) and forwards its timer ticks and menu commands here.
+// cycle, "!" commands, game start and stop, wired together, and the one game they share. The
+// main window owns it (and the operator's timings and the two timers) and forwards its timer
+// ticks and menu commands here.
 class TriviaBot {
 public:
     struct Hooks {
@@ -29,11 +31,12 @@ public:
     };
 
     // `ticks` holds the two timers; the link runs it while a send waits.
-    TriviaBot(EngineState& state, WindowApi& windows, EventPump& pump, TickSchedule& ticks,
+    TriviaBot(GameTimings& timings, WindowApi& windows, EventPump& pump, TickSchedule& ticks,
               TimerSwitch& getText, TimerSwitch& startGetrandom, const QString& programFolder, Hooks hooks);
     ~TriviaBot();
 
     ChatLink& link();
+    const GameSession& session() const;
 
     void getTextTimer();                  // GetText_Timer: every 10 ms once connected
     void startGetrandomTimer();           // StartGetrandom_Timer: every 1000 ms while enabled

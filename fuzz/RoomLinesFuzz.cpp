@@ -204,21 +204,21 @@ class Session {
 public:
     Session(const Template& base, bool revealAnswers, RoomLinesFuzz::Stats& stats)
         : base_(base), matcher_(base.facts()), stats_(stats),
-          bot_(state_, recorder_, pump_, ticks_, getText_, pause_, base.workFolder(),
+          bot_(timings_, recorder_, pump_, ticks_, getText_, pause_, base.workFolder(),
                {[](const QString&) {},
                 [this](const QString& text, int number) {
                     fail(QStringLiteral("the program would end: %1 (%2)").arg(text).arg(number));
                 }}) {
-        state_.giveAnswerSecs = 10;
-        state_.nextQuestionSecs = static_cast<std::int16_t>(base.facts().pauseSecs);
-        state_.giveAnswer = revealAnswers;
+        timings_.setAnswerSecs(10);
+        timings_.setNextQuestionSecs(static_cast<std::int16_t>(base.facts().pauseSecs));
+        timings_.setGiveAnswer(revealAnswers);
         checker_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fuzz-checker"));
         checker_.setDatabaseName(base.workFolder() + QLatin1Char('/') + TriviaDatabase::fileName());
         checker_.open();
         scores_ = readScores(checker_);
         if (!bot_.link().findChatMainWindow() || !bot_.link().locateChatRoom())
             fail(QStringLiteral("the bot did not find the fake chat room"));
-        recorder_.watchInputBox(state_.chatInputBox);
+        recorder_.watchInputBox(bot_.link().inputBox());
         bot_.link().startReading(kBotNick);
         checkStep();
     }
@@ -322,7 +322,8 @@ private:
     }
 
     void sayAnswer(unsigned who, unsigned form, const QString& junk) {
-        QString answer = state_.currentAnswer.isEmpty() ? QStringLiteral("PARIS") : state_.currentAnswer;
+        const QString& current = bot_.session().answer();
+        QString answer = current.isEmpty() ? QStringLiteral("PARIS") : current;
         switch (form % 4) {
         case 1:
             answer = answer.toLower();
@@ -411,7 +412,7 @@ private:
     RoomLinesFuzz::Stats& stats_;
     FakeDesktop desk_{kBotNick};
     RecordingWindowApi recorder_{desk_.api()};
-    EngineState state_;
+    GameTimings timings_;
     ManualEventPump pump_;
     FlagTimerSwitch getText_;
     FlagTimerSwitch pause_;

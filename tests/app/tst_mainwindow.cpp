@@ -84,17 +84,19 @@ private Q_SLOTS:
         QTest::keyClick(answer->lineEdit(), Qt::Key_Return);
         p.get<QCheckBox>("ckAnswer")->setFocus();
         QTest::qWait(20);
-        QVERIFY(!store().contains("Give/Answer") && p.window.state().giveAnswerSecs == 40); // the first run's
-        p.window.state().answerTicks = 55;
+        QVERIFY(!store().contains("Give/Answer") &&
+                p.window.timings().storedAnswerSecs() == 40); // the first run's
+        p.window.timings().countAnswerTick();
         QTest::keyClick(answer, Qt::Key_Down); // the arrow key moves to the next item
         QCOMPARE(store().value("Give/Answer").toString(), QString("75"));
-        QVERIFY(p.window.state().giveAnswerSecs == 75 && p.window.state().answerTicks == 0);
+        QVERIFY(p.window.timings().storedAnswerSecs() == 75 && p.window.timings().answerTicks() == 0);
         p.get<QCheckBox>("ckAnswer")->click();
-        QVERIFY(store().value("Give/AnswerCheck") == "1" && p.window.state().giveAnswer);
+        QVERIFY(store().value("Give/AnswerCheck") == "1" && p.window.timings().givesAnswer());
         Program again(folder());
         QCOMPARE(again.get<QComboBox>("combo_GiveAnswer")->currentText(), QString("75"));
-        QVERIFY(again.window.state().giveAnswerSecs == 75 && again.window.state().nextQuestionSecs == 40 &&
-                again.get<QCheckBox>("ckAnswer")->isChecked() && again.window.state().giveAnswer);
+        QVERIFY(again.window.timings().storedAnswerSecs() == 75 &&
+                again.window.timings().storedNextQuestionSecs() == 40 &&
+                again.get<QCheckBox>("ckAnswer")->isChecked() && again.window.timings().givesAnswer());
     }
 
     // Without a chat client the program ends; only a connect stores the nick, trimmed.
@@ -165,7 +167,7 @@ private Q_SLOTS:
         p.window.tray().setSystemTrayAvailable(trayAvailable);
         p.show();
         QVERIFY(p.window.Form_QueryUnload(true)); // the close is refused
-        QVERIFY(p.window.state().inTray && p.trayMenu(true) && p.window.tray().iconShown());
+        QVERIFY(p.window.inTray() && p.trayMenu(true) && p.window.tray().iconShown());
         QCOMPARE(p.window.tray().tip(), QString("Trivia"));
         // The pictures built into the program, the ones the desktop's menu shows.
         QVERIFY(p.window.windowIcon().availableSizes().contains(QSize(256, 256)));
@@ -174,12 +176,12 @@ private Q_SLOTS:
         QTRY_VERIFY(fileMenu->isVisible());
         fileMenu->close();
         p.window.Form_MouseMove(TriviaTray::LButtonUp); // other actions do nothing
-        QVERIFY(p.window.state().inTray && p.trayMenu(true));
+        QVERIFY(p.window.inTray() && p.trayMenu(true));
         if (trayAvailable)
             p.window.Form_MouseMove(TriviaTray::LButtonDblClk);
         else
             p.window.showNormal();
-        QTRY_VERIFY(!p.window.state().inTray);
+        QTRY_VERIFY(!p.window.inTray());
         QVERIFY(p.trayMenu(false) && !p.window.tray().iconShown());
         QVERIFY(p.window.isVisible() && !p.window.isMinimized());
         QCOMPARE(ending.count(), 0);

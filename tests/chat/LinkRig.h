@@ -1,6 +1,8 @@
 #pragma once
 
 #include "chat/ChatLink.h"
+#include "chat/GameSession.h"
+#include "chat/GameTimings.h"
 #include "chat/TickSchedule.h"
 #include "tests/support/FakeDesktop.h"
 #include "tests/support/ManualEventPump.h"
@@ -17,13 +19,14 @@ struct LinkRig {
     }
     QStringList botLines() const { return desk.linesBy("TriviaBot"); }
 
-    QTemporaryDir dir; // outlives the game connection in `state`
+    QTemporaryDir dir; // outlives the game connection in `session`
     FakeDesktop desk;
-    EngineState state;
+    GameSession session;
+    GameTimings timings;
     ManualEventPump pump;
     FlagTimerSwitch getText, pause;
     TickSchedule ticks{pump};
-    ChatLink link{state, desk.api(), pump, ticks, getText};
+    ChatLink link{desk.api(), pump, ticks, getText};
 };
 
 } // namespace palvuro

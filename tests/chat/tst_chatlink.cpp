@@ -20,11 +20,10 @@ private Q_SLOTS:
     void connect() {
         WindowRegistry registry;
         LocalWindowApi api(registry);
-        EngineState state;
         ManualEventPump pump;
         FlagTimerSwitch getText;
         TickSchedule ticks(pump);
-        ChatLink link(state, api, pump, ticks, getText);
+        ChatLink link(api, pump, ticks, getText);
         const Hwnd main = registry.create(0, "Main", "palvuro 2.0");  // the title's case is ignored
         QVERIFY(link.findChatMainWindow() && !link.locateChatRoom()); // no room window
         const Hwnd room = registry.create(main, "AfxWnd70u");
@@ -36,10 +35,12 @@ private Q_SLOTS:
         ChatRoom client(registry, "BOT");
         client.say("ANNA", "said before the bot came");
         QVERIFY(link.findChatMainWindow() && link.locateChatRoom());
+        std::int32_t lastRead = -99;
+        link.setReadingStarted([&lastRead](std::int32_t line) { lastRead = line; });
         link.startReading("  TriviaBot  ");
         QVERIFY(getText.isEnabled() && !client.noticesOn()); // "/notifyoff" was said
-        QCOMPARE(state.botNick, QString("TRIVIABOT"));
-        QCOMPARE(state.lastLineIndex, client.text().lineCount() - 2); // what was said before counts as read
+        QCOMPARE(link.botNick(), QString("TRIVIABOT"));
+        QCOMPARE(lastRead, client.text().lineCount() - 2); // what was said before counts as read
     }
 
     void sendSpacing_data() {

@@ -1,4 +1,5 @@
 #include "chat/ChatReader.h"
+#include "chat/QuestionCycle.h"
 #include "tests/chat/LinkRig.h"
 
 #include <QtTest>
@@ -14,11 +15,13 @@ struct ReaderRig : LinkRig {
     explicit ReaderRig(int wrap = 80) : LinkRig(wrap) {
         link.startReading("TriviaBot");
         reader.setCommandHandler([this](const QString& text, int) { commands.append(text); });
+        reader.setAnswerHandler([this](const QString& nick) { cycle.scoreCorrectAnswer(nick); });
         desk.clearLog();
     }
     QString read() { return reader.getNewChatText(); }
 
-    ChatReader reader{state, desk.api(), link, pause};
+    QuestionCycle cycle{session, timings, link, pump, getText, pause, {}};
+    ChatReader reader{session, desk.api(), link};
     QStringList commands;
 };
 
@@ -78,8 +81,10 @@ private Q_SLOTS:
         };
         ReaderRig rig;
         AppendingApi api(rig.desk.registry());
-        ChatLink link(rig.state, api, rig.pump, rig.ticks, rig.getText);
-        ChatReader reader(rig.state, api, link, rig.pause);
+        ChatLink link(api, rig.pump, rig.ticks, rig.getText);
+        QVERIFY(link.findChatMainWindow() && link.locateChatRoom());
+        ChatReader reader(rig.session, api, link);
+        reader.startFrom(rig.reader.lastLineIndex());
         api.append = [&] { rig.desk.say("DAN", "late"); };
         api.untilAppend = 1;
         for (const char* nick : {"ANNA", "BOB", "CAT"})
@@ -96,7 +101,7 @@ private Q_SLOTS:
             ReaderRig rig(wrap);
             rig.desk.say("ANNA", message);
             rig.reader.readNewText();
-            QVERIFY(!rig.state.lastText.isEmpty());
+            QVERIFY(!rig.reader.lastText().isEmpty());
             QCOMPARE(rig.commands.size(),
                      message.size() > ChatReader::MaxTextLength ? 0 : 1); // too long: passed over
             rig.desk.say("BOB", "!TOP");
@@ -111,22 +116,22 @@ private Q_SLOTS:
         ReaderRig rig;
         std::int32_t rows = 2; // one new line, then the empty last one
         bool readable = false;
-        rig.state.lastLineIndex = -1;
-        rig.state.chatTextWindow = rig.desk.registry().create(
-            0, "RichEdit20W", {}, [&](std::uint32_t msg, WParam, LParam lParam) -> LResult {
-                if (msg == wm::GetLineCount)
-                    return rows;
-                if (msg == wm::LineLength)
-                    return 4;
-                if (msg == wm::GetLine && readable)
-                    std::memcpy(reinterpret_cast<char*>(lParam), "ANNA", 4);
-                return msg == wm::GetLine && readable ? 4 : 0;
-            });
+        rig.reader.startFrom(-1);
+        rig.desk.registry().setProc(rig.link.textWindow(),
+                                    [&](std::uint32_t msg, WParam, LParam lParam) -> LResult {
+                                        if (msg == wm::GetLineCount)
+                                            return rows;
+                                        if (msg == wm::LineLength)
+                                            return 4;
+                                        if (msg == wm::GetLine && readable)
+                                            std::memcpy(reinterpret_cast<char*>(lParam), "ANNA", 4);
+                                        return msg == wm::GetLine && readable ? 4 : 0;
+                                    });
         QTest::ignoreMessage(QtWarningMsg,
                              "gave up on the room's unread lines up to line 0 after 100 failed reads");
         for (int i = 0; i < ChatReader::FailedReadLimit; ++i)
             QCOMPARE(rig.read(), QString());
-        QCOMPARE(rig.state.lastLineIndex, 0);
+        QCOMPARE(rig.reader.lastLineIndex(), 0);
         readable = true;
         rows = 3;
         QCOMPARE(rig.read(), QString("ANNA"));
@@ -135,20 +140,20 @@ private Q_SLOTS:
     // Only the whole message, said by another chatter, scores; the case does not matter.
     void answerCheck() {
         ReaderRig rig;
-        rig.state.triviaConnection = std::make_unique<TriviaDatabase>(rig.dir.path());
-        rig.state.questionActive = rig.state.gameRunning = true;
-        rig.state.currentAnswer = "NEW YORK";
+        rig.session.start(std::make_unique<TriviaDatabase>(rig.dir.path()), "HISTORY");
+        rig.session.openQuestion("Where is Broadway?", "NEW YORK");
         for (auto [nick, message] : {std::pair{"BOB", "is it new york or"},
                                      {"BOB", "new york "},
                                      {"triviabot", "NEW YORK"},
                                      {"A:", "new york"}}) {
             rig.desk.say(nick, message);
             rig.reader.readNewText();
-            QVERIFY2(rig.botLines().isEmpty() && rig.state.questionActive && !rig.pause.isEnabled(), message);
+            QVERIFY2(rig.botLines().isEmpty() && rig.session.questionOpen() && !rig.pause.isEnabled(),
+                     message);
         }
         rig.desk.say("bob", "New York"); // the announcement's text: the game suites
         rig.reader.readNewText();
-        QVERIFY(rig.botLines().size() == 1 && !rig.state.questionActive && rig.pause.isEnabled());
+        QVERIFY(rig.botLines().size() == 1 && !rig.session.questionOpen() && rig.pause.isEnabled());
     }
 };
 

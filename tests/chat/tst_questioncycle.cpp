@@ -11,12 +11,11 @@ namespace {
 // A running game on HISTORY, whose one question has a one-letter answer (so no hint line).
 struct CycleRig : LinkRig {
     CycleRig() {
-        state.triviaConnection = std::make_unique<TriviaDatabase>(dir.path());
-        state.triviaConnection->createCategory("History");
-        state.triviaConnection->addPair("HISTORY", "Capital of France?", "A");
-        state.gameCategory = "HISTORY";
-        state.gameRunning = true;
-        state.nextQuestionSecs = 40;
+        auto db = std::make_unique<TriviaDatabase>(dir.path());
+        db->createCategory("History");
+        db->addPair("HISTORY", "Capital of France?", "A");
+        session.start(std::move(db), "HISTORY");
+        timings.setNextQuestionSecs(40);
     }
     // Reader ticks `step` ms apart: true when a bot line comes at the last one and not before.
     bool ticks(int count, std::uint32_t step) {
@@ -25,14 +24,14 @@ struct CycleRig : LinkRig {
             if (botLines().size() != before)
                 return false;
             pump.advance(step);
-            if (state.questionActive)
+            if (session.questionOpen())
                 cycle.checkQuestionTime();
         }
         return botLines().size() != before;
     }
 
     int stops = 0;
-    QuestionCycle cycle{state, link, pump, getText, pause, {{}, {}, [this] { ++stops; }}};
+    QuestionCycle cycle{session, timings, link, pump, getText, pause, {{}, {}, [this] { ++stops; }}};
 };
 
 } // namespace
@@ -68,10 +67,10 @@ private Q_SLOTS:
         QFETCH(int, lowerAfter);
         QFETCH(int, endsAfter);
         CycleRig rig;
-        rig.state.giveAnswerSecs = static_cast<std::int16_t>(stored);
+        rig.timings.setAnswerSecs(static_cast<std::int16_t>(stored));
         rig.cycle.ramdomQuestion();
         QVERIFY(lowerAfter == 0 || !rig.ticks(lowerAfter, step));
-        rig.state.giveAnswerSecs = static_cast<std::int16_t>(lowerAfter ? 2 : stored);
+        rig.timings.setAnswerSecs(static_cast<std::int16_t>(lowerAfter ? 2 : stored));
         QVERIFY(rig.ticks(endsAfter - lowerAfter, step));
         QVERIFY(rig.botLines().last().startsWith("Times Up!"));
     }
@@ -82,12 +81,12 @@ private Q_SLOTS:
         for (int i = 1; i < 40; ++i)
             rig.cycle.startGetrandomTimer();
         QVERIFY(rig.botLines().isEmpty());
-        rig.state.nextQuestionSecs = 20; // shortened below the seconds counted: the next tick ends it
+        rig.timings.setNextQuestionSecs(20); // shortened below the seconds counted: the next tick ends it
         rig.cycle.startGetrandomTimer();
         QCOMPARE(rig.botLines(), QStringList{"Capital of France?"});
         QVERIFY(!rig.pause.isEnabled());
 
-        rig.state.gameCategory = "GONE"; // the table was deleted during the game
+        rig.session.connection()->dropCategory("HISTORY"); // the table was deleted during the game
         rig.cycle.ramdomQuestion();
         QCOMPARE(rig.botLines().last(),
                  QString("This Category Contains No Questions, Please Select Another"));

@@ -21,8 +21,8 @@ struct Said {
 struct LiveBot {
     explicit LiveBot(std::int16_t answerSecs) {
         BotDriver::prepareFolder(dir.path(), false);
-        state.giveAnswerSecs = answerSecs;
-        state.nextQuestionSecs = 40;
+        timings.setAnswerSecs(answerSecs);
+        timings.setNextQuestionSecs(40);
         QObject::connect(&desk.room(), &ChatRoom::roomLine, [this](const QString& from, const QString& text) {
             if (from == BotDriver::Nick)
                 said.append({pump.tickCount(), text});
@@ -57,13 +57,13 @@ struct LiveBot {
 
     QTemporaryDir dir;
     FakeDesktop desk{BotDriver::Nick};
-    EngineState state;
+    GameTimings timings;
     QtEventPump pump;
     TickSchedule ticks{pump};
     TimerSwitch& getText = ticks.add(10, [this] { bot.getTextTimer(); });
     TimerSwitch& pause = ticks.add(1000, [this] { bot.startGetrandomTimer(); });
     QtTickDriver driver{ticks};
-    TriviaBot bot{state, desk.api(), pump, ticks, getText, pause, dir.path(), {}};
+    TriviaBot bot{timings, desk.api(), pump, ticks, getText, pause, dir.path(), {}};
     QList<Said> said;
 };
 
@@ -104,7 +104,7 @@ private Q_SLOTS:
         QCOMPARE(bot.texts().filter("HINT").size(), 0);
         QCOMPARE(bot.texts().mid(1, 3),
                  (QStringList{Question, "/msg ZED <b>CAPITAL OF FRANCE?</b>", "[Trivia Ended By ANNA]"}));
-        QVERIFY(!bot.state.gameRunning);
+        QVERIFY(!bot.bot.session().isRunning());
     }
 
     // Nested sends may overtake the one they interrupted: only the set of replies and their

@@ -64,7 +64,7 @@ private Q_SLOTS:
         QCOMPARE(rig.botLines().last(), "(*)BOB (*) Is Correct, Your Score Is [ 1 ]" + Pause);
         QCOMPARE(storedWhenSaid, std::optional<qint64>(1));
 
-        rig.state.giveAnswer = true;
+        rig.timings.setGiveAnswer(true);
         for (int i = 0; i < 40; ++i) // the pause
             rig.bot.startGetrandomTimer();
         QCOMPARE(rig.botLines().last(), Question);
@@ -88,7 +88,7 @@ private Q_SLOTS:
             rig.botLines().mid(ended),
             (QStringList{"[Trivia Bot Started By ANNA]",
                          "This Category Contains No Questions, Please Select Another", "[Trivia Ended]"}));
-        QVERIFY(!rig.state.gameRunning && !rig.pause.isEnabled());
+        QVERIFY(!rig.bot.session().isRunning() && !rig.pause.isEnabled());
     }
 
     // A line that waits for its send spacing while a tick scores the answer or stops the game

@@ -52,7 +52,7 @@ private Q_SLOTS:
         for (const QString& text : scored_->desk.privateTexts())
             said << "/msg " + text;
         QCOMPARE(said, reply.isEmpty() ? QStringList() : QStringList{reply});
-        if (scored_->state.gameRunning)
+        if (scored_->bot.session().isRunning())
             scored_->bot.stopTrivia({}); // the next row starts outside a game
     }
 
@@ -74,7 +74,7 @@ private Q_SLOTS:
         QVERIFY(QFile::remove(UsersList(rig.dir.path()).filePath()));
         rig.say("Anna", "!START HISTORY");
         QCOMPARE(rig.botLines(), (QStringList{"No Authorized Users Assigned", "Unauthorized User!"}));
-        QVERIFY(!rig.state.gameRunning);
+        QVERIFY(!rig.bot.session().isRunning());
     }
 };
 

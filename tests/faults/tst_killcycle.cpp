@@ -15,12 +15,12 @@ namespace {
 // Answers every question as PLAYER, for ever, printing the bot's reply to each at once.
 int runScoringChild(const QString& folder) {
     BotDriver bot(folder);
-    bot.state.nextQuestionSecs = 1;
+    bot.timings.setNextQuestionSecs(1);
     if (!bot.startGame())
         return 3;
     for (;;) {
         bot.desk.clearLog();
-        bot.say("PLAYER", bot.state.currentAnswer);
+        bot.say("PLAYER", bot.bot.session().answer());
         std::printf("%s\n", qPrintable(bot.botLines().join('\n')));
         std::fflush(stdout);
         bot.pump.advance(1000);

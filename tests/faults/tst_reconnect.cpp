@@ -45,7 +45,7 @@ private Q_SLOTS:
         QtEventPump pump;
         MainWindow window(windows, pump, folder);
         window.findChild<QLineEdit*>("txtNick")->setText("TRIVIA");
-        window.state().giveAnswerSecs = 60;
+        window.timings().setAnswerSecs(60);
         const auto connect = [&] {
             // The client's window may not be published yet: wait for it before the click.
             QTRY_VERIFY_WITH_TIMEOUT(windows.findWindow(nullptr, "Palvuro 2.0") != 0, 20000);
@@ -54,7 +54,7 @@ private Q_SLOTS:
         };
         connect();
         say("ANNA", "!START HISTORY");
-        QTRY_VERIFY_WITH_TIMEOUT(window.state().questionActive, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(window.bot().session().questionOpen(), 20000);
 
         // The client dies with the question open; the bot goes on polling a room that is gone.
         client.kill();
@@ -63,7 +63,7 @@ private Q_SLOTS:
         QTest::qWait(2000);
         const double busy = double(std::clock() - before) / CLOCKS_PER_SEC / 2.0;
         QVERIFY2(busy < 0.5, qPrintable(QString("the bot used %1 of a core").arg(busy)));
-        QVERIFY(window.state().questionActive);
+        QVERIFY(window.bot().session().questionOpen());
 
         client.start(program, arguments);
         connect();

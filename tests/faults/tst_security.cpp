@@ -32,7 +32,7 @@ void playHostileSession(BotDriver& bot) {
     for (const char* text : {"!GETUSERSCORE ZQX' OR 1=1 -- ", "!START ZQXART", "!MYSCORE"})
         bot.say("zqx'\"nick", QString::fromLatin1(text));
     bot.startGame();
-    bot.say("zqx'); DELETE FROM Psystem;--", bot.state.currentAnswer);
+    bot.say("zqx'); DELETE FROM Psystem;--", bot.bot.session().answer());
     bot.say("Anna", "!QUIT");
 }
 

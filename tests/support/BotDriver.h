@@ -34,13 +34,14 @@ struct BotDriver {
     }
 
     explicit BotDriver(const QString& programFolder)
-        : bot(state, desk.api(), pump, ticks, getText, pause, programFolder,
+        : bot(timings, desk.api(), pump, ticks, getText, pause, programFolder,
               {[this](const QString& answer) { cheats << answer; },
                [this](const QString& text, int) { fatalErrors << text; }}) {
         bot.link().findChatMainWindow();
         bot.link().locateChatRoom();
         bot.link().startReading(QString::fromLatin1(Nick));
-        state.giveAnswerSecs = state.nextQuestionSecs = 40;
+        timings.setAnswerSecs(40);
+        timings.setNextQuestionSecs(40);
         desk.clearLog();
     }
 
@@ -64,12 +65,12 @@ struct BotDriver {
         say("Anna", "!START HISTORY");
         pump.advance(2100);
         tick(2);
-        return state.questionActive;
+        return bot.session().questionOpen();
     }
     QStringList botLines() const { return desk.linesBy(QString::fromLatin1(Nick)); }
 
     FakeDesktop desk{QString::fromLatin1(Nick)};
-    EngineState state;
+    GameTimings timings;
     ManualEventPump pump;
     // A send's wait runs the due ticks from here, as the program's does.
     TickSchedule ticks{pump};
