@@ -1,5 +1,7 @@
 #include "irc/IrcSasl.h"
 
+#include "irc/IrcNumeric.h"
+
 namespace palvuro {
 namespace {
 
@@ -21,15 +23,15 @@ QList<QByteArray> IrcSasl::plainResponse(const QString& account, const QByteArra
 
 QString IrcSasl::failureText(int numeric, const QString& account) {
     switch (numeric) {
-    case 902:
+    case Numeric::ErrNickLocked:
         return QStringLiteral("the account %1 cannot be used: the nick is locked").arg(account);
-    case 904:
+    case Numeric::ErrSaslFail:
         return QStringLiteral("the server did not accept the account %1 and its password").arg(account);
-    case 905:
+    case Numeric::ErrSaslTooLong:
         return QStringLiteral("the account %1 or its password is too long for the server").arg(account);
-    case 906:
+    case Numeric::ErrSaslAborted:
         return QStringLiteral("the server aborted logging in as %1").arg(account);
-    case 908:
+    case Numeric::RplSaslMechs:
         return QStringLiteral("the server cannot log in as %1 with a password (PLAIN)").arg(account);
     default:
         return {};

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "irc/IrcBackoff.h"
+#include "irc/IrcMessage.h"
+#include "irc/IrcSessionConfig.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QSslConfiguration>
+#include <QTimer>
+
+class QSslSocket;
+
+namespace palvuro {
+
+// The connection under a session: the socket and its TLS, whole lines in and out, the ping
+// watchdog and the waits between attempts. It knows no command but PING.
+class IrcTransport : public QObject {
+    Q_OBJECT
+public:
+    explicit IrcTransport(const IrcSessionConfig& config, QObject* parent = nullptr);
+    ~IrcTransport() override;
+
+    // A new attempt; an older connection is dropped without a word.
+    void open();
+    // Quietly: the socket's own signals never report a loss we caused.
+    void drop();
+    // Lets lines already written (a QUIT) leave before the socket closes.
+    void closeGracefully(int graceMs);
+    bool isOpen() const { return socket_ != nullptr; }
+    void write(const QByteArray& line);
+
+    // The server's welcome: the attempt's time limit is met.
+    void registered();
+    // Every timer stopped: nothing happens until open().
+    void halt();
+    // The next attempt after the backoff's wait, in ms.
+    int retryLater();
+    void resetBackoff() { backoff_.reset(); }
+
+Q_SIGNALS:
+    void opened(); // ready for the first line (after the TLS handshake, if any)
+    void lineReceived(const palvuro::IrcMessage& message);
+    void lost(const QString& reason); // the connection is unusable; it is still open until drop()
+    void failure(const QString& reason);
+    void retryDue();
+
+private:
+    QSslConfiguration tlsConfiguration();
+    void ready();
+    void readLines();
+    void watchdogFired();
+
+    const IrcSessionConfig& config_;
+    IrcBackoff backoff_;
+    QPointer<QSslSocket> socket_;
+    QByteArray inbox_;
+    bool discardingLine_ = false;
+    bool awaitingPong_ = false;
+    bool lastAttemptRefused_ = false;
+    QTimer watchdog_;     // idle PING, then the PING's deadline
+    QTimer attemptTimer_; // connecting and registering must end in the welcome
+    QTimer retryTimer_;
+};
+
+} // namespace palvuro
