@@ -3,9 +3,11 @@
 #include "app/TriviaCommandLine.h"
 #include "platform/BusWindowApi.h"
 #include "platform/QtEventPump.h"
+#include "platform/SignalWatcher.h"
 
 #include <QApplication>
 
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -55,6 +57,11 @@ int main(int argc, char* argv[]) {
     palvuro::BusWindowApi windows;
     palvuro::MainWindow window(windows, pump, commandLine.folder);
     QObject::connect(&window, &palvuro::MainWindow::programEnding, &app, [] { QCoreApplication::exit(0); });
+    // A service manager's SIGTERM (or ^C) ends the bot as File > Exit Trivia does: the room
+    // hears that the game ended.
+    palvuro::SignalWatcher signals({SIGTERM, SIGINT});
+    QObject::connect(&signals, &palvuro::SignalWatcher::received, &window,
+                     [&window] { window.mnu_exit_Click(); });
     window.show();
     return QApplication::exec();
 }

@@ -5,10 +5,13 @@
 #include "chatclient/ScriptRunner.h"
 #include "chatclient/Transcript.h"
 #include "platform/BusServer.h"
+#include "platform/SignalWatcher.h"
 #include "platform/WindowRegistry.h"
 
 #include <QApplication>
+#include <QTimer>
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
 
@@ -55,6 +58,29 @@ void record(Transcript& transcript, Network& network, const ChatRoom& room) {
                      });
 }
 
+// One stderr line per change of the connection, for a journal or a supervisor to follow.
+void logStatus(const Network& network) {
+    QObject::connect(&network.link, &IrcRoomLink::statusChanged, &network.link, [](const QString& status) {
+        std::fprintf(stderr, "palvuro-chat: status: %s\n", qUtf8Printable(status));
+    });
+    QObject::connect(&network.link, &IrcRoomLink::noticeReceived, &network.link,
+                     [](const QString& from, const QString& text) {
+                         if (from.isEmpty())
+                             std::fprintf(stderr, "palvuro-chat: failure: %s\n", qUtf8Printable(text));
+                     });
+}
+
+// A service manager's SIGTERM (or ^C) leaves the channel with a QUIT, which a killed client
+// never says; the program ends once the closing connection has had a moment to write it.
+void endOnSignal(const SignalWatcher& signals, Network* network) {
+    QObject::connect(&signals, &SignalWatcher::received, qApp, [network] {
+        constexpr int kFlushMs = 500;
+        if (network)
+            network->session.stop();
+        QTimer::singleShot(network ? kFlushMs : 0, qApp, [] { QApplication::exit(0); });
+    });
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -85,7 +111,10 @@ int main(int argc, char** argv) {
     if (options.network) {
         network = std::make_unique<Network>(options.irc, room);
         window.showNetwork(network->link);
+        logStatus(*network);
     }
+    SignalWatcher signals({SIGTERM, SIGINT});
+    endOnSignal(signals, network.get());
 
     Transcript transcript;
     if (!options.transcript.isEmpty()) {
