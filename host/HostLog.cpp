@@ -1,0 +1,3 @@
+#include "host/HostLog.h"
+
+Q_LOGGING_CATEGORY(lcHost, "palvuro.host", QtWarningMsg)

@@ -1,0 +1,243 @@
+#include "host/BotSettings.h"
+#include "host/ChildProcess.h"
+#include "host/HostOptions.h"
+#include "host/HostStatus.h"
+#include "host/RestartBackoff.h"
+#include "host/StatusTracker.h"
+
+#include <QtTest>
+
+#include <csignal>
+
+using namespace palvuro;
+
+// The supervisor's rules without the programs it runs: its options and config, the restart
+// waits, what it learns from the children's lines, its status file, the bot's own settings,
+// and restarts of a real (shell) child.
+class TestHost : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+
+    QString write(const QString& name, const QByteArray& text) {
+        QFile file(dir_.filePath(name));
+        file.open(QIODevice::WriteOnly);
+        file.write(text);
+        return file.fileName();
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        QVERIFY(dir_.isValid());
+        qputenv("XDG_CONFIG_HOME", dir_.filePath("userconfig").toUtf8());
+        qunsetenv("PALVURO_IRC_PASSWORD");
+        qunsetenv("CREDENTIALS_DIRECTORY");
+    }
+
+    void optionsComeFromTheConfigAndTheCommandLine_data() {
+        QTest::addColumn<QByteArray>("config");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QStringList>("client"); // empty: refused
+        QTest::addColumn<QString>("settings");   // "answer/pause/give", or the error's start
+        const QString url = "irc://127.0.0.1:6667/%23trivia";
+        QTest::newRow("config alone")
+            << QByteArray("url=irc://127.0.0.1:6667/%23trivia\nnick=Bot\nanswer-time=30\n"
+                          "give-answer=yes\nwrap=0\n")
+            << QStringList{} << QStringList{url, "--nick", "Bot", "--wrap", "0"} << "30//1";
+        QTest::newRow("command line wins")
+            << QByteArray("url=irc://127.0.0.1:6667/%23trivia\nnick=Bot\nquestion-pause=20\n")
+            << QStringList{"--nick", "Other", "--question-pause", "25"} << QStringList{url, "--nick", "Other"}
+            << "/25/";
+        QTest::newRow("no config") << QByteArray()
+                                   << QStringList{url, "--nick", "Bot", "--give-answer", "off"}
+                                   << QStringList{url, "--nick", "Bot"} << "//0";
+        QTest::newRow("password in the config")
+            << QByteArray("url=irc://h/%23t\nnick=Bot\npassword=secret\n") << QStringList{} << QStringList{}
+            << "a password does not belong";
+        QTest::newRow("unknown key") << QByteArray("url=irc://h/%23t\nnick=Bot\nnick-name=x\n")
+                                     << QStringList{} << QStringList{} << "unknown key";
+        QTest::newRow("answer time out of range")
+            << QByteArray() << QStringList{url, "--nick", "Bot", "--answer-time", "121"} << QStringList{}
+            << "answer-time is a number";
+        QTest::newRow("switch not yes or no")
+            << QByteArray() << QStringList{url, "--nick", "B", "--give-answer", "maybe"} << QStringList{}
+            << "give-answer is yes or no";
+        QTest::newRow("no nick") << QByteArray() << QStringList{url} << QStringList{} << "a URL and a --nick";
+        QTest::newRow("no channel in the URL") << QByteArray() << QStringList{"irc://host/", "--nick", "B"}
+                                               << QStringList{} << "\"irc://host/\"";
+        QTest::newRow("account without a password")
+            << QByteArray() << QStringList{url, "--nick", "B", "--account", "acc"} << QStringList{}
+            << "--account needs a password";
+    }
+    void optionsComeFromTheConfigAndTheCommandLine() {
+        QFETCH(QByteArray, config);
+        QFETCH(QStringList, args);
+        QFETCH(QStringList, client);
+        QFETCH(QString, settings);
+        QStringList arguments{"palvuro-host", "--folder", dir_.filePath("data")};
+        if (!config.isEmpty())
+            arguments << "--config" << write("host.conf", config);
+        HostOptions options;
+        QString error, usage;
+        const bool ok = HostOptions::parse(arguments + args, &options, &error, &usage);
+        if (client.isEmpty()) {
+            QVERIFY2(!ok, qPrintable(options.clientArguments().join(' ')));
+            QVERIFY2(error.contains(settings), qPrintable(error));
+            return;
+        }
+        QVERIFY2(ok, qPrintable(error));
+        QCOMPARE(options.clientArguments(), client);
+        QCOMPARE(options.botArguments(),
+                 (QStringList{"--connect", client.at(2), "--folder", dir_.filePath("data")}));
+        QCOMPARE(QStringList({options.settings.value(HostOptions::AnswerTime),
+                              options.settings.value(HostOptions::QuestionPause),
+                              options.settings.value(HostOptions::GiveAnswer)})
+                     .join('/'),
+                 settings);
+    }
+
+    // A unit's credential is the password when nothing else gives one; it is never read here.
+    void accountPasswordComesFromTheCredential() {
+        write("password", "secret\n");
+        qputenv("CREDENTIALS_DIRECTORY", dir_.path().toUtf8());
+        HostOptions options;
+        QString error, usage;
+        const bool ok = HostOptions::parse(
+            {"palvuro-host", "irc://h/%23t", "--nick", "B", "--account", "acc"}, &options, &error, &usage);
+        qunsetenv("CREDENTIALS_DIRECTORY");
+        QVERIFY2(ok, qPrintable(error));
+        QVERIFY(options.clientArguments().contains(dir_.filePath("password")));
+        QVERIFY(!options.clientArguments().join(' ').contains("secret"));
+    }
+
+    void restartWaitsDoubleAndRecover() {
+        RestartBackoff backoff;
+        backoff.started(0);
+        QList<int> waits;
+        for (int i = 0; i < 8; ++i)
+            waits << backoff.failed(i * 100);
+        QCOMPARE(waits, (QList<int>{1000, 2000, 4000, 8000, 16000, 32000, 60000, 60000}));
+        backoff.started(1000);
+        QCOMPARE(backoff.failed(1000 + RestartBackoff::HealthyMs - 1), 60000);
+        backoff.started(2000000);
+        QCOMPARE(backoff.failed(2000000 + RestartBackoff::HealthyMs), 1000);
+        QCOMPARE(backoff.failed(2000000 + RestartBackoff::HealthyMs + 5), 2000);
+    }
+
+    void statusFollowsTheClientsLines() {
+        StatusTracker tracker;
+        const HostStatus& s = tracker.status();
+        QCOMPARE(tracker.clientLine("palvuro-chat: status: Connecting to 127.0.0.1:6667"),
+                 QString("connecting to 127.0.0.1:6667"));
+        QCOMPARE(s.state, QString("connecting"));
+        QVERIFY(tracker.clientLine("QSslSocket: some warning of Qt").isNull());
+        QVERIFY(!tracker.clientLine("palvuro-chat: failure: the server closed the connection").isNull());
+        QCOMPARE(tracker.clientLine("palvuro-chat: status: Reconnecting in 4 s"),
+                 QString("reconnecting in 4 s: the server closed the connection"));
+        QCOMPARE(tracker.clientLine("palvuro-chat: status: Nick Bot in use, Bot_ until it is free"),
+                 QString("nick Bot in use, playing as Bot_"));
+        QCOMPARE(tracker.clientLine("palvuro-chat: status: Joined #trivia as Bot_"),
+                 QString("joined #trivia as Bot_"));
+        QCOMPARE(s.state, QString("joined"));
+        QCOMPARE(s.nick, QString("Bot_"));
+        QVERIFY(!s.healthy());
+        QCOMPARE(tracker.botLine("palvuro.chat: connected to the chat client as \"TRIVIA\""),
+                 QString("bot connected to the client"));
+        QVERIFY(s.healthy());
+        QCOMPARE(tracker.botLine("palvuro.chat: game started by \"ANNA\" in \"HISTORY\""),
+                 QString("game started by ANNA, category HISTORY"));
+        QVERIFY(s.gameRunning);
+        QVERIFY(tracker.botLine("palvuro.chat: game ended by \"ANNA\"").startsWith("game ended"));
+        QVERIFY(!s.gameRunning);
+        QCOMPARE(tracker.botLine("palvuro.chat: disconnected from the chat client: its windows are gone"),
+                 QString("bot lost the client"));
+        QVERIFY(!s.healthy());
+        tracker.clientGone("killed by signal 9 (Killed)");
+        QCOMPARE(s.state, QString("restarting"));
+        QCOMPARE(s.lastError, QString("palvuro-chat killed by signal 9 (Killed)"));
+    }
+
+    void statusFileIsReadBack() {
+        HostStatus s;
+        s.state = "joined";
+        s.channel = "#trivia";
+        s.botConnected = true;
+        s.gameRunning = true;
+        s.category = "HISTORY";
+        s.questionsAsked = 7;
+        s.pid = QCoreApplication::applicationPid();
+        QString error;
+        QVERIFY2(s.save(dir_.path(), &error), qPrintable(error));
+        HostStatus back;
+        QVERIFY2(HostStatus::load(dir_.path(), &back, &error), qPrintable(error));
+        QVERIFY(back.healthy());
+        QCOMPARE(back.toJson(), s.toJson());
+        QVERIFY(back.describe().contains("running, category HISTORY"));
+
+        // A host that died cannot have its channel joined.
+        QProcess gone;
+        gone.start("sleep", {"60"});
+        QVERIFY(gone.waitForStarted());
+        s.pid = gone.processId();
+        gone.kill();
+        QVERIFY(gone.waitForFinished());
+        QVERIFY(s.save(dir_.path(), &error));
+        QVERIFY(HostStatus::load(dir_.path(), &back, &error));
+        QCOMPARE(back.state, QString("not running"));
+        QVERIFY(!back.healthy());
+
+        write(HostStatus::FileName, "{half");
+        QVERIFY(!HostStatus::load(dir_.path(), &back, &error));
+        QVERIFY2(error.contains("damaged"), qPrintable(error));
+    }
+
+    // The first start copies the user's own settings; the host's values go over them and
+    // whatever it does not give stays.
+    void botSettingsAreSeededThenOverwritten() {
+        QSettings own(dir_.filePath("userconfig/Quorvex.conf"), QSettings::IniFormat);
+        own.setValue("Give/Answer", "50");
+        own.setValue("Get/Question", "45");
+        own.setValue("Get/Category", "ART");
+        own.sync();
+        BotSettings settings(dir_.filePath("bot"));
+        QString error;
+        QVERIFY2(settings.seed(&error), qPrintable(error));
+        QVERIFY(settings.write({{HostOptions::AnswerTime, "20"}, {HostOptions::GiveAnswer, "1"}}, &error));
+        own.setValue("Get/Question", "99");
+        own.sync();
+        QVERIFY(settings.seed(&error)); // seeded once only
+        QSettings stored(settings.file(), QSettings::IniFormat);
+        QCOMPARE(stored.value("Give/Answer").toString(), QString("20"));
+        QCOMPARE(stored.value("Give/AnswerCheck").toString(), QString("1"));
+        QCOMPARE(stored.value("Get/Question").toString(), QString("45"));
+        QCOMPARE(stored.value("Get/Category").toString(), QString("ART"));
+    }
+
+    // A real child: its lines come through, an exit and a kill are restarted with their reason,
+    // a stop ends it for good.
+    void childIsRestartedWithItsReason() {
+        ChildProcess child("sh");
+        child.setCommand("/bin/sh", {"-c", "echo started >&2; read line; exit 3"},
+                         QProcessEnvironment::systemEnvironment());
+        QStringList lines, reasons;
+        connect(&child, &ChildProcess::line, this, [&](const QString& l) { lines << l; });
+        connect(&child, &ChildProcess::restarting, this, [&](const QString& r, int) { reasons << r; });
+        child.start();
+        QTRY_COMPARE(lines, QStringList{"started"});
+        ::kill(pid_t(child.processId()), SIGKILL);
+        QTRY_COMPARE(reasons, QStringList{"killed by signal 9 (Killed)"});
+        QTRY_COMPARE_WITH_TIMEOUT(lines.size(), 2, 5000);
+        ::kill(pid_t(child.processId()), SIGTERM);
+        QTRY_COMPARE(reasons.size(), 2);
+        QVERIFY(reasons.last().contains("signal 15"));
+        QTRY_COMPARE_WITH_TIMEOUT(lines.size(), 3, 8000); // after 2 s this time
+        QCOMPARE(child.restarts(), 2);
+        bool stopped = false;
+        connect(&child, &ChildProcess::stopped, this, [&] { stopped = true; });
+        child.stop(1000);
+        QTRY_VERIFY(stopped);
+        QCOMPARE(child.restarts(), 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHost)
+#include "tst_host.moc"

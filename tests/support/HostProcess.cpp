@@ -1,0 +1,91 @@
+#include "tests/support/HostProcess.h"
+
+#include "data/TriviaDatabase.h"
+#include "data/UsersList.h"
+
+#include <QtTest>
+
+namespace palvuro {
+
+namespace {
+
+QString sharedRuntime() {
+    static QTemporaryDir runtime;
+    return runtime.path();
+}
+
+} // namespace
+
+const QHash<QString, QString>& HostProcess::answers() {
+    static const QHash<QString, QString> pairs{{"WHO WAS THE FIRST EMPEROR OF ROME?", "AUGUSTUS"},
+                                               {"IN WHICH YEAR DID THE BERLIN WALL FALL?", "1989"}};
+    return pairs;
+}
+
+HostProcess::HostProcess(quint16 port, const QString& channel, const QString& nick)
+    : port_(port), channel_(channel), nick_(nick) {}
+
+HostProcess::~HostProcess() {
+    if (process_.state() != QProcess::NotRunning) {
+        process_.kill();
+        process_.waitForFinished(5000);
+    }
+}
+
+bool HostProcess::start(const QStringList& extraArguments) {
+    QDir().mkpath(folder());
+    TriviaDatabase db(folder());
+    bool ok = UsersList(folder()).save({"ANNA", "BOB"}) && db.createCategory("HISTORY") == DbStatus::Ok;
+    for (auto it = answers().begin(); ok && it != answers().end(); ++it)
+        ok = db.addPair("HISTORY", it.key(), it.value()) == DbStatus::Ok;
+    if (!ok) {
+        error_ = "cannot fill " + folder();
+        return false;
+    }
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(name);
+    env.insert("XDG_RUNTIME_DIR", sharedRuntime());
+    env.insert("XDG_CONFIG_HOME", dir_.filePath("config"));
+    env.insert("XDG_DATA_HOME", dir_.filePath("share"));
+    process_.setProcessEnvironment(env);
+    QObject::connect(&process_, &QProcess::readyReadStandardError, &process_,
+                     [this] { log_ += process_.readAllStandardError(); });
+    const QString url =
+        QStringLiteral("irc://127.0.0.1:%1/%2").arg(port_).arg(QString(channel_).replace("#", "%23"));
+    const QString bin = qEnvironmentVariable("PALVURO_BIN_DIR", QCoreApplication::applicationDirPath());
+    process_.start(bin + "/palvuro-host",
+                   QStringList{"--folder", folder(), url, "--nick", nick_, "--answer-time", "8",
+                               "--question-pause", "1", "--give-answer", "no"} +
+                       extraArguments);
+    if (!process_.waitForStarted()) {
+        error_ = "palvuro-host did not start: " + process_.errorString();
+        return false;
+    }
+    return true;
+}
+
+HostStatus HostProcess::status() const {
+    HostStatus status;
+    QString ignored;
+    HostStatus::load(folder(), &status, &ignored);
+    return status;
+}
+
+bool HostProcess::waitHealthy(int timeoutMs, int minRestarts) const {
+    QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        const HostStatus now = status();
+        if (now.healthy() && now.restarts >= minRestarts)
+            return true;
+        QTest::qWait(20);
+    }
+    return false;
+}
+
+QByteArray HostProcess::log() {
+    log_ += process_.readAllStandardError();
+    return log_;
+}
+
+} // namespace palvuro
