@@ -13,7 +13,9 @@ public:
     // for TEXT (never less than one four-byte character).
     static int textBudget(int prefixBytes, int targetBytes);
     // One UTF-8 text per non-empty line of TEXT (CR LF, LF and CR all end a line), each at most
-    // BUDGET bytes and cut only between whole characters. NUL is dropped.
+    // BUDGET bytes and cut only between whole characters, at a blank when one falls in the last
+    // fifth of the budget (the blank itself is dropped); bold that is on at a cut is opened
+    // again on the continuation. NUL is dropped.
     static QList<QByteArray> split(const QString& text, int budget);
 };
 

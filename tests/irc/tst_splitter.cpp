@@ -44,6 +44,32 @@ private Q_SLOTS:
         QCOMPARE(QString::fromUtf8(joined), text);
     }
 
+    // Words stay whole where a blank falls in the last fifth of the budget, never further
+    // back; a bold run cut in two is bold again on the continuation, and only while it is on.
+    void cutsAtABlankAndReopensBold_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("pieces");
+        QTest::newRow("blank in the last fifth")
+            << "aaaaaaaa bbbbbbbbbb" << QStringList{"aaaaaaaa", "bbbbbbbbbb"};
+        QTest::newRow("blank too far back")
+            << "aaaaaa bbbbbbbbbbbb" << QStringList{"aaaaaa bbb", "bbbbbbbbb"};
+        QTest::newRow("bold reopened") << "*aaaaaaa bbbbbb* c" << QStringList{"*aaaaaaa", "*bbbbbb* c"};
+        QTest::newRow("bold closed before the cut")
+            << "*a*aaaaaaaaaaaaa" << QStringList{"*a*aaaaaaa", "aaaaaa"};
+        QTest::newRow("reset ends bold") << "*a~aaaaaaaaaaaaa" << QStringList{"*a~aaaaaaa", "aaaaaa"};
+    }
+    void cutsAtABlankAndReopensBold() {
+        QFETCH(QString, text);
+        QFETCH(QStringList, pieces);
+        // "*" stands for IRC bold and "~" for the reset of every format.
+        const auto irc = [](QString t) { return t.replace('*', QChar(0x02)).replace('~', QChar(0x0F)); };
+        QStringList got;
+        for (const QByteArray& piece : IrcLineSplitter::split(irc(text), 10))
+            got << QString::fromUtf8(piece);
+        pieces.replaceInStrings("*", QString(QChar(0x02))).replaceInStrings("~", QString(QChar(0x0F)));
+        QCOMPARE(got, pieces);
+    }
+
     // However little room a target leaves, every piece holds at least one character.
     void alwaysMakesProgress() {
         QCOMPARE(IrcLineSplitter::textBudget(400, 300), 4);
