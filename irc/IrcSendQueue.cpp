@@ -18,22 +18,40 @@ IrcSendQueue::IrcSendQueue(Pacing pacing) : pacing_(pacing) {
     pacing_.intervalMs = std::max(pacing_.intervalMs, 0);
 }
 
-void IrcSendQueue::push(const QByteArray& target, const QByteArray& bytes, qint64 nowMs) {
-    pending_.push_back({target, bytes, nowMs});
+IrcSendQueue::Pushed IrcSendQueue::push(const QByteArray& target, const QList<QByteArray>& lines,
+                                        bool first) {
+    if (lines.isEmpty())
+        return Pushed::Queued;
+    if (first) {
+        first_.push_back({target, lines});
+        return Pushed::Queued;
+    }
+    const QByteArray who = key(target);
+    const bool waiting = std::any_of(private_.cbegin(), private_.cend(), [&](const Text& text) {
+        return text.sent == 0 && text.lines == lines && key(text.target) == who;
+    });
+    if (waiting)
+        return Pushed::AlreadyWaiting;
+    // One text longer than the bound still goes when nothing else waits.
+    if (privateLines_ > 0 && privateLines_ + lines.size() > MaxPrivateLines)
+        return Pushed::Full;
+    private_.push_back({target, lines});
+    privateLines_ += lines.size();
+    return Pushed::Queued;
 }
 
-// The oldest line of the target whose last turn lies furthest back.
-std::deque<IrcSendQueue::Line>::iterator IrcSendQueue::nextTurn() {
+// The first text of the private target whose last turn lies furthest back.
+std::deque<IrcSendQueue::Text>::iterator IrcSendQueue::nextPrivateTurn() {
     QSet<QByteArray> seen;
-    auto best = pending_.end();
+    auto best = private_.end();
     quint64 bestTurn = 0;
-    for (auto it = pending_.begin(); it != pending_.end(); ++it) {
+    for (auto it = private_.begin(); it != private_.end(); ++it) {
         const QByteArray target = key(it->target);
         if (seen.contains(target))
             continue;
         seen.insert(target);
         const quint64 turn = lastTurn_.value(target, 0);
-        if (best == pending_.end() || turn < bestTurn) {
+        if (best == private_.end() || turn < bestTurn) {
             best = it;
             bestTurn = turn;
         }
@@ -41,17 +59,27 @@ std::deque<IrcSendQueue::Line>::iterator IrcSendQueue::nextTurn() {
     return best;
 }
 
+QByteArray IrcSendQueue::takeLine() {
+    const bool channel = !first_.empty();
+    const auto text = channel ? first_.begin() : nextPrivateTurn();
+    const QByteArray line = text->lines.at(text->sent++);
+    if (!channel) {
+        lastTurn_[key(text->target)] = ++turns_;
+        --privateLines_;
+    }
+    if (text->sent == text->lines.size())
+        (channel ? first_ : private_).erase(text);
+    if (private_.empty())
+        lastTurn_.clear();
+    return line;
+}
+
 QList<QByteArray> IrcSendQueue::take(qint64 nowMs) {
     QList<QByteArray> out;
-    while (!pending_.empty() && msUntilNext(nowMs) == 0) {
-        const auto turn = nextTurn();
-        lastTurn_[key(turn->target)] = ++turns_;
+    while (!isEmpty() && msUntilNext(nowMs) == 0) {
         spend(nowMs);
-        out.append(turn->bytes);
-        pending_.erase(turn);
+        out.append(takeLine());
     }
-    if (pending_.empty())
-        lastTurn_.clear();
     return out;
 }
 
@@ -61,7 +89,7 @@ void IrcSendQueue::spend(qint64 nowMs) {
 }
 
 qint64 IrcSendQueue::msUntilNext(qint64 nowMs) const {
-    if (pending_.empty())
+    if (isEmpty())
         return -1;
     if (!spent_)
         return 0;
@@ -69,24 +97,39 @@ qint64 IrcSendQueue::msUntilNext(qint64 nowMs) const {
     return std::max<qint64>(readyAt - nowMs, 0);
 }
 
-QList<IrcSendQueue::Line> IrcSendQueue::takeStale(qint64 nowMs, qint64 maxAgeMs) {
-    QList<Line> stale;
-    for (auto it = pending_.begin(); it != pending_.end();) {
-        if (nowMs - it->queuedAtMs <= maxAgeMs) {
+qsizetype IrcSendQueue::size() const {
+    qsizetype channelLines = 0;
+    for (const Text& text : first_)
+        channelLines += text.lines.size() - text.sent;
+    return channelLines + privateLines_;
+}
+
+void IrcSendQueue::drain(std::deque<Text>& texts, const QByteArray& target, QList<Line>& out) {
+    for (auto it = texts.begin(); it != texts.end();) {
+        if (!target.isNull() && key(it->target) != key(target)) {
             ++it;
             continue;
         }
-        stale.append(*it);
-        it = pending_.erase(it);
+        for (qsizetype i = it->sent; i < it->lines.size(); ++i)
+            out.append({it->target, it->lines.at(i)});
+        it = texts.erase(it);
     }
-    return stale;
+}
+
+QList<IrcSendQueue::Line> IrcSendQueue::takeFor(const QByteArray& target) {
+    QList<Line> dropped;
+    drain(first_, target, dropped);
+    drain(private_, target, dropped);
+    privateLines_ = 0;
+    for (const Text& text : private_)
+        privateLines_ += text.lines.size() - text.sent;
+    if (private_.empty())
+        lastTurn_.clear();
+    return dropped;
 }
 
 QList<IrcSendQueue::Line> IrcSendQueue::clear() {
-    QList<Line> dropped(pending_.begin(), pending_.end());
-    pending_.clear();
-    lastTurn_.clear();
-    return dropped;
+    return takeFor(QByteArray());
 }
 
 } // namespace palvuro

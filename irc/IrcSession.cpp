@@ -112,7 +112,6 @@ struct IrcSession::Private {
         if (!transport.isOpen())
             return;
         const qint64 now = clock.elapsed();
-        reportUndelivered(queue.takeStale(now, config.maxQueueAgeMs), "waited too long to be sent");
         for (const QByteArray& line : queue.take(now))
             transport.write(line);
         const qint64 wait = queue.msUntilNext(now);
@@ -127,9 +126,21 @@ struct IrcSession::Private {
         }
         const int budget =
             IrcLineSplitter::textBudget(registration.prefixBytes(), static_cast<int>(target.size()));
+        QList<QByteArray> lines;
         for (const QByteArray& piece : IrcLineSplitter::split(said, budget))
-            queue.push(target, IrcMessage::make(kPrivmsg, {target, piece}).serialize(), clock.elapsed());
-        pump();
+            lines.append(IrcMessage::make(kPrivmsg, {target, piece}).serialize());
+        switch (queue.push(target, lines, channel.isChannel(target))) {
+        case IrcSendQueue::Pushed::AlreadyWaiting:
+            qCInfo(lcIrc) << "the same text already waits for" << target << "- it answers this one too";
+            break;
+        case IrcSendQueue::Pushed::Full:
+            qCWarning(lcIrc) << "too many private lines wait to be sent - a text for" << target
+                             << "was dropped";
+            return false;
+        case IrcSendQueue::Pushed::Queued:
+            pump();
+            break;
+        }
         return true;
     }
 

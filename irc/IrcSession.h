@@ -34,7 +34,8 @@ public:
     // Queues TEXT for the channel or for NICK alone: one PRIVMSG per non-empty line, a long
     // line split between whole characters at the server's byte budget; CR, LF and NUL never
     // reach the socket. While not joined nothing is queued and the answer is false: a line
-    // that could not be said now is never said late.
+    // that could not be said now is never said late. A private text is also refused (false)
+    // when too many private lines wait, and answered by the same text still waiting for NICK.
     bool say(const QString& text);
     bool sayTo(const QString& nick, const QString& text);
 
@@ -55,8 +56,8 @@ Q_SIGNALS:
     void privateAction(const QString& nick, const QString& text); // CTCP ACTION to us alone
     // A NOTICE from a server or a chatter (never a CTCP reply).
     void notice(const QString& from, const QString& text);
-    // Queued lines dropped before they could be sent, because the connection was lost or they
-    // waited too long for their turn; they are never sent later.
+    // Queued lines dropped before they could be sent, because the connection was lost; they
+    // are never sent later.
     void undelivered(const QString& target, const QString& text);
     // Something the person running the client must know: a certificate refused, the account
     // not accepted, the channel refused. Never holds the password.

@@ -25,7 +25,6 @@ struct IrcSessionConfig {
     int registerTimeoutMs = 30000; // from the connection attempt to the server's welcome
     int nickRetryMs = 10000;       // how often a taken nick is asked for again
     int rejoinDelayMs = 3000;      // after a kick or a refused JOIN
-    int maxQueueAgeMs = 30000;     // a line that waited longer for its turn is dropped
     IrcSendQueue::Pacing pacing;
     IrcBackoff::Limits backoff;
 };

@@ -79,12 +79,14 @@ private Q_SLOTS:
         for (qint64 now = 0; now < 630'000; now += 10) {
             if (now % 4000 == 0 && now < 600'000) {
                 channelPushedAt.insert(pushed, now);
-                queue.push("#trivia", "PRIVMSG #trivia :" + QByteArray::number(pushed++), now);
+                queue.push("#trivia", {"PRIVMSG #trivia :" + QByteArray::number(pushed++)}, true);
             }
             if (now % 20'000 == 2000 && now < 600'000) {
                 const QByteArray player = (now / 20'000) % 2 ? "Anna" : "Bob";
+                QList<QByteArray> list;
                 for (int i = 0; i < 12; ++i)
-                    queue.push(player, "PRIVMSG " + player + " :" + QByteArray::number(pushed++), now);
+                    list.append("PRIVMSG " + player + " :" + QByteArray::number(pushed++));
+                queue.push(player, list, false);
             }
             for (const QByteArray& line : queue.take(now)) {
                 const QList<QByteArray> parts = line.split(' ');
@@ -107,31 +109,98 @@ private Q_SLOTS:
     // waits, and msUntilNext names the moment it may go.
     void pacingSurvivesAcrossTexts() {
         IrcSendQueue queue(IrcSendQueue::Pacing{3, 1000});
-        for (int i = 0; i < 3; ++i)
-            queue.push("#c", "a", 0);
+        queue.push("#c", {"a", "a", "a"}, true);
         QCOMPARE(queue.take(0).size(), 3);
         QCOMPARE(queue.msUntilNext(0), -1);
-        queue.push("#c", "b", 0);
+        queue.push("#c", {"b"}, true);
         QVERIFY(queue.take(500).isEmpty());
         QCOMPARE(queue.msUntilNext(500), 500);
         QCOMPARE(queue.take(1000).size(), 1);
-        queue.push("#c", "c", 1000);
+        queue.push("#c", {"c"}, true);
         QVERIFY(queue.take(1999).isEmpty());
         QCOMPARE(queue.take(2000).size(), 1);
 
-        // Targets take turns, whatever the case of their names; each keeps its own order.
-        for (const char* line : {"a1", "a2", "a3", "b1", "c1", "b2"})
-            queue.push(line[0] == 'b' ? "#B" : line[0] == 'c' ? "c" : "A", line, 10'000);
-        queue.push("#b", "b3", 11'000);
-        QCOMPARE(queue.take(10'000), (QList<QByteArray>{"a1", "b1", "c1"}));
-        QCOMPARE(queue.take(12'000), (QList<QByteArray>{"a2", "b2"}));
+        // Private targets take turns, whatever the case of their names; each keeps its own order;
+        // the channel goes first, even when it comes last.
+        queue.push("A", {"a1", "a2", "a3"}, false);
+        queue.push("B", {"b1"}, false);
+        queue.push("c", {"c1"}, false);
+        queue.push("b", {"b2"}, false);
+        queue.push("#c", {"#1"}, true);
+        QCOMPARE(queue.take(10'000), (QList<QByteArray>{"#1", "a1", "b1"}));
+        queue.push("#c", {"#2"}, true);
+        QCOMPARE(queue.take(12'000), (QList<QByteArray>{"#2", "c1"}));
 
-        // What waited too long goes nowhere; what is younger keeps its turn.
-        const QList<IrcSendQueue::Line> stale = queue.takeStale(40'500, 30'000);
-        QCOMPARE(stale.size(), 1);
-        QCOMPARE(stale.first().bytes, QByteArray("a3"));
-        QCOMPARE(queue.take(40'500), QList<QByteArray>{"b3"});
+        // Leaving the channel takes its lines back and leaves the private ones waiting.
+        queue.push("#C", {"#3", "#4"}, true);
+        const QList<IrcSendQueue::Line> dropped = queue.takeFor("#c");
+        QCOMPARE(dropped.size(), 2);
+        QCOMPARE(dropped.first().bytes, QByteArray("#3"));
+        QCOMPARE(queue.take(20'000), (QList<QByteArray>{"a2", "b2", "a3"}));
         QVERIFY(queue.isEmpty());
+    }
+
+    // Fifty clones ask for the top ten during a game, one of them over and over: the game's lines
+    // never wait behind a list, each list arrives whole and in order or is refused whole, a
+    // repeated request is answered by the list still waiting, and the queue stays bounded.
+    void cloneFloodNeverStarvesTheGame() {
+        IrcSendQueue queue(defaultPacing());
+        HybridServer server;
+        QHash<QByteArray, QList<int>> received;
+        QHash<QByteArray, int> accepted;
+        qint64 channelWaitMaxMs = 0;
+        qint64 channelPushedAt = -1;
+        qsizetype longest = 0;
+        int repeats = 0;
+        for (qint64 now = 0; now < 900'000; now += 100) {
+            if (now % 1100 == 0 && now < 600'000) { // the bot's own spacing
+                const int turn = static_cast<int>(now / 1100);
+                if (turn % 4 == 0) {
+                    QVERIFY(channelPushedAt < 0);
+                    queue.push("#trivia", {"PRIVMSG #trivia :q"}, true);
+                    channelPushedAt = now;
+                } else {
+                    const QByteArray clone = turn % 3 ? "clone" + QByteArray::number(turn % 50) : "pest";
+                    QList<QByteArray> list;
+                    for (int i = 0; i < 12; ++i)
+                        list.append("PRIVMSG " + clone + " :" + QByteArray::number(i));
+                    switch (queue.push(clone, list, false)) {
+                    case IrcSendQueue::Pushed::Queued:
+                        ++accepted[clone];
+                        break;
+                    case IrcSendQueue::Pushed::AlreadyWaiting:
+                        repeats += clone == "pest";
+                        break;
+                    case IrcSendQueue::Pushed::Full:
+                        break;
+                    }
+                }
+            }
+            longest = std::max(longest, queue.size());
+            for (const QByteArray& line : queue.take(now)) {
+                const QList<QByteArray> parts = line.split(' ');
+                QVERIFY(server.reads(parts.at(1), now));
+                if (parts.at(1) == "#trivia") {
+                    channelWaitMaxMs = std::max(channelWaitMaxMs, now - channelPushedAt);
+                    channelPushedAt = -1;
+                } else {
+                    received[parts.at(1)].append(parts.at(2).mid(1).toInt());
+                }
+            }
+        }
+        QVERIFY2(channelWaitMaxMs <= 1000, qPrintable(QString::number(channelWaitMaxMs)));
+        QVERIFY(repeats > 0);
+        QVERIFY(longest <= IrcSendQueue::MaxPrivateLines + 1);
+        QVERIFY(queue.isEmpty());
+        QList<int> list;
+        for (int i = 0; i < 12; ++i)
+            list.append(i);
+        for (auto it = accepted.cbegin(); it != accepted.cend(); ++it) {
+            QList<int> whole;
+            for (int n = 0; n < it.value(); ++n)
+                whole += list;
+            QCOMPARE(received.value(it.key()), whole);
+        }
     }
 
     void backoffDoublesUpToItsCeilingAndResets() {
