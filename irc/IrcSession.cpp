@@ -2,6 +2,7 @@
 
 #include "irc/IrcChannel.h"
 #include "irc/IrcCtcp.h"
+#include "irc/IrcCtcpResponder.h"
 #include "irc/IrcLineSplitter.h"
 #include "irc/IrcLog.h"
 #include "irc/IrcMessage.h"
@@ -9,6 +10,8 @@
 #include "irc/IrcText.h"
 #include "irc/IrcTransport.h"
 
+#include <QCoreApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QTimer>
 
@@ -38,6 +41,9 @@ struct IrcSession::Private {
     IrcTransport transport;
     IrcRegistration registration;
     IrcChannel channel;
+    IrcCtcpResponder ctcpResponder{QString(QCoreApplication::applicationName() + QLatin1Char(' ') +
+                                           QCoreApplication::applicationVersion())
+                                       .toUtf8()};
     QElapsedTimer clock;
     State state = State::Disconnected;
     bool running = false;
@@ -171,7 +177,7 @@ struct IrcSession::Private {
         const QString from = text(m.nick);
         if (const auto ctcp = IrcCtcp::parse(body)) {
             if (ctcp->command != "ACTION") {
-                qCDebug(lcIrc) << "ignored a CTCP" << ctcp->command.left(32) << "from" << from;
+                answerCtcp(m.nick, *ctcp);
                 return;
             }
             if (toChannel)
@@ -184,6 +190,15 @@ struct IrcSession::Private {
             Q_EMIT q->channelMessage(from, text(body));
         else
             Q_EMIT q->privateMessage(from, text(body));
+    }
+
+    void answerCtcp(const QByteArray& from, const IrcCtcp& request) {
+        const auto reply = ctcpResponder.answer(request, clock.elapsed(), QDateTime::currentDateTime());
+        if (!reply) {
+            qCDebug(lcIrc) << "left a CTCP" << request.command.left(32) << "from" << from << "unanswered";
+            return;
+        }
+        send("NOTICE", {from, *reply});
     }
 
     void handleNotice(const IrcMessage& m) {

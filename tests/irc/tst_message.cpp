@@ -1,7 +1,9 @@
 // Parsing what a server (or anyone pretending to be one) sends, and writing lines back.
 #include "irc/IrcCtcp.h"
+#include "irc/IrcCtcpResponder.h"
 #include "irc/IrcMessage.h"
 
+#include <QTimeZone>
 #include <QtTest>
 
 using namespace palvuro;
@@ -106,6 +108,26 @@ private Q_SLOTS:
         QCOMPARE(IrcCtcp::parse("\x01")->command, QByteArray());
         QVERIFY(!IrcCtcp::parse("hello \x01"
                                 "ACTION x\x01"));
+    }
+
+    // Each request people send to see who is there gets its answer, a crowd of them one answer
+    // per two seconds in all, and a PING's token comes back without anything that ends a line.
+    void answersCtcpRequestsSparingly() {
+        IrcCtcpResponder responder("palvuro-chat 9.9");
+        const QDateTime noon(QDate(2026, 12, 7), QTime(12, 0), QTimeZone::utc());
+        const auto ask = [&](const QByteArray& text, qint64 ms) {
+            return responder.answer(*IrcCtcp::parse(text), ms, noon).value_or("(none)");
+        };
+        QCOMPARE(ask("\x01VERSION\x01", 0), QByteArray("\x01VERSION palvuro-chat 9.9\x01"));
+        QCOMPARE(ask("\x01PING 123\x01", 1999), QByteArray("(none)"));
+        QCOMPARE(ask("\x01PING 123\r\nQUIT\x01", 2000), QByteArray("\x01PING 123QUIT\x01"));
+        QCOMPARE(ask("\x01TIME\x01", 4000), QByteArray("\x01TIME 07 Dec 2026 12:00:00 +0000\x01"));
+        QCOMPARE(ask("\x01USERINFO\x01", 6000), QByteArray("(none)"));
+        QCOMPARE(ask("\x01"
+                     "CLIENTINFO\x01",
+                     6000),
+                 QByteArray("\x01"
+                            "CLIENTINFO ACTION CLIENTINFO PING TIME VERSION\x01"));
     }
 };
 

@@ -78,6 +78,11 @@ private Q_SLOTS:
                       "04psst");
         QTRY_COMPARE(privates_, QStringList{"BOB psst"});
         QVERIFY(!room().text().plainText().contains("psst"));
+        const int mark = bob_->receivedCount();
+        bob_->sendRaw("PRIVMSG TRIVIA :\x01VERSION\x01");
+        QVERIFY(bob_->waitFor(
+            [](const Message& m) { return m.command == "NOTICE" && m.text().startsWith("\x01VERSION "); },
+            mark));
 
         IrcChatter cat("CAT");
         QVERIFY(cat.connectTo(server_.port(), "#trivia"));
