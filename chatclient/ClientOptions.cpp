@@ -25,7 +25,7 @@ QString description() {
         "The chat room Palvuro Trivia hosts its games in.\n"
         "Without a URL it opens a local room, where the person at the client may speak as any\n"
         "nick. With irc://HOST[:PORT]/CHANNEL or ircs://HOST[:PORT]/CHANNEL (TLS) it joins that\n"
-        "channel instead (ports 6667 and 6697 by default; write # as %23).\n"
+        "channel instead (ports 6667 and 6697 by default; # may be written as is or as %23).\n"
         "An account's password is read from the environment variable PALVURO_IRC_PASSWORD or\n"
         "from the file given with --password-file, never from the command line.\n"
         "A script ends at its last line, or at the end of standard input. Without a screen\n"
@@ -61,12 +61,16 @@ bool ClientOptions::parseUrl(const QString& text, IrcSessionConfig* config, QStr
     QString channel = url.path(QUrl::FullyDecoded);
     if (channel.startsWith(QLatin1Char('/')))
         channel.remove(0, 1);
-    // "irc://host/trivia" means #trivia, as IRC URLs allow; "#" itself must come as %23.
+    // A "#" written as is ("irc://host/#trivia", as web pages show channels) starts the URL's
+    // fragment: it belongs to the channel's name all the same.
+    if (url.hasFragment())
+        channel += QLatin1Char('#') + url.fragment(QUrl::FullyDecoded);
+    // "irc://host/trivia" means #trivia, as IRC URLs allow.
     if (!channel.isEmpty() && !channel.startsWith(QLatin1Char('#')) && !channel.startsWith(QLatin1Char('&')))
         channel.prepend(QLatin1Char('#'));
     if (channel.size() < 2 || channel.contains(QLatin1Char(' ')) || channel.contains(QLatin1Char(',')) ||
         channel.contains(QLatin1Char('/'))) {
-        *error = QStringLiteral("\"%1\" names no channel (write # as %23: irc://host/%23trivia)").arg(text);
+        *error = QStringLiteral("\"%1\" names no channel (irc://host/%23trivia)").arg(text);
         return false;
     }
     config->tls = scheme == QLatin1String("ircs");

@@ -38,7 +38,11 @@ private Q_SLOTS:
             << QStringList{"--password-file", "@", "irc://h/%23t"} << none << "error";
         QTest::newRow("no password on the command line")
             << QStringList{"--password", "x", "irc://h/%23t"} << none << "error";
-        QTest::newRow("unescaped # ends the URL") << QStringList{"irc://h/#trivia"} << none << "error";
+        QTest::newRow("# as web pages write it")
+            << QStringList{"irc://h/#trivia"} << none << "h 6667 0 #trivia  ";
+        QTest::newRow("# inside the name") << QStringList{"irc://h:7/%23a#b"} << none << "h 7 0 #a#b  ";
+        QTest::newRow("no channel") << QStringList{"irc://h/"} << none << "error";
+        QTest::newRow("only a #") << QStringList{"irc://h/#"} << none << "error";
         QTest::newRow("other scheme") << QStringList{"http://h/%23t"} << none << "error";
         QTest::newRow("two URLs") << QStringList{"irc://h/%23a", "irc://h/%23b"} << none << "error";
         QTest::newRow("network option, no URL") << QStringList{"--tls-ca", "@"} << none << "error";
