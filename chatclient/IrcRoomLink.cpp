@@ -2,6 +2,7 @@
 
 #include "chatclient/ChatClientLog.h"
 #include "chatclient/ChatRoom.h"
+#include "platform/Windows1252BestFit.h"
 
 #include <QRegularExpression>
 
@@ -120,7 +121,11 @@ QString IrcRoomLink::toIrcFormatting(const QString& text) {
 
 QString IrcRoomLink::inert(const QString& text) {
     QString out = oneLine(text);
-    out.replace(QLatin1Char(':'), kInertColon);
+    // The bot reads the window in Windows-1252, where best fit turns a fullwidth or ratio colon
+    // into ':' again: each of them is a colon to the bot.
+    for (QChar& c : out)
+        if (c == QLatin1Char(':') || Windows1252BestFit::byteFor(c.unicode()) == ':')
+            c = kInertColon;
     return out;
 }
 
