@@ -46,6 +46,7 @@ bool isNick(const QString& nick) {
 
 IrcRoomLink::IrcRoomLink(ChatRoom& room, IrcSession& session, const IrcSessionConfig& where, QObject* parent)
     : QObject(parent), room_(room), session_(session),
+      notices_(NoticeWindowMs, [this](const QString& line) { room_.announce(line); }),
       server_(where.host + QLatin1Char(':') + QString::number(where.port)), channel_(where.channel) {
     room_.setLinePacing(LineIntervalMs);
     room_.setSender([this](const QString& to, const QString& text) { return send(to, text); });
@@ -77,12 +78,9 @@ IrcRoomLink::IrcRoomLink(ChatRoom& room, IrcSession& session, const IrcSessionCo
     connect(&session_, &IrcSession::undelivered, this, [this](const QString& target, const QString& text) {
         reportUndelivered(target == channel_ ? QString() : target, text);
     });
-    connect(&session_, &IrcSession::joined, this, [this](const QString& nick) {
-        room_.announce(inert(nick) + QStringLiteral(" has joined the room"));
-    });
-    const auto left = [this](const QString& nick) {
-        room_.announce(inert(nick) + QStringLiteral(" has left the room"));
-    };
+    connect(&session_, &IrcSession::joined, this,
+            [this](const QString& nick) { notices_.joined(inert(nick)); });
+    const auto left = [this](const QString& nick) { notices_.left(inert(nick)); };
     connect(&session_, &IrcSession::parted, this, left);
     connect(&session_, &IrcSession::quit, this, left);
     connect(&session_, &IrcSession::kicked, this, [this](const QString& nick, const QString& by) {
@@ -176,7 +174,7 @@ void IrcRoomLink::onStateChanged(IrcSession::State state) {
 }
 
 void IrcRoomLink::onNickChanged(const QString& oldNick, const QString& newNick) {
-    room_.announce(inert(oldNick) + QStringLiteral(" is now known as ") + inert(newNick));
+    notices_.renamed(inert(oldNick), inert(newNick));
     if (session_.nick() != room_.ownNick()) {
         room_.setOwnNick(session_.nick());
         if (session_.state() == IrcSession::State::Joined)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "chatclient/MembershipNotices.h"
 #include "irc/IrcSession.h"
 
 #include <QObject>
@@ -19,6 +20,8 @@ class IrcRoomLink : public QObject {
 public:
     // Lines reach the window at most this often, so the bot reads each on its own.
     static constexpr int LineIntervalMs = 25;
+    // Comings and goings after the first of a quiet spell are summed up this often.
+    static constexpr int NoticeWindowMs = 3000;
 
     IrcRoomLink(ChatRoom& room, IrcSession& session, const IrcSessionConfig& where,
                 QObject* parent = nullptr);
@@ -51,6 +54,7 @@ private:
 
     ChatRoom& room_;
     IrcSession& session_;
+    MembershipNotices notices_;
     QString server_;
     QString channel_;
     QString status_;

@@ -1,5 +1,7 @@
 #include "chatclient/LinePacer.h"
 
+#include "chatclient/ChatClientLog.h"
+
 namespace palvuro {
 
 LinePacer::LinePacer(int intervalMs, Deliver deliver, QObject* parent)
@@ -16,6 +18,12 @@ void LinePacer::push(const QString& paragraph) {
         deliver(paragraph);
         return;
     }
+    if (queue_.size() >= MaxWaiting) {
+        if (dropped_++ == 0)
+            qCWarning(lcChatClient)
+                << "the channel says more than the room can show: dropping the oldest lines";
+        queue_.pop_front();
+    }
     queue_.push_back(paragraph);
     if (!timer_.isActive())
         timer_.start(static_cast<int>(std::max<qint64>(0, intervalMs_ - sinceLast_.elapsed())));
@@ -27,8 +35,12 @@ void LinePacer::deliverNext() {
     const QString next = std::move(queue_.front());
     queue_.pop_front();
     deliver(next);
-    if (!queue_.empty())
+    if (!queue_.empty()) {
         timer_.start(intervalMs_);
+    } else if (dropped_ > 0) {
+        qCWarning(lcChatClient) << "caught up with the channel;" << dropped_ << "lines were dropped";
+        dropped_ = 0;
+    }
 }
 
 void LinePacer::deliver(const QString& paragraph) {

@@ -14,10 +14,14 @@ namespace palvuro {
 // spell at once, the others through a short queue. The bot reads the room's text window every
 // few milliseconds and joins what appeared since its last look into one text, in which only
 // the first line's command or answer counts; spacing the lines gives each a look of its own.
+// A flood must not make the room lag ever further behind the channel: past a bound the oldest
+// waiting paragraphs are dropped.
 class LinePacer : public QObject {
     Q_OBJECT
 public:
     using Deliver = std::function<void(const QString&)>;
+    // Five seconds of lines at the room's pace.
+    static constexpr int MaxWaiting = 200;
 
     LinePacer(int intervalMs, Deliver deliver, QObject* parent = nullptr);
 
@@ -33,6 +37,7 @@ private:
     std::deque<QString> queue_;
     QTimer timer_;
     QElapsedTimer sinceLast_;
+    int dropped_ = 0; // since the queue was last empty
 };
 
 } // namespace palvuro

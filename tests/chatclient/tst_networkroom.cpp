@@ -1,5 +1,7 @@
 #include "chatclient/ClientOptions.h"
 #include "chatclient/IrcRoomLink.h"
+#include "chatclient/LinePacer.h"
+#include "chatclient/MembershipNotices.h"
 #include "platform/Windows1252.h"
 #include "tests/support/FakeDesktop.h"
 
@@ -143,6 +145,45 @@ private Q_SLOTS:
             QVERIFY2(at[i] - at[i - 1] >= IrcRoomLink::LineIntervalMs - 1,
                      qPrintable(QString::number(at[i] - at[i - 1])));
         QCOMPARE(room.text().lineCount(), 5);
+    }
+
+    // A flood larger than the room can show in a few seconds costs the oldest waiting lines,
+    // never the newest, and never the order.
+    void floodDropsTheOldestWaitingLines() {
+        QStringList shown;
+        LinePacer pacer(1, [&](const QString& p) { shown << p; });
+        const int flood = LinePacer::MaxWaiting + 50;
+        for (int i = 0; i < flood; ++i)
+            pacer.push(QString::number(i));
+        QCOMPARE(pacer.queued(), LinePacer::MaxWaiting);
+        QTRY_COMPARE(shown.size(), LinePacer::MaxWaiting + 1);
+        QCOMPARE(shown.first(), "0");
+        QCOMPARE(shown.at(1), QString::number(flood - LinePacer::MaxWaiting));
+        QCOMPARE(shown.last(), QString::number(flood - 1));
+    }
+
+    // A netsplit's hundreds of quits and the joins around it: the first notice of a quiet spell
+    // shows at once, the rest of the spell as one line at its end.
+    void crowdsAreSummedUp() {
+        QStringList shown;
+        MembershipNotices notices(200, [&](const QString& line) { shown << line; });
+        notices.joined("ANNA");
+        QCOMPARE(shown, QStringList{"ANNA has joined the room"});
+        for (int i = 0; i < 300; ++i)
+            notices.left(QStringLiteral("X%1").arg(i));
+        notices.joined("BOB");
+        notices.joined("CAT");
+        notices.renamed("DAN", "DANNY");
+        QCOMPARE(shown.size(), 1);
+        QTRY_COMPARE(shown.size(), 2);
+        QCOMPARE(shown.last(),
+                 "BOB and CAT have joined the room; X0, X1, X2 and 297 more have left the room; "
+                 "DAN is now known as DANNY");
+        notices.left("EVE");
+        QCOMPARE(shown.size(), 2);
+        QTRY_COMPARE(shown.last(), "EVE has left the room");
+        QCOMPARE(MembershipNotices::summary({}, {"A", "B", "C", "D"}, {"x", "y"}),
+                 "A, B, C and D have left the room; 2 chatters changed their nicks");
     }
 };
 
