@@ -16,7 +16,10 @@
 #include <QtEndian>
 
 #include <limits>
+#include <map>
+#include <mutex>
 #include <random>
+#include <utility>
 
 namespace palvuro {
 
@@ -71,6 +74,42 @@ FileCheck checkDatabaseFile(const QString& path) {
     return FileCheck::Ok;
 }
 
+// SQLite's locks on a file are POSIX record locks, which belong to the process: closing any
+// descriptor of the file drops every lock the process holds on it, those of a game connection
+// that stays open included. Another program closing its own connection would then take itself
+// for the file's last user, checkpoint the WAL and delete it, and that game connection's later
+// commits would go to the deleted file: announced, and never seen by anyone. So the file's
+// bytes are read only while no connection of this process has it open; the first one read
+// them.
+class OpenFiles {
+public:
+    static bool isOpen(const QString& path) {
+        const std::lock_guard<std::mutex> lock(mutex());
+        const auto it = counts().find(path);
+        return it != counts().end() && it->second > 0;
+    }
+    static void add(const QString& path) {
+        const std::lock_guard<std::mutex> lock(mutex());
+        ++counts()[path];
+    }
+    static void remove(const QString& path) {
+        const std::lock_guard<std::mutex> lock(mutex());
+        const auto it = counts().find(path);
+        if (it != counts().end() && --it->second <= 0)
+            counts().erase(it);
+    }
+
+private:
+    static std::mutex& mutex() {
+        static std::mutex m;
+        return m;
+    }
+    static std::map<QString, int>& counts() {
+        static std::map<QString, int> c;
+        return c;
+    }
+};
+
 DbStatus statusOf(const QSqlError& error) {
     bool ok = false;
     const int code = error.nativeErrorCode().toInt(&ok) & 0xff;
@@ -112,6 +151,7 @@ struct TriviaDatabase::Private {
     QString folder;
     QString connectionName;
     QSqlDatabase db;
+    QString openFile; // the file's canonical path while this connection has it open
     QString error;
     int busyTimeoutMs = kDefaultBusyTimeoutMs;
     bool readOnly = false;
@@ -253,6 +293,8 @@ QString TriviaDatabase::errorText() const {
 void TriviaDatabase::close() {
     if (d->db.isValid())
         d->db.close();
+    if (!d->openFile.isEmpty())
+        OpenFiles::remove(std::exchange(d->openFile, QString()));
 }
 
 void TriviaDatabase::setBusyTimeout(int milliseconds) {
@@ -277,7 +319,8 @@ DbStatus TriviaDatabase::open() {
     if (file.exists()) {
         if (!file.isFile())
             return d->fail(DbStatus::CannotOpen, QStringLiteral("%1 is not a file.").arg(shownPath));
-        const FileCheck check = checkDatabaseFile(d->path());
+        const FileCheck check =
+            OpenFiles::isOpen(file.canonicalFilePath()) ? FileCheck::Ok : checkDatabaseFile(d->path());
         if (check == FileCheck::Unreadable)
             return d->fail(DbStatus::CannotOpen,
                            QStringLiteral("The database file %1 cannot be read.").arg(shownPath));
@@ -308,9 +351,12 @@ DbStatus TriviaDatabase::connect(bool immutable) {
     }
     if (!d->db.open())
         return d->failSql(d->db.lastError(), QStringLiteral("(opening the file)"));
+    d->openFile = QFileInfo(d->path()).canonicalFilePath();
+    if (!d->openFile.isEmpty())
+        OpenFiles::add(d->openFile);
     const DbStatus status = prepareConnection();
     if (status != DbStatus::Ok)
-        d->db.close();
+        close();
     return status;
 }
 
