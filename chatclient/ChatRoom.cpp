@@ -129,6 +129,14 @@ void ChatRoom::setLinePacing(int intervalMs) {
         d->pacer = std::make_unique<LinePacer>(intervalMs, [this](const QString& p) { append(p); });
 }
 
+void ChatRoom::setKeepLines(int lines) {
+    d->text.setRowLimit(lines);
+}
+
+int ChatRoom::keepLines() const {
+    return d->text.rowLimit();
+}
+
 QString ChatRoom::ownNick() const {
     return d->ownNick;
 }
@@ -180,7 +188,8 @@ void ChatRoom::hear(const QString& nick, const QString& text) {
 void ChatRoom::join(const QString& nick) {
     if (d->members.contains(nick))
         return;
-    d->members << nick;
+    if (d->members.size() < MaxMembers)
+        d->members << nick;
     Q_EMIT membersChanged();
     announce(nick + QStringLiteral(" has joined the room"));
 }
@@ -195,7 +204,7 @@ void ChatRoom::leave(const QString& nick) {
 void ChatRoom::setMembers(const QStringList& nicks) {
     QStringList members{d->ownNick};
     for (const QString& nick : nicks)
-        if (nick != d->ownNick)
+        if (nick != d->ownNick && members.size() < MaxMembers)
             members << nick;
     if (members == d->members)
         return;

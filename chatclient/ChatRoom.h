@@ -39,6 +39,11 @@ public:
     void setSender(Sender sender);
     // From now on the text window gets at most one paragraph per INTERVAL_MS (0: at once).
     void setLinePacing(int intervalMs);
+    // The text window keeps at most LINES lines (0: all), dropping the oldest in blocks as new
+    // ones come. No line is lost to a drop as long as the bot reads the window between any two
+    // lines shown, which the line pacing of a channel gives it.
+    void setKeepLines(int lines);
+    int keepLines() const;
 
     QString ownNick() const;
     void setOwnNick(const QString& nick);
@@ -54,7 +59,9 @@ public:
     // A line the client itself has to say (a failure, an action); always shown.
     void report(const QString& line);
     // Everyone in the room as the network lists them; the client's own nick is kept first.
+    // Beyond MaxMembers nicks the rest are not listed.
     void setMembers(const QStringList& nicks);
+    static constexpr int MaxMembers = 5000;
 
     QString inputText() const;
     // The input box as the person at the client edits it (WM_SETTEXT does the same for the bot).

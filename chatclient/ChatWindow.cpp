@@ -27,7 +27,9 @@ QStringList displayLines(QString text) {
 
 ChatWindow::ChatWindow(ChatRoom& room, QWidget* parent)
     : QWidget(parent), room_(room), view_(new QPlainTextEdit(this)), nickPicker_(new QComboBox(this)),
-      input_(new QLineEdit(this)), sendButton_(new QPushButton(tr("Send"), this)) {
+      input_(new QLineEdit(this)), sendButton_(new QPushButton(tr("Send"), this)),
+      scrollback_(static_cast<std::size_t>(room.keepLines() > 0 ? std::min(room.keepLines(), kScrollbackLines)
+                                                                : kScrollbackLines)) {
     setWindowTitle(QStringLiteral("Palvuro 2.0"));
     view_->setObjectName(QStringLiteral("roomText"));
     nickPicker_->setObjectName(QStringLiteral("comboNick"));
@@ -37,7 +39,7 @@ ChatWindow::ChatWindow(ChatRoom& room, QWidget* parent)
     // The room may grow to a million lines: no undo history, and lines are appended in batches.
     view_->setReadOnly(true);
     view_->setUndoRedoEnabled(false);
-    view_->setMaximumBlockCount(kScrollbackLines);
+    view_->setMaximumBlockCount(static_cast<int>(scrollback_));
     nickPicker_->setEditable(true);
     nickPicker_->setInsertPolicy(QComboBox::NoInsert);
     nickPicker_->setMinimumContentsLength(12);
@@ -82,7 +84,7 @@ void ChatWindow::showNetwork(IrcRoomLink& link) {
     privateView_ = new QPlainTextEdit(this);
     privateView_->setObjectName(QStringLiteral("privateMessages"));
     privateView_->setReadOnly(true);
-    privateView_->setMaximumBlockCount(kScrollbackLines);
+    privateView_->setMaximumBlockCount(kPrivateLines);
     privateView_->setPlaceholderText(tr("Private messages to the client"));
     privateView_->setMaximumHeight(120);
     users_->setMaximumWidth(180);
@@ -126,7 +128,7 @@ void ChatWindow::queueParagraph(const QString& text) {
     // burst of a million lines costs no more than the view holds.
     for (QString& line : displayLines(text)) {
         pending_.push_back(std::move(line));
-        if (pending_.size() > std::size_t(kScrollbackLines))
+        if (pending_.size() > scrollback_)
             pending_.pop_front();
     }
     if (!flushTimer_.isActive())

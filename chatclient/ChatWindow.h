@@ -22,14 +22,17 @@ class IrcRoomLink;
 // it (the person at the client may speak as any nick) and a Send button. It only shows what
 // the room holds and hands typed lines to it.
 //
-// The view keeps the newest kScrollbackLines lines, as chat clients do: a text view costs
-// several hundred bytes per line, which for a room of a million lines would dwarf the room
-// itself. The text window that the bot reads (ChatRoom::text) and the transcript keep all.
+// The view keeps the newest kScrollbackLines lines, as chat clients do, and no more than the
+// room's text window keeps: a text view costs several hundred bytes per line, which for a room
+// of a million lines would dwarf the room itself. The private messages keep the newest
+// kPrivateLines.
 class ChatWindow : public QWidget {
     Q_OBJECT
 public:
     static constexpr int kScrollbackLines = 50000;
+    static constexpr int kPrivateLines = 1000;
 
+    // Takes the room's line limit as it is now.
     explicit ChatWindow(ChatRoom& room, QWidget* parent = nullptr);
 
     // The room is a channel: the window shows the connection's status, the channel's users
@@ -52,7 +55,8 @@ private:
     QLabel* status_ = nullptr;
     QListWidget* users_ = nullptr;
     QPlainTextEdit* privateView_ = nullptr;
-    std::deque<QString> pending_; // display lines, at most kScrollbackLines
+    std::size_t scrollback_;
+    std::deque<QString> pending_; // display lines, at most scrollback_
     QTimer flushTimer_;
 };
 

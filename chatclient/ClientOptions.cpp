@@ -101,6 +101,13 @@ bool ClientOptions::parse(const QStringList& arguments, ClientOptions* options, 
         QStringLiteral("wrap"),
         QStringLiteral("Wrap the room's lines at COLUMNS characters (default 80, 0: never)."),
         QStringLiteral("COLUMNS"));
+    const QCommandLineOption keep(
+        QStringLiteral("keep-lines"),
+        QStringLiteral("Keep at most N lines in the room's window, the oldest dropped in blocks (at least "
+                       "%1; 0: all; default %2 in a channel, all in a local room).")
+            .arg(MinKeepLines)
+            .arg(DefaultNetworkKeepLines),
+        QStringLiteral("N"));
     QCommandLineOption fill(QStringLiteral("fill"), QString(), QStringLiteral("LINES"));
     fill.setFlags(QCommandLineOption::HiddenFromHelp);
     const QCommandLineOption account(QStringLiteral("account"),
@@ -114,7 +121,7 @@ bool ClientOptions::parse(const QStringList& arguments, ClientOptions* options, 
         QStringLiteral(
             "Trust the CA certificate(s) in FILE (PEM) besides the system's, for a private server."),
         QStringLiteral("FILE"));
-    parser.addOptions({nick, script, transcript, wrap, fill, account, passwordFile, tlsCa});
+    parser.addOptions({nick, script, transcript, wrap, keep, fill, account, passwordFile, tlsCa});
     parser.addPositionalArgument(QStringLiteral("URL"),
                                  QStringLiteral("irc://HOST[:PORT]/CHANNEL or ircs://HOST[:PORT]/CHANNEL"),
                                  QStringLiteral("[URL]"));
@@ -144,12 +151,23 @@ bool ClientOptions::parse(const QStringList& arguments, ClientOptions* options, 
             return false;
         }
 
+    const bool keepGiven = parser.isSet(keep);
+    if (keepGiven && (!count(parser.value(keep), &options->keepLines) ||
+                      (options->keepLines > 0 && options->keepLines < MinKeepLines))) {
+        *error = QStringLiteral("--keep-lines needs 0 or a whole number of at least %1, not \"%2\"")
+                     .arg(MinKeepLines)
+                     .arg(parser.value(keep));
+        return false;
+    }
+
     const QStringList urls = parser.positionalArguments();
     if (urls.size() > 1) {
         *error = QStringLiteral("one URL at most, not \"%1\"").arg(urls.join(QLatin1Char(' ')));
         return false;
     }
     options->network = !urls.isEmpty();
+    if (options->network && !keepGiven)
+        options->keepLines = DefaultNetworkKeepLines;
     const bool networkOnly = parser.isSet(account) || parser.isSet(passwordFile) || parser.isSet(tlsCa);
     if (!options->network) {
         if (networkOnly) {

@@ -13,6 +13,10 @@ namespace palvuro {
 struct ClientOptions {
     // The environment variable that may hold the account's password.
     static constexpr const char* PasswordVariable = "PALVURO_IRC_PASSWORD";
+    // A channel's window keeps this many lines unless --keep-lines says otherwise; a local
+    // room keeps all.
+    static constexpr int DefaultNetworkKeepLines = 20000;
+    static constexpr int MinKeepLines = 100;
 
     // ARGUMENTS as QCoreApplication::arguments() gives them (the program first). False with
     // *error for an unknown option, a missing or bad value, or a bad URL; then *help holds the
@@ -26,6 +30,7 @@ struct ClientOptions {
     QString transcript; // empty: none written
     int wrapColumns = 80;
     int fillLines = 0;
+    int keepLines = 0; // 0: all
     bool help = false;
     bool version = false;
     bool network = false; // a URL was given: irc holds where to

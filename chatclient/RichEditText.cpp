@@ -34,11 +34,21 @@ int RichEditText::wrapColumns() const {
     return wrap_;
 }
 
+void RichEditText::setRowLimit(std::int32_t rows) {
+    rowLimit_ = rows > 0 ? std::max<std::int32_t>(rows, 2) : 0;
+}
+
+std::int32_t RichEditText::rowLimit() const {
+    return rowLimit_;
+}
+
 void RichEditText::appendParagraph(const QString& text) {
     // Refuse text the 32-bit index space cannot address rather than wrap the indexes around.
     const qsizetype room = std::numeric_limits<std::int32_t>::max() - text_.size() - 1;
     if (text.size() > room)
         return;
+    const qsizetype lengthBefore = text_.size();
+    const std::size_t rowsBefore = rows_.size();
     const qsizetype n = text.size();
     qsizetype from = 0;
     while (true) {
@@ -50,12 +60,50 @@ void RichEditText::appendParagraph(const QString& text) {
         appendRows(start, static_cast<std::int32_t>(cut - from));
         text_.append(kMark);
         if (cut == n)
-            return;
+            break;
         // CR LF, a lone CR and a lone LF each end a paragraph with one mark.
         from = cut + 1;
         if (text.at(cut) == QLatin1Char('\r') && from < n && text.at(from) == QLatin1Char('\n'))
             ++from;
     }
+    if (rowLimit_ == 0 || rows_.size() <= std::size_t(rowLimit_))
+        return;
+
+    // Over the limit: the paragraph comes again as one row, after the oldest block if the row
+    // does not fit. A text short of the limit grows by that row, so a reader reads it alone.
+    QString oneRow;
+    oneRow.reserve(text_.size() - lengthBefore);
+    for (std::size_t i = rowsBefore; i < rows_.size(); ++i)
+        oneRow.append(text_.constData() + rows_[i].start, rows_[i].length);
+    text_.truncate(lengthBefore);
+    rows_.resize(rowsBefore);
+    if (rows_.size() + 1 > std::size_t(rowLimit_))
+        dropOldestBlock();
+    appendOneRow(oneRow);
+}
+
+void RichEditText::appendOneRow(const QString& text) {
+    const auto start = static_cast<std::int32_t>(text_.size());
+    text_.append(text);
+    text_.append(kMark);
+    rows_.push_back(Row{start, static_cast<std::int32_t>(text.size()), true});
+}
+
+void RichEditText::dropOldestBlock() {
+    // Whole paragraphs only, so the first row left is a paragraph's first row. Dropping a block
+    // rather than a row keeps the cost of a trim, a move of the rows kept, to a few rows per
+    // paragraph appended.
+    const std::size_t keep = std::size_t(rowLimit_ - std::max<std::int32_t>(2, rowLimit_ / 10));
+    std::size_t drop = rows_.size() > keep ? rows_.size() - keep : 0;
+    while (drop > 0 && drop < rows_.size() && !rows_[drop - 1].endsParagraph)
+        ++drop;
+    if (drop == 0)
+        return;
+    const std::int32_t cut = drop < rows_.size() ? rows_[drop].start : textLength();
+    text_.remove(0, cut);
+    rows_.erase(rows_.begin(), rows_.begin() + static_cast<std::ptrdiff_t>(drop));
+    for (Row& row : rows_)
+        row.start -= cut;
 }
 
 void RichEditText::clear() {

@@ -1,7 +1,9 @@
 #include "chatclient/Transcript.h"
 
+#include "chatclient/ChatClientLog.h"
 #include "chatclient/ChatRoom.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace palvuro {
@@ -17,6 +19,10 @@ bool Transcript::open(const QString& path, QString* error) {
     if (error)
         *error = file_.errorString();
     return false;
+}
+
+void Transcript::setSizeLimit(qint64 bytes) {
+    sizeLimit_ = std::max<qint64>(1, bytes);
 }
 
 void Transcript::attach(ChatRoom& room) {
@@ -38,12 +44,30 @@ void Transcript::record(const QString& kind, const QString& from, const QString&
                          QLatin1Char('\t') + escape(from) + QLatin1Char('\t') + escape(to) +
                          QLatin1Char('\t') + escape(text) + QLatin1Char('\n');
     const QByteArray bytes = line.toUtf8();
-    const bool ok = file_.write(bytes) == bytes.size() && file_.flush();
-    if (!ok && !writeFailed_) {
+    if (file_.pos() > 0 && file_.pos() + bytes.size() > sizeLimit_)
+        rotate();
+    if (!write(bytes) && !writeFailed_) {
         writeFailed_ = true; // said once; a full disk would otherwise repeat it for every line
         std::fprintf(stderr, "palvuro-chat: cannot write the transcript %s: %s\n",
                      qPrintable(file_.fileName()), qPrintable(file_.errorString()));
     }
+}
+
+bool Transcript::write(const QByteArray& bytes) {
+    return file_.isOpen() && file_.write(bytes) == bytes.size() && file_.flush();
+}
+
+void Transcript::rotate() {
+    const QString path = file_.fileName();
+    const QString older = path + QStringLiteral(".1");
+    file_.close();
+    QFile::remove(older);
+    if (!QFile::rename(path, older))
+        qCWarning(lcChatClient).noquote()
+            << "cannot rename the transcript" << path << "to" << older << "- it starts again empty";
+    if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qCWarning(lcChatClient).noquote()
+            << "cannot start the transcript" << path << "again:" << file_.errorString();
 }
 
 QString Transcript::escape(const QString& field) {

@@ -105,6 +105,7 @@ int main(int argc, char** argv) {
 
     WindowRegistry registry(BusServer::handleBaseForThisProcess());
     ChatRoom room(registry, options.nick, options.wrapColumns);
+    room.setKeepLines(options.keepLines);
     ChatWindow window(room);
     fill(room, options.fillLines);
     std::unique_ptr<Network> network;

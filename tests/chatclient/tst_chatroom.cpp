@@ -1,5 +1,6 @@
 #include "chatclient/ChatWindow.h"
 #include "chatclient/RichEditText.h"
+#include "chatclient/Transcript.h"
 #include "platform/LineBuffer.h"
 #include "tests/support/FakeDesktop.h"
 
@@ -127,6 +128,55 @@ private Q_SLOTS:
         QCOMPARE(text.lineWithMark(4), QString());
         text.clear();
         QCOMPARE(describeRows(text), QStringLiteral("0,0:\r"));
+    }
+
+    // The oldest whole paragraphs go in one block, and the paragraph that comes with the drop
+    // takes one row: read alone, it is still whole. Short of the limit a paragraph that would
+    // overflow it grows the text by one row.
+    void rowLimitDropsTheOldestBlock() {
+        RichEditText text(4);
+        text.setRowLimit(5);
+        for (const char* p : {"abcdef", "bb", "cc"})
+            text.appendParagraph(QString::fromLatin1(p));
+        text.appendParagraph(QStringLiteral("0123456789"));
+        QCOMPARE(describeRows(text),
+                 QStringLiteral("0,4:abcd|4,2:ef\r|7,2:bb\r|10,2:cc\r|13,10:0123456789\r|24,0:\r"));
+        text.appendParagraph(QStringLiteral("x\r\nyz"));
+        QCOMPARE(describeRows(text),
+                 QStringLiteral("0,2:bb\r|3,2:cc\r|6,10:0123456789\r|17,3:xyz\r|21,0:\r"));
+        for (const char* p : {"new", "more"})
+            text.appendParagraph(QString::fromLatin1(p));
+        QCOMPARE(describeRows(text),
+                 QStringLiteral("0,10:0123456789\r|11,3:xyz\r|15,3:new\r|19,4:more\r|24,0:\r"));
+    }
+
+    // The transcript of a client that runs for weeks: the newest records in FILE, those before
+    // in FILE.1, nothing older kept.
+    void transcriptRotatesAtItsLimit() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("room.tsv"));
+        {
+            Transcript transcript;
+            QVERIFY(transcript.open(path, nullptr));
+            transcript.setSizeLimit(100);
+            for (int i = 0; i < 13; ++i)
+                transcript.record(QStringLiteral("say"), QStringLiteral("ANNA"), {},
+                                  QStringLiteral("line %1").arg(i));
+        }
+        const auto texts = [](const QString& file) {
+            QFile f(file);
+            QStringList out;
+            if (f.open(QIODevice::ReadOnly))
+                for (const QByteArray& line : f.readAll().split('\n'))
+                    if (!line.isEmpty())
+                        out << QString::fromUtf8(line.split('\t').last());
+            return out;
+        };
+        const QStringList kept = texts(path + QStringLiteral(".1")) + texts(path);
+        QVERIFY2(kept.size() > 5 && kept.size() < 13, qPrintable(kept.join(',')));
+        for (int i = 0; i < kept.size(); ++i)
+            QCOMPARE(kept[i], QStringLiteral("line %1").arg(13 - kept.size() + i));
+        QVERIFY(QFileInfo(path).size() <= 100 && QFileInfo(path + QStringLiteral(".1")).size() <= 100);
     }
 
     void showsTheRoomAndSpeaksAsThePickedNick() {

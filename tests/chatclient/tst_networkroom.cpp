@@ -86,6 +86,33 @@ private Q_SLOTS:
                  expected);
     }
 
+    // A channel's window is bounded unless told otherwise; a local room keeps every line.
+    void keepLines_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("keep"); // -1: refused
+        const QString url = QStringLiteral("irc://h/%23t");
+        QTest::newRow("local room keeps all") << QStringList{} << 0;
+        QTest::newRow("channel default") << QStringList{url} << ClientOptions::DefaultNetworkKeepLines;
+        QTest::newRow("channel, own limit") << QStringList{"--keep-lines", "500", url} << 500;
+        QTest::newRow("channel keeps all") << QStringList{"--keep-lines", "0", url} << 0;
+        QTest::newRow("local room, limit") << QStringList{"--keep-lines", "1000"} << 1000;
+        QTest::newRow("too few") << QStringList{"--keep-lines", "99", url} << -1;
+        QTest::newRow("negative") << QStringList{"--keep-lines", "-5", url} << -1;
+        QTest::newRow("no number") << QStringList{"--keep-lines", "many"} << -1;
+    }
+    void keepLines() {
+        QFETCH(QStringList, args);
+        QFETCH(int, keep);
+        ClientOptions options;
+        QString error, help;
+        QCOMPARE(ClientOptions::parse(QStringList{"palvuro-chat"} + args, &options, &error, &help),
+                 keep >= 0);
+        if (keep >= 0)
+            QCOMPARE(options.keepLines, keep);
+        else
+            QVERIFY(error.contains("--keep-lines"));
+    }
+
     // The markers around the bot's private replies, its twelve-line top list among them.
     void boldMarkersBecomeIrcBold_data() {
         QTest::addColumn<QString>("typed");
