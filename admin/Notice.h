@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/MessageBox.h"
+#include "widgets/MessageBox.h"
 
 #include <QString>
 

@@ -8,9 +8,9 @@
 #include "app/TimerSeconds.h"
 #include "chat/ChatLink.h"
 #include "commands/TriviaBot.h"
-#include "platform/MessageBox.h"
 #include "tray/TrayMenuState.h"
 #include "tray/TriviaTray.h"
+#include "widgets/MessageBox.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

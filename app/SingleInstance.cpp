@@ -1,6 +1,6 @@
 #include "app/SingleInstance.h"
 
-#include "platform/MessageBox.h"
+#include "widgets/MessageBox.h"
 
 #include <QDir>
 #include <QStandardPaths>

@@ -11,9 +11,9 @@
 #include "chat/ChatLink.h"
 #include "chat/TickSchedule.h"
 #include "commands/TriviaBot.h"
-#include "platform/MessageBox.h"
 #include "platform/QtEventPump.h"
 #include "tests/support/FakeDesktop.h"
+#include "widgets/MessageBox.h"
 
 #include <QApplication>
 #include <QDir>

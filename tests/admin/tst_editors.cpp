@@ -6,7 +6,7 @@
 #include "data/SettingsStore.h"
 #include "data/TriviaDatabase.h"
 #include "data/UsersList.h"
-#include "platform/MessageBox.h"
+#include "widgets/MessageBox.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>

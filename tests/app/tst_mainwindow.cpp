@@ -2,11 +2,11 @@
 #include "app/SingleInstance.h"
 #include "app/TimerSeconds.h"
 #include "platform/LocalWindowApi.h"
-#include "platform/MessageBox.h"
 #include "platform/WindowRegistry.h"
 #include "tests/support/FakeDesktop.h"
 #include "tests/support/ManualEventPump.h"
 #include "tray/TriviaTray.h"
+#include "widgets/MessageBox.h"
 
 #include <QtTest>
 #include <QtWidgets>

@@ -2,9 +2,9 @@
 // more: the bot neither spins while the client is gone nor loses the question in the new room.
 #include "app/MainWindow.h"
 #include "platform/BusWindowApi.h"
-#include "platform/MessageBox.h"
 #include "platform/QtEventPump.h"
 #include "tests/support/BotDriver.h"
+#include "widgets/MessageBox.h"
 
 #include <QtTest>
 #include <QtWidgets>
