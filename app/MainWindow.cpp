@@ -62,7 +62,7 @@ QLabel* makeLabel(const char* name, const char* caption) {
 MainWindow::MainWindow(WindowApi& windows, EventPump& pump, const QString& programFolder, QWidget* parent)
     : QMainWindow(parent), ticks_(pump), getText_(ticks_.add(GetTextMs, [this] { bot_->getTextTimer(); })),
       startGetrandom_(ticks_.add(StartGetrandomMs, [this] { bot_->startGetrandomTimer(); })),
-      tickDriver_(ticks_), programFolder_(programFolder),
+      tickDriver_(ticks_), programFolder_(programFolder), windows_(windows),
       scoreEditor_(AdminWindows::scoreEditor(programFolder)),
       categoryEditor_(AdminWindows::categoryEditor(programFolder)),
       usersEditor_(AdminWindows::usersEditor(programFolder)) {
@@ -210,27 +210,49 @@ void MainWindow::ramdomQuestion() {
 }
 
 void MainWindow::cmd_connect_Click() {
-    ChatLink& link = bot_->link();
-    if (!link.findChatMainWindow()) {
+    switch (connectToChat()) {
+    case AutoConnect::Outcome::NoClient:
         MessageBox::show(this, MessageBox::Icon::Critical,
                          QStringLiteral("Unable To Find Internet Explorer"));
         endProgram();
-        return;
-    }
-    if (txtNick_->text().isEmpty()) {
+        break;
+    case AutoConnect::Outcome::NoNick:
         MessageBox::show(this, MessageBox::Icon::Exclamation,
                          QStringLiteral("You Must Enter Your Nick Name"));
         txtNick_->setFocus();
-        return;
-    }
-    SettingsStore::write(SettingsStore::NickName, Spaces::trimmed(txtNick_->text()));
-    if (!link.locateChatRoom()) {
+        break;
+    case AutoConnect::Outcome::NoRoom:
         MessageBox::show(this, MessageBox::Icon::Exclamation, QStringLiteral("Unable To Locate Chat Room"));
         endProgram();
-        return;
+        break;
+    case AutoConnect::Outcome::Connected:
+        break;
     }
+}
+
+AutoConnect::Outcome MainWindow::connectToChat() {
+    ChatLink& link = bot_->link();
+    if (!link.findChatMainWindow())
+        return AutoConnect::Outcome::NoClient;
+    if (txtNick_->text().isEmpty())
+        return AutoConnect::Outcome::NoNick;
+    SettingsStore::write(SettingsStore::NickName, Spaces::trimmed(txtNick_->text()));
+    if (!link.locateChatRoom())
+        return AutoConnect::Outcome::NoRoom;
     lbl_stat_->setText(QStringLiteral("Trivia Connected"));
     link.startReading(txtNick_->text());
+    return AutoConnect::Outcome::Connected;
+}
+
+void MainWindow::connectAutomatically(const QString& nick) {
+    txtNick_->setText(nick);
+    if (!autoConnect_) {
+        autoConnect_ = new AutoConnect(
+            bot_->link(), windows_, [this] { return connectToChat(); }, this);
+        connect(autoConnect_, &AutoConnect::disconnected, this,
+                [this] { lbl_stat_->setText(QStringLiteral("Not Connected")); });
+    }
+    autoConnect_->start();
 }
 
 void MainWindow::combo_GiveAnswer_Click(int index) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/AdminWindowSlot.h"
+#include "chat/AutoConnect.h"
 #include "chat/GameTimings.h"
 #include "chat/QtTickDriver.h"
 #include "chat/TickSchedule.h"
@@ -48,6 +49,11 @@ public:
     AdminWindowSlot& categoryEditor() { return categoryEditor_; }
     AdminWindowSlot& usersEditor() { return usersEditor_; }
 
+    // --connect: once the window is up, "Enter Nick:" gets the nick and the bot connects as the
+    // operator's click would, except that failures are logged and retried, never shown.
+    void connectAutomatically(const QString& nick);
+    const AutoConnect* autoConnect() const { return autoConnect_; }
+
     // RamdomQuestion: picks, shows and asks a question.
     void ramdomQuestion();
 
@@ -84,6 +90,8 @@ private:
     void formLoad();
     std::int16_t loadTimerBox(QComboBox* box, SettingsStore::Key key);
     void endProgram();
+    // The connect procedure up to the first failure, which it reports instead of showing.
+    AutoConnect::Outcome connectToChat();
 
     GameTimings timings_;
     bool inTray_ = false;
@@ -111,6 +119,8 @@ private:
     QAction* mnuCancel_ = nullptr;
     QAction* mnu_exit_ = nullptr;
 
+    WindowApi& windows_;
+    AutoConnect* autoConnect_ = nullptr;
     TriviaTray* tray_ = nullptr;
     std::unique_ptr<TrayMenuState> trayState_;
     AdminWindowSlot scoreEditor_;

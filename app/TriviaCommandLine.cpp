@@ -16,8 +16,14 @@ struct Parser {
         QStringLiteral("folder"),
         QStringLiteral("Keep Trivia.mdb and Users List.txt in <dir>, created when missing."),
         QStringLiteral("dir")};
+    QCommandLineOption connect{
+        QStringLiteral("connect"),
+        QStringLiteral("Once the window is up, type <nick> into \"Enter Nick:\" and press Connect. Until a "
+                       "\"Palvuro 2.0\" window with a room is there, try again every 2 s; when the chat "
+                       "client ends, connect to its next window by itself."),
+        QStringLiteral("nick")};
 
-    Parser() { parser.addOption(folder); }
+    Parser() { parser.addOptions({folder, connect}); }
     bool parse(const QStringList& arguments) { return parser.parse(arguments); }
 };
 
@@ -57,6 +63,9 @@ TriviaCommandLine::Result TriviaCommandLine::read(const QStringList& arguments,
         result.out = QStringLiteral("palvuro-trivia %1\n").arg(QStringLiteral(PALVURO_VERSION));
         return result;
     }
+    const QString connectNick = p.parser.value(p.connect);
+    if (p.parser.isSet(p.connect) && connectNick.isEmpty())
+        return fail(QStringLiteral("--connect needs a nick"), usage);
     const DataFolder::Choice choice = DataFolder::choose(programFolder, p.parser.value(p.folder));
     QString error;
     if (!DataFolder::prepare(choice.path, &error))
@@ -64,6 +73,7 @@ TriviaCommandLine::Result TriviaCommandLine::read(const QStringList& arguments,
     qCInfo(lcApp).noquote() << "Trivia.mdb and Users List.txt are kept in" << DataFolder::describe(choice);
     result.run = true;
     result.folder = choice.path;
+    result.connectNick = connectNick;
     return result;
 }
 

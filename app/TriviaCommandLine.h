@@ -5,9 +5,9 @@
 
 namespace palvuro {
 
-// palvuro-trivia's command line: --help, --version and --folder DIR. It settles the data folder
-// (creating it when missing) before any window opens, so that a bad folder ends the program
-// before anything is written anywhere.
+// palvuro-trivia's command line: --help, --version, --folder DIR and --connect NICK. It settles the data
+// folder (creating it when missing) before any window opens, so that a bad folder ends the program before
+// anything is written anywhere.
 class TriviaCommandLine {
 public:
     static constexpr int ExitUsage = 2; // bad usage, or a data folder that cannot be made
@@ -16,7 +16,8 @@ public:
         bool run = false; // go on with `folder`; otherwise end with exitCode
         int exitCode = 0;
         QString folder;
-        QString out, err; // for standard output and standard error
+        QString connectNick; // --connect: the nick the bot connects as by itself; empty without
+        QString out, err;    // for standard output and standard error
     };
 
     // `arguments` start with the program's name, as QCoreApplication::arguments() gives them;

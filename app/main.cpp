@@ -63,5 +63,7 @@ int main(int argc, char* argv[]) {
     QObject::connect(&signals, &palvuro::SignalWatcher::received, &window,
                      [&window] { window.mnu_exit_Click(); });
     window.show();
+    if (!commandLine.connectNick.isEmpty())
+        window.connectAutomatically(commandLine.connectNick);
     return QApplication::exec();
 }

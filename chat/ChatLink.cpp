@@ -47,6 +47,11 @@ bool ChatLink::locateChatRoom() {
 }
 
 void ChatLink::startReading(const QString& nickText) {
+    // A reconnect reads a new window, where the place reached in the old one means nothing: the
+    // new window's text counts as read before a tick during "/notifyoff" could take it for new
+    // lines and answer them again.
+    if (getText_.isEnabled() && readingStarted_)
+        readingStarted_(lineCount() - 2);
     getText_.setEnabled(true);
     sendChat(RoomTexts::notifyOff());
     pump_.processEvents();

@@ -2,6 +2,7 @@
 #include "chat/RoomTexts.h"
 
 #include "chat/ChatLink.h"
+#include "chat/ChatLog.h"
 #include "chat/TimerSwitch.h"
 #include "commands/CommandsLog.h"
 #include "data/TriviaDatabase.h"
@@ -36,6 +37,7 @@ bool GameControl::openCategory(const QString& category) {
 void GameControl::startTrivia(const QString& line, const QString& category) {
     if (!openCategory(category))
         return;
+    qCInfo(lcChat) << "game started by" << ChatLink::getNick(line) << "in" << session_.category();
     link_.sendChat(RoomTexts::startedByPrefix() + ChatLink::getNick(line) + QLatin1Char(']'));
     // A stop may have run while the start line waited for its turn.
     if (!session_.isRunning())
@@ -64,6 +66,12 @@ void GameControl::closeGame() {
 }
 
 void GameControl::stopTrivia(const QString& line) {
+    if (session_.isRunning()) {
+        if (line.isEmpty())
+            qCInfo(lcChat) << "game ended";
+        else
+            qCInfo(lcChat) << "game ended by" << ChatLink::getNick(line);
+    }
     closeGame();
     startGetrandom_.setEnabled(false);
     if (line.isEmpty())

@@ -84,8 +84,7 @@ QList<quint64> windows(const QString& title) {
 } // namespace
 
 E2eSession::E2eSession(Layout layout, const QString& binDir)
-    : layout_(layout), binDir_(binDir.isEmpty() ? palvuro::binDir() : binDir),
-      transcript_(root_.path() + "/transcript.tsv") {
+    : layout_(layout), binDir_(binDir.isEmpty() ? palvuro::binDir() : binDir) {
     for (const char* folder : {"/runtime", "/config", "/program", "/data"})
         QDir().mkdir(root_.path() + folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
@@ -97,9 +96,9 @@ E2eSession::~E2eSession() {
     stop(xvfb_);
 }
 
-QString E2eSession::cannotRun() {
+QString E2eSession::cannotRun(bool needsX) {
     for (const char* tool : {"Xvfb", "xdotool", "xwininfo"})
-        if (QStandardPaths::findExecutable(tool).isEmpty())
+        if (needsX && QStandardPaths::findExecutable(tool).isEmpty())
             return QString(tool) + " is not installed";
     for (const char* program : {"/palvuro-chat", "/palvuro-trivia"})
         if (!QFileInfo(binDir() + program).isExecutable())
@@ -108,18 +107,43 @@ QString E2eSession::cannotRun() {
 }
 
 bool E2eSession::start() {
-    if (!prepareDataFolder() || !startDisplay() ||
-        !launch(chat_, binDir_ + "/palvuro-chat",
-                QStringList{"--nick", BotNick, "--script", "-", "--transcript", transcript_} +
+    return prepare() && startChat() && startBot() && connectBot();
+}
+
+bool E2eSession::prepare() {
+    return prepareDataFolder() && (headless_ || startDisplay());
+}
+
+bool E2eSession::startChat() {
+    transcripts_ << root_.path() + QStringLiteral("/transcript%1.tsv").arg(transcripts_.size());
+    if (!launch(chat_, binDir_ + "/palvuro-chat",
+                QStringList{"--nick", BotNick, "--script", "-", "--transcript", transcripts_.last()} +
                     chatArguments_))
         return false;
     chat_.write("join ANNA\njoin BOB\njoin CAT\n");
-    if (!waitForWindow("Palvuro 2.0") || chat_.state() != QProcess::Running)
+    if (!headless_ && (!waitForWindow("Palvuro 2.0") || chat_.state() != QProcess::Running))
         return fail("the chat window did not appear on " + display_);
+    return true;
+}
+
+void E2eSession::killChat() {
+    chat_.kill();
+    chat_.waitForFinished();
+}
+
+bool E2eSession::startBot() {
+    if (headless_) {
+        return launch(trivia_, botPath(), {"--connect", BotNick}, root_.path() + "/bot.log");
+    }
     if (!launch(trivia_, botPath(), {}))
         return false;
     triviaWindow_ = waitForWindow(TriviaTitle);
-    return (triviaWindow_ != 0 || fail("the Palvuro Trivia window did not appear")) && connectBot();
+    return triviaWindow_ != 0 || fail("the Palvuro Trivia window did not appear");
+}
+
+QString E2eSession::botLog() const {
+    QFile file(root_.path() + "/bot.log");
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
 QString E2eSession::dataFolder() const {
@@ -166,15 +190,24 @@ bool E2eSession::startDisplay() {
 
 // The programs show real windows on the private server (the test itself runs offscreen), with
 // the session's desktop bus and settings.
-bool E2eSession::launch(QProcess& process, const QString& program, const QStringList& args) {
+bool E2eSession::launch(QProcess& process, const QString& program, const QStringList& args,
+                        const QString& errorFile) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove("QT_QPA_PLATFORM");
     env.remove("WAYLAND_DISPLAY");
     env.insert("XDG_RUNTIME_DIR", root_.path() + "/runtime");
     env.insert("XDG_CONFIG_HOME", root_.path() + "/config");
     env.insert("XDG_DATA_HOME", dataHome());
+    if (headless_) {
+        env.remove("DISPLAY");
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("QT_LOGGING_RULES", "palvuro.chat.info=true");
+    }
     process.setProcessEnvironment(env);
-    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.setProcessChannelMode(errorFile.isEmpty() ? QProcess::ForwardedChannels
+                                                      : QProcess::ForwardedOutputChannel);
+    if (!errorFile.isEmpty())
+        process.setStandardErrorFile(errorFile, QIODevice::Append);
     process.setWorkingDirectory(root_.path());
     process.start(program, args);
     return process.waitForStarted() || fail(program + " did not start: " + process.errorString());
@@ -182,7 +215,7 @@ bool E2eSession::launch(QProcess& process, const QString& program, const QString
 
 bool E2eSession::connectBot() {
     // The nick box has the focus when the window opens; &Connect answers alt+c.
-    if (!focus(triviaWindow_) || !type(BotNick) || !keys({"alt+c"}))
+    if (!headless_ && (!focus(triviaWindow_) || !type(BotNick) || !keys({"alt+c"})))
         return fail("cannot type into the Palvuro Trivia window");
     // Lines said before the connect has marked the room as read are never answered, so probe
     // until a command is: each probe has a nick of its own, and only the reply to the latest
@@ -200,16 +233,19 @@ bool E2eSession::connectBot() {
 }
 
 QList<E2eSession::Record> E2eSession::records() const {
-    QFile file(transcript_);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QStringList lines = QString::fromUtf8(file.readAll()).split('\n');
     QList<Record> out;
-    // The last piece is a record still being written, or the empty rest after the final LF.
-    for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
-        const QStringList f = lines[i].split('\t');
-        if (f.size() == 5)
-            out.append({f[0].toLongLong(), unescape(f[1]), unescape(f[2]), unescape(f[3]), unescape(f[4])});
+    for (const QString& transcript : transcripts_) {
+        QFile file(transcript);
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const QStringList lines = QString::fromUtf8(file.readAll()).split('\n');
+        // The last piece is a record still being written, or the empty rest after the final LF.
+        for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+            const QStringList f = lines[i].split('\t');
+            if (f.size() == 5)
+                out.append(
+                    {f[0].toLongLong(), unescape(f[1]), unescape(f[2]), unescape(f[3]), unescape(f[4])});
+        }
     }
     return out;
 }

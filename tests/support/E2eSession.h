@@ -39,10 +39,25 @@ public:
     void setChatArguments(const QStringList& arguments) { chatArguments_ = arguments; }
     void setTimings(int answerSecs, int pauseSecs) { answerSecs_ = answerSecs, pauseSecs_ = pauseSecs; }
 
+    // Before start(): no display server at all. The programs run offscreen, and the bot, started
+    // with --connect, connects by itself and logs what it does (botLog()).
+    void setHeadless() { headless_ = true; }
+
     // Empty when the session can run here; otherwise why not (for QSKIP).
-    static QString cannotRun();
+    static QString cannotRun(bool needsX = true);
     // Xvfb, palvuro-chat, palvuro-trivia and the operator's connect; false with error() on a failure.
     bool start();
+    // start() in steps, for tests that take them in another order: the data folder (and the X
+    // server), the chat client (again after killChat(), with a transcript of its own), the bot, and
+    // the connect, which waits until the bot answers in the room.
+    bool prepare();
+    bool startChat();
+    bool startBot();
+    bool connectBot();
+    // The chat client ends as in a crash.
+    void killChat();
+    // What a headless bot wrote to standard error.
+    QString botLog() const;
     QString error() const { return error_; }
     // Where the bot keeps Trivia.mdb and "Users List.txt".
     QString dataFolder() const;
@@ -75,15 +90,18 @@ private:
     bool prepareDataFolder();
     QString botPath() const;
     bool startDisplay();
-    bool launch(QProcess& process, const QString& program, const QStringList& args);
-    bool connectBot();
+    // Standard error goes to `errorFile` when one is named.
+    bool launch(QProcess& process, const QString& program, const QStringList& args,
+                const QString& errorFile = {});
 
     QTemporaryDir root_;
     Layout layout_;
-    QString binDir_, transcript_, display_, error_;
+    QString binDir_, display_, error_;
+    QStringList transcripts_; // one per start of the chat client, oldest first
     QStringList chatArguments_;
     int answerSecs_ = 4;
     int pauseSecs_ = PauseSecs;
+    bool headless_ = false;
     QProcess xvfb_, chat_, trivia_;
     quint64 triviaWindow_ = 0;
 };
