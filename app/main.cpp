@@ -1,7 +1,9 @@
+#include "app/AppLog.h"
 #include "app/MainWindow.h"
 #include "app/SingleInstance.h"
 #include "app/TriviaCommandLine.h"
 #include "platform/BusWindowApi.h"
+#include "platform/DisplayChoice.h"
 #include "platform/QtEventPump.h"
 #include "platform/SignalWatcher.h"
 
@@ -36,6 +38,7 @@ palvuro::TriviaCommandLine::Result readCommandLine(const QStringList& arguments)
 int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("Palvuro Trivia"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PALVURO_VERSION));
+    const bool offscreen = palvuro::DisplayChoice::offscreenWithoutDisplay();
     // --help and --version work without a screen (a man page viewer over ssh, a packaging script).
     if (palvuro::TriviaCommandLine::onlyPrints(rawArguments(argc, argv))) {
         QCoreApplication core(argc, argv);
@@ -65,5 +68,8 @@ int main(int argc, char* argv[]) {
     window.show();
     if (!commandLine.connectNick.isEmpty())
         window.connectAutomatically(commandLine.connectNick);
+    else if (offscreen)
+        qCWarning(lcApp) << "there is no display, so nobody can press Connect; start the bot with "
+                            "--connect NICK to connect it without one";
     return QApplication::exec();
 }

@@ -5,6 +5,7 @@
 #include "chatclient/ScriptRunner.h"
 #include "chatclient/Transcript.h"
 #include "platform/BusServer.h"
+#include "platform/DisplayChoice.h"
 #include "platform/SignalWatcher.h"
 #include "platform/WindowRegistry.h"
 
@@ -84,6 +85,7 @@ void endOnSignal(const SignalWatcher& signals, Network* network) {
 } // namespace
 
 int main(int argc, char** argv) {
+    DisplayChoice::offscreenWithoutDisplay();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("palvuro-chat"));
     QApplication::setApplicationVersion(QStringLiteral(PALVURO_VERSION));

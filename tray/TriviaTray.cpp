@@ -1,5 +1,7 @@
 #include "tray/TriviaTray.h"
 
+#include "widgets/Offscreen.h"
+
 #include <QSystemTrayIcon>
 #include <QWidget>
 
@@ -23,20 +25,26 @@ int messageOf(QSystemTrayIcon::ActivationReason reason) {
 
 } // namespace
 
-TriviaTray::TriviaTray(QWidget& window, QObject* parent)
-    : QObject(parent), window_(window), icon_(new QSystemTrayIcon(this)) {
-    // No context menu is set on the icon: a right click reaches the window as a mouse message
-    // and the window decides whether to pop up its File menu.
-    connect(icon_, &QSystemTrayIcon::activated, this,
-            [this](QSystemTrayIcon::ActivationReason reason) { Q_EMIT mouseMessage(messageOf(reason)); });
+TriviaTray::TriviaTray(QWidget& window, QObject* parent) : QObject(parent), window_(window) {}
+
+QSystemTrayIcon& TriviaTray::icon() {
+    if (!icon_) {
+        icon_ = new QSystemTrayIcon(this);
+        // No context menu is set on the icon: a right click reaches the window as a mouse message
+        // and the window decides whether to pop up its File menu.
+        connect(icon_, &QSystemTrayIcon::activated, this,
+                [this](QSystemTrayIcon::ActivationReason reason) { Q_EMIT mouseMessage(messageOf(reason)); });
+    }
+    return *icon_;
 }
 
 void TriviaTray::addTrayIcon(const QString& tip) {
-    icon_->setIcon(window_.windowIcon());
-    icon_->setToolTip(tip);
+    tip_ = tip;
     iconShown_ = true;
     if (systemTrayAvailable()) {
-        icon_->show();
+        icon().setIcon(window_.windowIcon());
+        icon().setToolTip(tip);
+        icon().show();
         window_.hide();
     } else {
         // Hiding with nowhere to click would strand the operator; minimized, the window stays
@@ -47,11 +55,14 @@ void TriviaTray::addTrayIcon(const QString& tip) {
 
 void TriviaTray::removeTrayIcon() {
     iconShown_ = false;
-    icon_->hide();
+    if (icon_)
+        icon_->hide();
 }
 
 bool TriviaTray::systemTrayAvailable() const {
-    return trayAvailable_ ? *trayAvailable_ : QSystemTrayIcon::isSystemTrayAvailable();
+    if (trayAvailable_)
+        return *trayAvailable_;
+    return !Offscreen::active() && QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 bool TriviaTray::iconShown() const {
@@ -59,7 +70,7 @@ bool TriviaTray::iconShown() const {
 }
 
 QString TriviaTray::tip() const {
-    return icon_->toolTip();
+    return tip_;
 }
 
 } // namespace palvuro

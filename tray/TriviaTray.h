@@ -32,7 +32,7 @@ public:
 
     // Whether the desktop has a notification area right now: a panel may start after the bot.
     // Without one the window is minimized instead of hidden, so that the taskbar or window
-    // list still leads back to it.
+    // list still leads back to it. With no display there is none, and nothing asks the desktop.
     bool systemTrayAvailable() const;
     // Tests decide the answer instead of the desktop.
     void setSystemTrayAvailable(bool available) { trayAvailable_ = available; }
@@ -42,8 +42,12 @@ Q_SIGNALS:
     void mouseMessage(int message);
 
 private:
+    QSystemTrayIcon& icon();
+
     QWidget& window_;
-    QSystemTrayIcon* icon_;
+    // Made on first use in a notification area, so that a bot with no display never has one.
+    QSystemTrayIcon* icon_ = nullptr;
+    QString tip_;
     std::optional<bool> trayAvailable_;
     bool iconShown_ = false;
 };

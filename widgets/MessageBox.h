@@ -11,7 +11,9 @@ class QWidget;
 namespace palvuro {
 
 // The program's message boxes. Tests set the next answer and read what was shown instead of
-// facing a modal dialog.
+// facing a modal dialog. Where nobody can see a box (no display), it is not opened: its text goes
+// to the log as a warning and it is answered with its default button, so an unattended program
+// never stops on a dialog.
 class MessageBox {
 public:
     enum class Icon { None, Information, Exclamation, Critical };

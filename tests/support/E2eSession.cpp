@@ -199,8 +199,9 @@ bool E2eSession::launch(QProcess& process, const QString& program, const QString
     env.insert("XDG_CONFIG_HOME", root_.path() + "/config");
     env.insert("XDG_DATA_HOME", dataHome());
     if (headless_) {
-        env.remove("DISPLAY");
-        env.insert("QT_QPA_PLATFORM", "offscreen");
+        // Nothing to draw on and no desktop services: the programs must find that out themselves.
+        for (const char* name : {"DISPLAY", "DBUS_SESSION_BUS_ADDRESS"})
+            env.remove(name);
         env.insert("QT_LOGGING_RULES", "palvuro.chat.info=true");
     }
     process.setProcessEnvironment(env);

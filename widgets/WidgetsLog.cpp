@@ -1,0 +1,3 @@
+#include "widgets/WidgetsLog.h"
+
+Q_LOGGING_CATEGORY(lcWidgets, "palvuro.widgets", QtWarningMsg)
