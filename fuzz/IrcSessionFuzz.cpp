@@ -40,7 +40,7 @@ IrcSessionConfig fuzzConfig(quint16 port) {
     config.password = QByteArrayLiteral("pw");
     // Nothing of its own timing may interfere within one input.
     config.pingIdleMs = config.pingTimeoutMs = config.registerTimeoutMs = 60000;
-    config.backoff.firstMs = 60000;
+    config.backoff = IrcBackoff::Limits{{60000, 60000}, {60000, 60000}, {60000, 60000}, {60000, 60000}};
     return config;
 }
 

@@ -1,7 +1,6 @@
 #include "irc/IrcChannel.h"
 
 #include "irc/IrcLog.h"
-#include "irc/IrcNick.h"
 #include "irc/IrcNumeric.h"
 #include "irc/IrcText.h"
 
@@ -18,9 +17,9 @@ QString text(const QByteArray& bytes) {
 
 IrcChannel::IrcChannel(const IrcSessionConfig& config, const IrcRegistration& registration,
                        IrcSendFunction send, QObject* parent)
-    : QObject(parent), config_(config), registration_(registration), send_(std::move(send)) {
-    rejoinTimer_.setSingleShot(true);
-    connect(&rejoinTimer_, &QTimer::timeout, this, &IrcChannel::join);
+    : QObject(parent), config_(config), registration_(registration), send_(std::move(send)),
+      rejoinTimer_(config.clock) {
+    connect(&rejoinTimer_, &IrcTimer::timeout, this, &IrcChannel::join);
 }
 
 void IrcChannel::join() {
@@ -41,7 +40,7 @@ void IrcChannel::stopTimers() {
 }
 
 bool IrcChannel::isChannel(const QByteArray& target) const {
-    return IrcNick::same(config_.channel, target);
+    return registration_.names().same(config_.channel, target);
 }
 
 QStringList IrcChannel::users() const {
@@ -145,8 +144,9 @@ void IrcChannel::handleKick(const IrcMessage& m) {
 
 void IrcChannel::handleNick(const IrcMessage& m) {
     const QByteArray renamed = m.param(0);
-    const auto found = std::find_if(users_.begin(), users_.end(),
-                                    [&m](const QByteArray& u) { return IrcNick::same(u, m.nick); });
+    const auto found = std::find_if(users_.begin(), users_.end(), [this, &m](const QByteArray& u) {
+        return registration_.names().same(u, m.nick);
+    });
     if (found == users_.end())
         return;
     *found = renamed;
@@ -156,14 +156,15 @@ void IrcChannel::handleNick(const IrcMessage& m) {
 
 void IrcChannel::addUser(const QByteArray& who) {
     if (std::any_of(users_.cbegin(), users_.cend(),
-                    [&who](const QByteArray& u) { return IrcNick::same(u, who); }))
+                    [this, &who](const QByteArray& u) { return registration_.names().same(u, who); }))
         return;
     users_.append(who);
     Q_EMIT usersChanged();
 }
 
 bool IrcChannel::removeUser(const QByteArray& who) {
-    const qsizetype removed = users_.removeIf([&who](const QByteArray& u) { return IrcNick::same(u, who); });
+    const qsizetype removed =
+        users_.removeIf([this, &who](const QByteArray& u) { return registration_.names().same(u, who); });
     if (removed)
         Q_EMIT usersChanged();
     return removed > 0;
@@ -173,7 +174,7 @@ void IrcChannel::collectNames(const IrcMessage& m) {
     if (m.params.size() < 4 || !isChannel(m.param(2)))
         return;
     for (const QByteArray& entry : m.lastParam().split(' ')) {
-        const QByteArray who = IrcNick::withoutModes(entry);
+        const QByteArray who = registration_.names().withoutModes(entry);
         if (!who.isEmpty())
             namesArriving_.append(who);
     }

@@ -5,7 +5,6 @@
 #include <QList>
 #include <QObject>
 #include <QStringList>
-#include <QTimer>
 
 namespace palvuro {
 
@@ -56,7 +55,7 @@ private:
     IrcSendFunction send_;
     QList<QByteArray> users_; // in the server's order
     QList<QByteArray> namesArriving_;
-    QTimer rejoinTimer_;
+    IrcTimer rejoinTimer_;
 };
 
 } // namespace palvuro

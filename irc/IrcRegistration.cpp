@@ -28,16 +28,22 @@ QByteArray beforeFirst(const QByteArray& bytes, char c) {
 
 IrcRegistration::IrcRegistration(const IrcSessionConfig& config, IrcSendFunction send, QObject* parent)
     : QObject(parent), config_(config), send_(std::move(send)), nick_(config.nick),
-      nickLength_(kDefaultNickLength) {
-    connect(&nickRetryTimer_, &QTimer::timeout, this, &IrcRegistration::reclaimNick);
+      nickLength_(kDefaultNickLength), nickRetryTimer_(config.clock) {
+    connect(&nickRetryTimer_, &IrcTimer::timeout, this, &IrcRegistration::reclaimNick);
 }
 
 void IrcRegistration::reset() {
     registered_ = false;
     saslRunning_ = false;
+    loginSettled_ = false;
+    capsSeen_ = false;
+    negotiationEnded_ = false;
     nickAttempt_ = 0;
     nick_ = wanted(); // a stand-in from the last connection may not be needed any more
-    capsOffered_.clear();
+    names_ = IrcNameRules();
+    offered_.clear();
+    requested_.clear();
+    enabled_.clear();
     stopTimers();
 }
 
@@ -48,13 +54,15 @@ void IrcRegistration::stopTimers() {
 void IrcRegistration::begin() {
     reset();
     send_("CAP", {QByteArrayLiteral("LS"), QByteArrayLiteral("302")});
+    if (!config_.serverPassword.isEmpty())
+        send_("PASS", {config_.serverPassword});
     send_("NICK", {nick_.toUtf8()});
     send_("USER", {QByteArrayLiteral("palvuro"), QByteArrayLiteral("0"), QByteArrayLiteral("*"),
                    QByteArrayLiteral("Palvuro Trivia")});
 }
 
 bool IrcRegistration::isUs(const QByteArray& who) const {
-    return IrcNick::same(nick_, who);
+    return names_.same(nick_, who);
 }
 
 // Our nick as the server can hold it: a server with shorter nicks cuts ours down.
@@ -63,7 +71,7 @@ QString IrcRegistration::wanted() const {
 }
 
 bool IrcRegistration::usingStandIn() const {
-    return registered_ && !IrcNick::same(wanted(), nick_.toUtf8());
+    return registered_ && !names_.same(wanted(), nick_.toUtf8());
 }
 
 int IrcRegistration::prefixBytes() const {
@@ -83,7 +91,7 @@ void IrcRegistration::handle(const IrcMessage& m) {
         handleAuthenticate(m);
     else if (m.command == "NICK")
         handleNick(m);
-    else if (m.command == "QUIT" && IrcNick::same(wanted(), m.nick))
+    else if (m.command == "QUIT" && names_.same(wanted(), m.nick))
         reclaimNick();
 }
 
@@ -102,7 +110,7 @@ void IrcRegistration::handleNumeric(int numeric, const IrcMessage& m) {
     case Numeric::ErrNicknameInUse:
     case Numeric::ErrNickCollision:
     case Numeric::ErrUnavailResource:
-        nickRefused(m);
+        nickRefused(numeric, m);
         break;
     case Numeric::RplLogOff:
     case Numeric::RplNowOff:
@@ -111,7 +119,7 @@ void IrcRegistration::handleNumeric(int numeric, const IrcMessage& m) {
             reclaimNick();
         break;
     case Numeric::RplLoggedIn:
-        qCInfo(lcIrc) << "logged in as" << config_.account;
+        qCInfo(lcIrc) << "logged in as" << IrcText::plain(m.param(2));
         break;
     case Numeric::ErrNickLocked:
     case Numeric::RplSaslSuccess:
@@ -119,10 +127,10 @@ void IrcRegistration::handleNumeric(int numeric, const IrcMessage& m) {
     case Numeric::ErrSaslTooLong:
     case Numeric::ErrSaslAborted:
     case Numeric::ErrSaslAlready:
-        finishSasl(numeric);
+        finishSasl(numeric, m);
         break;
     case Numeric::RplSaslMechs:
-        reportAccountFailure(IrcSasl::failureText(numeric, config_.account));
+        // Only a list of what the server offers; the failure (904) follows.
         break;
     default:
         break;
@@ -131,68 +139,155 @@ void IrcRegistration::handleNumeric(int numeric, const IrcMessage& m) {
 
 void IrcRegistration::handleCap(const IrcMessage& m) {
     const QByteArray sub = m.param(1).toUpper();
-    if (sub == "LS") {
+    QList<QByteArray> caps = m.lastParam().split(' ');
+    caps.removeAll(QByteArray());
+    if (sub == "LS" || sub == "NEW") {
         // "CAP * LS * :caps" continues on the next line, "CAP * LS :caps" is the last.
-        const bool more = m.params.size() > 3 && m.param(2) == "*";
-        for (const QByteArray& cap : m.lastParam().split(' '))
-            capsOffered_.insert(beforeFirst(cap, '='));
-        if (!more && !registered_)
-            requestCaps();
+        capsOffered(caps, sub == "LS" && m.params.size() > 3 && m.param(2) == "*");
     } else if (sub == "ACK") {
-        const QList<QByteArray> acked = m.lastParam().split(' ');
-        if (acked.contains("sasl") && !config_.account.isEmpty()) {
-            saslRunning_ = true;
-            send_("AUTHENTICATE", {QByteArrayLiteral("PLAIN")});
-        } else if (!registered_) {
-            send_("CAP", {QByteArrayLiteral("END")});
-        }
+        acknowledged(caps);
     } else if (sub == "NAK") {
-        if (m.lastParam().split(' ').contains("sasl"))
-            reportAccountFailure(
-                QStringLiteral("the server refused SASL for the account %1").arg(config_.account));
-        if (!registered_)
-            send_("CAP", {QByteArrayLiteral("END")});
+        refused(caps);
+    } else if (sub == "DEL") {
+        for (const QByteArray& cap : std::as_const(caps)) {
+            qCInfo(lcIrc) << "the server withdrew the capability" << IrcText::plain(cap);
+            offered_.remove(cap);
+            enabled_.remove(cap);
+        }
     }
 }
 
-void IrcRegistration::requestCaps() {
-    QList<QByteArray> wanted;
-    if (capsOffered_.contains("message-tags"))
-        wanted.append(QByteArrayLiteral("message-tags"));
-    if (!config_.account.isEmpty()) {
-        if (capsOffered_.contains("sasl"))
-            wanted.append(QByteArrayLiteral("sasl"));
-        else
-            reportAccountFailure(
-                QStringLiteral("the server offers no SASL: not logged in as %1").arg(config_.account));
+void IrcRegistration::capsOffered(const QList<QByteArray>& caps, bool more) {
+    capsSeen_ = true;
+    for (const QByteArray& cap : caps) {
+        const qsizetype eq = cap.indexOf('=');
+        offered_.insert(beforeFirst(cap, '='), eq < 0 ? QByteArray() : cap.mid(eq + 1));
     }
-    if (wanted.isEmpty())
-        send_("CAP", {QByteArrayLiteral("END")});
-    else
-        send_("CAP", {QByteArrayLiteral("REQ"), wanted.join(' ')});
+    if (more || followSts())
+        return;
+    if (offered_.contains("message-tags") && !enabled_.contains("message-tags"))
+        request(QByteArrayLiteral("message-tags"));
+    if (registered_)
+        return; // a login belongs to registration
+    if (wantsLogin()) {
+        const QByteArray mechanisms = offered_.value("sasl");
+        if (!offered_.contains("sasl"))
+            loginFailed(QStringLiteral("the server offers no SASL login"));
+        else if (!mechanisms.isEmpty() && !mechanisms.split(',').contains(mechanism()))
+            loginFailed(IrcSasl::failureText(Numeric::RplSaslMechs, config_.account));
+        else
+            request(QByteArrayLiteral("sasl"));
+    }
+    endNegotiation();
+}
+
+// A server that wants TLS says so in its "sts" capability: on a plain connection, the port to
+// go to; on a TLS one, how long to keep coming back over TLS.
+bool IrcRegistration::followSts() {
+    if (!offered_.contains("sts"))
+        return false;
+    QHash<QByteArray, QByteArray> policy;
+    for (const QByteArray& pair : offered_.value("sts").split(',')) {
+        const qsizetype eq = pair.indexOf('=');
+        policy.insert(beforeFirst(pair, '='), eq < 0 ? QByteArray() : pair.mid(eq + 1));
+    }
+    bool ok = false;
+    if (!config_.tls) {
+        const uint port = policy.value("port").toUInt(&ok);
+        if (!ok || port == 0 || port > 65535)
+            return false;
+        Q_EMIT upgradeToTls(static_cast<quint16>(port));
+        return true;
+    }
+    const qint64 seconds = policy.value("duration").toLongLong(&ok);
+    if (ok && seconds >= 0)
+        Q_EMIT keepTls(seconds);
+    return false;
+}
+
+// One capability a line: a server that refuses one refuses the whole line.
+void IrcRegistration::request(const QByteArray& cap) {
+    if (requested_.contains(cap))
+        return;
+    requested_.insert(cap);
+    send_("CAP", {QByteArrayLiteral("REQ"), cap});
+}
+
+void IrcRegistration::acknowledged(const QList<QByteArray>& caps) {
+    for (const QByteArray& cap : caps) {
+        requested_.remove(cap);
+        enabled_.insert(cap);
+        if (cap == "sasl" && wantsLogin() && !registered_) {
+            saslRunning_ = true;
+            send_("AUTHENTICATE", {mechanism()});
+        }
+    }
+    endNegotiation();
+}
+
+void IrcRegistration::refused(const QList<QByteArray>& caps) {
+    for (const QByteArray& cap : caps) {
+        requested_.remove(cap);
+        qCInfo(lcIrc) << "the server refused the capability" << IrcText::plain(cap);
+        if (cap == "sasl" && wantsLogin())
+            loginFailed(QStringLiteral("the server refused SASL"));
+    }
+    endNegotiation();
+}
+
+void IrcRegistration::endNegotiation() {
+    if (registered_ || negotiationEnded_ || saslRunning_ || !requested_.isEmpty())
+        return;
+    negotiationEnded_ = true;
+    send_("CAP", {QByteArrayLiteral("END")});
+}
+
+bool IrcRegistration::wantsLogin() const {
+    return !config_.account.isEmpty() || !config_.clientCertFile.isEmpty();
+}
+
+// A client certificate is the account: the server knows it by its fingerprint.
+QByteArray IrcRegistration::mechanism() const {
+    return config_.clientCertFile.isEmpty() ? QByteArrayLiteral("PLAIN") : QByteArrayLiteral("EXTERNAL");
 }
 
 void IrcRegistration::handleAuthenticate(const IrcMessage& m) {
     if (!saslRunning_ || m.param(0) != "+")
         return;
+    if (mechanism() == "EXTERNAL") {
+        send_("AUTHENTICATE", {QByteArrayLiteral("+")});
+        return;
+    }
     for (const QByteArray& piece : IrcSasl::plainResponse(config_.account, config_.password))
         send_("AUTHENTICATE", {piece});
 }
 
-void IrcRegistration::reportAccountFailure(const QString& reason) {
-    qCWarning(lcIrc) << reason;
-    Q_EMIT failure(reason);
-}
-
-void IrcRegistration::finishSasl(int numeric) {
+void IrcRegistration::finishSasl(int numeric, const IrcMessage& m) {
     if (!saslRunning_)
         return;
     saslRunning_ = false;
     const QString failed = IrcSasl::failureText(numeric, config_.account);
-    if (!failed.isEmpty())
-        reportAccountFailure(failed + QStringLiteral("; continuing without it"));
-    if (!registered_)
-        send_("CAP", {QByteArrayLiteral("END")});
+    if (failed.isEmpty()) {
+        loginSettled_ = true;
+    } else {
+        const QString said = IrcText::plain(m.lastParam());
+        loginFailed(said.isEmpty() ? failed : failed + QStringLiteral(" (") + said + QLatin1Char(')'));
+    }
+    endNegotiation();
+}
+
+// Carrying on as a guest could hand our channel to whoever holds the nick: only when allowed.
+void IrcRegistration::loginFailed(const QString& reason) {
+    saslRunning_ = false;
+    if (std::exchange(loginSettled_, true))
+        return;
+    if (config_.allowUnauthenticated) {
+        qCWarning(lcIrc) << reason << "- continuing without logging in";
+        Q_EMIT failure(reason + QStringLiteral("; continuing without logging in"));
+        return;
+    }
+    qCWarning(lcIrc) << reason;
+    Q_EMIT fatal(reason);
 }
 
 void IrcRegistration::welcome(const IrcMessage& m) {
@@ -200,7 +295,7 @@ void IrcRegistration::welcome(const IrcMessage& m) {
     if (!m.param(0).isEmpty())
         nick_ = QString::fromUtf8(m.param(0));
     if (nickAttempt_ == 0 && nick_.size() < config_.nick.size() &&
-        IrcNick::same(config_.nick.left(nick_.size()), nick_.toUtf8())) {
+        names_.same(config_.nick.left(nick_.size()), nick_.toUtf8())) {
         qCWarning(lcIrc) << "the server cuts nicks to" << nick_.size() << "characters:" << nick_;
         nickLength_ = static_cast<int>(nick_.size());
         nickLengthKnown_ = true;
@@ -208,8 +303,10 @@ void IrcRegistration::welcome(const IrcMessage& m) {
     // Most servers end the welcome with our full prefix.
     const QByteArray last = m.lastParam().split(' ').last();
     const qsizetype bang = last.indexOf('!');
-    if (bang > 0 && last.indexOf('@') > bang && IrcNick::same(nick_, last.left(bang)))
+    if (bang > 0 && last.indexOf('@') > bang && names_.same(nick_, last.left(bang)))
         userHost_ = last.mid(bang + 1);
+    if (wantsLogin() && !capsSeen_)
+        loginFailed(QStringLiteral("the server offers no SASL login"));
     if (usingStandIn()) {
         qCWarning(lcIrc) << "the nick" << wanted() << "is taken; registered as" << nick_;
         Q_EMIT nickInUse(wanted(), nick_);
@@ -218,9 +315,21 @@ void IrcRegistration::welcome(const IrcMessage& m) {
     Q_EMIT welcomed();
 }
 
-void IrcRegistration::nickRefused(const IrcMessage& m) {
+void IrcRegistration::nickRefused(int numeric, const IrcMessage& m) {
+    const QString reason = IrcText::plain(m.lastParam());
+    if (numeric == Numeric::ErrErroneousNickname && names_.same(wanted(), m.param(1))) {
+        // No stand-in or later attempt makes a nick the server cannot accept acceptable.
+        nickRetryTimer_.stop();
+        if (registered_) {
+            qCWarning(lcIrc) << "the server does not accept the nick" << wanted() << "- keeping" << nick_;
+            return;
+        }
+        Q_EMIT fatal(QStringLiteral("the server does not accept the nick %1: %2").arg(wanted(), reason));
+        return;
+    }
     if (registered_) {
         qCDebug(lcIrc) << "the nick" << wanted() << "is still taken";
+        nickRetryTimer_.start(config_.nickRetryMs);
         return;
     }
     if (++nickAttempt_ > kMaxNickAttempts) {
@@ -245,15 +354,23 @@ void IrcRegistration::reclaimNick() {
 void IrcRegistration::handleNick(const IrcMessage& m) {
     if (isUs(m.nick)) {
         nick_ = QString::fromUtf8(m.param(0));
-        if (!usingStandIn())
+        if (!usingStandIn()) {
             nickRetryTimer_.stop();
-    } else if (IrcNick::same(wanted(), m.nick)) {
+        } else if (!nickRetryTimer_.isActive()) {
+            // Renamed from outside (services enforcing a registered nick): take it back as we
+            // would from any holder.
+            qCWarning(lcIrc) << "renamed by the server to" << nick_;
+            Q_EMIT nickInUse(wanted(), nick_);
+            nickRetryTimer_.start(config_.nickRetryMs);
+        }
+    } else if (names_.same(wanted(), m.nick)) {
         reclaimNick();
     }
 }
 
 void IrcRegistration::readSupport(const IrcMessage& m) {
     for (const QByteArray& token : m.params.mid(1, m.params.size() - 2)) {
+        names_.read(token);
         if (token.startsWith("NICKLEN=")) {
             nickLength_ = std::clamp(token.mid(8).toInt(), 1, 512);
             nickLengthKnown_ = true;
@@ -277,11 +394,11 @@ void IrcRegistration::watchNick(const QByteArray& command) {
 
 // MONITOR lists "nick!user@host" or bare nicks, separated by commas; WATCH names one nick.
 bool IrcRegistration::namesWantedNick(const IrcMessage& m) const {
-    if (IrcNick::same(wanted(), m.param(1)))
+    if (names_.same(wanted(), m.param(1)))
         return true;
     const QList<QByteArray> entries = m.lastParam().split(',');
     return std::any_of(entries.cbegin(), entries.cend(), [this](const QByteArray& entry) {
-        return IrcNick::same(wanted(), beforeFirst(entry, '!'));
+        return names_.same(wanted(), beforeFirst(entry, '!'));
     });
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "irc/IrcClock.h"
 #include "irc/IrcMessage.h"
+#include "irc/IrcNameRules.h"
 #include "irc/IrcSessionConfig.h"
 
+#include <QHash>
 #include <QObject>
 #include <QSet>
-#include <QTimer>
 
 #include <functional>
 
@@ -32,6 +34,8 @@ public:
     bool registered() const { return registered_; }
     QString nick() const { return nick_; }
     bool isUs(const QByteArray& who) const;
+    // The server's rules for comparing and telling apart names, as it announced them.
+    const IrcNameRules& names() const { return names_; }
     // The bytes a server puts before our PRIVMSG when it relays it: ":nick!user@host ".
     int prefixBytes() const;
     void setUserHost(const QByteArray& userHost) { userHost_ = userHost; }
@@ -40,17 +44,29 @@ Q_SIGNALS:
     void welcomed();
     void nickInUse(const QString& wanted, const QString& instead);
     void failure(const QString& reason);
-    void gaveUp(const QString& reason); // registration cannot succeed on this connection
+    void gaveUp(const QString& reason); // this connection cannot register; another one may
+    void fatal(const QString& reason);  // no connection can: the person running us must act
+    // The server asks for TLS on PORT (seen on a plain connection), or, on a TLS one, that we
+    // keep using TLS for SECONDS (0: forget it).
+    void upgradeToTls(quint16 port);
+    void keepTls(qint64 seconds);
 
 private:
     void handleNumeric(int numeric, const IrcMessage& m);
     void handleCap(const IrcMessage& m);
-    void requestCaps();
+    void capsOffered(const QList<QByteArray>& caps, bool more);
+    bool followSts();
+    void request(const QByteArray& cap);
+    void acknowledged(const QList<QByteArray>& caps);
+    void refused(const QList<QByteArray>& caps);
+    void endNegotiation();
+    bool wantsLogin() const;
+    QByteArray mechanism() const;
     void handleAuthenticate(const IrcMessage& m);
-    void finishSasl(int numeric);
-    void reportAccountFailure(const QString& reason);
+    void finishSasl(int numeric, const IrcMessage& m);
+    void loginFailed(const QString& reason);
     void welcome(const IrcMessage& m);
-    void nickRefused(const IrcMessage& m);
+    void nickRefused(int numeric, const IrcMessage& m);
     void reclaimNick();
     void readSupport(const IrcMessage& m);
     void watchNick(const QByteArray& command);
@@ -66,10 +82,16 @@ private:
     int nickAttempt_ = 0;
     int nickLength_;
     bool nickLengthKnown_ = false;
-    QByteArray userHost_; // "user@host" as the server shows us; empty until known
-    QSet<QByteArray> capsOffered_;
+    IrcNameRules names_;
+    QByteArray userHost_;                   // "user@host" as the server shows us; empty until known
+    QHash<QByteArray, QByteArray> offered_; // capability -> its value
+    QSet<QByteArray> requested_;            // asked for, not yet answered
+    QSet<QByteArray> enabled_;
+    bool capsSeen_ = false;
+    bool negotiationEnded_ = false;
     bool saslRunning_ = false;
-    QTimer nickRetryTimer_;
+    bool loginSettled_ = false; // logged in, or the failure already reported
+    IrcTimer nickRetryTimer_;
 };
 
 } // namespace palvuro

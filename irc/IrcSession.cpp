@@ -6,14 +6,14 @@
 #include "irc/IrcLineSplitter.h"
 #include "irc/IrcLog.h"
 #include "irc/IrcMessage.h"
+#include "irc/IrcNumeric.h"
 #include "irc/IrcRegistration.h"
+#include "irc/IrcStsPolicies.h"
 #include "irc/IrcText.h"
 #include "irc/IrcTransport.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QElapsedTimer>
-#include <QTimer>
 
 #include <algorithm>
 
@@ -33,7 +33,7 @@ QString text(const QByteArray& bytes) {
 struct IrcSession::Private {
     Private(IrcSession* session, IrcSessionConfig settings)
         : q(session), config(std::move(settings)), queue(config.pacing), transport(config),
-          registration(config, sender()), channel(config, registration, sender()) {}
+          registration(config, sender()), channel(config, registration, sender()), pumpTimer(config.clock) {}
 
     IrcSession* q;
     IrcSessionConfig config;
@@ -44,10 +44,11 @@ struct IrcSession::Private {
     IrcCtcpResponder ctcpResponder{QString(QCoreApplication::applicationName() + QLatin1Char(' ') +
                                            QCoreApplication::applicationVersion())
                                        .toUtf8()};
-    QElapsedTimer clock;
     State state = State::Disconnected;
     bool running = false;
-    QTimer pumpTimer;
+    IrcTimer pumpTimer;
+
+    qint64 now() const { return IrcClock::now(config.clock); }
 
     IrcSendFunction sender() {
         return [this](const QByteArray& command, const QList<QByteArray>& params) { send(command, params); };
@@ -85,14 +86,18 @@ struct IrcSession::Private {
         }
     }
 
-    void connectionLost(const QString& reason) {
-        if (!transport.isOpen())
-            return;
+    void close() {
         transport.drop();
         stopTimers();
         registration.reset();
         channel.forget();
         dropQueue();
+    }
+
+    void connectionLost(const QString& reason) {
+        if (!transport.isOpen())
+            return;
+        close();
         if (!running) {
             setState(State::Disconnected);
             return;
@@ -104,25 +109,49 @@ struct IrcSession::Private {
         Q_EMIT q->reconnectIn((delay + 999) / 1000);
     }
 
+    void giveUp(const QString& reason) {
+        qCWarning(lcIrc) << "stopped:" << reason;
+        q->stop();
+        Q_EMIT q->gaveUp(reason);
+    }
+
+    // Once a server has asked for TLS, nobody on the way can talk us back down to plain text.
+    void upgradeToTls(quint16 port) {
+        qCInfo(lcIrc) << config.host << "asks for TLS on port" << port << "- connecting there";
+        close();
+        config.tls = true;
+        config.port = port;
+        connectNow();
+    }
+
+    void followStoredPolicy() {
+        if (const auto port = IrcStsPolicies(config.stsPolicyFile).portFor(config.host)) {
+            if (!config.tls)
+                qCInfo(lcIrc) << config.host << "asked for TLS on port" << *port << "- connecting there";
+            config.tls = true;
+            config.port = *port;
+        }
+    }
+
     // --- writing
 
     void send(const QByteArray& command, const QList<QByteArray>& params = {}) {
         // Once we are registered the server counts these lines too: they go at once, but they
         // use up the allowance.
         if (registration.registered())
-            queue.spend(clock.elapsed());
+            queue.spend(now());
         transport.write(IrcMessage::make(command, params).serialize());
     }
 
     void pump() {
         if (!transport.isOpen())
             return;
-        const qint64 now = clock.elapsed();
+        const qint64 now = this->now();
         for (const QByteArray& line : queue.take(now))
             transport.write(line);
         const qint64 wait = queue.msUntilNext(now);
         if (wait >= 0)
-            pumpTimer.start(static_cast<int>(std::max<qint64>(wait, 1)));
+            pumpTimer.start(std::max<qint64>(wait, 1));
     }
 
     bool queueText(const QByteArray& target, const QString& said) {
@@ -165,7 +194,17 @@ struct IrcSession::Private {
         else if (c == "NOTICE")
             handleNotice(m);
         else if (c == "ERROR")
-            qCWarning(lcIrc) << "the server ends the connection:" << text(m.param(0));
+            refusedBy(text(m.param(0)), IrcBackoff::Cause::Refused);
+        else if (m.numeric() == Numeric::ErrYoureBannedCreep)
+            refusedBy(text(m.lastParam()), IrcBackoff::Cause::Banned);
+        else if (m.numeric() == Numeric::ErrYouWillBeBanned || m.numeric() == Numeric::ErrPasswdMismatch)
+            refusedBy(text(m.lastParam()), IrcBackoff::Cause::Refused);
+    }
+
+    void refusedBy(const QString& reason, IrcBackoff::Cause cause) {
+        qCWarning(lcIrc) << "the server refuses us:" << reason;
+        transport.refusedBecause(cause);
+        Q_EMIT q->refused(reason);
     }
 
     void handlePrivmsg(const IrcMessage& m) {
@@ -193,7 +232,7 @@ struct IrcSession::Private {
     }
 
     void answerCtcp(const QByteArray& from, const IrcCtcp& request) {
-        const auto reply = ctcpResponder.answer(request, clock.elapsed(), QDateTime::currentDateTime());
+        const auto reply = ctcpResponder.answer(request, now(), QDateTime::currentDateTime());
         if (!reply) {
             qCDebug(lcIrc) << "left a CTCP" << request.command.left(32) << "from" << from << "unanswered";
             return;
@@ -214,9 +253,7 @@ struct IrcSession::Private {
 
 IrcSession::IrcSession(IrcSessionConfig config, QObject* parent)
     : QObject(parent), d(std::make_unique<Private>(this, std::move(config))) {
-    d->clock.start();
-    d->pumpTimer.setSingleShot(true);
-    connect(&d->pumpTimer, &QTimer::timeout, this, [this] { d->pump(); });
+    connect(&d->pumpTimer, &IrcTimer::timeout, this, [this] { d->pump(); });
 
     IrcTransport* transport = &d->transport;
     connect(transport, &IrcTransport::opened, this, [this] {
@@ -228,6 +265,7 @@ IrcSession::IrcSession(IrcSessionConfig config, QObject* parent)
             [this](const QString& reason) { d->connectionLost(reason); });
     connect(transport, &IrcTransport::failure, this, &IrcSession::failure);
     connect(transport, &IrcTransport::retryDue, this, [this] { d->connectNow(); });
+    connect(transport, &IrcTransport::lagMeasured, this, &IrcSession::lagMeasured);
 
     IrcRegistration* registration = &d->registration;
     connect(registration, &IrcRegistration::welcomed, this, [this] {
@@ -238,11 +276,17 @@ IrcSession::IrcSession(IrcSessionConfig config, QObject* parent)
     connect(registration, &IrcRegistration::failure, this, &IrcSession::failure);
     connect(registration, &IrcRegistration::gaveUp, this,
             [this](const QString& why) { d->connectionLost(why); });
+    connect(registration, &IrcRegistration::fatal, this, [this](const QString& why) { d->giveUp(why); });
+    connect(registration, &IrcRegistration::upgradeToTls, this,
+            [this](quint16 port) { d->upgradeToTls(port); });
+    connect(registration, &IrcRegistration::keepTls, this, [this](qint64 seconds) {
+        IrcStsPolicies(d->config.stsPolicyFile).remember(d->config.host, d->config.port, seconds);
+    });
 
     IrcChannel* channel = &d->channel;
     connect(channel, &IrcChannel::entered, this, [this](const QByteArray& userHost) {
         d->registration.setUserHost(userHost);
-        d->transport.resetBackoff();
+        d->transport.joined();
         d->setState(State::Joined);
     });
     connect(channel, &IrcChannel::left, this, [this] { d->setState(State::Registering); });
@@ -264,6 +308,7 @@ void IrcSession::start() {
     if (d->running)
         return;
     d->running = true;
+    d->followStoredPolicy();
     d->transport.resetBackoff();
     d->connectNow();
 }
@@ -299,9 +344,11 @@ bool IrcSession::say(const QString& text) {
 
 bool IrcSession::sayTo(const QString& nick, const QString& text) {
     const QByteArray target = nick.toUtf8();
-    // A nick with a blank or a line break would smuggle in a second target or a second line.
+    // A nick with a blank or a line break would smuggle in a second target or a second line; a
+    // channel's name would make a private reply public.
     if (target.isEmpty() || target.contains(' ') || target.contains(',') || target.contains('\r') ||
-        target.contains('\n') || target.contains('\0') || target.startsWith(':')) {
+        target.contains('\n') || target.contains('\0') || target.startsWith(':') ||
+        d->registration.names().isChannel(target)) {
         qCWarning(lcIrc) << "refused to send to the nick" << nick;
         return false;
     }

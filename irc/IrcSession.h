@@ -42,6 +42,14 @@ public:
 Q_SIGNALS:
     void stateChanged(palvuro::IrcSession::State state);
     void reconnectIn(int seconds);
+    // The server refused us (ERROR, a ban, a wrong server password), in its own words; the next
+    // attempt waits longer.
+    void refused(const QString& reason);
+    // How long the server took, or is taking, to answer our PING.
+    void lagMeasured(qint64 ms);
+    // The session stopped for good: REASON says what the person running the client must change
+    // (the account, the nick, ...).
+    void gaveUp(const QString& reason);
     void nickInUse(const QString& wanted, const QString& instead);
     // Texts arrive decoded (UTF-8, else Windows-1252) with formatting codes stripped.
     void channelMessage(const QString& nick, const QString& text);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "irc/IrcBackoff.h"
+#include "irc/IrcClock.h"
 #include "irc/IrcSendQueue.h"
 
 #include <QByteArray>
@@ -15,17 +16,24 @@ struct IrcSessionConfig {
     bool tls = false;
     QString channel; // with its leading '#'
     QString nick;
-    QString account;     // SASL PLAIN account; empty: no SASL
-    QByteArray password; // never logged, never shown
-    QString extraCaFile; // one more CA trusted besides the system's store
+    QString account;                   // SASL PLAIN account (the caller insists on TLS); empty: no PLAIN
+    QByteArray password;               // never logged, never shown
+    QString clientCertFile;            // PEM certificate and key: SASL EXTERNAL (CertFP)
+    bool allowUnauthenticated = false; // a refused login leaves us on as a guest instead of ending
+    QString stsPolicyFile;             // where upgrade-to-TLS policies are kept; empty: not kept
+    QString extraCaFile;               // one more CA trusted besides the system's store
+    QByteArray serverPassword;         // PASS, for bouncers and private servers; never logged, never shown
 
     // Timing: the defaults suit public networks; tests shorten them.
-    int pingIdleMs = 5000;         // our own PING after this long without a line from the server
-    int pingTimeoutMs = 5000;      // then, without any answer, the connection is given up
-    int registerTimeoutMs = 30000; // from the connection attempt to the server's welcome
-    int nickRetryMs = 10000;       // how often a taken nick is asked for again
-    int rejoinDelayMs = 3000;      // after a kick or a refused JOIN
+    // A lagging server is no dead one: public networks lag for a minute now and then.
+    int pingIdleMs = 90'000;         // our own PING after this long without a line from the server
+    int pingTimeoutMs = 150'000;     // then, without any answer, the connection is given up
+    int registerTimeoutMs = 120'000; // from the connection attempt to the server's welcome
+    int steadyMs = 10 * 60'000;      // this long in the channel and the reconnect waits start over
+    int nickRetryMs = 10000;         // how often a taken nick is asked for again
+    int rejoinDelayMs = 3000;        // after a kick or a refused JOIN
     IrcSendQueue::Pacing pacing;
+    IrcClock* clock = nullptr; // null: real time; tests pass one they move by hand
     IrcBackoff::Limits backoff;
 };
 

@@ -2,7 +2,10 @@
 
 #include "irc/IrcLog.h"
 
+#include <QFile>
+#include <QSslKey>
 #include <QSslSocket>
+#include <QTimer>
 
 #include <utility>
 
@@ -11,18 +14,38 @@ namespace {
 
 // A server's line is 512 bytes, its tags up to 8191 more; anything far longer is garbage.
 constexpr qsizetype kMaxLineBytes = 16384;
+const QByteArray kPingToken = QByteArrayLiteral("palvuro");
+// While our PING goes unanswered, the lag is reported this often.
+constexpr int kLagReportMs = 10'000;
+
+IrcBackoff::Cause causeOf(QAbstractSocket::SocketError error) {
+    switch (error) {
+    case QAbstractSocket::ConnectionRefusedError:
+    case QAbstractSocket::HostNotFoundError:
+    case QAbstractSocket::NetworkError:
+    case QAbstractSocket::SocketTimeoutError:
+        return IrcBackoff::Cause::Unreachable;
+    default:
+        return IrcBackoff::Cause::Lost;
+    }
+}
 
 } // namespace
 
 IrcTransport::IrcTransport(const IrcSessionConfig& config, QObject* parent)
-    : QObject(parent), config_(config), backoff_(config.backoff) {
-    for (QTimer* timer : {&watchdog_, &attemptTimer_, &retryTimer_})
-        timer->setSingleShot(true);
-    connect(&watchdog_, &QTimer::timeout, this, &IrcTransport::watchdogFired);
-    connect(&attemptTimer_, &QTimer::timeout, this, [this] {
+    : QObject(parent), config_(config), backoff_(config.backoff), watchdog_(config.clock),
+      attemptTimer_(config.clock), retryTimer_(config.clock), lagTimer_(config.clock),
+      steadyTimer_(config.clock) {
+    connect(&watchdog_, &IrcTimer::timeout, this, &IrcTransport::watchdogFired);
+    connect(&attemptTimer_, &IrcTimer::timeout, this, [this] {
         Q_EMIT lost(QStringLiteral("no welcome from the server within %1 ms").arg(config_.registerTimeoutMs));
     });
-    connect(&retryTimer_, &QTimer::timeout, this, &IrcTransport::retryDue);
+    connect(&retryTimer_, &IrcTimer::timeout, this, &IrcTransport::retryDue);
+    connect(&lagTimer_, &IrcTimer::timeout, this, [this] {
+        Q_EMIT lagMeasured(IrcClock::now(config_.clock) - pingSentMs_);
+        lagTimer_.start(kLagReportMs);
+    });
+    connect(&steadyTimer_, &IrcTimer::timeout, this, &IrcTransport::resetBackoff);
 }
 
 IrcTransport::~IrcTransport() {
@@ -34,7 +57,9 @@ void IrcTransport::open() {
     inbox_.clear();
     discardingLine_ = false;
     awaitingPong_ = false;
-    lastAttemptRefused_ = false;
+    registered_ = false;
+    pingSentMs_ = -1;
+    cause_ = IrcBackoff::Cause::Lost;
     socket_ = new QSslSocket(this);
     connect(socket_, &QSslSocket::connected, this, [this] {
         if (!config_.tls)
@@ -45,7 +70,8 @@ void IrcTransport::open() {
     connect(socket_, &QSslSocket::disconnected, this,
             [this] { Q_EMIT lost(QStringLiteral("the server closed the connection")); });
     connect(socket_, &QSslSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
-        lastAttemptRefused_ = error == QAbstractSocket::ConnectionRefusedError;
+        if (cause_ == IrcBackoff::Cause::Lost)
+            cause_ = causeOf(error);
         Q_EMIT lost(socket_ ? socket_->errorString() : QStringLiteral("socket error"));
     });
     connect(socket_, &QSslSocket::sslErrors, this, [this](const QList<QSslError>& errors) {
@@ -77,7 +103,28 @@ QSslConfiguration IrcTransport::tlsConfiguration() {
         }
         tls.addCaCertificates(ca);
     }
+    if (!config_.clientCertFile.isEmpty())
+        addClientCertificate(tls);
     return tls;
+}
+
+// One PEM file holds both the certificate and its key, as networks' CertFP guides make it.
+void IrcTransport::addClientCertificate(QSslConfiguration& tls) {
+    QFile file(config_.clientCertFile);
+    const QByteArray pem = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    const QList<QSslCertificate> certificates = QSslCertificate::fromData(pem, QSsl::Pem);
+    QSslKey key;
+    for (const QSsl::KeyAlgorithm algorithm : {QSsl::Rsa, QSsl::Ec, QSsl::Dsa})
+        if (key.isNull())
+            key = QSslKey(pem, algorithm, QSsl::Pem);
+    if (certificates.isEmpty() || key.isNull()) {
+        const QString reason = QStringLiteral("no certificate and key in ") + config_.clientCertFile;
+        qCWarning(lcIrc) << reason;
+        Q_EMIT failure(reason);
+        return;
+    }
+    tls.setLocalCertificate(certificates.constFirst());
+    tls.setPrivateKey(key);
 }
 
 void IrcTransport::drop() {
@@ -110,22 +157,28 @@ void IrcTransport::write(const QByteArray& line) {
 }
 
 void IrcTransport::registered() {
+    registered_ = true;
     attemptTimer_.stop();
+    watchdog_.start(config_.pingIdleMs);
+}
+
+void IrcTransport::joined() {
+    if (!steadyTimer_.isActive())
+        steadyTimer_.start(config_.steadyMs);
 }
 
 void IrcTransport::halt() {
-    for (QTimer* timer : {&watchdog_, &attemptTimer_, &retryTimer_})
+    for (IrcTimer* timer : {&watchdog_, &attemptTimer_, &retryTimer_, &lagTimer_, &steadyTimer_})
         timer->stop();
 }
 
 int IrcTransport::retryLater() {
-    const int delay = backoff_.nextDelayMs(lastAttemptRefused_);
+    const int delay = backoff_.nextDelayMs(cause_);
     retryTimer_.start(delay);
     return delay;
 }
 
 void IrcTransport::ready() {
-    watchdog_.start(config_.pingIdleMs);
     Q_EMIT opened();
 }
 
@@ -134,7 +187,8 @@ void IrcTransport::readLines() {
         return;
     inbox_ += socket_->readAll();
     awaitingPong_ = false;
-    watchdog_.start(config_.pingIdleMs);
+    if (registered_)
+        watchdog_.start(config_.pingIdleMs);
     const QPointer<QSslSocket> reading = socket_;
     qsizetype pos = 0;
     for (qsizetype end = inbox_.indexOf('\n'); end >= 0 && socket_ == reading;
@@ -150,6 +204,8 @@ void IrcTransport::readLines() {
             continue;
         }
         const IrcMessage message = IrcMessage::parse(line);
+        if (message.command == "PONG")
+            answered(message);
         if (message.isValid())
             Q_EMIT lineReceived(message);
     }
@@ -169,8 +225,19 @@ void IrcTransport::watchdogFired() {
         return;
     }
     awaitingPong_ = true;
-    write(IrcMessage::make("PING", {QByteArrayLiteral("palvuro")}).serialize());
+    write(IrcMessage::make("PING", {kPingToken}).serialize());
     watchdog_.start(config_.pingTimeoutMs);
+    if (pingSentMs_ < 0) {
+        pingSentMs_ = IrcClock::now(config_.clock);
+        lagTimer_.start(kLagReportMs);
+    }
+}
+
+void IrcTransport::answered(const IrcMessage& pong) {
+    if (pingSentMs_ < 0 || pong.lastParam() != kPingToken)
+        return;
+    lagTimer_.stop();
+    Q_EMIT lagMeasured(IrcClock::now(config_.clock) - std::exchange(pingSentMs_, -1));
 }
 
 } // namespace palvuro

@@ -7,7 +7,8 @@
 #include <QObject>
 #include <QPointer>
 #include <QSslConfiguration>
-#include <QTimer>
+
+#include <algorithm>
 
 class QSslSocket;
 
@@ -30,8 +31,13 @@ public:
     bool isOpen() const { return socket_ != nullptr; }
     void write(const QByteArray& line);
 
-    // The server's welcome: the attempt's time limit is met.
+    // The server's welcome: the attempt's time limit is met, and from now on a silent server
+    // is asked whether it is still there.
     void registered();
+    // In the channel: after a steady while there, the reconnect waits start over.
+    void joined();
+    // Why the server is about to close the connection, for the wait before the next attempt.
+    void refusedBecause(IrcBackoff::Cause cause) { cause_ = std::max(cause_, cause); }
     // Every timer stopped: nothing happens until open().
     void halt();
     // The next attempt after the backoff's wait, in ms.
@@ -44,12 +50,17 @@ Q_SIGNALS:
     void lost(const QString& reason); // the connection is unusable; it is still open until drop()
     void failure(const QString& reason);
     void retryDue();
+    // How long our PING has gone unanswered, every few seconds while it does, then how long its
+    // answer took.
+    void lagMeasured(qint64 ms);
 
 private:
     QSslConfiguration tlsConfiguration();
+    void addClientCertificate(QSslConfiguration& tls);
     void ready();
     void readLines();
     void watchdogFired();
+    void answered(const IrcMessage& pong);
 
     const IrcSessionConfig& config_;
     IrcBackoff backoff_;
@@ -57,10 +68,14 @@ private:
     QByteArray inbox_;
     bool discardingLine_ = false;
     bool awaitingPong_ = false;
-    bool lastAttemptRefused_ = false;
-    QTimer watchdog_;     // idle PING, then the PING's deadline
-    QTimer attemptTimer_; // connecting and registering must end in the welcome
-    QTimer retryTimer_;
+    bool registered_ = false;
+    IrcBackoff::Cause cause_ = IrcBackoff::Cause::Lost;
+    qint64 pingSentMs_ = -1;
+    IrcTimer watchdog_;     // idle PING, then the PING's deadline
+    IrcTimer attemptTimer_; // connecting and registering must end in the welcome
+    IrcTimer retryTimer_;
+    IrcTimer lagTimer_;
+    IrcTimer steadyTimer_;
 };
 
 } // namespace palvuro

@@ -2,6 +2,7 @@
 #include "irc/IrcCtcp.h"
 #include "irc/IrcCtcpResponder.h"
 #include "irc/IrcMessage.h"
+#include "irc/IrcNameRules.h"
 
 #include <QTimeZone>
 #include <QtTest>
@@ -128,6 +129,56 @@ private Q_SLOTS:
                      6000),
                  QByteArray("\x01"
                             "CLIENTINFO ACTION CLIENTINFO PING TIME VERSION\x01"));
+    }
+
+    // Nicks and channels compare by the rules the server announced, never by one fixed table.
+    void comparesNamesByTheServersRules_data() {
+        QTest::addColumn<Params>("isupport");
+        QTest::addColumn<QByteArray>("a");
+        QTest::addColumn<QByteArray>("b");
+        QTest::addColumn<bool>("same");
+        QTest::newRow("rfc1459 until told")
+            << Params{} << QByteArray("Bot[x]~") << QByteArray("bot{X}^") << true;
+        QTest::newRow("ascii keeps brackets apart")
+            << Params{"CASEMAPPING=ascii"} << QByteArray("Bot[x]") << QByteArray("Bot{x}") << false;
+        QTest::newRow("ascii folds letters")
+            << Params{"CASEMAPPING=ascii"} << QByteArray("BOT[X]") << QByteArray("bot[x]") << true;
+        QTest::newRow("strict folds brackets")
+            << Params{"CASEMAPPING=rfc1459-strict"} << QByteArray("a[]\\") << QByteArray("A{}|") << true;
+        QTest::newRow("strict keeps ~ and ^ apart")
+            << Params{"CASEMAPPING=rfc1459-strict"} << QByteArray("a~") << QByteArray("a^") << false;
+        QTest::newRow("rfc8265 composes first") << Params{"CASEMAPPING=rfc8265"} << QByteArray("jos\xc3\xa9")
+                                                << QByteArray("JOSe\xcc\x81") << true;
+        QTest::newRow("rfc7613 folds ascii only")
+            << Params{"CASEMAPPING=rfc7613"} << QByteArray("\xc3\xa9") << QByteArray("\xc3\x89") << false;
+        QTest::newRow("rfc8265, bytes that are no UTF-8")
+            << Params{"CASEMAPPING=rfc8265"} << QByteArray("a\xff") << QByteArray("a\xfe") << false;
+        QTest::newRow("withdrawn") << Params{"CASEMAPPING=ascii", "-CASEMAPPING"} << QByteArray("a[")
+                                   << QByteArray("a{") << true;
+        QTest::newRow("unknown") << Params{"CASEMAPPING=klingon"} << QByteArray("a[") << QByteArray("A{")
+                                 << true;
+    }
+    void comparesNamesByTheServersRules() {
+        QFETCH(Params, isupport);
+        QFETCH(QByteArray, a);
+        QFETCH(QByteArray, b);
+        QFETCH(bool, same);
+        IrcNameRules rules;
+        for (const QByteArray& token : isupport)
+            rules.read(token);
+        QCOMPARE(rules.same(a, b), same);
+        QCOMPARE(rules.same(b, a), same);
+    }
+
+    void tellsChannelsAndPrefixesByTheServersRules() {
+        IrcNameRules rules;
+        QVERIFY(rules.isChannel("&local") && rules.isChannel("#trivia") && !rules.isChannel("ANNA"));
+        QCOMPARE(rules.withoutModes("~@ANNA"), QByteArray("ANNA"));
+        rules.read("CHANTYPES=#");
+        rules.read("PREFIX=(Yov)!@+");
+        QVERIFY(!rules.isChannel("&local") && rules.isChannel("#trivia"));
+        QCOMPARE(rules.withoutModes("!@+ANNA"), QByteArray("ANNA"));
+        QCOMPARE(rules.withoutModes("~ANNA"), QByteArray("~ANNA"));
     }
 };
 

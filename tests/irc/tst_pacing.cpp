@@ -203,17 +203,25 @@ private Q_SLOTS:
         }
     }
 
+    // Each cause keeps its own first wait and ceiling; the failures in a row are counted across
+    // causes, so a server that bans us after refusals does not start over from its first wait.
     void backoffDoublesUpToItsCeilingAndResets() {
-        IrcBackoff backoff(IrcBackoff::Limits{500, 4000, 1500});
+        using Cause = IrcBackoff::Cause;
+        IrcBackoff backoff(IrcBackoff::Limits{{500, 4000}, {500, 1500}, {2000, 10'000}, {3000, 40'000}});
         QList<int> delays;
         for (int i = 0; i < 6; ++i)
-            delays.append(backoff.nextDelayMs(false));
+            delays.append(backoff.nextDelayMs(Cause::Lost));
         QCOMPARE(delays, (QList<int>{500, 1000, 2000, 4000, 4000, 4000}));
-        QCOMPARE(backoff.nextDelayMs(true), 1500); // a server that refuses is restarting
+        QCOMPARE(backoff.nextDelayMs(Cause::Unreachable), 1500);
+        QCOMPARE(backoff.nextDelayMs(Cause::Refused), 10'000);
+        QCOMPARE(backoff.nextDelayMs(Cause::Banned), 40'000);
         for (int i = 0; i < 100; ++i)
-            QVERIFY(backoff.nextDelayMs(false) == 4000);
+            QVERIFY(backoff.nextDelayMs(Cause::Lost) == 4000);
         backoff.reset();
-        QCOMPARE(backoff.nextDelayMs(false), 500);
+        QCOMPARE(backoff.nextDelayMs(Cause::Refused), 2000);
+        QCOMPARE(backoff.nextDelayMs(Cause::Banned), 6000);
+        backoff.reset();
+        QCOMPARE(backoff.nextDelayMs(Cause::Lost), 500);
     }
 };
 

@@ -1,5 +1,6 @@
 // The session against a real ircd-hybrid, talking with raw chatters, and against a scripted
 // server where ircd-hybrid has nothing to offer (SASL, a server that stops answering).
+#include "irc/IrcClock.h"
 #include "irc/IrcSession.h"
 #include "tests/support/IrcChatter.h"
 #include "tests/support/IrcServer.h"
@@ -28,7 +29,7 @@ IrcSessionConfig configFor(quint16 port, const QString& nick = QStringLiteral("T
     config.pingTimeoutMs = 3000;
     config.registerTimeoutMs = 5000;
     config.rejoinDelayMs = 200;
-    config.backoff = IrcBackoff::Limits{200, 1000, 500};
+    config.backoff = IrcBackoff::Limits{{200, 1000}, {200, 500}, {200, 1000}, {200, 1000}};
     return config;
 }
 
@@ -239,57 +240,214 @@ private Q_SLOTS:
                      qPrintable(notice.at(1).toString()));
     }
 
-    // SASL PLAIN as the IRCv3 exchange prescribes, accepted or refused; a refusal is reported
-    // without the password and the client still registers.
+    // Registration as a bouncer and SASL expect it: PASS before NICK, one capability a line (a
+    // refused one costs nothing else), the account's verdict awaited; a refused login ends the
+    // session with the server's reason unless guests are allowed, and never shows the password.
     void logsInWithSasl_data() {
         QTest::addColumn<QByteArray>("verdict");
-        QTest::addColumn<bool>("refused");
+        QTest::addColumn<bool>("allowGuest");
+        QTest::addColumn<QString>("stopsWith"); // empty: joins
         QTest::newRow("accepted") << QByteArray(
                                          ":srv 900 TriviaBot TriviaBot!u@h acct :You are now logged in\r\n"
                                          ":srv 903 TriviaBot :SASL authentication successful\r\n")
-                                  << false;
-        QTest::newRow("refused") << QByteArray(":srv 904 TriviaBot :SASL authentication failed\r\n") << true;
+                                  << false << QString();
+        QTest::newRow("refused") << QByteArray(":srv 904 TriviaBot :Bad account or password\r\n") << false
+                                 << QStringLiteral("Bad account or password");
+        QTest::newRow("refused, guests allowed")
+            << QByteArray(":srv 904 TriviaBot :Bad account or password\r\n") << true << QString();
     }
     void logsInWithSasl() {
         QFETCH(QByteArray, verdict);
-        QFETCH(bool, refused);
+        QFETCH(bool, allowGuest);
+        QFETCH(QString, stopsWith);
         ScriptedServer server;
         IrcSessionConfig config = configFor(server.server.serverPort());
         config.account = QStringLiteral("acct");
         config.password = "s3cret pass";
+        config.serverPassword = "bouncer pass";
+        config.allowUnauthenticated = allowGuest;
         IrcSession session(config);
         QSignalSpy failures(&session, &IrcSession::failure);
+        QSignalSpy gaveUp(&session, &IrcSession::gaveUp);
         session.start();
         QVERIFY(server.hears("USER palvuro 0 * :Palvuro Trivia"));
-        QCOMPARE(server.heard.first(), QByteArray("CAP LS 302"));
+        QCOMPARE(server.heard.mid(0, 3),
+                 (QList<QByteArray>{"CAP LS 302", "PASS :bouncer pass", "NICK TriviaBot"}));
         server.send(":srv CAP * LS * :multi-prefix sasl=PLAIN,EXTERNAL\r\n:srv CAP * LS :message-tags\r\n");
-        QVERIFY(server.hears("CAP REQ :message-tags sasl"));
-        server.send(":srv CAP * ACK :message-tags sasl\r\n");
+        QVERIFY(server.hears("CAP REQ sasl"));
+        QVERIFY(server.hears("CAP REQ message-tags"));
+        server.send(":srv CAP * NAK :message-tags\r\n:srv CAP * ACK :sasl\r\n");
         QVERIFY(server.hears("AUTHENTICATE PLAIN"));
         server.send("AUTHENTICATE +\r\n");
         QVERIFY(server.hears("AUTHENTICATE " + QByteArray("acct\0acct\0s3cret pass", 21).toBase64()));
         QVERIFY(!server.heard.contains("CAP END")); // registration waits for the verdict
         server.send(verdict);
+        for (const QList<QVariant>& said : failures + gaveUp)
+            QVERIFY(!said.first().toString().contains(QStringLiteral("s3cret")));
+        if (!stopsWith.isEmpty()) {
+            QTRY_COMPARE(gaveUp.size(), 1);
+            QVERIFY(gaveUp.first().first().toString().contains(stopsWith));
+            QCOMPARE(session.state(), IrcSession::State::Disconnected);
+            QVERIFY(!server.hears("CAP END", 300));
+            QCOMPARE(server.connections, 1);
+            return;
+        }
         QVERIFY(server.hears("CAP END"));
-        QCOMPARE(failures.size(), refused ? 1 : 0);
-        for (const QList<QVariant>& failure : failures)
-            QVERIFY(!failure.first().toString().contains(QStringLiteral("s3cret")));
+        QCOMPARE(failures.size(), allowGuest ? 1 : 0);
         server.send(":srv 001 TriviaBot :Welcome TriviaBot!u@h\r\n");
         QVERIFY(server.hears("JOIN #trivia"));
     }
 
-    // A server that goes silent is given up after our PING goes unanswered, and tried again.
-    void noticesASilentServer() {
+    // Lag is no reason to leave: no PING while registering (which has two minutes), ours only
+    // after 90 s of silence, its lag reported while it waits and when it is answered; a server
+    // silent for 240 s is given up.
+    void survivesLagAndNoticesADeadServer() {
+        IrcClock clock;
         ScriptedServer server;
         IrcSessionConfig config = configFor(server.server.serverPort());
-        config.pingIdleMs = 500;
+        const IrcSessionConfig defaults;
+        config.pingIdleMs = defaults.pingIdleMs;
+        config.pingTimeoutMs = defaults.pingTimeoutMs;
+        config.registerTimeoutMs = defaults.registerTimeoutMs;
+        config.clock = &clock;
         IrcSession session(config);
+        QSignalSpy lag(&session, &IrcSession::lagMeasured);
         session.start();
         QVERIFY(server.hears("USER palvuro 0 * :Palvuro Trivia"));
-        server.send(":srv 001 TriviaBot :Welcome\r\n:srv 451 * :ignored\r\n");
-        QVERIFY(server.hears("PING palvuro", 3000));
-        QTRY_COMPARE_WITH_TIMEOUT(session.state(), IrcSession::State::Reconnecting, 5000);
-        QTRY_COMPARE_WITH_TIMEOUT(server.connections, 2, 3000);
+        clock.advance(119'000);
+        QVERIFY(!server.hears("PING palvuro", 200));
+        server.send(":srv 001 TriviaBot :Welcome\r\n:TriviaBot!u@h JOIN #trivia\r\n");
+        QTRY_COMPARE(session.state(), IrcSession::State::Joined);
+
+        clock.advance(60'000);
+        QVERIFY(!server.hears("PING palvuro", 200));
+        clock.advance(30'000);
+        QVERIFY(server.hears("PING palvuro"));
+        clock.advance(25'000);
+        QCOMPARE(lag.size(), 2); // 10 s and 20 s of waiting
+        QCOMPARE(lag.last().first().toLongLong(), 20'000);
+        server.send(":srv PONG srv :palvuro\r\n");
+        QTRY_COMPARE(lag.size(), 3);
+        QCOMPARE(lag.last().first().toLongLong(), 25'000);
+
+        server.heard.clear();
+        clock.advance(239'000);
+        QVERIFY(server.hears("PING palvuro"));
+        QCOMPARE(session.state(), IrcSession::State::Joined);
+        clock.advance(1'000);
+        QCOMPARE(session.state(), IrcSession::State::Reconnecting);
+        QCOMPARE(server.connections, 1);
+    }
+
+    // A server that refuses us is not asked again soon: a ban waits a minute and doubles up to 30,
+    // a refused connection backs off up to 5 minutes; the waits start over only after 10 minutes
+    // in the channel, and the server's words reach whoever watches.
+    void backsOffWhenRefused() {
+        IrcClock clock;
+        ScriptedServer server;
+        IrcSessionConfig config = configFor(server.server.serverPort());
+        config.backoff = {};
+        config.pingIdleMs = 3'600'000; // this server never answers a PING
+        config.clock = &clock;
+        IrcSession session(config);
+        QSignalSpy refused(&session, &IrcSession::refused);
+        QSignalSpy reconnect(&session, &IrcSession::reconnectIn);
+        const auto register_ = [&] {
+            QVERIFY(server.hears("USER palvuro 0 * :Palvuro Trivia"));
+            server.heard.clear();
+        };
+        session.start();
+        register_();
+        server.send(":srv 465 TriviaBot :You are banned from this server- spamming\r\n"
+                    "ERROR :Closing Link: 127.0.0.1 (K-Lined)\r\n");
+        server.client->disconnectFromHost();
+        QTRY_COMPARE(reconnect.size(), 1);
+        QCOMPARE(reconnect.last().first().toInt(), 60);
+        QCOMPARE(refused.size(), 2);
+        QVERIFY(refused.first().first().toString().contains(QStringLiteral("spamming")));
+        clock.advance(59'000);
+        QVERIFY(!QTest::qWaitFor([&] { return server.connections > 1; }, 200));
+        clock.advance(1'000);
+        QTRY_COMPARE(server.connections, 2);
+        register_();
+        server.send("ERROR :Closing Link: 127.0.0.1 (Banned)\r\n:srv 465 TriviaBot :banned\r\n");
+        server.client->disconnectFromHost();
+        QTRY_COMPARE(reconnect.size(), 2);
+        QCOMPARE(reconnect.last().first().toInt(), 120);
+
+        // Nobody listens any more: the waits grow to five minutes and stay there.
+        const quint16 port = server.server.serverPort();
+        server.server.close();
+        for (int i = 0; i < 12; ++i) {
+            clock.advance(reconnect.last().first().toInt() * 1000);
+            QTRY_COMPARE(reconnect.size(), 3 + i);
+            QVERIFY(reconnect.last().first().toInt() <= 300);
+        }
+        QCOMPARE(reconnect.last().first().toInt(), 300);
+
+        // Joined, then lost after a while: the waits have not started over; after ten minutes
+        // joined they have.
+        QVERIFY(server.server.listen(QHostAddress::LocalHost, port));
+        for (const int joinedMs : {5 * 60'000, 10 * 60'000}) {
+            const int attempts = server.connections;
+            clock.advance(reconnect.last().first().toInt() * 1000);
+            QTRY_COMPARE(server.connections, attempts + 1);
+            register_();
+            server.send(":srv 001 TriviaBot :Welcome\r\n:TriviaBot!u@h JOIN #trivia\r\n");
+            QTRY_COMPARE(session.state(), IrcSession::State::Joined);
+            clock.advance(joinedMs);
+            server.client->disconnectFromHost();
+            QTRY_COMPARE(session.state(), IrcSession::State::Reconnecting);
+        }
+        QCOMPARE(reconnect.at(reconnect.size() - 2).first().toInt(), 60);
+        QCOMPARE(reconnect.last().first().toInt(), 1);
+    }
+
+    // A nick the server cannot take stops us with its reason; a taken one, or one services take
+    // from us, is asked for again once per retry period.
+    void keepsOrGivesUpItsNick() {
+        IrcClock clock;
+        ScriptedServer server;
+        IrcSessionConfig config = configFor(server.server.serverPort(), QStringLiteral("Trivia*Bot"));
+        config.clock = &clock;
+        config.pingIdleMs = 3'600'000;
+        config.nickRetryMs = 30'000;
+        {
+            IrcSession invalid(config);
+            QSignalSpy gaveUp(&invalid, &IrcSession::gaveUp);
+            invalid.start();
+            QVERIFY(server.hears("USER palvuro 0 * :Palvuro Trivia"));
+            server.send(":srv 432 * Trivia*Bot :Erroneous Nickname\r\n");
+            QTRY_COMPARE(gaveUp.size(), 1);
+            QVERIFY(gaveUp.first().first().toString().contains(QStringLiteral("Erroneous Nickname")));
+            QCOMPARE(invalid.state(), IrcSession::State::Disconnected);
+            clock.advance(3'600'000);
+            QVERIFY(!QTest::qWaitFor([&] { return server.connections > 1; }, 200));
+        }
+        config.nick = QStringLiteral("TriviaBot");
+        IrcSession session(config);
+        QSignalSpy inUse(&session, &IrcSession::nickInUse);
+        server.heard.clear();
+        session.start();
+        QVERIFY(server.hears("USER palvuro 0 * :Palvuro Trivia"));
+        QCOMPARE(server.connections, 2);
+        server.send(":srv 001 TriviaBot :Welcome\r\n:TriviaBot!u@h JOIN #trivia\r\n"
+                    ":NickServ!s@services NOTICE TriviaBot :This nick is registered\r\n"
+                    ":TriviaBot!u@h NICK Guest4242\r\n");
+        QTRY_COMPARE(session.nick(), QStringLiteral("Guest4242"));
+        QCOMPARE(inUse.size(), 1);
+        const auto nickRequests = [&] { return server.heard.count("NICK TriviaBot"); };
+        const int before = nickRequests();
+        for (int retry = 1; retry <= 3; ++retry) {
+            clock.advance(30'000);
+            QVERIFY(QTest::qWaitFor([&] { return nickRequests() == before + retry; }, 5000));
+            server.send(":srv 433 Guest4242 TriviaBot :Nickname is already in use\r\n");
+            QVERIFY(!QTest::qWaitFor([&] { return nickRequests() > before + retry; }, 200));
+        }
+        server.send(":Guest4242!u@h NICK TriviaBot\r\n");
+        QTRY_COMPARE(session.nick(), QStringLiteral("TriviaBot"));
+        clock.advance(120'000);
+        QVERIFY(!QTest::qWaitFor([&] { return nickRequests() > before + 3; }, 200));
     }
 };
 
