@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QFile>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace palvuro {
@@ -27,7 +28,9 @@ QString description() {
         "nick. With irc://HOST[:PORT]/CHANNEL or ircs://HOST[:PORT]/CHANNEL (TLS) it joins that\n"
         "channel instead (ports 6667 and 6697 by default; # may be written as is or as %23).\n"
         "An account's password is read from the environment variable PALVURO_IRC_PASSWORD or\n"
-        "from the file given with --password-file, never from the command line.\n"
+        "from the file given with --password-file, and a server's password from\n"
+        "PALVURO_IRC_SERVER_PASSWORD or --server-password-file: never from the command line.\n"
+        "An account's password is only sent over TLS (ircs://).\n"
         "A script ends at its last line, or at the end of standard input. Without a screen\n"
         "(QT_QPA_PLATFORM=offscreen) the program then ends; with one the window stays open.\n"
         "The exit status is 3 when an expect timed out (then the program ends with the script),\n"
@@ -121,7 +124,23 @@ bool ClientOptions::parse(const QStringList& arguments, ClientOptions* options, 
         QStringLiteral(
             "Trust the CA certificate(s) in FILE (PEM) besides the system's, for a private server."),
         QStringLiteral("FILE"));
-    parser.addOptions({nick, script, transcript, wrap, keep, fill, account, passwordFile, tlsCa});
+    const QCommandLineOption serverPasswordFile(
+        QStringLiteral("server-password-file"),
+        QStringLiteral(
+            "Read the server's password (PASS: a bouncer, a private server) from the first line of "
+            "FILE."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption tlsCert(
+        QStringLiteral("tls-cert"),
+        QStringLiteral("Log in with the client certificate and its key in FILE (PEM; SASL EXTERNAL, CertFP). "
+                       "Needs ircs://."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption allowUnauthenticated(
+        QStringLiteral("allow-unauthenticated"),
+        QStringLiteral("Stay in the channel without the account when logging in fails (by default the client "
+                       "stops and says why)."));
+    parser.addOptions({nick, script, transcript, wrap, keep, fill, account, passwordFile, tlsCa,
+                       serverPasswordFile, tlsCert, allowUnauthenticated});
     parser.addPositionalArgument(QStringLiteral("URL"),
                                  QStringLiteral("irc://HOST[:PORT]/CHANNEL or ircs://HOST[:PORT]/CHANNEL"),
                                  QStringLiteral("[URL]"));
@@ -168,10 +187,14 @@ bool ClientOptions::parse(const QStringList& arguments, ClientOptions* options, 
     options->network = !urls.isEmpty();
     if (options->network && !keepGiven)
         options->keepLines = DefaultNetworkKeepLines;
-    const bool networkOnly = parser.isSet(account) || parser.isSet(passwordFile) || parser.isSet(tlsCa);
+    const bool networkOnly = parser.isSet(account) || parser.isSet(passwordFile) || parser.isSet(tlsCa) ||
+                             parser.isSet(serverPasswordFile) || parser.isSet(tlsCert) ||
+                             parser.isSet(allowUnauthenticated);
     if (!options->network) {
         if (networkOnly) {
-            *error = QStringLiteral("--account, --password-file and --tls-ca need an irc:// or ircs:// URL");
+            *error =
+                QStringLiteral("--account, --password-file, --server-password-file, --tls-ca, --tls-cert and "
+                               "--allow-unauthenticated need an irc:// or ircs:// URL");
             return false;
         }
         return true;
@@ -182,10 +205,26 @@ bool ClientOptions::parse(const QStringList& arguments, ClientOptions* options, 
     irc.nick = options->nick;
     irc.account = parser.value(account);
     irc.extraCaFile = parser.value(tlsCa);
-    if (!irc.extraCaFile.isEmpty() && !QFile::exists(irc.extraCaFile)) {
-        *error = QStringLiteral("--tls-ca: no file %1").arg(irc.extraCaFile);
+    irc.clientCertFile = parser.value(tlsCert);
+    irc.allowUnauthenticated = parser.isSet(allowUnauthenticated);
+    irc.stsPolicyFile = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) +
+                        QStringLiteral("/sts-policies.ini");
+    for (const auto& [option, file] :
+         {std::pair(&tlsCa, irc.extraCaFile), std::pair(&tlsCert, irc.clientCertFile)})
+        if (!file.isEmpty() && !QFile::exists(file)) {
+            *error = QStringLiteral("--%1: no file %2").arg(option->names().constFirst(), file);
+            return false;
+        }
+    if (!irc.tls && (!irc.account.isEmpty() || !irc.clientCertFile.isEmpty())) {
+        *error =
+            QStringLiteral("%1 needs ircs://: over irc:// the login would cross the network in plain text")
+                .arg(irc.account.isEmpty() ? QStringLiteral("--tls-cert") : QStringLiteral("--account"));
         return false;
     }
+    if (!parser.isSet(serverPasswordFile))
+        irc.serverPassword = qgetenv(ServerPasswordVariable);
+    else if (!readPassword(parser.value(serverPasswordFile), &irc.serverPassword, error))
+        return false;
     if (irc.account.isEmpty()) {
         if (parser.isSet(passwordFile)) {
             *error = QStringLiteral("--password-file needs an --account");

@@ -17,6 +17,8 @@ struct ClientOptions {
     // room keeps all.
     static constexpr int DefaultNetworkKeepLines = 20000;
     static constexpr int MinKeepLines = 100;
+    // The one that may hold the server's password (PASS).
+    static constexpr const char* ServerPasswordVariable = "PALVURO_IRC_SERVER_PASSWORD";
 
     // ARGUMENTS as QCoreApplication::arguments() gives them (the program first). False with
     // *error for an unknown option, a missing or bad value, or a bad URL; then *help holds the

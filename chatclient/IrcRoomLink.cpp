@@ -52,8 +52,24 @@ IrcRoomLink::IrcRoomLink(ChatRoom& room, IrcSession& session, const IrcSessionCo
     room_.setSender([this](const QString& to, const QString& text) { return send(to, text); });
 
     connect(&session_, &IrcSession::stateChanged, this, &IrcRoomLink::onStateChanged);
-    connect(&session_, &IrcSession::reconnectIn, this,
-            [this](int seconds) { setStatus(tr("Reconnecting in %1 s").arg(seconds)); });
+    connect(&session_, &IrcSession::reconnectIn, this, [this](int seconds) {
+        setStatus(refusal_.isEmpty()
+                      ? tr("Reconnecting in %1 s").arg(seconds)
+                      : tr("Refused by the server (%1); reconnecting in %2 s").arg(refusal_).arg(seconds));
+    });
+    connect(&session_, &IrcSession::refused, this, [this](const QString& reason) {
+        refusal_ = oneLine(reason);
+        Q_EMIT noticeReceived(QString(), tr("Refused by the server: %1").arg(refusal_));
+    });
+    connect(&session_, &IrcSession::gaveUp, this, [this](const QString& reason) {
+        Q_EMIT noticeReceived(QString(), oneLine(reason));
+        setStatus(tr("Stopped: %1").arg(oneLine(reason)));
+    });
+    connect(&session_, &IrcSession::lagMeasured, this, [this](qint64 ms) {
+        lagMs_ = ms;
+        if (session_.state() == IrcSession::State::Joined)
+            setStatus(joinedStatus());
+    });
     connect(&session_, &IrcSession::nickInUse, this, [this](const QString& wanted, const QString& instead) {
         setStatus(tr("Nick %1 in use, %2 until it is free").arg(wanted, instead));
     });
@@ -165,8 +181,10 @@ void IrcRoomLink::onStateChanged(IrcSession::State state) {
         setStatus(tr("Logging in to %1").arg(server_));
         break;
     case IrcSession::State::Joined:
+        refusal_.clear();
+        lagMs_ = 0;
         room_.setOwnNick(session_.nick());
-        setStatus(tr("Joined %1 as %2").arg(channel_, session_.nick()));
+        setStatus(joinedStatus());
         break;
     case IrcSession::State::Reconnecting:
         break; // reconnectIn says when
@@ -178,8 +196,13 @@ void IrcRoomLink::onNickChanged(const QString& oldNick, const QString& newNick) 
     if (session_.nick() != room_.ownNick()) {
         room_.setOwnNick(session_.nick());
         if (session_.state() == IrcSession::State::Joined)
-            setStatus(tr("Joined %1 as %2").arg(channel_, session_.nick()));
+            setStatus(joinedStatus());
     }
+}
+
+QString IrcRoomLink::joinedStatus() const {
+    const QString joined = tr("Joined %1 as %2").arg(channel_, session_.nick());
+    return lagMs_ > ShownLagMs ? joined + tr(" (lag %1 s)").arg(lagMs_ / 1000) : joined;
 }
 
 } // namespace palvuro

@@ -22,6 +22,8 @@ public:
     static constexpr int LineIntervalMs = 25;
     // Comings and goings after the first of a quiet spell are summed up this often.
     static constexpr int NoticeWindowMs = 3000;
+    // A lag below this is everyday; past it the status says how far behind the server is.
+    static constexpr qint64 ShownLagMs = 10'000;
 
     IrcRoomLink(ChatRoom& room, IrcSession& session, const IrcSessionConfig& where,
                 QObject* parent = nullptr);
@@ -51,6 +53,7 @@ private:
     void setStatus(const QString& status);
     void onStateChanged(IrcSession::State state);
     void onNickChanged(const QString& oldNick, const QString& newNick);
+    QString joinedStatus() const;
 
     ChatRoom& room_;
     IrcSession& session_;
@@ -58,6 +61,8 @@ private:
     QString server_;
     QString channel_;
     QString status_;
+    QString refusal_; // the server's last reason for refusing us, until we are back in
+    qint64 lagMs_ = 0;
 };
 
 } // namespace palvuro

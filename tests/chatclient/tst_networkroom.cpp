@@ -30,13 +30,21 @@ private Q_SLOTS:
         QTest::newRow("own port, bare name")
             << QStringList{"ircs://127.0.0.1:7000/trivia"} << none << "127.0.0.1 7000 1 #trivia  ";
         QTest::newRow("account, password from the environment")
-            << QStringList{"--account", "quiz", "irc://h/%23t"} << "s3cret"
-            << "h 6667 0 #t quiz s3cret";
+            << QStringList{"--account", "quiz", "ircs://h/%23t"} << "s3cret"
+            << "h 6697 1 #t quiz s3cret";
         QTest::newRow("account, password file wins")
-            << QStringList{"--account", "quiz", "--password-file", "@", "irc://h/%23t"} << "other"
-            << "h 6667 0 #t quiz from file";
+            << QStringList{"--account", "quiz", "--password-file", "@", "ircs://h/%23t"} << "other"
+            << "h 6697 1 #t quiz from file";
         QTest::newRow("account without password")
-            << QStringList{"--account", "quiz", "irc://h/%23t"} << none << "error";
+            << QStringList{"--account", "quiz", "ircs://h/%23t"} << none << "error";
+        QTest::newRow("account over plain text")
+            << QStringList{"--account", "quiz", "irc://h/%23t"} << "s3cret"
+            << "error";
+        QTest::newRow("certificate over plain text")
+            << QStringList{"--tls-cert", "@", "irc://h/%23t"} << none << "error";
+        QTest::newRow("server password from a file")
+            << QStringList{"--server-password-file", "@", "irc://h/%23t"} << none
+            << "h 6667 0 #t   from file";
         QTest::newRow("password file without account")
             << QStringList{"--password-file", "@", "irc://h/%23t"} << none << "error";
         QTest::newRow("no password on the command line")
@@ -67,7 +75,8 @@ private Q_SLOTS:
         QString error, help;
         const bool ok = ClientOptions::parse(QStringList{"palvuro-chat"} + args, &options, &error, &help);
         qunsetenv(ClientOptions::PasswordVariable);
-        QVERIFY(help.contains("--tls-ca") && help.contains("--password-file"));
+        for (const char* option : {"--tls-ca", "--password-file", "--server-password-file", "--tls-cert"})
+            QVERIFY(help.contains(option));
         if (expected == "error") {
             QVERIFY(!ok);
             QVERIFY(!error.isEmpty());
@@ -80,10 +89,11 @@ private Q_SLOTS:
             return;
         }
         const IrcSessionConfig& irc = options.irc;
-        QCOMPARE(QStringList({irc.host, QString::number(irc.port), QString::number(irc.tls), irc.channel,
-                              irc.account, QString::fromUtf8(irc.password)})
-                     .join(' '),
-                 expected);
+        QStringList got{irc.host,    QString::number(irc.port),      QString::number(irc.tls), irc.channel,
+                        irc.account, QString::fromUtf8(irc.password)};
+        if (!irc.serverPassword.isEmpty())
+            got.append(QString::fromUtf8(irc.serverPassword));
+        QCOMPARE(got.join(' '), expected);
     }
 
     // A channel's window is bounded unless told otherwise; a local room keeps every line.
