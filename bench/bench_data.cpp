@@ -5,6 +5,7 @@
 #include "bench/QuestionBank.h"
 #include "data/TriviaDatabase.h"
 #include "data/UsersList.h"
+#include "platform/LetterCase.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -88,7 +89,7 @@ std::optional<QList<QPair<QString, QString>>> samplePairs() {
         while (!file.atEnd() && pairs.size() < 60000) {
             const QStringList fields = QString::fromUtf8(file.readLine()).chopped(1).split(QLatin1Char('\t'));
             if (fields.size() == 3)
-                pairs.append({fields[1].toUpper(), fields[2].toUpper()});
+                pairs.append({LetterCase::upper(fields[1]), LetterCase::upper(fields[2])});
         }
         if (pairs.isEmpty()) {
             std::fprintf(stderr, "bench_data: no question pairs in %s\n", qPrintable(bank.path));

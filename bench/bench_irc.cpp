@@ -13,6 +13,7 @@
 // Target: 0.
 
 #include "data/TriviaDatabase.h"
+#include "platform/LetterCase.h"
 #include "tests/support/E2eSession.h"
 #include "tests/support/IrcChatter.h"
 #include "tests/support/IrcServer.h"
@@ -132,7 +133,7 @@ bool answerLatency(Rig& rig) {
         const auto verdict = player.waitFor(
             [&](const Message& m) {
                 return Rig::fromBot(m) &&
-                       m.text().startsWith(QStringLiteral("(*)") + player.nick().toUpper());
+                       m.text().startsWith(QStringLiteral("(*)") + LetterCase::upper(player.nick()));
             },
             mark, 30000);
         if (!verdict)

@@ -6,6 +6,7 @@
 #include "chat/ChatLog.h"
 #include "chat/TickSchedule.h"
 #include "chat/TimerSwitch.h"
+#include "platform/LetterCase.h"
 #include "platform/Windows1252.h"
 
 #include <algorithm>
@@ -57,7 +58,7 @@ void ChatLink::startReading(const QString& nickText) {
     pump_.processEvents();
     if (readingStarted_)
         readingStarted_(lineCount() - 2);
-    botNick_ = Spaces::trimmed(nickText.toUpper());
+    botNick_ = Spaces::trimmed(LetterCase::upper(nickText));
 }
 
 void ChatLink::sendChat(const QString& text, const std::function<bool()>& stillWanted) {

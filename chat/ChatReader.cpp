@@ -2,6 +2,7 @@
 
 #include "chat/ChatLink.h"
 #include "chat/ChatLog.h"
+#include "platform/LetterCase.h"
 #include "platform/LineBuffer.h"
 #include "platform/Windows1252.h"
 
@@ -142,9 +143,9 @@ void ChatReader::readNewText() {
     if (text == lastText_)
         return;
     lastText_ = text;
-    const QString upper = text.toUpper();
-    if (text.size() > MaxTextLength || upper.size() > MaxTextLength)
+    if (text.size() > MaxTextLength)
         return; // too long for any command or answer: passed over
+    const QString upper = LetterCase::upper(text);
 
     const qsizetype bang = upper.indexOf(QLatin1Char('!')) + 1;
     if (bang >= 3 && upper.mid(bang - 3, 3) == QLatin1String(": !") && commandHandler_)

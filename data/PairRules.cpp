@@ -2,6 +2,7 @@
 
 #include "data/HtmlEntities.h"
 #include "data/TableName.h"
+#include "platform/LetterCase.h"
 
 namespace palvuro {
 
@@ -74,7 +75,7 @@ QString PairRules::cleaned(const QString& raw) {
         view = view.mid(1);
     while (view.endsWith(u' '))
         view.chop(1);
-    return view.toString().toUpper();
+    return LetterCase::upper(view.toString());
 }
 
 bool PairRules::isCleaned(const QString& value) {
@@ -112,7 +113,7 @@ QString PairRules::categoryRefusal(const QString& storedName) {
 }
 
 QString PairRules::categoryFromLabel(const QString& label) {
-    const QString text = HtmlEntities::decoded(label).toUpper();
+    const QString text = LetterCase::upper(HtmlEntities::decoded(label));
     QString name;
     for (QChar c : text) {
         if (isNameChar(c))

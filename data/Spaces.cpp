@@ -1,4 +1,5 @@
 #include "data/Spaces.h"
+#include "platform/LetterCase.h"
 
 namespace palvuro {
 
@@ -17,7 +18,7 @@ QString Spaces::trimmed(const QString& text) {
 }
 
 QString Spaces::storedForm(const QString& typed) {
-    return trimmed(typed.toUpper());
+    return trimmed(LetterCase::upper(typed));
 }
 
 } // namespace palvuro

@@ -1,5 +1,7 @@
 #include "data/TableName.h"
 
+#include "platform/LetterCase.h"
+
 #include <QLatin1String>
 
 #include <algorithm>
@@ -41,17 +43,6 @@ const char* const kReservedWords[] = {
 
 constexpr int kMaxNameLength = 64;
 
-QChar foldedChar(QChar c) {
-    const char16_t u = c.unicode();
-    if (u >= 'a' && u <= 'z')
-        return QChar(char16_t(u - 0x20));
-    // Latin-1 small letters (not the division sign, not y with diaeresis, whose capital lies
-    // outside Latin-1, and not sharp s, which has no single capital).
-    if (u >= 0xE0 && u <= 0xFE && u != 0xF7)
-        return QChar(char16_t(u - 0x20));
-    return c;
-}
-
 bool startsWithFolded(const QString& name, QLatin1String prefix) {
     return name.startsWith(prefix, Qt::CaseInsensitive);
 }
@@ -59,10 +50,7 @@ bool startsWithFolded(const QString& name, QLatin1String prefix) {
 } // namespace
 
 QString TableName::folded(const QString& name) {
-    QString out = name;
-    for (QChar& c : out)
-        c = foldedChar(c);
-    return out;
+    return LetterCase::upper(name);
 }
 
 bool TableName::sameName(const QString& a, const QString& b) {
@@ -91,7 +79,7 @@ bool TableName::isValidBareName(const QString& name) {
     const bool allWordChars = std::all_of(name.begin(), name.end(), [](QChar c) {
         return c == QLatin1Char('_') || (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c.isLetter();
     });
-    return allWordChars && !isReservedWord(folded(name).toUpper());
+    return allWordChars && !isReservedWord(folded(name));
 }
 
 QString TableName::quoted(const QString& storedName) {

@@ -9,8 +9,7 @@ namespace palvuro {
 // stored name is quoted into a statement.
 class TableName {
 public:
-    // Upper-cases ASCII and Latin-1 letters only, so that names compare the way the category
-    // lookup promises, independently of the locale.
+    // Names compare in the upper case the program creates them in, independently of the locale.
     static QString folded(const QString& name);
     static bool sameName(const QString& a, const QString& b);
 

@@ -4,6 +4,7 @@
 #include "data/Spaces.h"
 
 #include "data/TableName.h"
+#include "platform/LetterCase.h"
 
 #include <QDir>
 #include <QFile>
@@ -453,7 +454,7 @@ std::optional<QString> TriviaDatabase::findCategory(const QString& name) {
 }
 
 DbStatus TriviaDatabase::createCategory(const QString& typedName) {
-    const QString name = Spaces::trimmed(typedName).toUpper();
+    const QString name = LetterCase::upper(Spaces::trimmed(typedName));
     if (TableName::isValidBareName(name) && TableName::isBuiltIn(name))
         return d->fail(DbStatus::AlreadyExists,
                        QStringLiteral("The name %1 is taken by the database itself.").arg(name));
@@ -504,7 +505,7 @@ bool takeUsableRow(const QSqlQuery& query, TriviaDatabase::Question* out) {
     if (answerText.isEmpty())
         return false;
     out->question = Spaces::leftTrimmed(question.toString());
-    out->answer = answerText.toUpper();
+    out->answer = LetterCase::upper(answerText);
     return true;
 }
 
@@ -718,11 +719,11 @@ DbStatus TriviaDatabase::findPair(const QString& category, const char* column, c
 }
 
 DbStatus TriviaDatabase::findPairByQuestion(const QString& category, const QString& text, Pair* out) {
-    return findPair(category, "Questions", Spaces::trimmed(text).toUpper(), out);
+    return findPair(category, "Questions", LetterCase::upper(Spaces::trimmed(text)), out);
 }
 
 DbStatus TriviaDatabase::findPairByAnswer(const QString& category, const QString& text, Pair* out) {
-    return findPair(category, "Answers", text.toUpper(), out);
+    return findPair(category, "Answers", LetterCase::upper(text), out);
 }
 
 DbStatus TriviaDatabase::changeRow(const Pair& pair, const QString& sqlPattern, QVariantList values) {

@@ -1,5 +1,6 @@
 #include "data/UsersList.h"
 
+#include "platform/LetterCase.h"
 #include "platform/Windows1252.h"
 
 #include <QDir>
@@ -121,7 +122,7 @@ UsersList::Membership UsersList::isAuthorizedUser(const QString& upperNick) cons
         return Membership::FileUnreadable;
     const QStringList names = parse(bytes);
     for (const QString& name : names) {
-        if (name.toUpper() == upperNick)
+        if (LetterCase::upper(name) == upperNick)
             return Membership::Authorized;
     }
     return Membership::NotListed;

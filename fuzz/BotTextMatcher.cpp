@@ -1,6 +1,7 @@
 #include "fuzz/BotTextMatcher.h"
 
 #include "chat/RoomTexts.h"
+#include "platform/LetterCase.h"
 
 #include <limits>
 
@@ -48,7 +49,7 @@ bool BotTextMatcher::matches(const QString& text, const Scores& before, const Sc
 }
 
 bool BotTextMatcher::isNick(const QString& nick) const {
-    return !nick.contains(QLatin1Char(':')) && nick == nick.toUpper();
+    return !nick.contains(QLatin1Char(':')) && LetterCase::isUpper(nick);
 }
 
 bool BotTextMatcher::isHint(const QString& text) const {
@@ -162,7 +163,7 @@ bool BotTextMatcher::isPrivateBody(const QString& requester, const QString& body
     if (at >= 0) {
         const QString target = body.left(at);
         // The named nick is the word after the command: any character but a blank.
-        if (!target.contains(QLatin1Char(' ')) && target == target.toUpper() &&
+        if (!target.contains(QLatin1Char(' ')) && LetterCase::isUpper(target) &&
             isScoreOf(target, body.mid(at + other.size()), before, after))
             return true;
     }

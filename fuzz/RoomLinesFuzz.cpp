@@ -8,6 +8,7 @@
 #include "fuzz/BotTextMatcher.h"
 #include "fuzz/FuzzApplication.h"
 #include "fuzz/RecordingWindowApi.h"
+#include "platform/LetterCase.h"
 #include "platform/Windows1252.h"
 #include "tests/support/FakeDesktop.h"
 #include "tests/support/ManualEventPump.h"
@@ -157,7 +158,7 @@ private:
                     db.addPair(category.first, QString::fromUtf8(row.question),
                                QString::fromUtf8(row.answer));
                     facts_.questions << withoutLeadingBlanks(QString::fromUtf8(row.question));
-                    facts_.answers << withoutLeadingBlanks(QString::fromUtf8(row.answer)).toUpper();
+                    facts_.answers << LetterCase::upper(withoutLeadingBlanks(QString::fromUtf8(row.answer)));
                 }
             }
             qint64 score = 0;
@@ -189,7 +190,7 @@ private:
         usersBytes_ = users.readAll();
         facts_.authorized =
             QStringList{QStringLiteral("ANNA"), QStringLiteral("CARL"), QStringLiteral("O'BRIEN")};
-        facts_.botNick = kBotNick.toUpper();
+        facts_.botNick = LetterCase::upper(kBotNick);
         facts_.pauseSecs = 1;
     }
 

@@ -51,6 +51,10 @@ QString Windows1252::decode(const char* bytes, int length) {
     return out;
 }
 
+bool Windows1252::holds(char16_t unit) {
+    return exactByte(unit) >= 0;
+}
+
 QString Windows1252::decode(const QByteArray& bytes) {
     return decode(bytes.constData(), bytes.size());
 }

@@ -13,6 +13,8 @@ public:
     static QByteArray encode(const QString& text);
     static QString decode(const QByteArray& bytes);
     static QString decode(const char* bytes, int length);
+    // Whether the code page has this character itself (not only a best fit for it).
+    static bool holds(char16_t unit);
 };
 
 } // namespace palvuro

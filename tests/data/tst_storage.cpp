@@ -1,6 +1,7 @@
 #include "data/SettingsStore.h"
 #include "data/TriviaDatabase.h"
 #include "data/UsersList.h"
+#include "platform/LetterCase.h"
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -120,7 +121,7 @@ private Q_SLOTS:
         QFETCH(DbStatus, status);
         QCOMPARE(db_->createCategory(typed), status);
         QCOMPARE(categoriesOf(*db_),
-                 status == DbStatus::Ok ? QStringList{typed.trimmed().toUpper()} : QStringList());
+                 status == DbStatus::Ok ? QStringList{LetterCase::upper(typed.trimmed())} : QStringList());
     }
 
     void pickReportsCategoriesWithoutQuestions() {
