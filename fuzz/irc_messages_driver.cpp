@@ -4,27 +4,22 @@
 // UTF-8 (broken and whole) and very long lines. The session stage is left to the libFuzzer
 // target and the replayed seeds: a connection per input would make millions of lines take hours.
 //
-//   fuzz_irc_messages_driver LINES [SEED]
+//   fuzz_irc_messages_driver COUNT [SEED]
 //
 // Exit status 0 when every invariant held; a broken invariant aborts with its description.
 #include "fuzz/IrcMessagesFuzz.h"
+#include "fuzz/SeededDriver.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
-#include <QFile>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <random>
 
 namespace {
 
-using Random = std::mt19937_64;
-
-unsigned draw(Random& random, unsigned bound) {
-    return static_cast<unsigned>(random() % bound);
-}
+using palvuro::draw;
+using Random = palvuro::SeededDriver::Random;
 
 QByteArray pick(Random& random, std::initializer_list<const char*> choices) {
     return QByteArray(*(choices.begin() + draw(random, static_cast<unsigned>(choices.size()))));
@@ -76,17 +71,14 @@ QByteArray line(Random& random) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s LINES [SEED]\n", argv[0]);
+    palvuro::SeededDriver driver;
+    if (!driver.parse(argc, argv))
         return 2;
-    }
-    const unsigned long long target = std::strtoull(argv[1], nullptr, 10);
-    const unsigned long long seed = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 1;
-    Random random(seed);
+    Random& random = driver.random();
     std::uint64_t messages = 0;
     QElapsedTimer clock;
     clock.start();
-    while (messages < target) {
+    while (messages < driver.target()) {
         QByteArray input;
         for (unsigned i = 0; i < 100; ++i)
             input += line(random) + (draw(random, 2) ? "\r\n" : "\n");
@@ -94,15 +86,8 @@ int main(int argc, char** argv) {
         QString failure;
         if (!palvuro::IrcMessagesFuzz::run(reinterpret_cast<const std::uint8_t*>(input.constData()),
                                            static_cast<std::size_t>(input.size()), &failure, &messages,
-                                           false)) {
-            std::fprintf(stderr, "invariant broken after %llu messages (seed %llu): %s\n",
-                         static_cast<unsigned long long>(messages), seed, failure.toLocal8Bit().constData());
-            // Kept for replay: fuzz_irc_messages FILE runs it again.
-            QFile kept(QStringLiteral("irc-messages-failure-%1.bin").arg(seed));
-            if (kept.open(QIODevice::WriteOnly))
-                kept.write(input);
-            std::abort();
-        }
+                                           false))
+            driver.fail("messages", messages, failure, input, "irc-messages");
     }
     const double seconds = std::max(clock.elapsed(), qint64(1)) / 1000.0;
     std::printf("messages %llu\nmessages_per_second %.0f\n", static_cast<unsigned long long>(messages),

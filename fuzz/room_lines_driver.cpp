@@ -2,27 +2,22 @@
 // has been said, and prints what it did. The inputs are the fuzzer's own record format, made by
 // a generator that favours what random bytes seldom spell: commands, answers, the bot's nick.
 //
-//   fuzz_room_lines_driver LINES [SEED]
+//   fuzz_room_lines_driver COUNT [SEED]
 //
 // Exit status 0 when every invariant held; a broken invariant aborts with its description.
 #include "fuzz/RoomLinesFuzz.h"
+#include "fuzz/SeededDriver.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
-#include <QFile>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <random>
 
 namespace {
 
-using Random = std::mt19937_64;
-
-unsigned draw(Random& random, unsigned bound) {
-    return static_cast<unsigned>(random() % bound);
-}
+using palvuro::draw;
+using Random = palvuro::SeededDriver::Random;
 
 // Mostly letters and blanks, some punctuation of the protocol, some control and high bytes.
 QByteArray text(Random& random, unsigned maxLength) {
@@ -81,37 +76,23 @@ QByteArray record(Random& random) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s LINES [SEED]\n", argv[0]);
+    palvuro::SeededDriver driver;
+    if (!driver.parse(argc, argv))
         return 2;
-    }
-    const unsigned long long target = std::strtoull(argv[1], nullptr, 10);
-    const unsigned long long seed = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 1;
-    Random random(seed);
+    Random& random = driver.random();
     palvuro::RoomLinesFuzz::Stats stats;
     QElapsedTimer clock;
     clock.start();
     std::uint64_t reported = 0;
-    while (stats.lines < target) {
+    while (stats.lines < driver.target()) {
         QByteArray input;
         const unsigned records = 50 + draw(random, 250);
         for (unsigned i = 0; i < records; ++i)
             input += record(random) + '\n';
         QString failure;
         if (!palvuro::RoomLinesFuzz::run(reinterpret_cast<const std::uint8_t*>(input.constData()),
-                                         static_cast<std::size_t>(input.size()), &failure, &stats)) {
-            std::fprintf(stderr, "invariant broken after %llu lines (seed %llu, input %llu): %s\n",
-                         static_cast<unsigned long long>(stats.lines), seed,
-                         static_cast<unsigned long long>(stats.inputs), failure.toLocal8Bit().constData());
-            // Kept for replay: fuzz_room_lines FILE runs it again.
-            QFile kept(QStringLiteral("room-lines-failure-%1.bin").arg(seed));
-            if (kept.open(QIODevice::WriteOnly)) {
-                kept.write(input);
-                kept.close();
-            }
-            std::fflush(stdout);
-            std::abort();
-        }
+                                         static_cast<std::size_t>(input.size()), &failure, &stats))
+            driver.fail("lines", stats.lines, failure, input, "room-lines");
         if (stats.lines - reported >= 100000) {
             reported = stats.lines;
             std::printf("progress lines %llu\n", static_cast<unsigned long long>(stats.lines));
