@@ -1,6 +1,7 @@
 #include "data/PairRules.h"
 
 #include "data/HtmlEntities.h"
+#include "data/Spaces.h"
 #include "data/TableName.h"
 #include "platform/LetterCase.h"
 
@@ -96,6 +97,11 @@ QString PairRules::refusal(const QString& question, const QString& answer) {
     return why.isEmpty() ? valueRefusal(QLatin1String("answer"), answer) : why;
 }
 
+QString PairRules::categoryName(const QString& written) {
+    const QString name = Spaces::storedForm(written);
+    return TableName::isReservedWord(name) ? name + QLatin1Char('_') : name;
+}
+
 QString PairRules::categoryRefusal(const QString& storedName) {
     if (storedName.isEmpty())
         return QStringLiteral("empty category");
@@ -133,9 +139,7 @@ QString PairRules::categoryFromLabel(const QString& label) {
         name.truncate(MaxCategoryLength);
     while (name.endsWith(QLatin1Char('_')))
         name.chop(1);
-    if (TableName::isReservedWord(name))
-        name += QLatin1Char('_');
-    return name;
+    return categoryName(name);
 }
 
 bool PairRules::refersToOptions(const QString& storedQuestion) {

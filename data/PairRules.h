@@ -21,6 +21,10 @@ public:
     static bool isCleaned(const QString& value);
     // Why the editor could not have stored this (already cleaned) pair, or an empty text.
     static QString refusal(const QString& question, const QString& answer);
+    // A category name as a question file writes it, as the editor stores it (upper-cased,
+    // trimmed); a reserved SQL word gets an underscore (GENERAL_), so that its pairs come in
+    // under a name the database can hold, whichever reader found the name.
+    static QString categoryName(const QString& written);
     // Why a category of this stored name cannot be created, or an empty text.
     static QString categoryRefusal(const QString& storedName);
     // A label such as "Entertainment: Video Games" as a category name the editor can create

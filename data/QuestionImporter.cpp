@@ -3,7 +3,6 @@
 #include "data/DataLog.h"
 #include "data/PairRules.h"
 #include "data/RecordReader.h"
-#include "data/Spaces.h"
 #include "data/TriviaDatabase.h"
 
 #include <QSet>
@@ -128,7 +127,7 @@ void QuestionImporter::take(const ImportRecord& record, const QString& unit, Sum
         refuse(record, unit, record.error, nullptr, summary);
         return;
     }
-    const QString category = Spaces::storedForm(record.category);
+    const QString category = PairRules::categoryName(record.category);
     if (category.isEmpty()) {
         refuse(record, unit, PairRules::categoryRefusal(category), nullptr, summary);
         return;

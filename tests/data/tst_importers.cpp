@@ -120,16 +120,16 @@ private Q_SLOTS:
             << QStringList{"FOOD|QU'EST-CE QUE LA CRÈME BRÛLÉE?|CRÈME",
                            "HISTORY|WHO SAID 'X'); DROP TABLE HISTORY;--?|\"; DELETE FROM PSYSTEM"}
             << QStringList{"line 4|found 2"} << "Added 2 questions in 2 categories; 1 duplicate";
-        QTest::newRow("tsv: names no table may take, each reported once")
+        QTest::newRow("tsv: names no table may take, each reported once; reserved words as elsewhere")
             << "bank.tsv"
-            << QByteArray("X]; DROP TABLE Psystem;--\tWhy?\tX\npsystem\tWhy?\tX\nSelect\tWhy?\tX\nART\t" +
+            << QByteArray("X]; DROP TABLE Psystem;--\tWhy?\tX\npsystem\tWhy?\tX\nGeneral\tWhy?\tX\nART\t" +
                           QByteArray(256, 'q') +
                           "\tX\nART\tWhy?\tA\x01"
-                          "B\nSELECT\tAgain?\tX\n")
-            << QStringList{}
+                          "B\nGENERAL\tAgain?\tX\n")
+            << QStringList{"GENERAL_|AGAIN?|X", "GENERAL_|WHY?|X"}
             << QStringList{"line 1|not a valid category", "line 2|database's own tables",
-                           "line 3|reserved SQL word", "line 4|256 characters", "line 5|control character"}
-            << "6 records refused";
+                           "line 4|256 characters", "line 5|control character"}
+            << "4 records refused";
         QTest::newRow("json: references in text and answers, choice and true/false skipped")
             << "api.json"
             << openTdbJson({{"multiple", "Entertainment: Video Games",
