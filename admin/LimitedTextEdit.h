@@ -4,8 +4,9 @@
 
 namespace palvuro {
 
-// A multi-line text box with a vertical scroll bar that holds at most maxLength characters,
-// however the text arrives (typed, pasted, dropped): the excess of an insertion is cut off.
+// A multi-line text box with a vertical scroll bar that holds at most maxLength characters as
+// stored (a line break counts as its CR LF), however the text arrives (typed, pasted, dropped):
+// the excess of an insertion is cut off.
 // Tab moves the focus, as in the operator's other boxes.
 class LimitedTextEdit : public QPlainTextEdit {
     Q_OBJECT

@@ -316,6 +316,13 @@ private Q_SLOTS:
         paste("txtEditA", QString(254, 'a'));
         type("txtEditA", "XYZ");
         QCOMPARE(textOf("txtEditA"), "X" + QString(254, 'a'));
+        // A line break is stored as CR LF, so it takes two of the 255.
+        paste("txtEditQ", QString(253, 'q') + '\n');
+        type("txtEditQ", "z");
+        QCOMPARE(textOf("txtEditQ"), QString(253, 'q') + '\n');
+        paste("txtEditQ", QString(254, 'q'));
+        press("txtEditQ", {Qt::Key_Return});
+        QCOMPARE(textOf("txtEditQ"), QString(254, 'q'));
         addPair(" what is the capital of france? ", " paris");
         QCOMPARE(textOf("txt_Question"), "");
         QCOMPARE(textOf("txtAnswer"), "");
