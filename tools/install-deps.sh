@@ -6,7 +6,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libsqlite3-dev
     xvfb xauth xdotool x11-utils imagemagick fonts-dejavu-core sqlite3 strace util-linux
     clang-14 libclang-rt-14-dev clang-format
-    ircd-hybrid openssl
+    ircd-hybrid openssl znc
     librsvg2-bin lintian dpkg-dev file desktop-file-utils appstream
 )
 missing=()
@@ -20,8 +20,8 @@ echo "Installing: ${missing[*]}"
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
 
-# The IRC tests start their own ircd-hybrid as nobody on a free port; the package's system
-# service would hold port 6667 and run for nothing. Forbid service starts during the install
+# The IRC tests start their own ircd-hybrid and ZNC as nobody on free ports;
+# the packages' system services would hold port 6667 and run for nothing. Forbid service starts during the install
 # (unless the machine already forbids them) and stop and disable the service afterwards.
 policy=/usr/sbin/policy-rc.d
 own_policy=0
@@ -36,11 +36,12 @@ trap restore_policy EXIT
 "${sudo_cmd[@]}" apt-get update -qq
 DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 
-if dpkg-query -W -f='${Status}' ircd-hybrid 2>/dev/null | grep -q 'install ok installed'; then
+for service in ircd-hybrid znc; do
+    dpkg-query -W -f='${Status}' "$service" 2>/dev/null | grep -q 'install ok installed' || continue
     if [ -d /run/systemd/system ]; then
-        "${sudo_cmd[@]}" systemctl disable --now ircd-hybrid >/dev/null 2>&1 || true
+        "${sudo_cmd[@]}" systemctl disable --now "$service" >/dev/null 2>&1 || true
     else
-        "${sudo_cmd[@]}" service ircd-hybrid stop >/dev/null 2>&1 || true
-        "${sudo_cmd[@]}" update-rc.d ircd-hybrid disable >/dev/null 2>&1 || true
+        "${sudo_cmd[@]}" service "$service" stop >/dev/null 2>&1 || true
+        "${sudo_cmd[@]}" update-rc.d "$service" disable >/dev/null 2>&1 || true
     fi
-fi
+done

@@ -145,6 +145,38 @@ private Q_SLOTS:
         QVERIFY(session.users().contains(QStringLiteral("ANNA")));
     }
 
+    // ircd-hybrid compares names by ASCII alone: Bot{x} is someone else beside our Bot[x], who
+    // comes, is kicked and goes without the session taking any of it for itself.
+    void tellsNamesApartByTheServersCaseMapping() {
+        requireServer();
+        IrcChatter anna(QStringLiteral("ANNA"));
+        QVERIFY(anna.connectTo(ircd->port(), kChannel));
+        IrcSession session(configFor(ircd->port(), QStringLiteral("Bot[x]")));
+        QSignalSpy kicks(&session, &IrcSession::kicked);
+        QSignalSpy said(&session, &IrcSession::channelMessage);
+        QSignalSpy whispered(&session, &IrcSession::privateMessage);
+        QSignalSpy states(&session, &IrcSession::stateChanged);
+        session.start();
+        QTRY_COMPARE_WITH_TIMEOUT(session.state(), IrcSession::State::Joined, 10000);
+        states.clear();
+        IrcChatter braces(QStringLiteral("Bot{x}"));
+        QVERIFY(braces.connectTo(ircd->port(), kChannel));
+        QTRY_VERIFY(session.users().contains(QStringLiteral("Bot{x}")));
+        braces.sendRaw("PRIVMSG #trivia :Paris");
+        braces.sendRaw("PRIVMSG Bot[x] :psst");
+        QTRY_COMPARE(whispered.size(), 1);
+        QCOMPARE(said.size(), 1);
+        QCOMPARE(said.first().first().toString(), QStringLiteral("Bot{x}"));
+        anna.sendRaw("KICK #trivia Bot{x} :not you");
+        QTRY_COMPARE(kicks.size(), 1);
+        QTRY_VERIFY(!session.users().contains(QStringLiteral("Bot{x}")));
+        QVERIFY(session.say(QStringLiteral("still here")));
+        QVERIFY(
+            anna.waitFor(IrcChatter::privmsgFrom(QStringLiteral("Bot[x]"), QStringLiteral("still here"))));
+        QVERIFY(states.isEmpty());
+        QCOMPARE(session.nick(), QStringLiteral("Bot[x]"));
+    }
+
     // Someone holds our nick: we register as a stand-in and take the nick the moment it is free.
     void reclaimsATakenNick() {
         requireServer();

@@ -5,6 +5,8 @@
 #include <QDeadlineTimer>
 #include <QTest>
 
+#include <cctype>
+
 namespace palvuro {
 
 namespace {
@@ -37,7 +39,10 @@ bool IrcChatter::connectTo(quint16 port, const QString& channel, int timeoutMs) 
     socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     const int mark = receivedCount();
     sendRaw("NICK " + nick_.toUtf8());
-    sendRaw("USER " + nick_.toUtf8() + " 0 * :Palvuro test chatter");
+    // A server takes letters and digits for a user name, whatever it lets into a nick.
+    QByteArray user = nick_.toUtf8();
+    user.removeIf([](char c) { return !std::isalnum(static_cast<unsigned char>(c)); });
+    sendRaw("USER " + (user.isEmpty() ? QByteArrayLiteral("chatter") : user) + " 0 * :Palvuro test chatter");
     if (!waitFor([](const Message& m) { return m.command == QLatin1String("001"); }, mark, timeoutMs))
         return false;
     if (channel.isEmpty())

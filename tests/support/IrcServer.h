@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QProcess>
+#include "tests/support/ServerProcess.h"
+
 #include <QString>
 #include <QTemporaryDir>
 
@@ -43,11 +44,10 @@ private:
     bool prepare();
     bool writeConfig();
     bool makeCertificate();
-    bool waitUntilListening(int timeoutMs);
     QString path(const QString& name) const;
 
     QTemporaryDir dir_;
-    QProcess process_;
+    ServerProcess process_;
     quint16 port_ = 0;
     quint16 tlsPort_ = 0;
     bool prepared_ = false;

@@ -1,0 +1,143 @@
+#include "tests/support/ServerProcess.h"
+
+#include <QDeadlineTimer>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+#include <grp.h>
+#include <pwd.h>
+#include <unistd.h>
+
+namespace palvuro {
+
+namespace {
+
+const QString kSetpriv = QStringLiteral("/usr/bin/setpriv");
+
+bool runningAsRoot() {
+    return ::geteuid() == 0;
+}
+
+} // namespace
+
+ServerProcess::ServerProcess() {
+    process_.setProcessChannelMode(QProcess::MergedChannels);
+}
+
+ServerProcess::~ServerProcess() {
+    kill();
+}
+
+QString ServerProcess::cannotRun(const QString& program, const QString& package) {
+    if (!QFileInfo(program).isExecutable())
+        return QStringLiteral("%1 is not installed (tools/install-deps.sh installs it)").arg(package);
+    if (runningAsRoot() && !QFileInfo(kSetpriv).isExecutable())
+        return QStringLiteral("setpriv is missing: %1 cannot be started as nobody").arg(package);
+    return {};
+}
+
+// The server binds it a moment later; another program taking it in between is unlikely enough
+// for a test.
+quint16 ServerProcess::freePort() {
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress::LocalHost, 0))
+        return 0;
+    return probe.serverPort();
+}
+
+bool ServerProcess::accepts(quint16 port) {
+    QTcpSocket socket;
+    socket.connectToHost(QString::fromLatin1(Host), port);
+    const bool ok = socket.waitForConnected(200);
+    socket.abort();
+    return ok;
+}
+
+bool ServerProcess::makeCertificate(const QString& certFile, const QString& keyFile, QString* error) {
+    QProcess openssl;
+    openssl.setProcessChannelMode(QProcess::MergedChannels);
+    openssl.start(QStringLiteral("openssl"),
+                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                   QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-days"),
+                   QStringLiteral("2"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
+                   QStringLiteral("-addext"), QStringLiteral("subjectAltName=IP:127.0.0.1,DNS:localhost"),
+                   QStringLiteral("-keyout"), keyFile, QStringLiteral("-out"), certFile});
+    if (!openssl.waitForFinished(60000) || openssl.exitStatus() != QProcess::NormalExit ||
+        openssl.exitCode() != 0) {
+        *error = QStringLiteral("openssl req failed: ") + QString::fromLocal8Bit(openssl.readAll());
+        return false;
+    }
+    return true;
+}
+
+bool ServerProcess::giveToNobody(const QString& folder) {
+    if (!runningAsRoot())
+        return true;
+    const passwd* user = ::getpwnam("nobody");
+    const group* grp = ::getgrnam("nogroup");
+    if (!user || !grp)
+        return false;
+    QStringList paths{folder};
+    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        paths << it.next();
+    for (const QString& path : paths)
+        if (::chown(QFile::encodeName(path).constData(), user->pw_uid, grp->gr_gid) != 0)
+            return false;
+    return true;
+}
+
+bool ServerProcess::start(const QString& program, const QStringList& args, const QString& folder,
+                          const QList<quint16>& ports, int timeoutMs) {
+    if (isRunning())
+        return true;
+    if (!giveToNobody(folder)) {
+        error_ = QStringLiteral("cannot give %1 to nobody").arg(folder);
+        return false;
+    }
+    process_.setWorkingDirectory(folder);
+    if (runningAsRoot())
+        process_.start(kSetpriv,
+                       QStringList{QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                                   QStringLiteral("--clear-groups"), program} +
+                           args);
+    else
+        process_.start(program, args);
+    if (!process_.waitForStarted(10000)) {
+        error_ = program + QStringLiteral(" did not start: ") + process_.errorString();
+        return false;
+    }
+    const QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        if (std::all_of(ports.cbegin(), ports.cend(), [](quint16 port) { return accepts(port); }))
+            return true;
+        if (!isRunning()) {
+            error_ = program + QStringLiteral(" ended: ") + output();
+            return false;
+        }
+        if (deadline.hasExpired()) {
+            error_ = program + QStringLiteral(" does not listen: ") + output();
+            kill();
+            return false;
+        }
+        QTest::qWait(20);
+    }
+}
+
+void ServerProcess::kill() {
+    if (process_.state() == QProcess::NotRunning)
+        return;
+    process_.kill();
+    process_.waitForFinished(10000);
+}
+
+bool ServerProcess::isRunning() const {
+    return process_.state() != QProcess::NotRunning;
+}
+
+} // namespace palvuro

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QList>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+namespace palvuro {
+
+// A server program a test starts in its own temporary folder: as nobody when the test runs as
+// root (servers refuse root, and a test must not run one with root's rights), on free ports of
+// 127.0.0.1, ended with the test.
+class ServerProcess {
+public:
+    static constexpr const char* Host = "127.0.0.1";
+
+    ServerProcess();
+    ~ServerProcess();
+    ServerProcess(const ServerProcess&) = delete;
+    ServerProcess& operator=(const ServerProcess&) = delete;
+
+    // Empty when PROGRAM can be started here; otherwise why not (for QSKIP).
+    static QString cannotRun(const QString& program, const QString& package);
+    // A port nobody listens on right now; 0 when there is none.
+    static quint16 freePort();
+    static bool accepts(quint16 port);
+    // A self-signed certificate for 127.0.0.1 and localhost, and its key, both PEM.
+    static bool makeCertificate(const QString& certFile, const QString& keyFile, QString* error);
+    // Gives FOLDER and everything in it to nobody, so a server started as nobody may use it.
+    static bool giveToNobody(const QString& folder);
+
+    // Starts PROGRAM in FOLDER and waits until every one of PORTS accepts connections.
+    bool start(const QString& program, const QStringList& args, const QString& folder,
+               const QList<quint16>& ports, int timeoutMs = 30000);
+    void kill();
+    bool isRunning() const;
+    QString output() { return QString::fromLocal8Bit(process_.readAll()); }
+    QString error() const { return error_; }
+
+private:
+    QProcess process_;
+    QString error_;
+};
+
+} // namespace palvuro

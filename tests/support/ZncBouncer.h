@@ -1,0 +1,25 @@
+#pragma once
+
+#include "tests/support/ServerProcess.h"
+
+#include <QTemporaryDir>
+
+namespace palvuro {
+
+// A real ZNC for one test, in front of an IRC server: one user, "bot", whose network "net"
+// keeps one channel joined under one nick. A client logs in with PASS "bot/net:PASSWORD".
+class ZncBouncer {
+public:
+    static QString cannotRun();
+    bool start(quint16 serverPort, const QString& nick, const QString& channel, const QByteArray& password);
+    quint16 port() const { return port_; }
+    QString error() const { return error_; }
+
+private:
+    QTemporaryDir dir_;
+    ServerProcess process_;
+    quint16 port_ = 0;
+    QString error_;
+};
+
+} // namespace palvuro
