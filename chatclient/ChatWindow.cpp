@@ -124,14 +124,17 @@ void ChatWindow::flushPending() {
 }
 
 void ChatWindow::queueParagraph(const QString& text) {
-    // Lines that would scroll out of the view before it is drawn are dropped at once, so a
-    // burst of a million lines costs no more than the view holds.
+    // Lines that would scroll out of the view before it is drawn are dropped at once, and a
+    // long burst is drawn in parts: the view never holds much more than its limit, which keeps
+    // the client's memory flat however many lines pass.
     for (QString& line : displayLines(text)) {
         pending_.push_back(std::move(line));
         if (pending_.size() > scrollback_)
             pending_.pop_front();
     }
-    if (!flushTimer_.isActive())
+    if (pending_.size() >= kBatchLines)
+        flushPending();
+    else if (!flushTimer_.isActive())
         flushTimer_.start();
 }
 

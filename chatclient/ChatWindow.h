@@ -31,6 +31,7 @@ class ChatWindow : public QWidget {
 public:
     static constexpr int kScrollbackLines = 50000;
     static constexpr int kPrivateLines = 1000;
+    static constexpr std::size_t kBatchLines = 1000;
 
     // Takes the room's line limit as it is now.
     explicit ChatWindow(ChatRoom& room, QWidget* parent = nullptr);

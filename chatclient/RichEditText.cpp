@@ -100,6 +100,10 @@ void RichEditText::dropOldestBlock() {
     if (drop == 0)
         return;
     const std::int32_t cut = drop < rows_.size() ? rows_[drop].start : textLength();
+    // Room for the text to slide back to the front of its buffer instead of moving to a new
+    // one: a text that stays one size keeps one allocation.
+    if (text_.capacity() < 2 * text_.size())
+        text_.reserve(2 * text_.size());
     text_.remove(0, cut);
     rows_.erase(rows_.begin(), rows_.begin() + static_cast<std::ptrdiff_t>(drop));
     for (Row& row : rows_)
