@@ -6,6 +6,7 @@
 // chat_rss_1m_lines_mb: resident memory of a real palvuro-chat process (offscreen) whose room
 // holds 1,000,000 lines of 60 characters (--fill). Target: at most 400 MB.
 
+#include "bench/ClientProcess.h"
 #include "chatclient/ChatRoom.h"
 #include "platform/LineBuffer.h"
 #include "platform/LocalWindowApi.h"
@@ -32,14 +33,10 @@ constexpr int kFewLines = 10;
 constexpr int kReadsPerBatch = 2000;
 constexpr int kBatches = 101;
 
-QString sixtyCharacters(int i) {
-    return QStringLiteral("line %1 ").arg(i, 8, 10, QLatin1Char('0')).leftJustified(60, QLatin1Char('.'));
-}
-
 struct Window {
     explicit Window(int lines) : room(registry, QStringLiteral("Bench"), 80), api(registry) {
         for (int i = 0; i < lines; ++i)
-            room.say(QStringLiteral("ANNA"), sixtyCharacters(i));
+            room.say(QStringLiteral("ANNA"), ClientProcess::sixtyCharacters(i));
     }
     WindowRegistry registry;
     ChatRoom room;
@@ -85,17 +82,6 @@ void lineMessages() {
     std::printf("figure: lines_1m_vs_10_ratio %.3f ratio\n", m / f);
 }
 
-long residentKb(qint64 pid) {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
-
 void clientMemory() {
     QTemporaryDir dir;
     const QString script = dir.filePath(QStringLiteral("script.txt"));
@@ -129,7 +115,7 @@ void clientMemory() {
     }
     const double fillSeconds = clock.elapsed() / 1000.0;
     QThread::msleep(1000); // the window draws its last batch
-    const long kb = residentKb(chat.processId());
+    const long kb = ClientProcess::residentKb(chat.processId());
     chat.kill();
     chat.waitForFinished();
     if (kb < 0) {
