@@ -2,6 +2,8 @@
 
 #include <QtTest>
 
+#include <optional>
+
 using namespace palvuro;
 
 class TestChatLink : public QObject {
@@ -32,15 +34,27 @@ private Q_SLOTS:
         QVERIFY(link.findChatMainWindow() && !link.locateChatRoom()); // no sixth window for a send button
         registry.destroy(main);
 
-        ChatRoom client(registry, "BOT");
-        client.say("ANNA", "said before the bot came");
+        std::optional<ChatRoom> client(std::in_place, registry, "BOT");
+        client->say("ANNA", "said before the bot came");
         QVERIFY(link.findChatMainWindow() && link.locateChatRoom());
         std::int32_t lastRead = -99;
         link.setReadingStarted([&lastRead](std::int32_t line) { lastRead = line; });
         link.startReading("  TriviaBot  ");
-        QVERIFY(getText.isEnabled() && !client.noticesOn()); // "/notifyoff" was said
+        QVERIFY(getText.isEnabled() && !client->noticesOn()); // "/notifyoff" was said
         QCOMPARE(link.botNick(), QString("TRIVIABOT"));
-        QCOMPARE(lastRead, client.text().lineCount() - 2); // what was said before counts as read
+        QCOMPARE(lastRead, client->text().lineCount() - 2); // what was said before counts as read
+
+        // The client ends and the next one shows lines of its own. On the reconnect they count as
+        // read before "/notifyoff" lets a reader tick run, so none of them is answered again.
+        client.emplace(registry, "BOT");
+        for (int i = 0; i < 5; ++i)
+            client->say("ANNA", "!START ART");
+        QList<std::pair<std::int32_t, bool>> starts; // the line, and whether notices were still on
+        link.setReadingStarted([&](std::int32_t line) { starts.append({line, client->noticesOn()}); });
+        QVERIFY(link.findChatMainWindow() && link.locateChatRoom());
+        link.startReading("TriviaBot");
+        QVERIFY(!starts.isEmpty());
+        QCOMPARE(starts.first(), std::pair(client->text().lineCount() - 2, true));
     }
 
     void sendSpacing_data() {
