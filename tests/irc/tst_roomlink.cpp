@@ -38,10 +38,7 @@ class TestRoomLink : public QObject {
 
 private Q_SLOTS:
     void initTestCase() {
-        const QString why = IrcServer::cannotRun();
-        if (!why.isEmpty())
-            QSKIP(qPrintable(why));
-        QVERIFY2(server_.start(), qPrintable(server_.error()));
+        START_IRC_SERVER_OR_SKIP(server_);
         anna_ = std::make_unique<IrcChatter>("ANNA");
         bob_ = std::make_unique<IrcChatter>("BOB");
         for (IrcChatter* c : {anna_.get(), bob_.get()})

@@ -67,11 +67,8 @@ class TestIrcSession : public QObject {
     std::unique_ptr<IrcServer> ircd;
 
     void requireServer() {
-        const QString why = IrcServer::cannotRun();
-        if (!why.isEmpty())
-            QSKIP(qPrintable(why));
         ircd = std::make_unique<IrcServer>();
-        QVERIFY2(ircd->start(), qPrintable(ircd->error()));
+        START_IRC_SERVER_OR_SKIP(*ircd);
     }
 
 private Q_SLOTS:
@@ -270,6 +267,15 @@ private Q_SLOTS:
         for (const QList<QVariant>& notice : notices)
             QVERIFY2(!notice.at(1).toString().contains(QStringLiteral("throttled")),
                      qPrintable(notice.at(1).toString()));
+        // The limits were real: the same server cuts off a chatter that sends without pacing.
+        IrcChatter flood(QStringLiteral("FLOOD"));
+        QVERIFY(flood.connectTo(ircd->port(), kChannel));
+        QByteArray burst;
+        for (int i = 0; i < 200; ++i)
+            burst += "PRIVMSG #trivia :flood line " + QByteArray::number(i) + "\r\n";
+        flood.sendRaw(burst.chopped(2));
+        QTRY_VERIFY_WITH_TIMEOUT(!flood.isConnected(), 15000);
+        QVERIFY2(anna.messagesFrom(QStringLiteral("FLOOD")).size() < 200, anna.dump());
     }
 
     // Registration as a bouncer and SASL expect it: PASS before NICK, one capability a line (a

@@ -2,6 +2,7 @@
 
 #include "data/TriviaDatabase.h"
 #include "data/UsersList.h"
+#include "tests/support/WaitUntil.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -39,17 +40,8 @@ QString unescape(const QString& field) {
     return parts.join('\\');
 }
 
-// Polls while the event loop runs, at a pace that spares the machine (each look at the X server
-// starts a client).
-bool poll(const std::function<bool()>& done, int timeoutMs) {
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(50);
-    }
-    return true;
-}
+// Each look at the X server starts a client: a pace that spares the machine.
+constexpr int kLookStepMs = 50;
 
 // An X client on the private server (DISPLAY names it): true when it ran and succeeded.
 bool tool(const QString& program, const QStringList& args, QString* output = nullptr) {
@@ -295,24 +287,24 @@ void E2eSession::say(const QString& nick, const QString& text) {
 bool E2eSession::operatorMenu(const QStringList& names) {
     // An open menu is a second viewable window of the main window's title.
     const auto menuOpen = [] { return windows(TriviaTitle).size() > 1; };
-    return focus(triviaWindow_) && keys({"alt+f"}) && poll(menuOpen, 10000) && keys(names);
+    return focus(triviaWindow_) && keys({"alt+f"}) && waitUntil(menuOpen, 10000, kLookStepMs) && keys(names);
 }
 
 quint64 E2eSession::waitForWindow(const QString& title, int timeoutMs) {
     QList<quint64> found;
-    poll([&] { return !(found = windows(title)).isEmpty(); }, timeoutMs);
+    waitUntil([&] { return !(found = windows(title)).isEmpty(); }, timeoutMs, kLookStepMs);
     return found.isEmpty() ? 0 : found.first();
 }
 
 bool E2eSession::focus(quint64 window) {
     const QString id = QString::number(window);
     QString out;
-    return poll(
+    return waitUntil(
         [&] {
             return tool("xdotool", {"windowfocus", id}) && tool("xdotool", {"getwindowfocus"}, &out) &&
                    out.trimmed() == id;
         },
-        5000);
+        5000, kLookStepMs);
 }
 
 bool E2eSession::keys(const QStringList& names) {

@@ -2,6 +2,7 @@
 
 #include "data/TriviaDatabase.h"
 #include "data/UsersList.h"
+#include "tests/support/WaitUntil.h"
 
 #include <QtTest>
 
@@ -73,14 +74,12 @@ HostStatus HostProcess::status() const {
 }
 
 bool HostProcess::waitHealthy(int timeoutMs, int minRestarts) const {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!deadline.hasExpired()) {
-        const HostStatus now = status();
-        if (now.healthy() && now.restarts >= minRestarts)
-            return true;
-        QTest::qWait(20);
-    }
-    return false;
+    return waitUntil(
+        [&] {
+            const HostStatus now = status();
+            return now.healthy() && now.restarts >= minRestarts;
+        },
+        timeoutMs, 20);
 }
 
 QByteArray HostProcess::log() {

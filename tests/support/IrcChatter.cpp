@@ -1,9 +1,7 @@
 #include "tests/support/IrcChatter.h"
 
 #include "tests/support/IrcServer.h"
-
-#include <QDeadlineTimer>
-#include <QTest>
+#include "tests/support/WaitUntil.h"
 
 #include <cctype>
 
@@ -11,15 +9,9 @@ namespace palvuro {
 
 namespace {
 
-bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(2);
-    }
-    return true;
-}
+// Short steps: a message's time stamp is taken when the loop reads it, and answer latencies
+// are measured on those stamps.
+constexpr int kStepMs = 2;
 
 } // namespace
 
@@ -137,7 +129,7 @@ std::optional<IrcChatter::Message> IrcChatter::waitFor(const Match& match, int f
                 }
             return found.has_value();
         },
-        timeoutMs);
+        timeoutMs, kStepMs);
     return found;
 }
 

@@ -56,3 +56,13 @@ private:
 };
 
 } // namespace palvuro
+
+// In a test function: skips the test, saying why, where no server can run here, and fails it
+// when the server does not start.
+#define START_IRC_SERVER_OR_SKIP(server)                                                                     \
+    do {                                                                                                     \
+        const QString whyNot = palvuro::IrcServer::cannotRun();                                              \
+        if (!whyNot.isEmpty())                                                                               \
+            QSKIP(qPrintable(whyNot));                                                                       \
+        QVERIFY2((server).start(), qPrintable((server).error()));                                            \
+    } while (false)
