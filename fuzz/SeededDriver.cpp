@@ -7,7 +7,7 @@
 
 namespace palvuro {
 
-bool SeededDriver::parse(int argc, char** argv) {
+SeededDriver::SeededDriver(int argc, char** argv) {
     bool countOk = argc >= 2 && argc <= 3;
     bool seedOk = true;
     if (countOk)
@@ -16,10 +16,11 @@ bool SeededDriver::parse(int argc, char** argv) {
         seed_ = QByteArray(argv[2]).toULongLong(&seedOk);
     if (countOk && seedOk) {
         random_.seed(seed_);
-        return true;
+        clock_.start();
+        return;
     }
     std::fprintf(stderr, "usage: %s COUNT [SEED]\n", argc > 0 ? argv[0] : "driver");
-    return false;
+    std::exit(2);
 }
 
 void SeededDriver::fail(const char* counted, std::uint64_t count, const QString& failure,

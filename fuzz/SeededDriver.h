@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QString>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 
@@ -14,11 +16,14 @@ class SeededDriver {
 public:
     using Random = std::mt19937_64;
 
-    // False, with the usage on stderr, when COUNT is missing or either value is no number.
-    bool parse(int argc, char** argv);
+    // Reads the command line; ends the program with the usage and status 2 when COUNT is
+    // missing or either value is no number.
+    SeededDriver(int argc, char** argv);
     std::uint64_t target() const { return target_; }
     std::uint64_t seed() const { return seed_; }
     Random& random() { return random_; }
+    // Since the start, at least a millisecond, for the rates the drivers print.
+    double seconds() const { return std::max<qint64>(clock_.elapsed(), 1) / 1000.0; }
 
     // counted names what `count` counts ("lines", "messages"); the input goes to
     // PREFIX-failure-SEED.bin, which the libFuzzer target of that name replays.
@@ -29,6 +34,7 @@ private:
     std::uint64_t target_ = 0;
     std::uint64_t seed_ = 1;
     Random random_;
+    QElapsedTimer clock_;
 };
 
 // A number below bound from the driver's random source.

@@ -11,9 +11,7 @@
 #include "fuzz/SeededDriver.h"
 
 #include <QByteArray>
-#include <QElapsedTimer>
 
-#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -71,13 +69,9 @@ QByteArray line(Random& random) {
 } // namespace
 
 int main(int argc, char** argv) {
-    palvuro::SeededDriver driver;
-    if (!driver.parse(argc, argv))
-        return 2;
+    palvuro::SeededDriver driver(argc, argv);
     Random& random = driver.random();
     std::uint64_t messages = 0;
-    QElapsedTimer clock;
-    clock.start();
     while (messages < driver.target()) {
         QByteArray input;
         for (unsigned i = 0; i < 100; ++i)
@@ -89,7 +83,7 @@ int main(int argc, char** argv) {
                                            false))
             driver.fail("messages", messages, failure, input, "irc-messages");
     }
-    const double seconds = std::max(clock.elapsed(), qint64(1)) / 1000.0;
+    const double seconds = driver.seconds();
     std::printf("messages %llu\nmessages_per_second %.0f\n", static_cast<unsigned long long>(messages),
                 double(messages) / seconds);
     return 0;

@@ -9,9 +9,7 @@
 #include "fuzz/SeededDriver.h"
 
 #include <QByteArray>
-#include <QElapsedTimer>
 
-#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -76,13 +74,9 @@ QByteArray record(Random& random) {
 } // namespace
 
 int main(int argc, char** argv) {
-    palvuro::SeededDriver driver;
-    if (!driver.parse(argc, argv))
-        return 2;
+    palvuro::SeededDriver driver(argc, argv);
     Random& random = driver.random();
     palvuro::RoomLinesFuzz::Stats stats;
-    QElapsedTimer clock;
-    clock.start();
     std::uint64_t reported = 0;
     while (stats.lines < driver.target()) {
         QByteArray input;
@@ -99,7 +93,7 @@ int main(int argc, char** argv) {
             std::fflush(stdout);
         }
     }
-    const double seconds = std::max(clock.elapsed(), qint64(1)) / 1000.0;
+    const double seconds = driver.seconds();
     std::printf("lines %llu\ninputs %llu\nbot_texts %llu\nscored %llu\ncommands %llu\ncut_by_nul %llu\n"
                 "lines_per_second %.0f\n",
                 static_cast<unsigned long long>(stats.lines), static_cast<unsigned long long>(stats.inputs),
