@@ -86,6 +86,9 @@ void ImportTool::describe(QCommandLineParser& parser) const {
         {QStringLiteral("replace-scores"), QStringLiteral("With --scores: the scores become the file's.")},
         {QStringLiteral("add-scores"),
          QStringLiteral("With --scores: add the file's points to the current ones.")},
+        {QStringLiteral("folder"),
+         QStringLiteral("The folder of Trivia.mdb, as palvuro-trivia --folder names it."),
+         QStringLiteral("DIR")},
     });
 }
 
@@ -109,6 +112,11 @@ std::optional<Paths> ImportTool::paths(const QCommandLineParser& parser) {
     Paths paths{args.value(0), args.value(1)};
     if (scores && args.size() == 1 && QFileInfo(args[0]).isDir())
         paths = Paths{QString(), args[0]};
+    if (parser.isSet(QStringLiteral("folder"))) {
+        if (!paths.folder.isEmpty())
+            return std::nullopt;
+        paths.folder = parser.value(QStringLiteral("folder"));
+    }
     return paths;
 }
 
