@@ -7,7 +7,7 @@ packages=(
     xvfb xauth xdotool x11-utils imagemagick fonts-dejavu-core sqlite3 strace util-linux
     clang-14 libclang-rt-14-dev clang-format
     ircd-hybrid openssl znc
-    librsvg2-bin lintian dpkg-dev file desktop-file-utils appstream
+    librsvg2-bin lintian dpkg-dev file desktop-file-utils appstream systemd
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -3,6 +3,8 @@
 
 #include <QtTest>
 
+#include <tuple>
+
 using namespace palvuro;
 
 namespace {
@@ -74,10 +76,37 @@ private Q_SLOTS:
         const Run metainfo =
             run("appstreamcli", {"validate", "--no-net", share + "metainfo/org.palvuro.Trivia.metainfo.xml"});
         QVERIFY2(metainfo.status == 0, metainfo.output);
-        for (const char* program :
-             {"palvuro-trivia", "palvuro-chat", "palvuro-spy", "palvuro-import", "palvuro-export"}) {
+        for (const char* program : {"palvuro-trivia", "palvuro-chat", "palvuro-spy", "palvuro-import",
+                                    "palvuro-export", "palvuro-host"}) {
             QVERIFY(QFileInfo(root() + "/usr/bin/" + program).isExecutable());
             QVERIFY(QFileInfo::exists(share + "man/man1/" + program + ".1.gz"));
+        }
+    }
+
+    // The host's units as systemd reads them: the template under the name of one instance, both
+    // starting the unpacked program (systemd checks that it is there).
+    void hostUnitsVerify() {
+        if (QStandardPaths::findExecutable("systemd-analyze").isEmpty())
+            QSKIP("systemd-analyze is not installed (make deps)");
+        QVERIFY(QFileInfo::exists(root() + "/usr/share/doc/palvuro-trivia/host.conf.example"));
+        const QString units = work_.filePath("units");
+        QVERIFY(QDir().mkpath(units + "/runtime"));
+        QFile::setPermissions(units + "/runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        for (const auto& [installed, scope, name] :
+             {std::tuple{"/usr/lib/systemd/system/palvuro-host@.service", "--system",
+                         "palvuro-host@trivia.service"},
+              std::tuple{"/usr/lib/systemd/user/palvuro-host.service", "--user", "palvuro-host.service"}}) {
+            QFile unit(root() + installed);
+            QVERIFY2(unit.open(QIODevice::ReadOnly), qPrintable(unit.fileName()));
+            QFile copy(units + "/" + name);
+            QVERIFY(copy.open(QIODevice::WriteOnly));
+            copy.write(
+                unit.readAll().replace("/usr/bin/palvuro-host", (root() + "/usr/bin/palvuro-host").toUtf8()));
+            copy.close();
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("XDG_RUNTIME_DIR", units + "/runtime"); // the user manager's
+            const Run verify = run("systemd-analyze", {"verify", scope, "--man=no", copy.fileName()}, env);
+            QVERIFY2(verify.status == 0 && verify.output.trimmed().isEmpty(), verify.output);
         }
     }
 
