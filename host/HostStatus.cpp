@@ -72,7 +72,8 @@ bool HostStatus::load(const QString& folder, HostStatus* status, QString* error)
     }
     *status = fromJson(doc.object());
     // A host that was killed cannot say so itself.
-    if (status->pid > 0 && ::kill(static_cast<pid_t>(status->pid), 0) != 0 && errno == ESRCH) {
+    if (status->state != QLatin1String("stopped") && status->pid > 0 &&
+        ::kill(static_cast<pid_t>(status->pid), 0) != 0 && errno == ESRCH) {
         status->state = QStringLiteral("not running");
         status->botConnected = false;
         status->gameRunning = false;

@@ -1,0 +1,168 @@
+#include "data/TriviaDatabase.h"
+#include "tests/support/HostProcess.h"
+#include "tests/support/IrcChatter.h"
+#include "tests/support/IrcServer.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QtTest>
+
+#include <csignal>
+#include <memory>
+
+using namespace palvuro;
+using Message = IrcChatter::Message;
+
+// palvuro-host on a machine with no display at all: a real ircd-hybrid, two hosts on two
+// channels, three chatters of their own. One game runs through the faults: the client killed
+// mid-question, the bot killed, and at last the service manager's SIGTERM.
+class TestHost : public QObject {
+    Q_OBJECT
+    const QString channel_ = QStringLiteral("#trivia");
+    IrcServer server_;
+    std::unique_ptr<IrcChatter> anna_, bob_, cat_;
+    std::unique_ptr<HostProcess> host_, other_;
+    qint64 bobScore_ = 0;
+
+    static IrcChatter::Match botSays(const QString& nick, const QString& channel, const QString& text = {}) {
+        return [=](const Message& m) {
+            return m.command == "PRIVMSG" && m.nick == nick && m.params.value(0) == channel &&
+                   (text.isNull() || m.text() == text);
+        };
+    }
+    std::optional<Message> nextQuestion(int* at) const {
+        for (auto line = anna_->waitFor(botSays("TRIVIA", channel_), *at + 1, 30000, at); line;
+             line = anna_->waitFor(botSays("TRIVIA", channel_), *at + 1, 30000, at))
+            if (HostProcess::answers().contains(line->text()))
+                return line;
+        return std::nullopt;
+    }
+    // BOB answers the next question; true once the bot announced his new score and stored it.
+    bool bobAnswers(int* at) {
+        const auto question = nextQuestion(at);
+        if (!question)
+            return false;
+        bob_->say(channel_, HostProcess::answers().value(question->text()));
+        const QString verdict =
+            QStringLiteral("(*)BOB (*) Is Correct, Your Score Is [ %1 ]").arg(bobScore_ + 1);
+        if (!anna_->waitFor(botSays("TRIVIA", channel_, verdict), *at, 30000, at))
+            return false;
+        ++bobScore_;
+        return storedScore("BOB") == bobScore_;
+    }
+    qint64 storedScore(const QString& nick) const {
+        std::optional<qint64> points;
+        TriviaDatabase(host_->folder()).lookupScore(nick, &points);
+        return points.value_or(0);
+    }
+    void kill(qint64 pid, int signal) const { QVERIFY(pid > 0 && ::kill(pid_t(pid), signal) == 0); }
+
+private Q_SLOTS:
+    void initTestCase() {
+        if (const QString why = IrcServer::cannotRun(); !why.isEmpty())
+            QSKIP(qPrintable(why));
+        qunsetenv("DISPLAY");
+        qunsetenv("WAYLAND_DISPLAY");
+        QVERIFY2(server_.start(), qPrintable(server_.error()));
+        anna_ = std::make_unique<IrcChatter>("ANNA");
+        bob_ = std::make_unique<IrcChatter>("BOB");
+        cat_ = std::make_unique<IrcChatter>("CAT");
+        for (IrcChatter* c : {anna_.get(), bob_.get(), cat_.get()})
+            QVERIFY(c->connectTo(server_.port(), channel_));
+        host_ = std::make_unique<HostProcess>(server_.port(), channel_, "TRIVIA");
+        other_ = std::make_unique<HostProcess>(server_.port(), "#second", "QUIZ");
+        QVERIFY2(host_->start(), qPrintable(host_->error()));
+        QVERIFY2(other_->start(), qPrintable(other_->error()));
+        QVERIFY2(host_->waitHealthy(), host_->log());
+        QVERIFY2(other_->waitHealthy(), other_->log());
+    }
+
+    void cleanup() {
+        if (QTest::currentTestFailed() && host_)
+            qWarning().noquote() << host_->log() << anna_->dump(qMax(0, anna_->receivedCount() - 40));
+    }
+
+    // Each host's bot answers its own channel only, and both run as one user.
+    void twoHostsSideBySide() {
+        IrcChatter dora("DORA");
+        QVERIFY(dora.connectTo(server_.port(), "#second"));
+        int at = anna_->receivedCount() - 1;
+        anna_->sendRaw("JOIN #second");
+        QVERIFY(dora.waitFor([](const Message& m) { return m.command == "JOIN" && m.nick == "ANNA"; }));
+        anna_->say("#second", "!CATEGORIES");
+        QVERIFY(dora.waitFor(botSays("QUIZ", "#second")));
+        QVERIFY(anna_->waitFor(botSays("QUIZ", "#second"), at + 1));
+        anna_->sendRaw("PART #second");
+        for (const Message& m : anna_->messagesFrom("TRIVIA", at + 1))
+            QVERIFY2(false, qPrintable("TRIVIA answered another channel: " + m.text()));
+        QCOMPARE(host_->status().channel, channel_);
+        QCOMPARE(other_->status().channel, QString("#second"));
+    }
+
+    void wholeGameThroughAClientCrash() {
+        int at = anna_->receivedCount() - 1;
+        anna_->say(channel_, "!START HISTORY");
+        QVERIFY(
+            anna_->waitFor(botSays("TRIVIA", channel_, "[Trivia Bot Started By ANNA]"), at + 1, 30000, &at));
+        QVERIFY(bobAnswers(&at));
+        QTRY_VERIFY(host_->status().gameRunning);
+        QCOMPARE(host_->status().category, QString("HISTORY"));
+
+        // Mid-question: the host starts the client again, the bot finds its new window, and the
+        // game goes on in the channel with the score kept.
+        QVERIFY(nextQuestion(&at));
+        kill(host_->status().clientPid, SIGKILL);
+        QVERIFY(
+            anna_->waitFor([](const Message& m) { return m.command == "QUIT" && m.nick == "TRIVIA"; }, at));
+        QVERIFY2(host_->waitHealthy(10000, 1), host_->log());
+        QVERIFY(host_->log().contains("palvuro-chat killed by signal 9"));
+        at = anna_->receivedCount() - 1;
+        QVERIFY(bobAnswers(&at));
+        QCOMPARE(storedScore("BOB"), 2);
+    }
+
+    void botCrashKeepsTheScores() {
+        kill(host_->status().botPid, SIGKILL);
+        QVERIFY2(host_->waitHealthy(10000, 2), host_->log());
+        QVERIFY(host_->log().contains("palvuro-trivia killed by signal 9"));
+        int at = anna_->receivedCount() - 1;
+        cat_->say(channel_, "!GETUSERSCORE BOB");
+        QVERIFY(cat_->waitFor([](const Message& m) {
+            return m.command == "PRIVMSG" && m.nick == "TRIVIA" && m.params.value(0) == "CAT" &&
+                   m.text().contains("2");
+        }));
+        anna_->say(channel_, "!START HISTORY");
+        QVERIFY(
+            anna_->waitFor(botSays("TRIVIA", channel_, "[Trivia Bot Started By ANNA]"), at + 1, 30000, &at));
+        QVERIFY(bobAnswers(&at));
+        QCOMPARE(storedScore("BOB"), 3);
+    }
+
+    // The service manager stops the host: the game's end and the QUIT reach the channel, the
+    // host ends with status 0, and the database is whole. The other host runs on untouched.
+    void sigtermEndsCleanly() {
+        const int at = anna_->receivedCount();
+        host_->process().terminate();
+        QVERIFY(host_->process().waitForFinished(10000));
+        QCOMPARE(host_->process().exitStatus(), QProcess::NormalExit);
+        QCOMPARE(host_->process().exitCode(), 0);
+        QVERIFY(anna_->waitFor(botSays("TRIVIA", channel_, "[Trivia Ended]"), at));
+        QVERIFY(
+            anna_->waitFor([](const Message& m) { return m.command == "QUIT" && m.nick == "TRIVIA"; }, at));
+        QCOMPARE(host_->status().state, QString("stopped"));
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "check");
+            db.setDatabaseName(host_->folder() + "/Trivia.mdb");
+            QVERIFY(db.open());
+            QSqlQuery check("PRAGMA integrity_check", db);
+            QVERIFY(check.next());
+            QCOMPARE(check.value(0).toString(), QString("ok"));
+        }
+        QSqlDatabase::removeDatabase("check");
+        QCOMPARE(storedScore("BOB"), 3);
+        QVERIFY(other_->status().healthy());
+    }
+};
+
+QTEST_MAIN(TestHost)
+#include "tst_host.moc"
