@@ -65,8 +65,8 @@ private Q_SLOTS:
         QTest::newRow("no channel in the URL") << QByteArray() << QStringList{"irc://host/", "--nick", "B"}
                                                << QStringList{} << "\"irc://host/\"";
         QTest::newRow("account without a password")
-            << QByteArray() << QStringList{url, "--nick", "B", "--account", "acc"} << QStringList{}
-            << "--account needs a password";
+            << QByteArray() << QStringList{"ircs://h/%23t", "--nick", "B", "--account", "acc"}
+            << QStringList{} << "--account needs a password";
     }
     void optionsComeFromTheConfigAndTheCommandLine() {
         QFETCH(QByteArray, config);
@@ -102,7 +102,7 @@ private Q_SLOTS:
         HostOptions options;
         QString error, usage;
         const bool ok = HostOptions::parse(
-            {"palvuro-host", "irc://h/%23t", "--nick", "B", "--account", "acc"}, &options, &error, &usage);
+            {"palvuro-host", "ircs://h/%23t", "--nick", "B", "--account", "acc"}, &options, &error, &usage);
         qunsetenv("CREDENTIALS_DIRECTORY");
         QVERIFY2(ok, qPrintable(error));
         QVERIFY(options.clientArguments().contains(dir_.filePath("password")));
