@@ -11,8 +11,12 @@
 // irc_flood_disconnects (with PALVURO_BENCH_LONG=1 or the argument "flood": it takes ten minutes):
 // disconnects and flood notices of the client during a game with 1-second timers and a "!TOP" every question.
 // Target: 0.
+// irc_join_attempts_banned_5min: JOIN lines the client's join rules send in five minutes of a
+// turned clock after a kick-ban: kicked, and every JOIN refused as banned. Target: at most 2.
 
 #include "data/TriviaDatabase.h"
+#include "irc/IrcJoinPolicy.h"
+#include "irc/IrcNumeric.h"
 #include "platform/LetterCase.h"
 #include "tests/support/E2eSession.h"
 #include "tests/support/IrcChatter.h"
@@ -258,26 +262,39 @@ bool floodGame() {
     return true;
 }
 
+void joinAttemptsWhileBanned() {
+    IrcJoinPolicy policy(IrcJoinPolicy::Limits{});
+    int joins = 0;
+    for (qint64 now = policy.kicked(0); now < 5 * 60000; now += policy.refused(Numeric::ErrBannedFromChan))
+        ++joins;
+    std::printf("figure: irc_join_attempts_banned_5min %d joins\n", joins);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     // Each figure is written as soon as it is known: the whole run takes minutes.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    // Arguments pick the figures ("latency", "burst", "reconnect", "flood"); none: the first
-    // three, and the ten-minute flood game as well with PALVURO_BENCH_LONG=1.
+    // Arguments pick the figures ("joins", "latency", "burst", "reconnect", "flood"); none: the
+    // first four, and the ten-minute flood game as well with PALVURO_BENCH_LONG=1.
     QStringList picked = QApplication::arguments().mid(1);
     if (picked.isEmpty()) {
-        picked = {QStringLiteral("latency"), QStringLiteral("burst"), QStringLiteral("reconnect")};
+        picked = {QStringLiteral("joins"), QStringLiteral("latency"), QStringLiteral("burst"),
+                  QStringLiteral("reconnect")};
         if (qEnvironmentVariableIntValue("PALVURO_BENCH_LONG") == 1)
             picked << QStringLiteral("flood");
         else
             std::fprintf(stderr, "bench_irc: irc_flood_disconnects runs with PALVURO_BENCH_LONG=1 or the "
                                  "argument flood (ten minutes)\n");
     }
+    if (picked.contains(QStringLiteral("joins")))
+        joinAttemptsWhileBanned();
     constexpr int kBurstPlayers = 8;
     Rig rig;
-    const bool shared = picked != QStringList{QStringLiteral("flood")};
+    const bool shared = picked.contains(QStringLiteral("latency")) ||
+                        picked.contains(QStringLiteral("burst")) ||
+                        picked.contains(QStringLiteral("reconnect"));
     // ircd-hybrid lets one channel hear ten lines a second and drops the rest before any client
     // sees them; eight chatters in 5 ms and the bot's own lines pass that. These figures measure
     // the client and the bot, so the channel may be busier here; the client's per-connection

@@ -31,6 +31,7 @@ QString description() {
         "from the file given with --password-file, and a server's password from\n"
         "PALVURO_IRC_SERVER_PASSWORD or --server-password-file: never from the command line.\n"
         "An account's password is only sent over TLS (ircs://).\n"
+        "A channel's key is read from PALVURO_IRC_CHANNEL_KEY or --channel-key-file.\n"
         "A script ends at its last line, or at the end of standard input. Without a screen\n"
         "(QT_QPA_PLATFORM=offscreen) the program then ends; with one the window stays open.\n"
         "The exit status is 3 when an expect timed out (then the program ends with the script),\n"
@@ -38,10 +39,11 @@ QString description() {
 }
 
 // The password file's first line: a trailing line break is not part of the password.
-bool readPassword(const QString& path, QByteArray* password, QString* error) {
+bool readPassword(const QString& path, QByteArray* password, QString* error,
+                  const QString& what = QStringLiteral("password")) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot read the password file %1: %2").arg(path, file.errorString());
+        *error = QStringLiteral("cannot read the %1 file %2: %3").arg(what, path, file.errorString());
         return false;
     }
     QByteArray line = file.readLine();
@@ -124,6 +126,9 @@ bool ClientOptions::parse(const QStringList& arguments, ClientOptions* options, 
         QStringLiteral(
             "Trust the CA certificate(s) in FILE (PEM) besides the system's, for a private server."),
         QStringLiteral("FILE"));
+    const QCommandLineOption channelKeyFile(
+        QStringLiteral("channel-key-file"),
+        QStringLiteral("Read the channel's key (+k) from the first line of FILE."), QStringLiteral("FILE"));
     const QCommandLineOption serverPasswordFile(
         QStringLiteral("server-password-file"),
         QStringLiteral(
@@ -140,7 +145,7 @@ bool ClientOptions::parse(const QStringList& arguments, ClientOptions* options, 
         QStringLiteral("Stay in the channel without the account when logging in fails (by default the client "
                        "stops and says why)."));
     parser.addOptions({nick, script, transcript, wrap, keep, fill, account, passwordFile, tlsCa,
-                       serverPasswordFile, tlsCert, allowUnauthenticated});
+                       serverPasswordFile, tlsCert, allowUnauthenticated, channelKeyFile});
     parser.addPositionalArgument(QStringLiteral("URL"),
                                  QStringLiteral("irc://HOST[:PORT]/CHANNEL or ircs://HOST[:PORT]/CHANNEL"),
                                  QStringLiteral("[URL]"));
@@ -189,12 +194,12 @@ bool ClientOptions::parse(const QStringList& arguments, ClientOptions* options, 
         options->keepLines = DefaultNetworkKeepLines;
     const bool networkOnly = parser.isSet(account) || parser.isSet(passwordFile) || parser.isSet(tlsCa) ||
                              parser.isSet(serverPasswordFile) || parser.isSet(tlsCert) ||
-                             parser.isSet(allowUnauthenticated);
+                             parser.isSet(allowUnauthenticated) || parser.isSet(channelKeyFile);
     if (!options->network) {
         if (networkOnly) {
-            *error =
-                QStringLiteral("--account, --password-file, --server-password-file, --tls-ca, --tls-cert and "
-                               "--allow-unauthenticated need an irc:// or ircs:// URL");
+            *error = QStringLiteral(
+                "--account, --password-file, --server-password-file, --tls-ca, --tls-cert, "
+                "--allow-unauthenticated and --channel-key-file need an irc:// or ircs:// URL");
             return false;
         }
         return true;
@@ -203,6 +208,11 @@ bool ClientOptions::parse(const QStringList& arguments, ClientOptions* options, 
     if (!parseUrl(urls.constFirst(), &irc, error))
         return false;
     irc.nick = options->nick;
+    if (!parser.isSet(channelKeyFile))
+        irc.channelKey = qgetenv(ChannelKeyVariable);
+    else if (!readPassword(parser.value(channelKeyFile), &irc.channelKey, error,
+                           QStringLiteral("channel key")))
+        return false;
     irc.account = parser.value(account);
     irc.extraCaFile = parser.value(tlsCa);
     irc.clientCertFile = parser.value(tlsCert);

@@ -19,6 +19,8 @@ struct ClientOptions {
     static constexpr int MinKeepLines = 100;
     // The one that may hold the server's password (PASS).
     static constexpr const char* ServerPasswordVariable = "PALVURO_IRC_SERVER_PASSWORD";
+    // The environment variable that may hold the channel's key.
+    static constexpr const char* ChannelKeyVariable = "PALVURO_IRC_CHANNEL_KEY";
 
     // ARGUMENTS as QCoreApplication::arguments() gives them (the program first). False with
     // *error for an unknown option, a missing or bad value, or a bad URL; then *help holds the

@@ -70,6 +70,10 @@ IrcRoomLink::IrcRoomLink(ChatRoom& room, IrcSession& session, const IrcSessionCo
         if (session_.state() == IrcSession::State::Joined)
             setStatus(joinedStatus());
     });
+    connect(&session_, &IrcSession::outsideChannel, this, [this](const QString& why, int seconds) {
+        const QString wait = seconds < 120 ? tr("%1 s").arg(seconds) : tr("%1 min").arg((seconds + 59) / 60);
+        setStatus(tr("Not in %1: %2; joining again in %3").arg(channel_, oneLine(why), wait));
+    });
     connect(&session_, &IrcSession::nickInUse, this, [this](const QString& wanted, const QString& instead) {
         setStatus(tr("Nick %1 in use, %2 until it is free").arg(wanted, instead));
     });

@@ -18,16 +18,24 @@ QString text(const QByteArray& bytes) {
 IrcChannel::IrcChannel(const IrcSessionConfig& config, const IrcRegistration& registration,
                        IrcSendFunction send, QObject* parent)
     : QObject(parent), config_(config), registration_(registration), send_(std::move(send)),
-      rejoinTimer_(config.clock) {
+      rejoinTimer_(config.clock), policy_(config.joinLimits) {
     connect(&rejoinTimer_, &IrcTimer::timeout, this, &IrcChannel::join);
 }
 
 void IrcChannel::join() {
-    if (registration_.registered())
+    if (!registration_.registered())
+        return;
+    joining_ = true;
+    if (config_.channelKey.isEmpty())
         send_("JOIN", {config_.channel.toUtf8()});
+    else
+        send_("JOIN", {config_.channel.toUtf8(), config_.channelKey});
 }
 
 void IrcChannel::forget() {
+    // A new connection is a change that may mend any refusal.
+    policy_.entered();
+    joining_ = false;
     namesArriving_.clear();
     if (users_.isEmpty())
         return;
@@ -63,6 +71,8 @@ void IrcChannel::handle(const IrcMessage& m) {
         handleKick(m);
     else if (m.command == "NICK")
         handleNick(m);
+    else if (m.command == "INVITE")
+        handleInvite(m);
 }
 
 void IrcChannel::handleNumeric(int numeric, const IrcMessage& m) {
@@ -73,32 +83,47 @@ void IrcChannel::handleNumeric(int numeric, const IrcMessage& m) {
     case Numeric::RplEndOfNames:
         namesComplete();
         break;
-    case Numeric::ErrNoSuchChannel:
-    case Numeric::ErrTooManyChannels:
-    case Numeric::ErrChannelIsFull:
-    case Numeric::ErrInviteOnlyChan:
-    case Numeric::ErrBannedFromChan:
-    case Numeric::ErrBadChannelKey:
-    case Numeric::ErrNeedReggedNick:
-        if (isChannel(m.param(1)))
-            joinRefused(m);
-        break;
     default:
+        // Whatever the server has against our JOIN, it says so with an error naming the channel.
+        if (joining_ && numeric >= 400 && numeric < 500 && isChannel(m.param(1)))
+            joinRefused(numeric, m);
         break;
     }
 }
 
-void IrcChannel::joinRefused(const IrcMessage& m) {
-    const QString reason = QStringLiteral("cannot join %1: %2").arg(config_.channel, text(m.lastParam()));
-    qCWarning(lcIrc) << reason;
-    Q_EMIT failure(reason);
-    rejoinTimer_.start(config_.rejoinDelayMs);
+void IrcChannel::joinRefused(int numeric, const IrcMessage& m) {
+    joining_ = false;
+    const int wait = policy_.refused(numeric);
+    const QString reason = text(m.lastParam());
+    qCWarning(lcIrc).nospace() << "cannot join " << config_.channel << " (" << numeric << "): " << reason
+                               << "; trying again in " << wait / 1000 << " s";
+    Q_EMIT failure(QStringLiteral("cannot join %1: %2").arg(config_.channel, reason));
+    rejoinTimer_.start(wait);
+    Q_EMIT outside(reason, wait);
+}
+
+// An invitation is what a person does to let us into an invite-only channel, or to tell us a
+// ban is lifted: worth a JOIN at once, whatever the wait.
+void IrcChannel::handleInvite(const IrcMessage& m) {
+    if (!isChannel(m.param(1)) || !registration_.isUs(m.param(0)) || !rejoinTimer_.isActive())
+        return;
+    qCInfo(lcIrc) << m.nick << "invites us to" << config_.channel << "- joining";
+    rejoinTimer_.stop();
+    join();
 }
 
 void IrcChannel::handleJoin(const IrcMessage& m) {
-    if (!isChannel(m.param(0)))
+    if (!isChannel(m.param(0))) {
+        // A server may forward a refused JOIN into a channel of its choosing: we never stay.
+        if (registration_.isUs(m.nick)) {
+            qCWarning(lcIrc) << "the server put us in" << m.param(0) << "- leaving it";
+            send_("PART", {m.param(0)});
+        }
         return;
+    }
     if (registration_.isUs(m.nick)) {
+        joining_ = false;
+        policy_.entered();
         rejoinTimer_.stop();
         Q_EMIT entered(m.user + '@' + m.host);
         return;
@@ -111,16 +136,20 @@ void IrcChannel::handlePart(const IrcMessage& m) {
     if (!isChannel(m.param(0)))
         return;
     if (registration_.isUs(m.nick)) {
-        leave();
+        leave(config_.joinLimits.kickRejoinMs);
         return;
     }
     removeUser(m.nick);
     Q_EMIT parted(text(m.nick), text(m.param(1)));
 }
 
-void IrcChannel::leave() {
-    forget();
-    rejoinTimer_.start(config_.rejoinDelayMs);
+void IrcChannel::leave(int rejoinMs) {
+    namesArriving_.clear();
+    if (!users_.isEmpty()) {
+        users_.clear();
+        Q_EMIT usersChanged();
+    }
+    rejoinTimer_.start(rejoinMs);
     Q_EMIT left();
 }
 
@@ -135,8 +164,11 @@ void IrcChannel::handleKick(const IrcMessage& m) {
     const QByteArray victim = m.param(1);
     Q_EMIT kicked(text(victim), text(m.nick), text(m.param(2)));
     if (registration_.isUs(victim)) {
-        qCWarning(lcIrc) << "kicked from" << config_.channel << "by" << m.nick << "- joining again";
-        leave();
+        const int wait = policy_.kicked(IrcClock::now(config_.clock));
+        qCWarning(lcIrc) << "kicked from" << config_.channel << "by" << m.nick << "- joining again in"
+                         << wait / 1000 << "s";
+        leave(wait);
+        Q_EMIT outside(QStringLiteral("kicked by %1 (%2)").arg(text(m.nick), text(m.param(2))), wait);
     } else {
         removeUser(victim);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "irc/IrcJoinPolicy.h"
 #include "irc/IrcRegistration.h"
 
 #include <QList>
@@ -8,7 +9,8 @@
 
 namespace palvuro {
 
-// Our one channel: joining it and getting back in, and who else is in it.
+// Our one channel: joining it and getting back in (as IrcJoinPolicy allows), and who else is
+// in it.
 class IrcChannel : public QObject {
     Q_OBJECT
 public:
@@ -27,6 +29,9 @@ public:
 Q_SIGNALS:
     void entered(const QByteArray& userHost);
     void left(); // parted or kicked: a rejoin is on its way
+    // We are not in the channel for WHY (the server's reason for refusing us, or a kick); the
+    // next JOIN goes in RETRYMS.
+    void outside(const QString& why, int retryMs);
     void failure(const QString& reason);
 
     void joined(const QString& nick);
@@ -43,8 +48,9 @@ private:
     void handleQuit(const IrcMessage& m);
     void handleKick(const IrcMessage& m);
     void handleNick(const IrcMessage& m);
-    void joinRefused(const IrcMessage& m);
-    void leave();
+    void joinRefused(int numeric, const IrcMessage& m);
+    void handleInvite(const IrcMessage& m);
+    void leave(int rejoinMs);
     void addUser(const QByteArray& who);
     bool removeUser(const QByteArray& who);
     void collectNames(const IrcMessage& m);
@@ -56,6 +62,8 @@ private:
     QList<QByteArray> users_; // in the server's order
     QList<QByteArray> namesArriving_;
     IrcTimer rejoinTimer_;
+    IrcJoinPolicy policy_;
+    bool joining_ = false; // a JOIN went out and the server has not answered it yet
 };
 
 } // namespace palvuro

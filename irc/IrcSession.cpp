@@ -289,7 +289,13 @@ IrcSession::IrcSession(IrcSessionConfig config, QObject* parent)
         d->transport.joined();
         d->setState(State::Joined);
     });
-    connect(channel, &IrcChannel::left, this, [this] { d->setState(State::Registering); });
+    connect(channel, &IrcChannel::left, this, [this] {
+        const QByteArray ours = d->config.channel.toUtf8();
+        d->reportUndelivered(d->queue.takeFor(ours), "not in the channel");
+        d->setState(State::Registering);
+    });
+    connect(channel, &IrcChannel::outside, this,
+            [this](const QString& why, int retryMs) { Q_EMIT outsideChannel(why, (retryMs + 999) / 1000); });
     connect(channel, &IrcChannel::failure, this, &IrcSession::failure);
     connect(channel, &IrcChannel::joined, this, &IrcSession::joined);
     connect(channel, &IrcChannel::parted, this, &IrcSession::parted);

@@ -50,6 +50,9 @@ Q_SIGNALS:
     // The session stopped for good: REASON says what the person running the client must change
     // (the account, the nick, ...).
     void gaveUp(const QString& reason);
+    // Connected but not in the channel: the server refused our JOIN or we were kicked, for WHY
+    // (the server's or the kicker's words); the next JOIN goes in SECONDS.
+    void outsideChannel(const QString& why, int seconds);
     void nickInUse(const QString& wanted, const QString& instead);
     // Texts arrive decoded (UTF-8, else Windows-1252) with formatting codes stripped.
     void channelMessage(const QString& nick, const QString& text);
@@ -64,8 +67,8 @@ Q_SIGNALS:
     void privateAction(const QString& nick, const QString& text); // CTCP ACTION to us alone
     // A NOTICE from a server or a chatter (never a CTCP reply).
     void notice(const QString& from, const QString& text);
-    // Queued lines dropped before they could be sent, because the connection was lost; they
-    // are never sent later.
+    // Queued lines dropped before they could be sent, because the connection was lost or we
+    // left the channel; they are never sent later.
     void undelivered(const QString& target, const QString& text);
     // Something the person running the client must know: a certificate refused, the account
     // not accepted, the channel refused. Never holds the password.

@@ -2,6 +2,7 @@
 
 #include "irc/IrcBackoff.h"
 #include "irc/IrcClock.h"
+#include "irc/IrcJoinPolicy.h"
 #include "irc/IrcSendQueue.h"
 
 #include <QByteArray>
@@ -14,7 +15,8 @@ struct IrcSessionConfig {
     QString host;
     quint16 port = 6667;
     bool tls = false;
-    QString channel; // with its leading '#'
+    QString channel;       // with its leading '#'
+    QByteArray channelKey; // the channel's key (+k), if it has one
     QString nick;
     QString account;                   // SASL PLAIN account (the caller insists on TLS); empty: no PLAIN
     QByteArray password;               // never logged, never shown
@@ -31,7 +33,7 @@ struct IrcSessionConfig {
     int registerTimeoutMs = 120'000; // from the connection attempt to the server's welcome
     int steadyMs = 10 * 60'000;      // this long in the channel and the reconnect waits start over
     int nickRetryMs = 10000;         // how often a taken nick is asked for again
-    int rejoinDelayMs = 3000;        // after a kick or a refused JOIN
+    IrcJoinPolicy::Limits joinLimits;
     IrcSendQueue::Pacing pacing;
     IrcClock* clock = nullptr; // null: real time; tests pass one they move by hand
     IrcBackoff::Limits backoff;

@@ -54,6 +54,10 @@ private Q_SLOTS:
         QTest::newRow("# inside the name") << QStringList{"irc://h:7/%23a#b"} << none << "h 7 0 #a#b  ";
         QTest::newRow("no channel") << QStringList{"irc://h/"} << none << "error";
         QTest::newRow("only a #") << QStringList{"irc://h/#"} << none << "error";
+        QTest::newRow("channel key from a file") << QStringList{"--channel-key-file", "@", "irc://h/%23t"}
+                                                 << none << "h 6667 0 #t   key=from file";
+        QTest::newRow("channel key file without URL")
+            << QStringList{"--channel-key-file", "@"} << none << "error";
         QTest::newRow("other scheme") << QStringList{"http://h/%23t"} << none << "error";
         QTest::newRow("two URLs") << QStringList{"irc://h/%23a", "irc://h/%23b"} << none << "error";
         QTest::newRow("network option, no URL") << QStringList{"--tls-ca", "@"} << none << "error";
@@ -93,6 +97,8 @@ private Q_SLOTS:
                         irc.account, QString::fromUtf8(irc.password)};
         if (!irc.serverPassword.isEmpty())
             got.append(QString::fromUtf8(irc.serverPassword));
+        if (!irc.channelKey.isEmpty())
+            got.append("key=" + QString::fromUtf8(irc.channelKey));
         QCOMPARE(got.join(' '), expected);
     }
 

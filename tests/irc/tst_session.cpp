@@ -28,7 +28,7 @@ IrcSessionConfig configFor(quint16 port, const QString& nick = QStringLiteral("T
     config.pingIdleMs = 5000;
     config.pingTimeoutMs = 3000;
     config.registerTimeoutMs = 5000;
-    config.rejoinDelayMs = 200;
+    config.joinLimits.kickRejoinMs = 200;
     config.backoff = IrcBackoff::Limits{{200, 1000}, {200, 500}, {200, 1000}, {200, 1000}};
     return config;
 }
@@ -172,6 +172,42 @@ private Q_SLOTS:
             anna.waitFor(IrcChatter::privmsgFrom(QStringLiteral("Bot[x]"), QStringLiteral("still here"))));
         QVERIFY(states.isEmpty());
         QCOMPARE(session.nick(), QStringLiteral("Bot[x]"));
+    }
+
+    // A kick-ban costs one JOIN, refused with the server's reason, and no JOIN after it until
+    // the ban is lifted and someone invites us; lines for the channel go nowhere meanwhile.
+    void kickBanIsAnsweredNeverLooped() {
+        requireServer();
+        IrcChatter anna(QStringLiteral("ANNA"));
+        QVERIFY(anna.connectTo(ircd->port(), kChannel));
+        IrcSessionConfig config = configFor(ircd->port());
+        config.joinLimits.kickRejoinMs = 200;
+        IrcSession session(config);
+        QSignalSpy outside(&session, &IrcSession::outsideChannel);
+        session.start();
+        QTRY_COMPARE_WITH_TIMEOUT(session.state(), IrcSession::State::Joined, 10000);
+
+        const auto modeSet = [&](const QByteArray& mode) {
+            const int mark = anna.receivedCount();
+            anna.sendRaw("MODE #trivia " + mode);
+            return anna
+                .waitFor([](const IrcChatter::Message& m) { return m.command == QLatin1String("MODE"); },
+                         mark)
+                .has_value();
+        };
+        QVERIFY(modeSet("+b TriviaBot!*@*"));
+        anna.sendRaw("KICK #trivia TriviaBot :out");
+        QTRY_COMPARE(outside.size(), 2);
+        QCOMPARE(outside.at(0), (QVariantList{QStringLiteral("kicked by ANNA (out)"), 1}));
+        QVERIFY(outside.at(1).at(0).toString().contains(QStringLiteral("+b")));
+        QCOMPARE(outside.at(1).at(1).toInt(), 30 * 60);
+        QVERIFY(!session.say(QStringLiteral("not in the channel")));
+        QVERIFY(!QTest::qWaitFor([&] { return outside.size() > 2; }, 1000));
+
+        QVERIFY(modeSet("-b TriviaBot!*@*"));
+        anna.sendRaw("INVITE TriviaBot #trivia");
+        QTRY_COMPARE_WITH_TIMEOUT(session.state(), IrcSession::State::Joined, 5000);
+        QCOMPARE(outside.size(), 2);
     }
 
     // Someone holds our nick: we register as a stand-in and take the nick the moment it is free.
