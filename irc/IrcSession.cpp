@@ -8,6 +8,7 @@
 #include "irc/IrcMessage.h"
 #include "irc/IrcNumeric.h"
 #include "irc/IrcRegistration.h"
+#include "irc/IrcSentLines.h"
 #include "irc/IrcStsPolicies.h"
 #include "irc/IrcText.h"
 #include "irc/IrcTransport.h"
@@ -47,6 +48,7 @@ struct IrcSession::Private {
     State state = State::Disconnected;
     bool running = false;
     IrcTimer pumpTimer;
+    IrcSentLines sentLines;
 
     qint64 now() const { return IrcClock::now(config.clock); }
 
@@ -91,6 +93,7 @@ struct IrcSession::Private {
         stopTimers();
         registration.reset();
         channel.forget();
+        sentLines.forget();
         dropQueue();
     }
 
@@ -147,8 +150,10 @@ struct IrcSession::Private {
         if (!transport.isOpen())
             return;
         const qint64 now = this->now();
-        for (const QByteArray& line : queue.take(now))
+        for (const QByteArray& line : queue.take(now)) {
             transport.write(line);
+            sentLines.sent(line, now);
+        }
         const qint64 wait = queue.msUntilNext(now);
         if (wait >= 0)
             pumpTimer.start(std::max<qint64>(wait, 1));
@@ -157,6 +162,11 @@ struct IrcSession::Private {
     bool queueText(const QByteArray& target, const QString& said) {
         if (state != State::Joined) {
             qCWarning(lcIrc) << "not in" << config.channel << "- a line for" << target << "was not sent";
+            return false;
+        }
+        if (!sentLines.mayWriteTo(target, now())) {
+            qCWarning(lcIrc) << "the server holds texts to new nicks for now - a text for" << target
+                             << "was not sent";
             return false;
         }
         const int budget =
@@ -186,6 +196,11 @@ struct IrcSession::Private {
         if (!transport.isOpen())
             return;
         channel.handle(m);
+        if (const auto refused = sentLines.refusedBy(m, now())) {
+            qCWarning(lcIrc).nospace() << "the server refused a line to " << refused->target << " ("
+                                       << m.command << "): " << text(m.lastParam());
+            Q_EMIT q->undelivered(QString::fromUtf8(refused->target), QString::fromUtf8(refused->text));
+        }
         const QByteArray& c = m.command;
         if (c == "PING")
             send("PONG", m.params);
@@ -291,6 +306,7 @@ IrcSession::IrcSession(IrcSessionConfig config, QObject* parent)
     });
     connect(channel, &IrcChannel::left, this, [this] {
         const QByteArray ours = d->config.channel.toUtf8();
+        d->sentLines.forget(ours);
         d->reportUndelivered(d->queue.takeFor(ours), "not in the channel");
         d->setState(State::Registering);
     });

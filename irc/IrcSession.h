@@ -67,8 +67,8 @@ Q_SIGNALS:
     void privateAction(const QString& nick, const QString& text); // CTCP ACTION to us alone
     // A NOTICE from a server or a chatter (never a CTCP reply).
     void notice(const QString& from, const QString& text);
-    // Queued lines dropped before they could be sent, because the connection was lost or we
-    // left the channel; they are never sent later.
+    // Lines that went nowhere: dropped from the queue because the connection was lost or we
+    // left the channel (they are never sent later), or refused by the server.
     void undelivered(const QString& target, const QString& text);
     // Something the person running the client must know: a certificate refused, the account
     // not accepted, the channel refused. Never holds the password.

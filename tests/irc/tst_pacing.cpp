@@ -3,6 +3,7 @@
 #include "irc/IrcJoinPolicy.h"
 #include "irc/IrcNumeric.h"
 #include "irc/IrcSendQueue.h"
+#include "irc/IrcSentLines.h"
 
 #include <QtTest>
 
@@ -229,6 +230,34 @@ private Q_SLOTS:
         QCOMPARE(sent, joins);
         policy.entered(); // a new connection: the full channel is tried soon again
         QCOMPARE(policy.refused(Numeric::ErrChannelIsFull), 30000);
+    }
+
+    // A refusal names the target of a recent line: the oldest such line is the refused one; a
+    // refusal of too many new targets holds texts to new nicks for the time the server names.
+    void refusalsNameTheirLines() {
+        IrcSentLines sent;
+        sent.sent("PRIVMSG #trivia :first", 0);
+        sent.sent("PRIVMSG ANNA :your score", 100);
+        sent.sent("PRIVMSG #trivia :second", 200);
+        const auto refused = [&](const QByteArray& reply, qint64 now) {
+            const auto line = sent.refusedBy(IrcMessage::parse(reply), now);
+            return line ? line->target + ' ' + line->text : QByteArray("(none)");
+        };
+        QCOMPARE(refused(":s 404 Bot #TRIVIA :Cannot send to channel", 300), QByteArray("#trivia first"));
+        QCOMPARE(refused(":s 404 Bot #trivia :Cannot send to channel", 300), QByteArray("#trivia second"));
+        QCOMPARE(refused(":s 404 Bot #trivia :Cannot send to channel", 300), QByteArray("(none)"));
+        QCOMPARE(refused(":s 366 Bot ANNA :End", 300), QByteArray("(none)"));
+        QCOMPARE(refused(":s 401 Bot ANNA :No such nick", 300 + IrcSentLines::RefusalWindowMs),
+                 QByteArray("(none)"));
+
+        sent.sent("PRIVMSG BOB :hello", 20'000);
+        QVERIFY(sent.mayWriteTo("CAT", 20'000));
+        QCOMPARE(refused(":s 707 Bot BOB :Targets changing too fast, wait 30 seconds", 20'100),
+                 QByteArray("BOB hello"));
+        QVERIFY(!sent.mayWriteTo("CAT", 20'100));
+        QVERIFY(!sent.mayWriteTo("BOB", 20'100));
+        QVERIFY(sent.mayWriteTo("anna", 20'100)); // written to before
+        QVERIFY(sent.mayWriteTo("CAT", 50'100));
     }
 
     // Each cause keeps its own first wait and ceiling; the failures in a row are counted across

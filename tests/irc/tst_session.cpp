@@ -174,8 +174,9 @@ private Q_SLOTS:
         QCOMPARE(session.nick(), QStringLiteral("Bot[x]"));
     }
 
-    // A kick-ban costs one JOIN, refused with the server's reason, and no JOIN after it until
-    // the ban is lifted and someone invites us; lines for the channel go nowhere meanwhile.
+    // A line said into a moderated channel is reported as not delivered. A kick-ban costs one
+    // JOIN, refused with the server's reason, and no JOIN after it until the ban is lifted and
+    // someone invites us.
     void kickBanIsAnsweredNeverLooped() {
         requireServer();
         IrcChatter anna(QStringLiteral("ANNA"));
@@ -184,6 +185,7 @@ private Q_SLOTS:
         config.joinLimits.kickRejoinMs = 200;
         IrcSession session(config);
         QSignalSpy outside(&session, &IrcSession::outsideChannel);
+        QSignalSpy undelivered(&session, &IrcSession::undelivered);
         session.start();
         QTRY_COMPARE_WITH_TIMEOUT(session.state(), IrcSession::State::Joined, 10000);
 
@@ -195,6 +197,12 @@ private Q_SLOTS:
                          mark)
                 .has_value();
         };
+        QVERIFY(modeSet("+m"));
+        QVERIFY(session.say(QStringLiteral("nobody hears this")));
+        QTRY_COMPARE(undelivered.size(), 1);
+        QCOMPARE(undelivered.first(), (QVariantList{kChannel, QStringLiteral("nobody hears this")}));
+        QVERIFY(modeSet("-m"));
+
         QVERIFY(modeSet("+b TriviaBot!*@*"));
         anna.sendRaw("KICK #trivia TriviaBot :out");
         QTRY_COMPARE(outside.size(), 2);
