@@ -6,6 +6,7 @@
 #include "app/ListChoice.h"
 #include "app/ProgramIcon.h"
 #include "app/TimerSeconds.h"
+#include "chat/BotClocks.h"
 #include "chat/ChatLink.h"
 #include "commands/TriviaBot.h"
 #include "tray/TrayMenuState.h"
@@ -30,8 +31,6 @@ namespace {
 
 constexpr int AnswerSecondsItems = 120;
 constexpr int PauseSecondsItems = 300;
-constexpr std::uint32_t GetTextMs = 10;
-constexpr std::uint32_t StartGetrandomMs = 1000;
 
 QComboBox* makeSecondsBox(const char* name) {
     auto* box = new QComboBox;
@@ -60,9 +59,7 @@ QLabel* makeLabel(const char* name, const char* caption) {
 } // namespace
 
 MainWindow::MainWindow(WindowApi& windows, EventPump& pump, const QString& programFolder, QWidget* parent)
-    : QMainWindow(parent), ticks_(pump), getText_(ticks_.add(GetTextMs, [this] { bot_->getTextTimer(); })),
-      startGetrandom_(ticks_.add(StartGetrandomMs, [this] { bot_->startGetrandomTimer(); })),
-      tickDriver_(ticks_), programFolder_(programFolder), windows_(windows),
+    : QMainWindow(parent), programFolder_(programFolder), windows_(windows),
       scoreEditor_(AdminWindows::scoreEditor(programFolder)),
       categoryEditor_(AdminWindows::categoryEditor(programFolder)),
       usersEditor_(AdminWindows::usersEditor(programFolder)) {
@@ -79,8 +76,8 @@ MainWindow::MainWindow(WindowApi& windows, EventPump& pump, const QString& progr
         MessageBox::show(this, MessageBox::Icon::None, QString::number(number));
         Form_QueryUnload(false);
     };
-    bot_ = std::make_unique<TriviaBot>(timings_, windows, pump, ticks_, getText_, startGetrandom_,
-                                       programFolder_, std::move(hooks));
+    bot_ = std::make_unique<TriviaBot>(windows, pump, programFolder_, std::move(hooks));
+    bot_->clocks().driveFromEventLoop();
 
     tray_ = new TriviaTray(*this, this);
     trayState_ = std::make_unique<TrayMenuState>(
@@ -90,6 +87,14 @@ MainWindow::MainWindow(WindowApi& windows, EventPump& pump, const QString& progr
 }
 
 MainWindow::~MainWindow() = default;
+
+GameTimings& MainWindow::timings() {
+    return bot_->timings();
+}
+
+TimerSwitch& MainWindow::getTextTimer() {
+    return bot_->clocks().reader();
+}
 
 void MainWindow::buildControls() {
     auto* central = new QWidget(this);
@@ -184,12 +189,12 @@ void MainWindow::connectHandlers() {
 void MainWindow::formLoad() {
     fillSeconds(combo_GiveAnswer_, AnswerSecondsItems);
     fillSeconds(cbGetNextQuestion_, PauseSecondsItems);
-    timings_.setAnswerSecs(loadTimerBox(combo_GiveAnswer_, SettingsStore::GiveAnswer));
-    timings_.setNextQuestionSecs(loadTimerBox(cbGetNextQuestion_, SettingsStore::NextQuestion));
+    timings().setAnswerSecs(loadTimerBox(combo_GiveAnswer_, SettingsStore::GiveAnswer));
+    timings().setNextQuestionSecs(loadTimerBox(cbGetNextQuestion_, SettingsStore::NextQuestion));
     const QString check = SettingsStore::read(SettingsStore::AnswerCheck).left(1);
     if (check == QLatin1String("1") || check == QLatin1String("0"))
         ckAnswer_->setChecked(check == QLatin1String("1"));
-    timings_.setGiveAnswer(ckAnswer_->isChecked());
+    timings().setGiveAnswer(ckAnswer_->isChecked());
     txtNick_->setText(SettingsStore::read(SettingsStore::NickName));
 }
 
@@ -256,21 +261,21 @@ void MainWindow::connectAutomatically(const QString& nick) {
 }
 
 void MainWindow::combo_GiveAnswer_Click(int index) {
-    timings_.setAnswerSecs(TimerSeconds::parse(combo_GiveAnswer_->itemText(index)));
+    timings().setAnswerSecs(TimerSeconds::parse(combo_GiveAnswer_->itemText(index)));
     SettingsStore::write(SettingsStore::GiveAnswer, combo_GiveAnswer_->currentText());
-    timings_.restartAnswerClock();
+    timings().restartAnswerClock();
 }
 
 void MainWindow::cbGetNextQuestion_Click(int index) {
-    timings_.setNextQuestionSecs(TimerSeconds::parse(cbGetNextQuestion_->itemText(index)));
+    timings().setNextQuestionSecs(TimerSeconds::parse(cbGetNextQuestion_->itemText(index)));
     SettingsStore::write(SettingsStore::NextQuestion, cbGetNextQuestion_->currentText());
-    timings_.restartAnswerClock();
+    timings().restartAnswerClock();
 }
 
 void MainWindow::ckAnswer_Click() {
-    timings_.setGiveAnswer(ckAnswer_->isChecked());
+    timings().setGiveAnswer(ckAnswer_->isChecked());
     SettingsStore::write(SettingsStore::AnswerCheck,
-                         timings_.givesAnswer() ? QStringLiteral("1") : QStringLiteral("0"));
+                         timings().givesAnswer() ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 void MainWindow::mnuResetScores_Click() {
@@ -302,7 +307,7 @@ void MainWindow::mnu_exit_Click() {
         return;
     // Ends at once: no tick runs while the end line waits its turn, and a line that was
     // waiting when the operator chose to exit is never said after it.
-    ticks_.halt();
+    bot_->clocks().halt();
     tray_->removeTrayIcon();
     bot_->stopTrivia(QString());
     Form_QueryUnload(false);
@@ -333,7 +338,7 @@ void MainWindow::endProgram() {
     if (ending_)
         return;
     ending_ = true;
-    ticks_.halt();
+    bot_->clocks().halt();
     bot_->link().close();
     // Closing the game's objects is harmless when none is open and keeps a finished game's
     // data tidy whichever way the program ends.

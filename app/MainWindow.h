@@ -3,8 +3,7 @@
 #include "app/AdminWindowSlot.h"
 #include "chat/AutoConnect.h"
 #include "chat/GameTimings.h"
-#include "chat/QtTickDriver.h"
-#include "chat/TickSchedule.h"
+#include "chat/TimerSwitch.h"
 #include "data/SettingsStore.h"
 
 #include <QMainWindow>
@@ -31,18 +30,18 @@ class TriviaTray;
 class WindowApi;
 
 // frm_Vantro, the operator's console: the bot's nick, "&Connect", the two timer boxes, the
-// reveal switch, the status line and the cheat box. It owns the engine's state, its two timers
-// and the bot, and forwards ticks and menu commands to them.
+// reveal switch, the status line and the cheat box. It owns the bot, sets its timings from the
+// boxes and forwards the menu commands to it.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
     MainWindow(WindowApi& windows, EventPump& pump, const QString& programFolder, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    GameTimings& timings() { return timings_; }
+    GameTimings& timings();
     bool inTray() const { return inTray_; }
     TriviaBot& bot() { return *bot_; }
-    TimerSwitch& getTextTimer() { return getText_; }
+    TimerSwitch& getTextTimer();
     TriviaTray& tray() { return *tray_; }
     TrayMenuState& trayState() { return *trayState_; }
     AdminWindowSlot& scoreEditor() { return scoreEditor_; }
@@ -93,13 +92,7 @@ private:
     // The connect procedure up to the first failure, which it reports instead of showing.
     AutoConnect::Outcome connectToChat();
 
-    GameTimings timings_;
     bool inTray_ = false;
-    // GetText (10 ms) and StartGetrandom (1000 ms); they tick through the bot, created below.
-    TickSchedule ticks_;
-    TimerSwitch& getText_;
-    TimerSwitch& startGetrandom_;
-    QtTickDriver tickDriver_;
     std::unique_ptr<TriviaBot> bot_;
     const QString programFolder_;
 

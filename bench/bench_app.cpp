@@ -9,7 +9,7 @@
 //    window connected, its 10 ms reader ticking during the wait.
 #include "app/MainWindow.h"
 #include "chat/ChatLink.h"
-#include "chat/TickSchedule.h"
+#include "chat/BotClocks.h"
 #include "commands/TriviaBot.h"
 #include "platform/QtEventPump.h"
 #include "tests/support/FakeDesktop.h"
@@ -73,9 +73,8 @@ double waitCpuPct(ChatLink& link) {
 double bareLinkWaitPct() {
     FakeDesktop desk;
     QtEventPump pump;
-    FlagTimerSwitch getText;
-    TickSchedule ticks(pump);
-    ChatLink link(desk.api(), pump, ticks, getText);
+    BotClocks clocks(pump, {}, {});
+    ChatLink link(desk.api(), clocks);
     if (!link.findChatMainWindow() || !link.locateChatRoom())
         return -1;
     std::vector<double> runs;

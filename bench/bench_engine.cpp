@@ -2,9 +2,8 @@
 // and flooded CPU, and how true the question clock keeps time. Uses palvuro-chat over the desktop bus when it
 // is built, else the in-process fake desktop.
 
+#include "chat/BotClocks.h"
 #include "chat/ChatLink.h"
-#include "chat/QtTickDriver.h"
-#include "chat/TickSchedule.h"
 #include "commands/TriviaBot.h"
 #include "data/TriviaDatabase.h"
 #include "data/UsersList.h"
@@ -120,8 +119,9 @@ public:
         db.open();
         db.createCategory("Bench");
         db.addPair("BENCH", "Capital of France?", "Paris");
-        timings_.setAnswerSecs(40);
-        timings_.setNextQuestionSecs(1);
+        bot_.clocks().driveFromEventLoop();
+        bot_.timings().setAnswerSecs(40);
+        bot_.timings().setNextQuestionSecs(1);
     }
 
     bool connect() {
@@ -218,7 +218,7 @@ public:
 
     // Wall time of one answer window of `secs` seconds: question line to "Times Up!" line.
     double answerWindowMs(int secs) {
-        timings_.setAnswerSecs(static_cast<std::int16_t>(secs));
+        bot_.timings().setAnswerSecs(static_cast<std::int16_t>(secs));
         if (!command("!START BENCH", "[Trivia Bot Started By ANNA]") ||
             waitForLine("Capital of France?", 10000) < 0)
             return -1;
@@ -268,13 +268,8 @@ private:
 
     Room& room_;
     QTemporaryDir dir_;
-    GameTimings timings_;
     QtEventPump pump_;
-    TickSchedule ticks_{pump_};
-    TimerSwitch& getText_ = ticks_.add(10, [this] { bot_.getTextTimer(); });
-    TimerSwitch& pause_ = ticks_.add(1000, [this] { bot_.startGetrandomTimer(); });
-    QtTickDriver driver_{ticks_};
-    TriviaBot bot_{timings_, room_.api(), pump_, ticks_, getText_, pause_, dir_.path(), {}};
+    TriviaBot bot_{room_.api(), pump_, dir_.path(), {}};
 };
 
 } // namespace

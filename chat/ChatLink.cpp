@@ -3,8 +3,8 @@
 
 #include "data/Spaces.h"
 
+#include "chat/BotClocks.h"
 #include "chat/ChatLog.h"
-#include "chat/TickSchedule.h"
 #include "chat/TimerSwitch.h"
 #include "platform/LetterCase.h"
 #include "platform/Windows1252.h"
@@ -23,8 +23,8 @@ constexpr std::int16_t SendButtonPosition = 6;
 
 } // namespace
 
-ChatLink::ChatLink(WindowApi& windows, EventPump& pump, TickSchedule& ticks, TimerSwitch& getText)
-    : windows_(windows), pump_(pump), ticks_(ticks), getText_(getText) {}
+ChatLink::ChatLink(WindowApi& windows, BotClocks& clocks)
+    : windows_(windows), clocks_(clocks), pump_(clocks.pump()) {}
 
 bool ChatLink::findChatMainWindow() {
     mainWindow_ = windows_.findWindow(nullptr, ChatClientTitle);
@@ -51,9 +51,10 @@ void ChatLink::startReading(const QString& nickText) {
     // A reconnect reads a new window, where the place reached in the old one means nothing: the
     // new window's text counts as read before a tick during "/notifyoff" could take it for new
     // lines and answer them again.
-    if (getText_.isEnabled() && readingStarted_)
+    TimerSwitch& reader = clocks_.reader();
+    if (reader.isEnabled() && readingStarted_)
         readingStarted_(lineCount() - 2);
-    getText_.setEnabled(true);
+    reader.setEnabled(true);
     sendChat(RoomTexts::notifyOff());
     pump_.processEvents();
     if (readingStarted_)
@@ -73,9 +74,9 @@ void ChatLink::sendChat(const QString& text, const std::function<bool()>& stillW
         // its turn at once instead of waiting for a gap that a running game may never leave.
         if (stillWanted && !stillWanted())
             return;
-        const std::uint32_t untilTick = ticks_.msUntilNextDue();
+        const std::uint32_t untilTick = clocks_.schedule().msUntilNextDue();
         if (untilTick == 0)
-            ticks_.runDue();
+            clocks_.runDue();
         else
             pump_.waitForEvents(std::min(remaining, untilTick));
     }

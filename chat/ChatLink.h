@@ -10,8 +10,7 @@
 
 namespace palvuro {
 
-class TickSchedule;
-class TimerSwitch;
+class BotClocks;
 
 // The bot's link to the chat client's windows: finding them, saying lines with the 1100 ms
 // spacing, and cutting the sender's nick out of a chat text.
@@ -20,7 +19,7 @@ public:
     // Told the last line of the room's text that counts as read once reading starts.
     using ReadingStarted = std::function<void(std::int32_t lastReadLine)>;
 
-    ChatLink(WindowApi& windows, EventPump& pump, TickSchedule& ticks, TimerSwitch& getText);
+    ChatLink(WindowApi& windows, BotClocks& clocks);
 
     void setReadingStarted(ReadingStarted handler) { readingStarted_ = std::move(handler); }
 
@@ -55,12 +54,11 @@ public:
     static constexpr std::uint32_t SendSpacingMs = 1100;
 
 private:
-    WindowApi& windows_;
     std::uint32_t msUntilSpacingMet();
 
+    WindowApi& windows_;
+    BotClocks& clocks_;
     EventPump& pump_;
-    TickSchedule& ticks_;
-    TimerSwitch& getText_;
     ReadingStarted readingStarted_;
     Hwnd mainWindow_ = 0;
     Hwnd container_ = 0;

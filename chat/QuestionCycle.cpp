@@ -1,6 +1,7 @@
 #include "chat/QuestionCycle.h"
 #include "chat/RoomTexts.h"
 
+#include "chat/BotClocks.h"
 #include "chat/ChatLink.h"
 #include "chat/TimerSwitch.h"
 #include "platform/EventPump.h"
@@ -9,11 +10,10 @@
 
 namespace palvuro {
 
-QuestionCycle::QuestionCycle(GameSession& session, GameTimings& timings, ChatLink& link, EventPump& pump,
-                             TimerSwitch& getText, TimerSwitch& startGetrandom, Hooks hooks,
+QuestionCycle::QuestionCycle(GameSession& session, ChatLink& link, BotClocks& clocks, Hooks hooks,
                              HintBuilder::RandomSource random)
-    : session_(session), timings_(timings), link_(link), pump_(pump), getText_(getText),
-      startGetrandom_(startGetrandom), hooks_(std::move(hooks)), random_(std::move(random)) {}
+    : session_(session), link_(link), clocks_(clocks), timings_(clocks.timings()), hooks_(std::move(hooks)),
+      random_(std::move(random)) {}
 
 void QuestionCycle::ramdomQuestion() {
     TriviaDatabase* db = session_.connection();
@@ -43,7 +43,7 @@ void QuestionCycle::ramdomQuestion() {
         hooks_.showCheat(session_.answer());
     timings_.restartAnswerClock();
     timings_.restartPause();
-    getText_.setEnabled(true);
+    clocks_.reader().setEnabled(true);
     sayForGame(session_.question());
 }
 
@@ -52,14 +52,14 @@ void QuestionCycle::checkQuestionTime() {
     // tells how many 10 ms steps have really passed, and the late ones are counted too. Each
     // call still counts at least one, and a tick that comes a little early is balanced by the
     // next. A fresh or restarted clock starts from now.
-    const std::uint32_t now = pump_.tickCount();
+    const std::uint32_t now = clocks_.pump().tickCount();
     if (timings_.answerTicks() == 0)
         carryMs_ = 0;
     else
         carryMs_ += static_cast<std::int64_t>(now - lastClockTick_);
     lastClockTick_ = now;
 
-    const auto tick = static_cast<std::int64_t>(TickMs);
+    const auto tick = static_cast<std::int64_t>(BotClocks::ReaderTickMs);
     const std::int64_t steps = std::clamp<std::int64_t>(carryMs_ / tick, 1, MaxCatchUpTicks);
     carryMs_ = std::max(carryMs_ - steps * tick, -tick);
     for (std::int64_t i = 0; i < steps && session_.questionOpen(); ++i)
@@ -85,7 +85,7 @@ void QuestionCycle::timesUp() {
                                                    : RoomTexts::timesUpNotAnswered();
     sayForGame(verdict + timings_.nextQuestionNotice());
     if (session_.isRunning())
-        startGetrandom_.setEnabled(true);
+        clocks_.pause().setEnabled(true);
 }
 
 void QuestionCycle::giveHint() {
@@ -109,14 +109,14 @@ void QuestionCycle::sayForGame(const QString& text, const std::function<bool()>&
 
 void QuestionCycle::startGetrandomTimer() {
     if (!session_.isRunning()) {
-        startGetrandom_.setEnabled(false);
+        clocks_.pause().setEnabled(false);
         return;
     }
     timings_.countPausedSec();
     // ">=": a pause shortened below the seconds already counted ends at the next tick.
     if (timings_.pausedSecs() >= timings_.pauseSecs()) {
         timings_.restartPause();
-        startGetrandom_.setEnabled(false);
+        clocks_.pause().setEnabled(false);
         ramdomQuestion();
     }
 }
@@ -137,7 +137,7 @@ void QuestionCycle::scoreCorrectAnswer(const QString& nick) {
 
     // A stop that ran while the line waited for its turn ends the game: no pause then.
     if (session_.isRunning())
-        startGetrandom_.setEnabled(true);
+        clocks_.pause().setEnabled(true);
 }
 
 } // namespace palvuro

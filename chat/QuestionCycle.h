@@ -1,7 +1,6 @@
 #pragma once
 
 #include "chat/GameSession.h"
-#include "chat/GameTimings.h"
 #include "chat/HintBuilder.h"
 
 #include <QString>
@@ -11,9 +10,9 @@
 
 namespace palvuro {
 
+class BotClocks;
 class ChatLink;
-class EventPump;
-class TimerSwitch;
+class GameTimings;
 
 // The question cycle: pick and ask a question, the hint at half time, "Times Up!", and the
 // pause before the next question. Two clocks: the question clock advanced by every reader tick
@@ -28,8 +27,7 @@ public:
         std::function<void()> stopGame;
     };
 
-    QuestionCycle(GameSession& session, GameTimings& timings, ChatLink& link, EventPump& pump,
-                  TimerSwitch& getText, TimerSwitch& startGetrandom, Hooks hooks,
+    QuestionCycle(GameSession& session, ChatLink& link, BotClocks& clocks, Hooks hooks,
                   HintBuilder::RandomSource random = HintBuilder::systemRandom());
 
     void ramdomQuestion();
@@ -41,7 +39,6 @@ public:
     // A chatter said the open question's answer: the score and the "Is Correct" line.
     void scoreCorrectAnswer(const QString& nick);
 
-    static constexpr std::uint32_t TickMs = 10;
     static constexpr std::uint32_t MaxCatchUpTicks = 100;
 
 private:
@@ -51,11 +48,9 @@ private:
     void sayForGame(const QString& text, const std::function<bool()>& alsoWanted = {});
 
     GameSession& session_;
-    GameTimings& timings_;
     ChatLink& link_;
-    EventPump& pump_;
-    TimerSwitch& getText_;
-    TimerSwitch& startGetrandom_;
+    BotClocks& clocks_;
+    GameTimings& timings_;
     Hooks hooks_;
     HintBuilder::RandomSource random_;
     std::uint32_t lastClockTick_ = 0;

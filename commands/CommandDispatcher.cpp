@@ -2,10 +2,8 @@
 #include "chat/RoomTexts.h"
 
 #include "chat/ChatLink.h"
-#include "commands/CategoryListing.h"
 #include "commands/GameControl.h"
 #include "commands/PrivateReply.h"
-#include "commands/ScoreReports.h"
 #include "data/UsersList.h"
 
 #include <array>
@@ -38,9 +36,9 @@ constexpr int StartWordLength = 6; // "!START"
 } // namespace
 
 CommandDispatcher::CommandDispatcher(const GameSession& session, ChatLink& link, GameControl& game,
-                                     ScoreReports& scores, CategoryListing& categories, QString programFolder)
-    : session_(session), link_(link), game_(game), scores_(scores), categories_(categories),
-      programFolder_(std::move(programFolder)) {}
+                                     const QString& programFolder)
+    : session_(session), link_(link), game_(game), programFolder_(programFolder), scores_(link, programFolder),
+      categories_(link, programFolder) {}
 
 Command CommandDispatcher::chooseCommand(const QString& line) {
     for (const CommandWord& entry : CommandWords) {

@@ -1,22 +1,22 @@
 #pragma once
 
 #include "chat/GameSession.h"
+#include "commands/CategoryListing.h"
+#include "commands/ScoreReports.h"
 
 #include <QString>
 
 namespace palvuro {
 
-class CategoryListing;
 class ChatLink;
 class GameControl;
-class ScoreReports;
 
 // Decides which "!" command an upper-cased chat line holds, checks who may use it and answers
 // it or hands it on.
 class CommandDispatcher {
 public:
-    CommandDispatcher(const GameSession& session, ChatLink& link, GameControl& game, ScoreReports& scores,
-                      CategoryListing& categories, QString programFolder);
+    CommandDispatcher(const GameSession& session, ChatLink& link, GameControl& game,
+                      const QString& programFolder);
 
     // bangPos: 1-based position of the line's first "!".
     void parseCommand(const QString& line, int bangPos);
@@ -39,9 +39,9 @@ private:
     const GameSession& session_;
     ChatLink& link_;
     GameControl& game_;
-    ScoreReports& scores_;
-    CategoryListing& categories_;
     QString programFolder_;
+    ScoreReports scores_;
+    CategoryListing categories_;
 };
 
 } // namespace palvuro

@@ -1,6 +1,7 @@
 #include "commands/GameControl.h"
 #include "chat/RoomTexts.h"
 
+#include "chat/BotClocks.h"
 #include "chat/ChatLink.h"
 #include "chat/ChatLog.h"
 #include "chat/TimerSwitch.h"
@@ -10,10 +11,10 @@
 
 namespace palvuro {
 
-GameControl::GameControl(GameSession& session, ChatLink& link, EventPump& pump, TimerSwitch& startGetrandom,
-                         QString programFolder, std::function<void()> askQuestion)
-    : session_(session), link_(link), pump_(pump), startGetrandom_(startGetrandom),
-      programFolder_(std::move(programFolder)), askQuestion_(std::move(askQuestion)) {}
+GameControl::GameControl(GameSession& session, ChatLink& link, BotClocks& clocks, QString programFolder,
+                         std::function<void()> askQuestion)
+    : session_(session), link_(link), clocks_(clocks), programFolder_(std::move(programFolder)),
+      askQuestion_(std::move(askQuestion)) {}
 
 bool GameControl::openCategory(const QString& category) {
     // The name from the chat only selects among the stored categories; it never reaches a
@@ -42,7 +43,7 @@ void GameControl::startTrivia(const QString& line, const QString& category) {
     // A stop may have run while the start line waited for its turn.
     if (!session_.isRunning())
         return;
-    startLineTick_ = pump_.tickCount();
+    startLineTick_ = clocks_.pump().tickCount();
     firstQuestionPending_ = true;
 }
 
@@ -53,7 +54,7 @@ void GameControl::askFirstQuestionIfDue() {
         firstQuestionPending_ = false;
         return;
     }
-    if (pump_.tickCount() - startLineTick_ < FirstQuestionDelayMs)
+    if (clocks_.pump().tickCount() - startLineTick_ < FirstQuestionDelayMs)
         return;
     firstQuestionPending_ = false;
     if (askQuestion_)
@@ -73,7 +74,7 @@ void GameControl::stopTrivia(const QString& line) {
             qCInfo(lcChat) << "game ended by" << ChatLink::getNick(line);
     }
     closeGame();
-    startGetrandom_.setEnabled(false);
+    clocks_.pause().setEnabled(false);
     if (line.isEmpty())
         link_.sendChat(RoomTexts::triviaEnded());
     else

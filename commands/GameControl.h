@@ -9,16 +9,15 @@
 
 namespace palvuro {
 
+class BotClocks;
 class ChatLink;
-class EventPump;
-class TimerSwitch;
 
 // Starting and stopping a game. The first question follows the start line after 2000 ms; the
 // program goes on reading the room meanwhile, and a stop in that time cancels the question.
 class GameControl {
 public:
-    GameControl(GameSession& session, ChatLink& link, EventPump& pump, TimerSwitch& startGetrandom,
-                QString programFolder, std::function<void()> askQuestion);
+    GameControl(GameSession& session, ChatLink& link, BotClocks& clocks, QString programFolder,
+                std::function<void()> askQuestion);
 
     void startTrivia(const QString& line, const QString& category);
     bool openCategory(const QString& category);
@@ -36,8 +35,7 @@ public:
 private:
     GameSession& session_;
     ChatLink& link_;
-    EventPump& pump_;
-    TimerSwitch& startGetrandom_;
+    BotClocks& clocks_;
     QString programFolder_;
     std::function<void()> askQuestion_;
     bool firstQuestionPending_ = false;

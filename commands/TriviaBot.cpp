@@ -1,46 +1,40 @@
 #include "commands/TriviaBot.h"
 
+#include "chat/BotClocks.h"
 #include "chat/ChatLink.h"
 #include "chat/ChatReader.h"
 #include "chat/QuestionCycle.h"
-#include "commands/CategoryListing.h"
 #include "commands/CommandDispatcher.h"
 #include "commands/GameControl.h"
-#include "commands/ScoreReports.h"
 
 namespace palvuro {
 
 struct TriviaBot::Private {
-    Private(GameTimings& timings, WindowApi& windows, EventPump& pump, TickSchedule& ticks,
-            TimerSwitch& getText, TimerSwitch& startGetrandom, const QString& programFolder, Hooks hooks)
-        : link(windows, pump, ticks, getText),
-          cycle(session, timings, link, pump, getText, startGetrandom,
+    Private(TriviaBot& bot, WindowApi& windows, EventPump& pump, const QString& programFolder, Hooks hooks)
+        : clocks(pump, [&bot] { bot.getTextTimer(); }, [&bot] { bot.startGetrandomTimer(); }),
+          link(windows, clocks),
+          cycle(session, link, clocks,
                 QuestionCycle::Hooks{std::move(hooks.showCheat), std::move(hooks.fatalError),
                                      [this] { game.stopTrivia(QString()); }}),
           reader(session, windows, link),
-          game(session, link, pump, startGetrandom, programFolder, [this] { cycle.ramdomQuestion(); }),
-          scores(link, programFolder), categories(link, programFolder),
-          dispatcher(session, link, game, scores, categories, programFolder) {
+          game(session, link, clocks, programFolder, [this] { cycle.ramdomQuestion(); }),
+          dispatcher(session, link, game, programFolder) {
         reader.setCommandHandler(
             [this](const QString& text, int bangPos) { dispatcher.parseCommand(text, bangPos); });
         reader.setAnswerHandler([this](const QString& nick) { cycle.scoreCorrectAnswer(nick); });
     }
 
+    BotClocks clocks;
     GameSession session;
     ChatLink link;
     QuestionCycle cycle;
     ChatReader reader;
     GameControl game;
-    ScoreReports scores;
-    CategoryListing categories;
     CommandDispatcher dispatcher;
 };
 
-TriviaBot::TriviaBot(GameTimings& timings, WindowApi& windows, EventPump& pump, TickSchedule& ticks,
-                     TimerSwitch& getText, TimerSwitch& startGetrandom, const QString& programFolder,
-                     Hooks hooks)
-    : d(std::make_unique<Private>(timings, windows, pump, ticks, getText, startGetrandom, programFolder,
-                                  std::move(hooks))) {}
+TriviaBot::TriviaBot(WindowApi& windows, EventPump& pump, const QString& programFolder, Hooks hooks)
+    : d(std::make_unique<Private>(*this, windows, pump, programFolder, std::move(hooks))) {}
 
 TriviaBot::~TriviaBot() = default;
 
@@ -50,6 +44,14 @@ ChatLink& TriviaBot::link() {
 
 const GameSession& TriviaBot::session() const {
     return d->session;
+}
+
+BotClocks& TriviaBot::clocks() {
+    return d->clocks;
+}
+
+GameTimings& TriviaBot::timings() {
+    return d->clocks.timings();
 }
 
 void TriviaBot::getTextTimer() {

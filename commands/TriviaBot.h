@@ -1,7 +1,6 @@
 #pragma once
 
 #include "chat/GameSession.h"
-#include "chat/GameTimings.h"
 
 #include <QString>
 
@@ -10,16 +9,17 @@
 
 namespace palvuro {
 
+class BotClocks;
 class ChatLink;
 class EventPump;
-class TickSchedule;
+class GameTimings;
 class TimerSwitch;
 class WindowApi;
 
-// The whole engine behind the main window: chat link, reader and answer check, question
-// cycle, "!" commands, game start and stop, wired together, and the one game they share. The
-// main window owns it (and the operator's timings and the two timers) and forwards its timer
-// ticks and menu commands here.
+// The whole engine: its clocks and the operator's timings, the chat link, reader and answer
+// check, question cycle, "!" commands, game start and stop, wired together, and the one game
+// they share. Whoever runs it (the main window, a test, a benchmark) sets the timings, connects
+// through the link and listens to the hooks; the engine's own timers drive everything else.
 class TriviaBot {
 public:
     struct Hooks {
@@ -30,13 +30,13 @@ public:
         std::function<void(const QString& description, int number)> fatalError;
     };
 
-    // `ticks` holds the two timers; the link runs it while a send waits.
-    TriviaBot(GameTimings& timings, WindowApi& windows, EventPump& pump, TickSchedule& ticks,
-              TimerSwitch& getText, TimerSwitch& startGetrandom, const QString& programFolder, Hooks hooks);
+    TriviaBot(WindowApi& windows, EventPump& pump, const QString& programFolder, Hooks hooks);
     ~TriviaBot();
 
     ChatLink& link();
     const GameSession& session() const;
+    BotClocks& clocks();
+    GameTimings& timings();
 
     void getTextTimer();                  // GetText_Timer: every 10 ms once connected
     void startGetrandomTimer();           // StartGetrandom_Timer: every 1000 ms while enabled

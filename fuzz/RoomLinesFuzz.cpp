@@ -1,7 +1,7 @@
 #include "fuzz/RoomLinesFuzz.h"
 
+#include "chat/BotClocks.h"
 #include "chat/ChatLink.h"
-#include "chat/TickSchedule.h"
 #include "commands/TriviaBot.h"
 #include "data/TriviaDatabase.h"
 #include "data/UsersList.h"
@@ -205,14 +205,15 @@ class Session {
 public:
     Session(const Template& base, bool revealAnswers, RoomLinesFuzz::Stats& stats)
         : base_(base), matcher_(base.facts()), stats_(stats),
-          bot_(timings_, recorder_, pump_, ticks_, getText_, pause_, base.workFolder(),
+          bot_(recorder_, pump_, base.workFolder(),
                {[](const QString&) {},
                 [this](const QString& text, int number) {
                     fail(QStringLiteral("the program would end: %1 (%2)").arg(text).arg(number));
                 }}) {
-        timings_.setAnswerSecs(10);
-        timings_.setNextQuestionSecs(static_cast<std::int16_t>(base.facts().pauseSecs));
-        timings_.setGiveAnswer(revealAnswers);
+        GameTimings& timings = bot_.timings();
+        timings.setAnswerSecs(10);
+        timings.setNextQuestionSecs(static_cast<std::int16_t>(base.facts().pauseSecs));
+        timings.setGiveAnswer(revealAnswers);
         checker_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fuzz-checker"));
         checker_.setDatabaseName(base.workFolder() + QLatin1Char('/') + TriviaDatabase::fileName());
         checker_.open();
@@ -258,16 +259,14 @@ public:
             break;
         case 6:
             for (unsigned i = 0; i <= at(1) % 16; ++i) {
-                pump_.advance(10 * (at(2) + 1));
-                bot_.getTextTimer();
+                pump_.advance(BotClocks::ReaderTickMs * (at(2) + 1));
+                bot_.clocks().runDue();
             }
             break;
         case 7:
             for (unsigned i = 0; i <= at(1) % 4; ++i) {
-                pump_.advance(1000);
-                if (pause_.isEnabled())
-                    bot_.startGetrandomTimer();
-                bot_.getTextTimer();
+                pump_.advance(BotClocks::PauseTickMs);
+                bot_.clocks().runDue();
             }
             break;
         case 8:
@@ -301,8 +300,8 @@ public:
 
 private:
     void tick() {
-        pump_.advance(10);
-        bot_.getTextTimer();
+        pump_.advance(BotClocks::ReaderTickMs);
+        bot_.clocks().runDue();
     }
 
     // A chatter's line and the reader tick that handles it. The bot's own last lines are read
@@ -413,12 +412,8 @@ private:
     RoomLinesFuzz::Stats& stats_;
     FakeDesktop desk_{kBotNick};
     RecordingWindowApi recorder_{desk_.api()};
-    GameTimings timings_;
+    // The input moves the clock; the engine's own ticks run when due, in a send's wait too.
     ManualEventPump pump_;
-    FlagTimerSwitch getText_;
-    FlagTimerSwitch pause_;
-    // The input decides when ticks run, so no send's wait runs them here.
-    TickSchedule ticks_{pump_};
     QSqlDatabase checker_;
     BotTextMatcher::Scores scores_;
     qsizetype judged_ = 0;

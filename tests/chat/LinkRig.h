@@ -1,9 +1,8 @@
 #pragma once
 
+#include "chat/BotClocks.h"
 #include "chat/ChatLink.h"
 #include "chat/GameSession.h"
-#include "chat/GameTimings.h"
-#include "chat/TickSchedule.h"
 #include "tests/support/FakeDesktop.h"
 #include "tests/support/ManualEventPump.h"
 
@@ -22,11 +21,13 @@ struct LinkRig {
     QTemporaryDir dir; // outlives the game connection in `session`
     FakeDesktop desk;
     GameSession session;
-    GameTimings timings;
     ManualEventPump pump;
-    FlagTimerSwitch getText, pause;
-    TickSchedule ticks{pump};
-    ChatLink link{desk.api(), pump, ticks, getText};
+    // The tests call the tick handlers themselves; the clocks' own ticks do nothing.
+    BotClocks clocks{pump, {}, {}};
+    GameTimings& timings = clocks.timings();
+    TimerSwitch& getText = clocks.reader();
+    TimerSwitch& pause = clocks.pause();
+    ChatLink link{desk.api(), clocks};
 };
 
 } // namespace palvuro

@@ -23,9 +23,9 @@ private Q_SLOTS:
         WindowRegistry registry;
         LocalWindowApi api(registry);
         ManualEventPump pump;
-        FlagTimerSwitch getText;
-        TickSchedule ticks(pump);
-        ChatLink link(api, pump, ticks, getText);
+        BotClocks clocks(pump, {}, {});
+        TimerSwitch& getText = clocks.reader();
+        ChatLink link(api, clocks);
         const Hwnd main = registry.create(0, "Main", "palvuro 2.0");  // the title's case is ignored
         QVERIFY(link.findChatMainWindow() && !link.locateChatRoom()); // no room window
         const Hwnd room = registry.create(main, "AfxWnd70u");

@@ -20,7 +20,7 @@ struct ReaderRig : LinkRig {
     }
     QString read() { return reader.getNewChatText(); }
 
-    QuestionCycle cycle{session, timings, link, pump, getText, pause, {}};
+    QuestionCycle cycle{session, link, clocks, {}};
     ChatReader reader{session, desk.api(), link};
     QStringList commands;
 };
@@ -81,7 +81,7 @@ private Q_SLOTS:
         };
         ReaderRig rig;
         AppendingApi api(rig.desk.registry());
-        ChatLink link(api, rig.pump, rig.ticks, rig.getText);
+        ChatLink link(api, rig.clocks);
         QVERIFY(link.findChatMainWindow() && link.locateChatRoom());
         ChatReader reader(rig.session, api, link);
         reader.startFrom(rig.reader.lastLineIndex());

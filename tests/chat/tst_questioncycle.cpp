@@ -31,7 +31,7 @@ struct CycleRig : LinkRig {
     }
 
     int stops = 0;
-    QuestionCycle cycle{session, timings, link, pump, getText, pause, {{}, {}, [this] { ++stops; }}};
+    QuestionCycle cycle{session, link, clocks, {{}, {}, [this] { ++stops; }}};
 };
 
 } // namespace

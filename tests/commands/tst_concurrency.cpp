@@ -1,8 +1,6 @@
 // The room is read while the bot waits to speak: the real event loop, the real timers and the
 // program's own tick driver, against the in-process desktop.
 
-#include "chat/QtTickDriver.h"
-#include "chat/TickSchedule.h"
 #include "platform/QtEventPump.h"
 #include "tests/support/BotDriver.h"
 
@@ -21,6 +19,7 @@ struct Said {
 struct LiveBot {
     explicit LiveBot(std::int16_t answerSecs) {
         BotDriver::prepareFolder(dir.path(), false);
+        bot.clocks().driveFromEventLoop();
         timings.setAnswerSecs(answerSecs);
         timings.setNextQuestionSecs(40);
         QObject::connect(&desk.room(), &ChatRoom::roomLine, [this](const QString& from, const QString& text) {
@@ -57,13 +56,9 @@ struct LiveBot {
 
     QTemporaryDir dir;
     FakeDesktop desk{BotDriver::Nick};
-    GameTimings timings;
     QtEventPump pump;
-    TickSchedule ticks{pump};
-    TimerSwitch& getText = ticks.add(10, [this] { bot.getTextTimer(); });
-    TimerSwitch& pause = ticks.add(1000, [this] { bot.startGetrandomTimer(); });
-    QtTickDriver driver{ticks};
-    TriviaBot bot{timings, desk.api(), pump, ticks, getText, pause, dir.path(), {}};
+    TriviaBot bot{desk.api(), pump, dir.path(), {}};
+    GameTimings& timings = bot.timings();
     QList<Said> said;
 };
 

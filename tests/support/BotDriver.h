@@ -1,7 +1,7 @@
 #pragma once
 
+#include "chat/BotClocks.h"
 #include "chat/ChatLink.h"
-#include "chat/TickSchedule.h"
 #include "commands/TriviaBot.h"
 #include "data/TriviaDatabase.h"
 #include "data/UsersList.h"
@@ -34,7 +34,7 @@ struct BotDriver {
     }
 
     explicit BotDriver(const QString& programFolder)
-        : bot(timings, desk.api(), pump, ticks, getText, pause, programFolder,
+        : bot(desk.api(), pump, programFolder,
               {[this](const QString& answer) { cheats << answer; },
                [this](const QString& text, int) { fatalErrors << text; }}) {
         bot.link().findChatMainWindow();
@@ -50,7 +50,7 @@ struct BotDriver {
     void tick(int count = 1) {
         for (int i = 0; i < count; ++i) {
             pump.advance(10);
-            ticks.runDue();
+            bot.clocks().runDue();
         }
     }
     // A chatter's line and the tick that handles it. The tick before reads the bot's own last
@@ -70,14 +70,12 @@ struct BotDriver {
     QStringList botLines() const { return desk.linesBy(QString::fromLatin1(Nick)); }
 
     FakeDesktop desk{QString::fromLatin1(Nick)};
-    GameTimings timings;
     ManualEventPump pump;
-    // A send's wait runs the due ticks from here, as the program's does.
-    TickSchedule ticks{pump};
-    TimerSwitch& getText = ticks.add(10, [this] { bot.getTextTimer(); });
-    TimerSwitch& pause = ticks.add(1000, [this] { bot.startGetrandomTimer(); });
     QStringList cheats, fatalErrors;
     TriviaBot bot;
+    GameTimings& timings = bot.timings();
+    TimerSwitch& getText = bot.clocks().reader();
+    TimerSwitch& pause = bot.clocks().pause();
 };
 
 } // namespace palvuro
