@@ -309,7 +309,7 @@ void MainWindow::mnu_exit_Click() {
     // waiting when the operator chose to exit is never said after it.
     bot_->clocks().halt();
     tray_->removeTrayIcon();
-    bot_->stopTrivia(QString());
+    bot_->stopTrivia();
     Form_QueryUnload(false);
 }
 

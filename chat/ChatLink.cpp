@@ -121,16 +121,6 @@ std::int32_t ChatLink::lineCount() {
     return static_cast<std::int32_t>(count);
 }
 
-QString ChatLink::getNick(const QString& text) {
-    const qsizetype colon = text.indexOf(QLatin1Char(':')) + 1;
-    if (colon <= 3)
-        return {};
-    const QString nick = text.left(colon - 3);
-    if (nick.contains(QStringLiteral("/MSG ")))
-        return {};
-    return nick;
-}
-
 std::int32_t ChatLink::enumChildProc(Hwnd hwnd, LParam /*lParam*/) {
     if (enumCount_ < std::numeric_limits<std::int16_t>::max())
         ++enumCount_;

@@ -12,8 +12,8 @@ namespace palvuro {
 
 class BotClocks;
 
-// The bot's link to the chat client's windows: finding them, saying lines with the 1100 ms
-// spacing, and cutting the sender's nick out of a chat text.
+// The bot's link to the chat client's windows: finding them and saying lines with the 1100 ms
+// spacing.
 class ChatLink {
 public:
     // Told the last line of the room's text that counts as read once reading starts.
@@ -46,8 +46,6 @@ public:
     // EM_GETLINECOUNT of the text window.
     std::int32_t lineCount();
 
-    // The sender's nick of a chat text, or the empty string.
-    static QString getNick(const QString& text);
     // The enumeration callback of the two searches.
     std::int32_t enumChildProc(Hwnd hwnd, LParam lParam);
 

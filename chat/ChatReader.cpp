@@ -2,7 +2,6 @@
 
 #include "chat/ChatLink.h"
 #include "chat/ChatLog.h"
-#include "platform/LetterCase.h"
 #include "platform/LineBuffer.h"
 #include "platform/Windows1252.h"
 
@@ -145,27 +144,24 @@ void ChatReader::readNewText() {
     lastText_ = text;
     if (text.size() > MaxTextLength)
         return; // too long for any command or answer: passed over
-    const QString upper = LetterCase::upper(text);
+    const RoomLine line(text);
 
-    const qsizetype bang = upper.indexOf(QLatin1Char('!')) + 1;
-    if (bang >= 3 && upper.mid(bang - 3, 3) == QLatin1String(": !") && commandHandler_)
-        commandHandler_(upper, static_cast<int>(bang));
+    if (line.isCommand() && commandHandler_)
+        commandHandler_(line);
     if (session_.questionOpen())
-        checkAnswer(upper);
+        checkAnswer(line);
 }
 
-void ChatReader::checkAnswer(const QString& text) {
+void ChatReader::checkAnswer(const RoomLine& line) {
     const QString& answer = session_.answer();
-    if (answer.isEmpty() || !text.contains(QLatin1Char(' ') + answer + QLatin1Char(' ')))
+    if (answer.isEmpty() || !line.text().contains(QLatin1Char(' ') + answer + QLatin1Char(' ')))
         return;
-    const qsizetype separator = text.indexOf(QLatin1String("  : ")) + 1;
-    if (text.size() - (separator + 2) != answer.size() + 2)
+    if (!line.passesLengthTest(answer.size()))
         return;
-    const QString nick = ChatLink::getNick(text);
-    if (nick.isEmpty() || nick == link_.botNick())
+    if (line.nick().isEmpty() || line.nick() == link_.botNick())
         return;
     if (answerHandler_)
-        answerHandler_(nick);
+        answerHandler_(line.nick());
 }
 
 } // namespace palvuro

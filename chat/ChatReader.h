@@ -1,6 +1,7 @@
 #pragma once
 
 #include "chat/GameSession.h"
+#include "chat/RoomLine.h"
 
 #include <QString>
 
@@ -16,8 +17,8 @@ class WindowApi;
 // "!" command to the layer above and checks the text against the open question's answer.
 class ChatReader {
 public:
-    // Receives the upper-cased text and the 1-based position of its first "!".
-    using CommandHandler = std::function<void(const QString& text, int bangPos)>;
+    // Receives a line whose message is a "!" command.
+    using CommandHandler = std::function<void(const RoomLine& line)>;
 
     // Receives the nick of a chatter who said the open question's answer.
     using AnswerHandler = std::function<void(const QString& nick)>;
@@ -51,7 +52,7 @@ private:
 
     LineRead readLine(std::int64_t line, QString* out);
     QString failedRead(std::int32_t lastAtStart, std::int64_t newest);
-    void checkAnswer(const QString& text);
+    void checkAnswer(const RoomLine& line);
 
     const GameSession& session_;
     WindowApi& windows_;

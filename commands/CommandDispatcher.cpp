@@ -2,6 +2,7 @@
 #include "chat/RoomTexts.h"
 
 #include "chat/ChatLink.h"
+#include "chat/RoomLine.h"
 #include "commands/GameControl.h"
 #include "commands/PrivateReply.h"
 #include "data/UsersList.h"
@@ -40,34 +41,32 @@ CommandDispatcher::CommandDispatcher(const GameSession& session, ChatLink& link,
     : session_(session), link_(link), game_(game), programFolder_(programFolder), scores_(link, programFolder),
       categories_(link, programFolder) {}
 
-Command CommandDispatcher::chooseCommand(const QString& line) {
+Command CommandDispatcher::chooseCommand(const QString& text) {
     for (const CommandWord& entry : CommandWords) {
-        if (line.contains(entry.word))
+        if (text.contains(entry.word))
             return entry.command;
     }
     return Command::None;
 }
 
-bool CommandDispatcher::passesLengthTest(const QString& line, Command command) {
+bool CommandDispatcher::passesLengthTest(const RoomLine& line, Command command) {
     for (const CommandWord& entry : CommandWords) {
-        if (entry.command == command) {
-            const qsizetype separator = line.indexOf(QLatin1String("  : ")) + 1;
-            return line.size() - (separator + 2) == entry.word.size() + 2;
-        }
+        if (entry.command == command)
+            return line.passesLengthTest(entry.word.size());
     }
     return false;
 }
 
-void CommandDispatcher::parseCommand(const QString& line, int bangPos) {
-    const Command command = chooseCommand(line);
+void CommandDispatcher::parseCommand(const RoomLine& line) {
+    const Command command = chooseCommand(line.text());
     switch (command) {
     case Command::None:
         return;
     case Command::Start:
-        start(line, bangPos);
+        start(line);
         return;
     case Command::GetUserScore:
-        scores_.showScore(line, bangPos, true);
+        scores_.showScore(line, true);
         return;
     default:
         break;
@@ -83,10 +82,10 @@ void CommandDispatcher::parseCommand(const QString& line, int bangPos) {
         break;
     case Command::Question:
         if (session_.questionOpen())
-            link_.sendChat(PrivateReply::to(ChatLink::getNick(line), session_.question()));
+            link_.sendChat(PrivateReply::to(line.nick(), session_.question()));
         break;
     case Command::MyScore:
-        scores_.showScore(line, bangPos, false);
+        scores_.showScore(line, false);
         break;
     case Command::Help:
         sayHelp(line);
@@ -99,25 +98,25 @@ void CommandDispatcher::parseCommand(const QString& line, int bangPos) {
     }
 }
 
-void CommandDispatcher::start(const QString& line, int bangPos) {
+void CommandDispatcher::start(const RoomLine& line) {
     if (session_.isRunning() || !authorize(line))
         return;
     // The category is the word after "!START" and one separating character, counted from
     // the line's first "!".
-    QString category = line.mid(bangPos + StartWordLength);
+    QString category = line.text().mid(line.bangPos() + StartWordLength);
     const qsizetype blank = category.indexOf(QLatin1Char(' '));
     if (blank >= 0)
         category.truncate(blank);
     game_.startTrivia(line, category);
 }
 
-void CommandDispatcher::quit(const QString& line) {
+void CommandDispatcher::quit(const RoomLine& line) {
     if (authorize(line))
         game_.stopTrivia(line);
 }
 
-bool CommandDispatcher::authorize(const QString& line) {
-    if (isAuthorizedUser(ChatLink::getNick(line)))
+bool CommandDispatcher::authorize(const RoomLine& line) {
+    if (isAuthorizedUser(line.nick()))
         return true;
     link_.sendChat(RoomTexts::unauthorized());
     return false;
@@ -136,8 +135,8 @@ bool CommandDispatcher::isAuthorizedUser(const QString& nick) {
     return false;
 }
 
-void CommandDispatcher::sayHelp(const QString& line) {
-    link_.sendChat(PrivateReply::to(ChatLink::getNick(line), RoomTexts::help()));
+void CommandDispatcher::sayHelp(const RoomLine& line) {
+    link_.sendChat(PrivateReply::to(line.nick(), RoomTexts::help()));
 }
 
 } // namespace palvuro

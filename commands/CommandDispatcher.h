@@ -10,6 +10,7 @@ namespace palvuro {
 
 class ChatLink;
 class GameControl;
+class RoomLine;
 
 // Decides which "!" command an upper-cased chat line holds, checks who may use it and answers
 // it or hands it on.
@@ -18,23 +19,22 @@ public:
     CommandDispatcher(const GameSession& session, ChatLink& link, GameControl& game,
                       const QString& programFolder);
 
-    // bangPos: 1-based position of the line's first "!".
-    void parseCommand(const QString& line, int bangPos);
+    void parseCommand(const RoomLine& line);
     // Reads "Users List.txt" afresh; an unreadable file is announced in the room and
     // authorizes nobody.
     bool isAuthorizedUser(const QString& nick);
 
     enum class Command { Start, Top, Quit, Question, MyScore, Help, Categories, GetUserScore, None };
     // The first command word of the fixed order that occurs anywhere in the line.
-    static Command chooseCommand(const QString& line);
+    static Command chooseCommand(const QString& text);
     // Nothing but the word and the closing blank follows the separator.
-    static bool passesLengthTest(const QString& line, Command command);
+    static bool passesLengthTest(const RoomLine& line, Command command);
 
 private:
-    void start(const QString& line, int bangPos);
-    void quit(const QString& line);
-    bool authorize(const QString& line);
-    void sayHelp(const QString& line);
+    void start(const RoomLine& line);
+    void quit(const RoomLine& line);
+    bool authorize(const RoomLine& line);
+    void sayHelp(const RoomLine& line);
 
     const GameSession& session_;
     ChatLink& link_;

@@ -4,6 +4,7 @@
 #include "chat/BotClocks.h"
 #include "chat/ChatLink.h"
 #include "chat/ChatLog.h"
+#include "chat/RoomLine.h"
 #include "chat/TimerSwitch.h"
 #include "commands/CommandsLog.h"
 #include "data/TriviaDatabase.h"
@@ -35,11 +36,11 @@ bool GameControl::openCategory(const QString& category) {
     return true;
 }
 
-void GameControl::startTrivia(const QString& line, const QString& category) {
+void GameControl::startTrivia(const RoomLine& line, const QString& category) {
     if (!openCategory(category))
         return;
-    qCInfo(lcChat) << "game started by" << ChatLink::getNick(line) << "in" << session_.category();
-    link_.sendChat(RoomTexts::startedByPrefix() + ChatLink::getNick(line) + QLatin1Char(']'));
+    qCInfo(lcChat) << "game started by" << line.nick() << "in" << session_.category();
+    link_.sendChat(RoomTexts::startedByPrefix() + line.nick() + QLatin1Char(']'));
     // A stop may have run while the start line waited for its turn.
     if (!session_.isRunning())
         return;
@@ -66,19 +67,22 @@ void GameControl::closeGame() {
     session_.stop();
 }
 
-void GameControl::stopTrivia(const QString& line) {
-    if (session_.isRunning()) {
-        if (line.isEmpty())
-            qCInfo(lcChat) << "game ended";
-        else
-            qCInfo(lcChat) << "game ended by" << ChatLink::getNick(line);
-    }
+void GameControl::stopTrivia() {
+    if (session_.isRunning())
+        qCInfo(lcChat) << "game ended";
+    stopSaying(RoomTexts::triviaEnded());
+}
+
+void GameControl::stopTrivia(const RoomLine& line) {
+    if (session_.isRunning())
+        qCInfo(lcChat) << "game ended by" << line.nick();
+    stopSaying(RoomTexts::endedByPrefix() + line.nick() + QLatin1Char(']'));
+}
+
+void GameControl::stopSaying(const QString& endLine) {
     closeGame();
     clocks_.pause().setEnabled(false);
-    if (line.isEmpty())
-        link_.sendChat(RoomTexts::triviaEnded());
-    else
-        link_.sendChat(RoomTexts::endedByPrefix() + ChatLink::getNick(line) + QLatin1Char(']'));
+    link_.sendChat(endLine);
 }
 
 } // namespace palvuro

@@ -11,6 +11,7 @@ namespace palvuro {
 
 class BotClocks;
 class ChatLink;
+class RoomLine;
 
 // Starting and stopping a game. The first question follows the start line after 2000 ms; the
 // program goes on reading the room meanwhile, and a stop in that time cancels the question.
@@ -19,10 +20,12 @@ public:
     GameControl(GameSession& session, ChatLink& link, BotClocks& clocks, QString programFolder,
                 std::function<void()> askQuestion);
 
-    void startTrivia(const QString& line, const QString& category);
+    void startTrivia(const RoomLine& line, const QString& category);
     bool openCategory(const QString& category);
-    // An empty line ends with "[Trivia Ended]".
-    void stopTrivia(const QString& line);
+    // Ends with "[Trivia Ended]".
+    void stopTrivia();
+    // Ends naming the line's sender.
+    void stopTrivia(const RoomLine& line);
     // The program's end: the game's database objects are closed, nothing is said.
     void closeGame();
 
@@ -33,6 +36,8 @@ public:
     static constexpr std::uint32_t FirstQuestionDelayMs = 2000;
 
 private:
+    void stopSaying(const QString& endLine);
+
     GameSession& session_;
     ChatLink& link_;
     BotClocks& clocks_;

@@ -2,6 +2,7 @@
 #include "chat/RoomTexts.h"
 
 #include "chat/ChatLink.h"
+#include "chat/RoomLine.h"
 #include "commands/CommandsLog.h"
 #include "commands/PrivateReply.h"
 #include "data/TriviaDatabase.h"
@@ -19,8 +20,8 @@ constexpr int GetUserScoreWordLength = 13; // "!GETUSERSCORE"
 ScoreReports::ScoreReports(ChatLink& link, QString programFolder)
     : link_(link), programFolder_(std::move(programFolder)) {}
 
-void ScoreReports::showTopScores(const QString& line) {
-    const QString requester = ChatLink::getNick(line);
+void ScoreReports::showTopScores(const RoomLine& line) {
+    const QString& requester = line.nick();
     // Any failure, a database that cannot be opened included, gives the empty-table reply:
     // the requester hears that no list can be shown rather than nothing at all.
     TriviaDatabase db(programFolder_);
@@ -39,7 +40,7 @@ void ScoreReports::showTopScores(const QString& line) {
     link_.sendChat(PrivateReply::to(requester, QStringLiteral("\r\n") + list));
 }
 
-void ScoreReports::showScore(const QString& line, int bangPos, bool otherNick) {
+void ScoreReports::showScore(const RoomLine& line, bool otherNick) {
     // A database that cannot be opened gets no reply for these two: the program never had one,
     // and a made-up zero would be wrong.
     TriviaDatabase db(programFolder_);
@@ -47,11 +48,10 @@ void ScoreReports::showScore(const QString& line, int bangPos, bool otherNick) {
         warnCommandFailed(otherNick ? "!GETUSERSCORE" : "!MYSCORE", db.errorText());
         return;
     }
-    const QString requester = ChatLink::getNick(line);
     if (otherNick)
-        showOtherScore(db, requester, line, bangPos);
+        showOtherScore(db, line);
     else
-        showOwnScore(db, requester);
+        showOwnScore(db, line.nick());
     db.close();
 }
 
@@ -66,11 +66,11 @@ void ScoreReports::showOwnScore(TriviaDatabase& db, const QString& requester) {
     link_.sendChat(PrivateReply::to(requester, text));
 }
 
-void ScoreReports::showOtherScore(TriviaDatabase& db, const QString& requester, const QString& line,
-                                  int bangPos) {
+void ScoreReports::showOtherScore(TriviaDatabase& db, const RoomLine& line) {
+    const QString& requester = line.nick();
     // The nick starts one character after the word and ends before the next blank; the
     // line's closing blank ends a nick that is the last word.
-    const QString rest = line.mid(bangPos + GetUserScoreWordLength);
+    const QString rest = line.text().mid(line.bangPos() + GetUserScoreWordLength);
     const qsizetype blank = rest.indexOf(QLatin1Char(' '));
     std::optional<qint64> points;
     if (blank < 0 || db.lookupScore(rest.left(blank), &points) != DbStatus::Ok) {

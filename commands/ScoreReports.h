@@ -5,6 +5,7 @@
 namespace palvuro {
 
 class ChatLink;
+class RoomLine;
 class TriviaDatabase;
 
 // "!TOP", "!MYSCORE" and "!GETUSERSCORE": read-only score replies, each on a connection of
@@ -13,13 +14,13 @@ class ScoreReports {
 public:
     ScoreReports(ChatLink& link, QString programFolder);
 
-    void showTopScores(const QString& line);
-    // bangPos: 1-based position of the line's first "!"; otherNick: "!GETUSERSCORE".
-    void showScore(const QString& line, int bangPos, bool otherNick);
+    void showTopScores(const RoomLine& line);
+    // otherNick: "!GETUSERSCORE".
+    void showScore(const RoomLine& line, bool otherNick);
 
 private:
     void showOwnScore(TriviaDatabase& db, const QString& requester);
-    void showOtherScore(TriviaDatabase& db, const QString& requester, const QString& line, int bangPos);
+    void showOtherScore(TriviaDatabase& db, const RoomLine& line);
 
     ChatLink& link_;
     QString programFolder_;

@@ -15,12 +15,11 @@ struct TriviaBot::Private {
           link(windows, clocks),
           cycle(session, link, clocks,
                 QuestionCycle::Hooks{std::move(hooks.showCheat), std::move(hooks.fatalError),
-                                     [this] { game.stopTrivia(QString()); }}),
+                                     [this] { game.stopTrivia(); }}),
           reader(session, windows, link),
           game(session, link, clocks, programFolder, [this] { cycle.ramdomQuestion(); }),
           dispatcher(session, link, game, programFolder) {
-        reader.setCommandHandler(
-            [this](const QString& text, int bangPos) { dispatcher.parseCommand(text, bangPos); });
+        reader.setCommandHandler([this](const RoomLine& line) { dispatcher.parseCommand(line); });
         reader.setAnswerHandler([this](const QString& nick) { cycle.scoreCorrectAnswer(nick); });
     }
 
@@ -69,8 +68,8 @@ void TriviaBot::ramdomQuestion() {
     d->cycle.ramdomQuestion();
 }
 
-void TriviaBot::stopTrivia(const QString& line) {
-    d->game.stopTrivia(line);
+void TriviaBot::stopTrivia() {
+    d->game.stopTrivia();
 }
 
 void TriviaBot::closeGame() {

@@ -41,7 +41,7 @@ public:
     void getTextTimer();                  // GetText_Timer: every 10 ms once connected
     void startGetrandomTimer();           // StartGetrandom_Timer: every 1000 ms while enabled
     void ramdomQuestion();                // RamdomQuestion
-    void stopTrivia(const QString& line); // StopTrivia (empty line: "[Trivia Ended]")
+    void stopTrivia();                    // StopTrivia with no line: "[Trivia Ended]"
     // Closes the game's database objects, ignoring failures (the program's end).
     void closeGame();
 

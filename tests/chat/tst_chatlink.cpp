@@ -10,15 +10,6 @@ class TestChatLink : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void getNick() {
-        // The nick is what stands before "  : "; a private line has none.
-        const QList<std::pair<QString, QString>> lines = {{"BOB  : A:B ", "BOB"}, {"A  : X ", "A"},
-                                                          {"AB: X", ""},          {"/MSG BOB  : HI ", ""},
-                                                          {"X/MSG Y  : HI ", ""}, {"", ""}};
-        for (const auto& [text, nick] : lines)
-            QCOMPARE(ChatLink::getNick(text), nick);
-    }
-
     void connect() {
         WindowRegistry registry;
         LocalWindowApi api(registry);

@@ -14,7 +14,7 @@ namespace {
 struct ReaderRig : LinkRig {
     explicit ReaderRig(int wrap = 80) : LinkRig(wrap) {
         link.startReading("TriviaBot");
-        reader.setCommandHandler([this](const QString& text, int) { commands.append(text); });
+        reader.setCommandHandler([this](const RoomLine& line) { commands.append(line.text()); });
         reader.setAnswerHandler([this](const QString& nick) { cycle.scoreCorrectAnswer(nick); });
         desk.clearLog();
     }

@@ -45,7 +45,7 @@ private Q_SLOTS:
         rig.link.startReading("TriviaBot");
         QStringList commands;
         QStringList scorers;
-        reader.setCommandHandler([&](const QString& text, int) { commands << text; });
+        reader.setCommandHandler([&](const RoomLine& line) { commands << line.text(); });
         reader.setAnswerHandler([&](const QString& nick) {
             scorers << nick;
             rig.session.openQuestion(QStringLiteral("Q"), kAnswer);

@@ -53,7 +53,7 @@ private Q_SLOTS:
             said << "/msg " + text;
         QCOMPARE(said, reply.isEmpty() ? QStringList() : QStringList{reply});
         if (scored_->bot.session().isRunning())
-            scored_->bot.stopTrivia({}); // the next row starts outside a game
+            scored_->bot.stopTrivia(); // the next row starts outside a game
     }
 
     // "!TOP" without scores and with twelve players', then "!START" without a users file.
