@@ -8,8 +8,8 @@
 //    1100 ms spacing with the real event pump, as a share of the wall time; also with the main
 //    window connected, its 10 ms reader ticking during the wait.
 #include "app/MainWindow.h"
-#include "chat/ChatLink.h"
 #include "chat/BotClocks.h"
+#include "chat/ChatLink.h"
 #include "commands/TriviaBot.h"
 #include "platform/QtEventPump.h"
 #include "tests/support/FakeDesktop.h"

@@ -1,7 +1,5 @@
 #include "chat/GameTimings.h"
 
-#include "chat/RoomTexts.h"
-
 #include <algorithm>
 #include <limits>
 
@@ -13,10 +11,6 @@ int GameTimings::answerSecs() const {
 
 int GameTimings::pauseSecs() const {
     return std::max<int>(nextQuestionSecs_, 1);
-}
-
-QString GameTimings::nextQuestionNotice() const {
-    return RoomTexts::nextQuestionNotice(pauseSecs());
 }
 
 void GameTimings::countAnswerTick() {

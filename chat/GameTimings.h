@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QString>
-
 #include <cstdint>
 
 namespace palvuro {
@@ -22,8 +20,6 @@ public:
     // neither stop a clock for good nor overflow the tick count.
     int answerSecs() const;
     int pauseSecs() const;
-    // CR LF + the pause seconds + " Seconds Until Next Question."
-    QString nextQuestionNotice() const;
 
     std::int16_t answerTicks() const { return answerTicks_; }
     void countAnswerTick();

@@ -81,9 +81,9 @@ void QuestionCycle::countTick() {
 void QuestionCycle::timesUp() {
     session_.closeQuestion();
     timings_.restartAnswerClock();
-    const QString verdict = timings_.givesAnswer() ? RoomTexts::timesUpAnswerWas() + session_.answer()
-                                                   : RoomTexts::timesUpNotAnswered();
-    sayForGame(verdict + timings_.nextQuestionNotice());
+    const int pause = timings_.pauseSecs();
+    sayForGame(timings_.givesAnswer() ? RoomTexts::timesUpAnswerWas(session_.answer(), pause)
+                                      : RoomTexts::timesUp(pause));
     if (session_.isRunning())
         clocks_.pause().setEnabled(true);
 }
@@ -94,7 +94,7 @@ void QuestionCycle::giveHint() {
         return;
     // An answer scored while the hint waits for its turn closes the question: no hint after it.
     const QString answer = session_.answer();
-    sayForGame(RoomTexts::hintPrefix() + *hint,
+    sayForGame(RoomTexts::hint(*hint),
                [this, answer] { return session_.questionOpen() && session_.answer() == answer; });
 }
 
@@ -130,10 +130,9 @@ void QuestionCycle::scoreCorrectAnswer(const QString& nick) {
     // The score is stored before it is announced, so an announced score is never lost. When it
     // cannot be stored the player still learns the answer was right and that the point is
     // missing, and the game goes on to its pause as usual.
-    const QString verdict = status == DbStatus::Ok
-                                ? RoomTexts::correctTail() + QString::number(score) + QStringLiteral(" ]")
-                                : RoomTexts::notSavedTail();
-    link_.sendChat(QStringLiteral("(*)") + nick + verdict + timings_.nextQuestionNotice());
+    const int pause = timings_.pauseSecs();
+    link_.sendChat(status == DbStatus::Ok ? RoomTexts::correctAnswer(nick, score, pause)
+                                          : RoomTexts::correctNotSaved(nick, pause));
 
     // A stop that ran while the line waited for its turn ends the game: no pause then.
     if (session_.isRunning())

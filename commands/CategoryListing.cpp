@@ -5,8 +5,6 @@
 #include "commands/CommandsLog.h"
 #include "data/TriviaDatabase.h"
 
-#include <QStringList>
-
 namespace palvuro {
 
 CategoryListing::CategoryListing(ChatLink& link, QString programFolder)
@@ -23,10 +21,7 @@ void CategoryListing::showCategories() {
         warnCommandFailed("!CATEGORIES", db.errorText());
         return;
     }
-    QString text = RoomTexts::categoriesHeader();
-    for (const QString& name : names)
-        text += QLatin1Char('[') + name + QStringLiteral("]\r\n");
-    link_.sendChat(text);
+    link_.sendChat(RoomTexts::categoryList(names));
 }
 
 } // namespace palvuro

@@ -4,7 +4,6 @@
 #include "chat/ChatLink.h"
 #include "chat/RoomLine.h"
 #include "commands/GameControl.h"
-#include "commands/PrivateReply.h"
 #include "data/UsersList.h"
 
 #include <array>
@@ -38,8 +37,8 @@ constexpr int StartWordLength = 6; // "!START"
 
 CommandDispatcher::CommandDispatcher(const GameSession& session, ChatLink& link, GameControl& game,
                                      const QString& programFolder)
-    : session_(session), link_(link), game_(game), programFolder_(programFolder), scores_(link, programFolder),
-      categories_(link, programFolder) {}
+    : session_(session), link_(link), game_(game), programFolder_(programFolder),
+      scores_(link, programFolder), categories_(link, programFolder) {}
 
 Command CommandDispatcher::chooseCommand(const QString& text) {
     for (const CommandWord& entry : CommandWords) {
@@ -82,7 +81,7 @@ void CommandDispatcher::parseCommand(const RoomLine& line) {
         break;
     case Command::Question:
         if (session_.questionOpen())
-            link_.sendChat(PrivateReply::to(line.nick(), session_.question()));
+            link_.sendChat(RoomTexts::privateReply(line.nick(), session_.question()));
         break;
     case Command::MyScore:
         scores_.showScore(line, false);
@@ -136,7 +135,7 @@ bool CommandDispatcher::isAuthorizedUser(const QString& nick) {
 }
 
 void CommandDispatcher::sayHelp(const RoomLine& line) {
-    link_.sendChat(PrivateReply::to(line.nick(), RoomTexts::help()));
+    link_.sendChat(RoomTexts::privateReply(line.nick(), RoomTexts::help()));
 }
 
 } // namespace palvuro

@@ -40,7 +40,7 @@ void GameControl::startTrivia(const RoomLine& line, const QString& category) {
     if (!openCategory(category))
         return;
     qCInfo(lcChat) << "game started by" << line.nick() << "in" << session_.category();
-    link_.sendChat(RoomTexts::startedByPrefix() + line.nick() + QLatin1Char(']'));
+    link_.sendChat(RoomTexts::startedBy(line.nick()));
     // A stop may have run while the start line waited for its turn.
     if (!session_.isRunning())
         return;
@@ -76,7 +76,7 @@ void GameControl::stopTrivia() {
 void GameControl::stopTrivia(const RoomLine& line) {
     if (session_.isRunning())
         qCInfo(lcChat) << "game ended by" << line.nick();
-    stopSaying(RoomTexts::endedByPrefix() + line.nick() + QLatin1Char(']'));
+    stopSaying(RoomTexts::endedBy(line.nick()));
 }
 
 void GameControl::stopSaying(const QString& endLine) {

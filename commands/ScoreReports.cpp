@@ -4,7 +4,6 @@
 #include "chat/ChatLink.h"
 #include "chat/RoomLine.h"
 #include "commands/CommandsLog.h"
-#include "commands/PrivateReply.h"
 #include "data/TriviaDatabase.h"
 
 #include <optional>
@@ -30,14 +29,8 @@ void ScoreReports::showTopScores(const RoomLine& line) {
     if (!read)
         warnCommandFailed("!TOP", db.errorText());
     db.close();
-    if (top.isEmpty()) {
-        link_.sendChat(PrivateReply::to(requester, RoomTexts::noScoresYet()));
-        return;
-    }
-    QString list;
-    for (const TriviaDatabase::Score& score : top)
-        list += score.nick + QLatin1Char(' ') + QString::number(score.points) + QStringLiteral("\r\n");
-    link_.sendChat(PrivateReply::to(requester, QStringLiteral("\r\n") + list));
+    link_.sendChat(RoomTexts::privateReply(requester, top.isEmpty() ? RoomTexts::noScoresYet()
+                                                                    : RoomTexts::topScores(top)));
 }
 
 void ScoreReports::showScore(const RoomLine& line, bool otherNick) {
@@ -61,9 +54,7 @@ void ScoreReports::showOwnScore(TriviaDatabase& db, const QString& requester) {
         warnCommandFailed("!MYSCORE", db.errorText());
         return; // the same silence as a database that does not open
     }
-    const QString text =
-        RoomTexts::ownScorePrefix() + (points ? QString::number(*points) : RoomTexts::zero());
-    link_.sendChat(PrivateReply::to(requester, text));
+    link_.sendChat(RoomTexts::privateReply(requester, RoomTexts::ownScore(points)));
 }
 
 void ScoreReports::showOtherScore(TriviaDatabase& db, const RoomLine& line) {
@@ -76,12 +67,10 @@ void ScoreReports::showOtherScore(TriviaDatabase& db, const RoomLine& line) {
     if (blank < 0 || db.lookupScore(rest.left(blank), &points) != DbStatus::Ok) {
         if (blank >= 0)
             warnCommandFailed("!GETUSERSCORE", db.errorText());
-        link_.sendChat(PrivateReply::to(requester, RoomTexts::badCommand()));
+        link_.sendChat(RoomTexts::privateReply(requester, RoomTexts::badCommand()));
         return;
     }
-    const QString target = rest.left(blank);
-    const QString score = points ? QString::number(*points) : QStringLiteral("Zero");
-    link_.sendChat(PrivateReply::to(requester, target + RoomTexts::otherScoreInfix() + score));
+    link_.sendChat(RoomTexts::privateReply(requester, RoomTexts::otherScore(rest.left(blank), points)));
 }
 
 } // namespace palvuro

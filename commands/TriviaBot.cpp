@@ -11,7 +11,8 @@ namespace palvuro {
 
 struct TriviaBot::Private {
     Private(TriviaBot& bot, WindowApi& windows, EventPump& pump, const QString& programFolder, Hooks hooks)
-        : clocks(pump, [&bot] { bot.getTextTimer(); }, [&bot] { bot.startGetrandomTimer(); }),
+        : clocks(
+              pump, [&bot] { bot.getTextTimer(); }, [&bot] { bot.startGetrandomTimer(); }),
           link(windows, clocks),
           cycle(session, link, clocks,
                 QuestionCycle::Hooks{std::move(hooks.showCheat), std::move(hooks.fatalError),

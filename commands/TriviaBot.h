@@ -38,10 +38,10 @@ public:
     BotClocks& clocks();
     GameTimings& timings();
 
-    void getTextTimer();                  // GetText_Timer: every 10 ms once connected
-    void startGetrandomTimer();           // StartGetrandom_Timer: every 1000 ms while enabled
-    void ramdomQuestion();                // RamdomQuestion
-    void stopTrivia();                    // StopTrivia with no line: "[Trivia Ended]"
+    void getTextTimer();        // GetText_Timer: every 10 ms once connected
+    void startGetrandomTimer(); // StartGetrandom_Timer: every 1000 ms while enabled
+    void ramdomQuestion();      // RamdomQuestion
+    void stopTrivia();          // StopTrivia with no line: "[Trivia Ended]"
     // Closes the game's database objects, ignoring failures (the program's end).
     void closeGame();
 

@@ -19,21 +19,26 @@ bool isDigits(const QString& text) {
     return true;
 }
 
-// Splits `text` into what comes before `tail` at its very end; false when it does not end so.
-bool cutTail(const QString& text, const QString& tail, QString* head) {
-    if (!text.endsWith(tail))
+// Stands for a text part when a line is built only to learn its fixed parts.
+const QChar Slot(0xE000);
+
+// The fixed parts of a line built with Slot for each text part, in order.
+QStringList fixedParts(const QString& built) {
+    return built.split(Slot);
+}
+
+// The text between `head` and `tail` when `text` is made of the three; false otherwise.
+bool between(const QString& text, const QString& head, const QString& tail, QString* middle) {
+    if (text.size() < head.size() + tail.size() || !text.startsWith(head) || !text.endsWith(tail))
         return false;
-    *head = text.left(text.size() - tail.size());
+    *middle = text.mid(head.size(), text.size() - head.size() - tail.size());
     return true;
 }
 
 } // namespace
 
 BotTextMatcher::BotTextMatcher(Facts facts) : facts_(std::move(facts)) {
-    notice_ = RoomTexts::nextQuestionNotice(facts_.pauseSecs);
-    categoryList_ = RoomTexts::categoriesHeader();
-    for (const QString& name : facts_.categories)
-        categoryList_ += QLatin1Char('[') + name + QStringLiteral("]\r\n");
+    categoryList_ = RoomTexts::categoryList(facts_.categories);
     helpText_ = RoomTexts::help();
 }
 
@@ -53,10 +58,10 @@ bool BotTextMatcher::isNick(const QString& nick) const {
 }
 
 bool BotTextMatcher::isHint(const QString& text) const {
-    static const QString prefix = RoomTexts::hintPrefix();
-    if (!text.startsWith(prefix))
+    static const QStringList parts = fixedParts(RoomTexts::hint(Slot));
+    QString hint;
+    if (!between(text, parts.at(0), parts.at(1), &hint))
         return false;
-    const QString hint = text.mid(prefix.size());
     for (const QString& answer : facts_.answers) {
         if (isHintOf(hint, answer))
             return true;
@@ -86,33 +91,36 @@ bool BotTextMatcher::isHintOf(const QString& hint, const QString& answer) const 
 }
 
 bool BotTextMatcher::isTimesUp(const QString& text) const {
-    QString head;
-    if (!cutTail(text, notice_, &head))
-        return false;
-    if (head == RoomTexts::timesUpNotAnswered())
+    if (text == RoomTexts::timesUp(facts_.pauseSecs))
         return true;
-    static const QString reveal = RoomTexts::timesUpAnswerWas();
-    return head.startsWith(reveal) && facts_.answers.contains(head.mid(reveal.size()));
+    for (const QString& answer : facts_.answers) {
+        if (text == RoomTexts::timesUpAnswerWas(answer, facts_.pauseSecs))
+            return true;
+    }
+    return false;
 }
 
 std::optional<BotTextMatcher::Correct> BotTextMatcher::parseCorrect(const QString& text) const {
-    QString head;
-    if (!text.startsWith(QLatin1String("(*)")) || !cutTail(text, notice_, &head))
-        return std::nullopt;
     Correct correct;
-    QString nick;
-    if (cutTail(head, RoomTexts::notSavedTail(), &nick)) {
-        correct.nick = nick.mid(3);
-    } else {
-        // From the right: the score is digits, so the last "[ " opens it.
-        QString scored;
-        if (!cutTail(head, QStringLiteral(" ]"), &scored))
+    const QStringList notSaved = fixedParts(RoomTexts::correctNotSaved(Slot, facts_.pauseSecs));
+    if (!between(text, notSaved.at(0), notSaved.at(1), &correct.nick)) {
+        // The score is digits, so the last tail before it ends the nick; the whole line built
+        // again from the nick and the score must be the text.
+        const QString head = fixedParts(RoomTexts::correctAnswer(Slot, 0, facts_.pauseSecs)).at(0);
+        const qsizetype open = text.lastIndexOf(RoomTexts::correctTail());
+        if (!text.startsWith(head) || open < head.size())
             return std::nullopt;
-        const qsizetype open = scored.lastIndexOf(RoomTexts::correctTail());
-        if (open < 3 || !isDigits(scored.mid(open + RoomTexts::correctTail().size())))
+        const QString nick = text.mid(head.size(), open - head.size());
+        const qsizetype from = open + RoomTexts::correctTail().size();
+        qsizetype end = from;
+        while (end < text.size() && isDigits(text.mid(end, 1)))
+            ++end;
+        const QString digits = text.mid(from, end - from);
+        if (!isDigits(digits) ||
+            text != RoomTexts::correctAnswer(nick, digits.toLongLong(), facts_.pauseSecs))
             return std::nullopt;
-        correct.nick = scored.mid(3, open - 3);
-        correct.score = scored.mid(open + RoomTexts::correctTail().size()).toLongLong();
+        correct.nick = nick;
+        correct.score = digits.toLongLong();
     }
     if (correct.nick.isEmpty() || !isNick(correct.nick) || correct.nick == facts_.botNick)
         return std::nullopt;
@@ -120,18 +128,18 @@ std::optional<BotTextMatcher::Correct> BotTextMatcher::parseCorrect(const QStrin
 }
 
 bool BotTextMatcher::isAnnouncement(const QString& text) const {
-    for (const QString& prefix : {RoomTexts::startedByPrefix(), RoomTexts::endedByPrefix()}) {
-        if (text.startsWith(prefix) && text.endsWith(QLatin1Char(']')) &&
-            facts_.authorized.contains(text.mid(prefix.size(), text.size() - prefix.size() - 1)))
+    for (const QString& nick : facts_.authorized) {
+        if (text == RoomTexts::startedBy(nick) || text == RoomTexts::endedBy(nick))
             return true;
     }
     return false;
 }
 
 bool BotTextMatcher::isPrivate(const QString& text, const Scores& before, const Scores& after) const {
-    static const QString open = QStringLiteral("/msg ");
-    static const QString bold = QStringLiteral(" <b>");
-    static const QString close = QStringLiteral("</b>");
+    static const QStringList parts = fixedParts(RoomTexts::privateReply(Slot, Slot));
+    const QString& open = parts.at(0);
+    const QString& bold = parts.at(1);
+    const QString& close = parts.at(2);
     if (!text.startsWith(open) || !text.endsWith(close))
         return false;
     // A nick may itself hold " <b>": try every place the requester could end.
@@ -155,47 +163,53 @@ bool BotTextMatcher::isPrivateBody(const QString& requester, const QString& body
     };
     if (fixed.contains(body) || body == helpText_ || facts_.questions.contains(body))
         return true;
-    static const QString own = RoomTexts::ownScorePrefix();
-    if (body.startsWith(own))
-        return isScoreOf(requester, body.mid(own.size()), before, after);
+    if (showsScoreOf(requester, body, RoomTexts::ownScore, before, after))
+        return true;
     static const QString other = RoomTexts::otherScoreInfix();
     const qsizetype at = body.lastIndexOf(other);
     if (at >= 0) {
         const QString target = body.left(at);
+        const auto otherScore = [&target](std::optional<qint64> points) {
+            return RoomTexts::otherScore(target, points);
+        };
         // The named nick is the word after the command: any character but a blank.
         if (!target.contains(QLatin1Char(' ')) && LetterCase::isUpper(target) &&
-            isScoreOf(target, body.mid(at + other.size()), before, after))
+            showsScoreOf(target, body, otherScore, before, after))
             return true;
     }
     return isTopList(body, before, after);
 }
 
-bool BotTextMatcher::isScoreOf(const QString& nick, const QString& shown, const Scores& before,
-                               const Scores& after) const {
-    if (shown == RoomTexts::zero())
+bool BotTextMatcher::showsScoreOf(const QString& nick, const QString& text,
+                                  const std::function<QString(std::optional<qint64>)>& build,
+                                  const Scores& before, const Scores& after) const {
+    if (text == build(std::nullopt))
         return !before.contains(nick) || !after.contains(nick);
-    if (!isDigits(shown))
-        return false;
-    const qint64 points = shown.toLongLong();
-    return before.value(nick, -1) == points || after.value(nick, -1) == points;
+    for (const Scores* scores : {&before, &after}) {
+        if (scores->contains(nick) && text == build(scores->value(nick)))
+            return true;
+    }
+    return false;
 }
 
 bool BotTextMatcher::isTopList(const QString& body, const Scores& before, const Scores& after) const {
-    static const QString lineEnd = QStringLiteral("\r\n");
-    if (!body.startsWith(lineEnd) || !body.endsWith(lineEnd) || body.size() < 4)
-        return false;
-    const QStringList lines = body.mid(2, body.size() - 4).split(lineEnd);
-    if (lines.size() > 10)
-        return false;
-    qint64 previous = std::numeric_limits<qint64>::max();
-    for (const QString& line : lines) {
+    // Read as rows of a nick, a blank and digits, then built again: only the bot's own layout
+    // comes out the same.
+    QList<TriviaDatabase::Score> rows;
+    for (const QString& line : body.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)) {
         const qsizetype blank = line.lastIndexOf(QLatin1Char(' '));
         if (blank < 0 || !isDigits(line.mid(blank + 1)))
             return false;
-        const qint64 points = line.mid(blank + 1).toLongLong();
-        if (points > previous || !isScoreOf(line.left(blank), line.mid(blank + 1), before, after))
+        rows.append({line.left(blank), line.mid(blank + 1).toLongLong()});
+    }
+    if (rows.isEmpty() || rows.size() > 10 || body != RoomTexts::topScores(rows))
+        return false;
+    qint64 previous = std::numeric_limits<qint64>::max();
+    for (const TriviaDatabase::Score& row : rows) {
+        if (row.points > previous ||
+            (before.value(row.nick, -1) != row.points && after.value(row.nick, -1) != row.points))
             return false;
-        previous = points;
+        previous = row.points;
     }
     return true;
 }

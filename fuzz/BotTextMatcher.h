@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 namespace palvuro {
@@ -48,11 +49,13 @@ private:
     bool isPrivateBody(const QString& requester, const QString& body, const Scores& before,
                        const Scores& after) const;
     bool isTopList(const QString& body, const Scores& before, const Scores& after) const;
-    bool isScoreOf(const QString& nick, const QString& shown, const Scores& before,
-                   const Scores& after) const;
+    // `text` is `build` of the nick's score before or after the step, or of no score when it
+    // had no row at either time.
+    bool showsScoreOf(const QString& nick, const QString& text,
+                      const std::function<QString(std::optional<qint64>)>& build, const Scores& before,
+                      const Scores& after) const;
 
     Facts facts_;
-    QString notice_;
     QString categoryList_;
     QString helpText_;
 };

@@ -14,15 +14,24 @@ private Q_SLOTS:
         QTest::addColumn<int>("bangPos");
         QTest::addColumn<bool>("command");
         QTest::addColumn<int>("exactLength"); // the one length that passes the length test
-        QTest::newRow("command") << "Bob  : !top " << "BOB" << 8 << true << 4;
-        QTest::newRow("colon in the message") << "BOB  : A:B " << "BOB" << 0 << false << 3;
-        QTest::newRow("one-letter nick") << "A  : X " << "A" << 0 << false << 1;
-        QTest::newRow("no separator") << "AB: X" << "" << 0 << false << 1;
-        QTest::newRow("private line") << "/msg bob  : !HI " << "" << 13 << true << 3;
-        QTest::newRow("private marker inside") << "X/MSG Y  : HI " << "" << 0 << false << 2;
-        QTest::newRow("bang before the separator") << "A!B  : !Q " << "A!B" << 2 << false << 2;
-        QTest::newRow("only the first separator counts") << "A  : B  : !Q " << "A" << 11 << true << 7;
-        QTest::newRow("empty") << "" << "" << 0 << false << -2;
+        QTest::newRow("command") << "Bob  : !top "
+                                 << "BOB" << 8 << true << 4;
+        QTest::newRow("colon in the message") << "BOB  : A:B "
+                                              << "BOB" << 0 << false << 3;
+        QTest::newRow("one-letter nick") << "A  : X "
+                                         << "A" << 0 << false << 1;
+        QTest::newRow("no separator") << "AB: X"
+                                      << "" << 0 << false << 1;
+        QTest::newRow("private line") << "/msg bob  : !HI "
+                                      << "" << 13 << true << 3;
+        QTest::newRow("private marker inside") << "X/MSG Y  : HI "
+                                               << "" << 0 << false << 2;
+        QTest::newRow("bang before the separator") << "A!B  : !Q "
+                                                   << "A!B" << 2 << false << 2;
+        QTest::newRow("only the first separator counts") << "A  : B  : !Q "
+                                                         << "A" << 11 << true << 7;
+        QTest::newRow("empty") << ""
+                               << "" << 0 << false << -2;
     }
     void takenApart() {
         QFETCH(QString, text);
