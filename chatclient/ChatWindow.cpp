@@ -12,6 +12,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace palvuro {
 
 namespace {
@@ -119,8 +123,26 @@ void ChatWindow::flushPending() {
     QString batch = pending_.front();
     for (auto it = std::next(pending_.begin()); it != pending_.end(); ++it)
         batch += QLatin1Char('\n') + *it;
+    const std::size_t drawn = pending_.size();
     pending_.clear();
     view_->appendPlainText(batch);
+    releaseScrolledOut(drawn);
+}
+
+void ChatWindow::releaseScrolledOut(std::size_t drawn) {
+#ifdef __GLIBC__
+    // Lines that scroll out of a full view free their blocks and layouts in many small pieces
+    // that glibc keeps rather than gives back, so over a long run the client's memory creeps up
+    // though the view holds no more lines. Returning them once per tenth of the view keeps the
+    // memory flat at the cost of one heap walk per few thousand lines.
+    drawnSinceRelease_ += drawn;
+    if (drawnSinceRelease_ < scrollback_ / 10 || view_->blockCount() < view_->maximumBlockCount())
+        return;
+    drawnSinceRelease_ = 0;
+    malloc_trim(0);
+#else
+    Q_UNUSED(drawn);
+#endif
 }
 
 void ChatWindow::queueParagraph(const QString& text) {

@@ -45,6 +45,7 @@ public:
 
 private:
     void queueParagraph(const QString& text);
+    void releaseScrolledOut(std::size_t drawn);
     void refillNicks();
     void send();
 
@@ -58,6 +59,7 @@ private:
     QPlainTextEdit* privateView_ = nullptr;
     std::size_t scrollback_;
     std::deque<QString> pending_; // display lines, at most scrollback_
+    std::size_t drawnSinceRelease_ = 0;
     QTimer flushTimer_;
 };
 
