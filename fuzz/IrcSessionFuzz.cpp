@@ -58,9 +58,13 @@ bool checkWritten(const QByteArray& written, QString* failure) {
         const IrcMessage message = IrcMessage::parse(line.chopped(1));
         const bool said = message.command == "PRIVMSG" && message.param(0) == kChannel &&
                           (message.param(1) == "hi" || message.param(1) == "QUIT :x");
+        // A client-to-client query from the input is answered privately, never in the channel.
+        const QByteArray text = message.param(1);
+        const bool ctcpReply = message.command == "NOTICE" && message.param(0) != kChannel &&
+                               text.size() >= 2 && text.startsWith('\x01') && text.endsWith('\x01');
         const bool upkept =
             upkeep.contains(message.command) && (message.command != "JOIN" || message.param(0) == kChannel);
-        if (!said && !upkept) {
+        if (!said && !upkept && !ctcpReply) {
             *failure = QStringLiteral("the session wrote what it was not asked to: ") +
                        QString::fromLatin1(line.toHex());
             return false;
