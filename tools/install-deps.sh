@@ -6,7 +6,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libsqlite3-dev
     xvfb xauth xdotool x11-utils imagemagick fonts-dejavu-core sqlite3 strace util-linux
     clang-14 libclang-rt-14-dev clang-format
-    ircd-hybrid openssl znc
+    ircd-hybrid openssl znc inspircd anope
     librsvg2-bin lintian dpkg-dev file desktop-file-utils appstream systemd
 )
 missing=()
@@ -20,7 +20,7 @@ echo "Installing: ${missing[*]}"
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
 
-# The IRC tests start their own ircd-hybrid and ZNC as nobody on free ports;
+# The IRC tests start their own ircd-hybrid, ZNC, InspIRCd and Anope as nobody on free ports;
 # the packages' system services would hold port 6667 and run for nothing. Forbid service starts during the install
 # (unless the machine already forbids them) and stop and disable the service afterwards.
 policy=/usr/sbin/policy-rc.d
@@ -36,7 +36,7 @@ trap restore_policy EXIT
 "${sudo_cmd[@]}" apt-get update -qq
 DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 
-for service in ircd-hybrid znc; do
+for service in ircd-hybrid znc inspircd anope; do
     dpkg-query -W -f='${Status}' "$service" 2>/dev/null | grep -q 'install ok installed' || continue
     if [ -d /run/systemd/system ]; then
         "${sudo_cmd[@]}" systemctl disable --now "$service" >/dev/null 2>&1 || true

@@ -100,6 +100,7 @@ bool ServerProcess::start(const QString& program, const QStringList& args, const
         error_ = QStringLiteral("cannot give %1 to nobody").arg(folder);
         return false;
     }
+    output_.clear();
     process_.setWorkingDirectory(folder);
     if (runningAsRoot())
         process_.start(kSetpriv,
@@ -127,6 +128,16 @@ bool ServerProcess::start(const QString& program, const QStringList& args, const
         }
         QTest::qWait(20);
     }
+}
+
+QString ServerProcess::output() {
+    output_ += process_.readAll();
+    return QString::fromLocal8Bit(output_);
+}
+
+bool ServerProcess::waitForOutput(const QString& text, int timeoutMs) {
+    return QTest::qWaitFor([&] { return output().contains(text) || !isRunning(); }, timeoutMs) &&
+           output().contains(text);
 }
 
 void ServerProcess::kill() {

@@ -34,11 +34,15 @@ public:
                const QList<quint16>& ports, int timeoutMs = 30000);
     void kill();
     bool isRunning() const;
-    QString output() { return QString::fromLocal8Bit(process_.readAll()); }
+    // Everything the program wrote so far, on either channel.
+    QString output();
+    // Waits until the program has written TEXT; false when it ended or TIMEOUTMS passed first.
+    bool waitForOutput(const QString& text, int timeoutMs);
     QString error() const { return error_; }
 
 private:
     QProcess process_;
+    QByteArray output_;
     QString error_;
 };
 

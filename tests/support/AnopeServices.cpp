@@ -1,0 +1,144 @@
+#include "tests/support/AnopeServices.h"
+
+#include "tests/support/InspIrcdServer.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QSslCertificate>
+
+namespace palvuro {
+
+namespace {
+
+const QString kServices = QStringLiteral("/usr/sbin/anope");
+const QString kDescription = QStringLiteral("Palvuro test services");
+
+bool writeFile(const QString& path, const QByteArray& bytes, QString* error) {
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size())
+        return true;
+    *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+    return false;
+}
+
+} // namespace
+
+AnopeServices::AnopeServices() = default;
+
+AnopeServices::~AnopeServices() = default;
+
+QString AnopeServices::cannotRun() {
+    return ServerProcess::cannotRun(kServices, QStringLiteral("anope"));
+}
+
+QByteArray AnopeServices::makeClientCertificate(const QString& pemFile, QString* error) {
+    const QString keyFile = pemFile + QStringLiteral(".key");
+    if (!ServerProcess::makeCertificate(pemFile, keyFile, error))
+        return {};
+    QFile cert(pemFile);
+    QFile key(keyFile);
+    if (!cert.open(QIODevice::ReadWrite | QIODevice::Append) || !key.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot join the certificate and its key in ") + pemFile;
+        return {};
+    }
+    const QList<QSslCertificate> read = QSslCertificate::fromPath(pemFile, QSsl::Pem);
+    if (read.isEmpty() || cert.write(key.readAll()) < 0) {
+        *error = QStringLiteral("no certificate in ") + pemFile;
+        return {};
+    }
+    key.remove();
+    return read.first().digest(QCryptographicHash::Sha256).toHex();
+}
+
+void AnopeServices::addAccount(const QString& name, const QByteArray& password,
+                               const QByteArray& fingerprint) {
+    accounts_.append({name, password, fingerprint});
+}
+
+QString AnopeServices::path(const QString& name) const {
+    return dir_.filePath(name);
+}
+
+bool AnopeServices::writeConfig(const InspIrcdServer& ircd) {
+    // Only NickServ and what SASL needs; registrations need no mail. Passwords are kept as
+    // given ("plain:"), so the test can write accounts into the database itself.
+    const QString config =
+        QStringLiteral(R"(uplink { host = "127.0.0.1"; ipv6 = no; ssl = no; port = %1; password = "%2" }
+serverinfo { name = "%3"; description = "%4"; id = "0PS"; pid = "%5/anope.pid"; motd = "%5/services.motd" }
+module { name = "inspircd3"; use_server_side_mlock = no; use_server_side_topiclock = no }
+networkinfo { networkname = "PalvuroTest"; nicklen = 30; userlen = 10; hostlen = 64; chanlen = 32; modelistsize = 100; vhost_chars = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-"; allow_undotted_vhosts = false; disallow_start_or_end = ".-" }
+options { casemap = "ascii"; seed = 20261207; strictpasswords = yes; badpasslimit = 1000; badpasstimeout = 1h; updatetimeout = 5m; expiretimeout = 30m; readtimeout = 5s; warningtimeout = 4h; timeoutcheck = 3s; retrywait = 1s; hideprivilegedcommands = yes; hideregisteredcommands = yes }
+log { target = "services.log"; admin = "*"; commands = "*"; servers = "*"; users = "*"; other = "*" }
+mail { usemail = no }
+module { name = "db_flatfile"; database = "anope.db"; keepbackups = 0; fork = no }
+module { name = "enc_none" }
+module { name = "m_sasl" }
+service { nick = "NickServ"; user = "services"; host = "%3"; gecos = "Nickname Registration Service" }
+module { name = "nickserv"; client = "NickServ"; forceemail = no; defaults = "ns_secure hide_email hide_mask"; regdelay = 0s; expire = 21d; modeonid = yes; killquick = 20s; kill = 60s; enforceruser = "enforcer"; enforcerhost = "%3"; releasetimeout = 1m; guestnickprefix = "Guest"; passlen = 32 }
+module { name = "help" }
+command { service = "NickServ"; name = "HELP"; command = "generic/help"; }
+module { name = "ns_register"; registration = "none"; resenddelay = 90s }
+command { service = "NickServ"; name = "REGISTER"; command = "nickserv/register"; }
+module { name = "ns_identify"; maxlogins = 10 }
+command { service = "NickServ"; name = "IDENTIFY"; command = "nickserv/identify"; }
+module { name = "ns_cert"; max = 5 }
+command { service = "NickServ"; name = "CERT"; command = "nickserv/cert"; }
+)")
+            .arg(ircd.linkPort())
+            .arg(ircd.linkPassword(), QLatin1String(InspIrcdServer::ServicesName), kDescription, dir_.path());
+    QDir dir(dir_.path());
+    return (dir.mkpath(QStringLiteral("conf")) && dir.mkpath(QStringLiteral("data")) &&
+            dir.mkpath(QStringLiteral("logs"))) &&
+           writeFile(path(QStringLiteral("conf/services.conf")), config.toUtf8(), &error_) &&
+           writeFile(path(QStringLiteral("services.motd")), "Palvuro test services\n", &error_);
+}
+
+bool AnopeServices::writeDatabase() {
+    const QByteArray now = QByteArray::number(QDateTime::currentSecsSinceEpoch());
+    QByteArray db;
+    for (const Account& account : std::as_const(accounts_)) {
+        const QByteArray name = account.name.toUtf8();
+        db += "OBJECT NickCore\nDATA display " + name + "\nDATA pass plain:" + account.password.toBase64() +
+              "\nDATA email " + name + "@palvuro.test\n";
+        if (!account.fingerprint.isEmpty())
+            db += "DATA cert " + account.fingerprint + "\n";
+        db += "END\nOBJECT NickAlias\nDATA nick " + name + "\nDATA nc " + name + "\nDATA time_registered " +
+              now + "\nDATA last_seen " + now + "\nEND\n";
+    }
+    return writeFile(path(QStringLiteral("data/anope.db")), db, &error_);
+}
+
+bool AnopeServices::start(const InspIrcdServer& ircd, int timeoutMs) {
+    if (process_.isRunning())
+        return true;
+    if (!dir_.isValid()) {
+        error_ = QStringLiteral("no temporary folder: ") + dir_.errorString();
+        return false;
+    }
+    if (!writeConfig(ircd) || !writeDatabase())
+        return false;
+    // --nofork: left to itself Anope forks, and its first process ends at once.
+    const QStringList args{QStringLiteral("--nofork"),
+                           QStringLiteral("--confdir=") + path(QStringLiteral("conf")),
+                           QStringLiteral("--dbdir=") + path(QStringLiteral("data")),
+                           QStringLiteral("--logdir=") + path(QStringLiteral("logs")),
+                           QStringLiteral("--modulesdir=/usr/lib/anope")};
+    if (!process_.start(kServices, args, dir_.path(), {}, timeoutMs)) {
+        error_ = process_.error();
+        return false;
+    }
+    if (!process_.waitForOutput(kDescription + QStringLiteral(") is done syncing"), timeoutMs)) {
+        error_ = QStringLiteral("the services did not link: ") + process_.output().right(2000);
+        process_.kill();
+        return false;
+    }
+    return true;
+}
+
+void AnopeServices::kill() {
+    process_.kill();
+}
+
+} // namespace palvuro

@@ -1,0 +1,133 @@
+#include "tests/support/InspIrcdServer.h"
+
+#include <QFile>
+#include <QSet>
+#include <QStandardPaths>
+
+namespace palvuro {
+
+namespace {
+
+const QString kServerBinary = QStringLiteral("/usr/sbin/inspircd");
+const QString kModules = QStringLiteral("/usr/lib/inspircd/modules");
+
+} // namespace
+
+InspIrcdServer::InspIrcdServer() = default;
+
+InspIrcdServer::~InspIrcdServer() = default;
+
+QString InspIrcdServer::cannotRun() {
+    if (const QString why = ServerProcess::cannotRun(kServerBinary, QStringLiteral("inspircd"));
+        !why.isEmpty())
+        return why;
+    if (!QFile::exists(kModules + QStringLiteral("/m_ssl_gnutls.so")))
+        return QStringLiteral("InspIRCd has no TLS module here (m_ssl_gnutls)");
+    if (QStandardPaths::findExecutable(QStringLiteral("openssl")).isEmpty())
+        return QStringLiteral("openssl is missing: no certificate for the TLS port");
+    return {};
+}
+
+QString InspIrcdServer::path(const QString& name) const {
+    return dir_.filePath(name);
+}
+
+QString InspIrcdServer::certificateFile() const {
+    return path(QStringLiteral("cert.pem"));
+}
+
+QString InspIrcdServer::log() const {
+    QFile file(path(QStringLiteral("ircd.log")));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll().right(20000)) : QString();
+}
+
+bool InspIrcdServer::prepare() {
+    if (prepared_)
+        return true;
+    if (!dir_.isValid()) {
+        error_ = QStringLiteral("no temporary folder: ") + dir_.errorString();
+        return false;
+    }
+    port_ = ServerProcess::freePort();
+    tlsPort_ = ServerProcess::freePort();
+    linkPort_ = ServerProcess::freePort();
+    if (port_ == 0 || tlsPort_ == 0 || linkPort_ == 0 ||
+        QSet<quint16>{port_, tlsPort_, linkPort_}.size() != 3) {
+        error_ = QStringLiteral("no free port on 127.0.0.1");
+        return false;
+    }
+    if (!ServerProcess::makeCertificate(certificateFile(), path(QStringLiteral("key.pem")), &error_) ||
+        !writeConfig())
+        return false;
+    prepared_ = true;
+    return true;
+}
+
+bool InspIrcdServer::writeConfig() {
+    // Connection classes, flood limits and everything else not named here keep the server's
+    // defaults: a client that passes this server passes a real network. Host names are never
+    // looked up: the test machine may have no resolver. The join throttle (+j) works from the
+    // start, where by default it waits half a minute after the server starts.
+    QString config = QStringLiteral(R"(<config format="xml">
+<path configdir="%1" datadir="%1" logdir="%1" runtimedir="%1" moduledir="%2">
+<server name="%3" description="Palvuro test server" network="PalvuroTest" id="0PT">
+<admin name="test" nick="test" email="test@localhost">
+<bind address="127.0.0.1" port="%4" type="clients">
+<bind address="127.0.0.1" port="%5" type="clients" sslprofile="test">
+<bind address="127.0.0.1" port="%6" type="servers">
+<connect name="local" allow="127.0.0.1" localmax="500" globalmax="500" maxconnwarn="no" useident="no" resolvehostnames="no" limit="5000">
+<dns server="127.0.0.1" timeout="1">
+<log method="file" type="* -USERINPUT -USEROUTPUT" level="default" target="%1/ircd.log">
+<options casemapping="ascii">
+<security hidesplits="no">
+<module name="ssl_gnutls">
+<sslprofile name="test" provider="gnutls" certfile="%1/cert.pem" keyfile="%1/key.pem" requestclientcert="yes" hash="sha256">
+<module name="sslinfo">
+<module name="cap">
+<module name="ircv3">
+<module name="sasl">
+<sasl target="%7">
+<module name="services_account">
+<module name="joinflood">
+<joinflood bootwait="0" splitwait="0">
+<module name="svshold">
+<module name="hidechans">
+<module name="chghost">
+<module name="spanningtree">
+<link name="%7" ipaddr="127.0.0.1" port="%6" allowmask="127.0.0.0/8" sendpass="%8" recvpass="%8">
+<uline server="%7" silent="yes">
+)")
+                         .arg(dir_.path(), kModules, QLatin1String(Name))
+                         .arg(port_)
+                         .arg(tlsPort_)
+                         .arg(linkPort_)
+                         .arg(QLatin1String(ServicesName), linkPassword());
+    if (stsSeconds_ > 0)
+        config += QStringLiteral("<module name=\"ircv3_sts\">\n"
+                                 "<sts host=\"*\" port=\"%1\" duration=\"%2\" preload=\"no\">\n")
+                      .arg(tlsPort_)
+                      .arg(stsSeconds_);
+    QFile file(path(QStringLiteral("inspircd.conf")));
+    if (!file.open(QIODevice::WriteOnly) || file.write(config.toUtf8()) < 0) {
+        error_ = QStringLiteral("cannot write the server's config: ") + file.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool InspIrcdServer::start(int timeoutMs) {
+    if (process_.isRunning())
+        return true;
+    if (!prepare())
+        return false;
+    if (!process_.start(kServerBinary,
+                        {QStringLiteral("--nofork"), QStringLiteral("--nopid"),
+                         QStringLiteral("--config=") + path(QStringLiteral("inspircd.conf"))},
+                        dir_.path(), {port_, tlsPort_, linkPort_}, timeoutMs)) {
+        error_ = process_.error() + log();
+        return false;
+    }
+    return true;
+}
+
+} // namespace palvuro
