@@ -174,7 +174,7 @@ void IrcRegistration::capsOffered(const QList<QByteArray>& caps, bool more) {
         if (!offered_.contains("sasl"))
             loginFailed(QStringLiteral("the server offers no SASL login"));
         else if (!mechanisms.isEmpty() && !mechanisms.split(',').contains(mechanism()))
-            loginFailed(IrcSasl::failureText(Numeric::RplSaslMechs, config_.account));
+            loginFailed(IrcSasl::failureText(Numeric::RplSaslMechs, config_.account, config_.clientCertFile));
         else
             request(QByteArrayLiteral("sasl"));
     }
@@ -266,7 +266,7 @@ void IrcRegistration::finishSasl(int numeric, const IrcMessage& m) {
     if (!saslRunning_)
         return;
     saslRunning_ = false;
-    const QString failed = IrcSasl::failureText(numeric, config_.account);
+    const QString failed = IrcSasl::failureText(numeric, config_.account, config_.clientCertFile);
     if (failed.isEmpty()) {
         loginSettled_ = true;
     } else {

@@ -21,18 +21,25 @@ QList<QByteArray> IrcSasl::plainResponse(const QString& account, const QByteArra
     return pieces;
 }
 
-QString IrcSasl::failureText(int numeric, const QString& account) {
+QString IrcSasl::failureText(int numeric, const QString& account, const QString& certFile) {
+    // A certificate names no account: the server finds the account by its fingerprint.
+    const bool certificate = !certFile.isEmpty();
+    const QString login = certificate ? QStringLiteral("the client certificate %1").arg(certFile)
+                                      : QStringLiteral("the account %1").arg(account);
     switch (numeric) {
     case Numeric::ErrNickLocked:
-        return QStringLiteral("the account %1 cannot be used: the nick is locked").arg(account);
+        return QStringLiteral("%1 cannot be used: the nick is locked").arg(login);
     case Numeric::ErrSaslFail:
-        return QStringLiteral("the server did not accept the account %1 and its password").arg(account);
+        return certificate ? QStringLiteral("the server did not accept %1").arg(login)
+                           : QStringLiteral("the server did not accept %1 and its password").arg(login);
     case Numeric::ErrSaslTooLong:
-        return QStringLiteral("the account %1 or its password is too long for the server").arg(account);
+        return QStringLiteral("the login with %1 is too long for the server").arg(login);
     case Numeric::ErrSaslAborted:
-        return QStringLiteral("the server aborted logging in as %1").arg(account);
+        return QStringLiteral("the server aborted logging in with %1").arg(login);
     case Numeric::RplSaslMechs:
-        return QStringLiteral("the server cannot log in as %1 with a password (PLAIN)").arg(account);
+        return certificate
+                   ? QStringLiteral("the server cannot log in with a client certificate (EXTERNAL)")
+                   : QStringLiteral("the server cannot log in as %1 with a password (PLAIN)").arg(account);
     default:
         return {};
     }

@@ -101,8 +101,8 @@ private Q_SLOTS:
         QTest::newRow("certificate") << QByteArray() << QStringLiteral("registered") << QStringList();
         QTest::newRow("wrong password") << QByteArray("horse correct") << QString()
                                         << QStringList{serverSays, QStringLiteral("account TriviaBot")};
-        QTest::newRow("unknown certificate")
-            << QByteArray() << QStringLiteral("stranger") << QStringList{serverSays};
+        QTest::newRow("unknown certificate") << QByteArray() << QStringLiteral("stranger")
+                                             << QStringList{serverSays, QStringLiteral("stranger.pem")};
     }
     void logsInToTheAccount() {
         QFETCH(QByteArray, password);
