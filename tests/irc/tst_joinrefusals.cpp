@@ -1,0 +1,229 @@
+// Refused JOINs and kicks against a real InspIRCd: the server's reason reaches whoever watches,
+// and over five minutes of the session's clock the client asks for the channel no more often
+// than its backoff allows, counted on the wire.
+#include "chatclient/ClientOptions.h"
+#include "irc/IrcClock.h"
+#include "irc/IrcSession.h"
+#include "tests/support/InspIrcdServer.h"
+#include "tests/support/IrcChatter.h"
+#include "tests/support/LineTap.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <memory>
+
+using namespace palvuro;
+
+namespace {
+
+constexpr qint64 kFiveMinutesMs = 5 * 60'000;
+constexpr qint64 kStepMs = 10'000;
+
+// Sends a channel operator's LINE and waits until the server has applied it.
+bool operatorSays(IrcChatter& op, const QByteArray& line) {
+    const int mark = op.receivedCount();
+    op.sendRaw(line);
+    op.sendRaw("PING :applied");
+    return op.waitFor([](const IrcChatter::Message& m) { return m.command == QLatin1String("PONG"); }, mark)
+        .has_value();
+}
+
+} // namespace
+
+class TestIrcJoinRefusals : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<InspIrcdServer> ircd;
+    QTemporaryDir dir;
+    int cases = 0;
+
+    struct Bot {
+        // Each case has a channel and a nick of its own: the server remembers bans, invitations
+        // and nicks a moment longer than a test.
+        QString channel;
+        QString nick;
+        IrcClock clock;
+        std::unique_ptr<LineTap> tap;
+        std::unique_ptr<IrcSession> session;
+        std::unique_ptr<QSignalSpy> outside;
+        int joins() const { return tap->count("JOIN"); }
+        // LINE with "%c" and "%n" standing for the channel and the bot's nick.
+        QByteArray fill(QByteArray line) const {
+            return line.replace("%c", channel.toUtf8()).replace("%n", nick.toUtf8());
+        }
+    };
+
+    // A new channel for BOT, made by OP, who is its operator.
+    void openRoom(Bot& bot, IrcChatter& op) {
+        bot.channel = QStringLiteral("#room%1").arg(++cases);
+        bot.nick = QStringLiteral("TriviaBot%1").arg(cases);
+        QVERIFY(op.connectTo(ircd->port(), bot.channel));
+    }
+
+    // The bot as palvuro-chat would start it from ARGS, its time on a clock the test moves,
+    // its lines through a tap.
+    void startBot(Bot& bot, const QStringList& args = {}) {
+        bot.tap = std::make_unique<LineTap>(ircd->port());
+        ClientOptions options;
+        QString error;
+        QString help;
+        QVERIFY2(
+            ClientOptions::parse(
+                QStringList{QStringLiteral("palvuro-chat"), QStringLiteral("--nick"), bot.nick,
+                            QStringLiteral("irc://127.0.0.1:%1/%2")
+                                .arg(bot.tap->port())
+                                .arg(QString(bot.channel).replace(QLatin1Char('#'), QStringLiteral("%23")))} +
+                    args,
+                &options, &error, &help),
+            qPrintable(error));
+        options.irc.clock = &bot.clock;
+        options.irc.stsPolicyFile.clear();
+        bot.session = std::make_unique<IrcSession>(options.irc);
+        bot.outside = std::make_unique<QSignalSpy>(bot.session.get(), &IrcSession::outsideChannel);
+        bot.session->start();
+    }
+
+    // Moves the bot's clock on by MS, a step at a time; a JOIN a step sends is answered by the
+    // server before the clock moves on. False when one is never answered.
+    [[nodiscard]] static bool passTime(Bot& bot, qint64 ms) {
+        for (qint64 done = 0; done < ms; done += kStepMs) {
+            const int joins = bot.joins();
+            const qsizetype answers = bot.outside->size();
+            const bool inside = bot.session->state() == IrcSession::State::Joined;
+            bot.clock.advance(kStepMs);
+            if (!QTest::qWaitFor([&] { return bot.joins() > joins; }, 20))
+                continue;
+            if (!QTest::qWaitFor(
+                    [&] {
+                        return bot.outside->size() > answers ||
+                               (!inside && bot.session->state() == IrcSession::State::Joined);
+                    },
+                    5000))
+                return false;
+        }
+        return true;
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        QVERIFY(dir.isValid());
+        if (const QString why = InspIrcdServer::cannotRun(); !why.isEmpty())
+            QSKIP(qPrintable(why));
+        ircd = std::make_unique<InspIrcdServer>();
+        QVERIFY2(ircd->start(), qPrintable(ircd->error()));
+    }
+    void cleanupTestCase() { ircd.reset(); }
+
+    // Each way a channel can keep us out: the first JOIN is answered with the server's own
+    // reason, and no more JOINs follow in five minutes than the wait for that reason allows. An
+    // invitation lets us in at once; the right key from its file lets us in at the first try.
+    void answersARefusal_data() {
+        QTest::addColumn<QList<QByteArray>>("setUp"); // the operator's lines before we come
+        QTest::addColumn<bool>("crowd");              // someone else joins before us
+        QTest::addColumn<QByteArray>("key");          // in the file --channel-key-file names
+        QTest::addColumn<QString>("reason");          // a part of the server's words; empty: we get in
+        QTest::addColumn<int>("maxJoins");            // in five minutes
+        QTest::addColumn<QByteArray>("then");         // the operator's line after five minutes
+        QTest::newRow("banned") << QList<QByteArray>{"MODE %c +b %n!*@*"} << false << QByteArray()
+                                << QStringLiteral("banned") << 1 << QByteArray();
+        QTest::newRow("invite only, then invited")
+            << QList<QByteArray>{"MODE %c +i"} << false << QByteArray() << QStringLiteral("invite only") << 1
+            << QByteArray("INVITE %n %c");
+        QTest::newRow("keyed, no key") << QList<QByteArray>{"MODE %c +k sesame"} << false << QByteArray()
+                                       << QStringLiteral("key") << 1 << QByteArray();
+        QTest::newRow("keyed, key from its file") << QList<QByteArray>{"MODE %c +k sesame"} << false
+                                                  << QByteArray("sesame") << QString() << 1 << QByteArray();
+        QTest::newRow("registered users only") << QList<QByteArray>{"MODE %c +R"} << false << QByteArray()
+                                               << QStringLiteral("registered account") << 1 << QByteArray();
+        // Joins at 0, 30, 90 and 210 s: the throttle's wait doubles.
+        QTest::newRow("join throttle") << QList<QByteArray>{"MODE %c +j 1:60"} << true << QByteArray()
+                                       << QStringLiteral("temporarily") << 4 << QByteArray();
+    }
+    void answersARefusal() {
+        QFETCH(QList<QByteArray>, setUp);
+        QFETCH(bool, crowd);
+        QFETCH(QByteArray, key);
+        QFETCH(QString, reason);
+        QFETCH(int, maxJoins);
+        QFETCH(QByteArray, then);
+        IrcChatter anna(QStringLiteral("ANNA"));
+        Bot bot;
+        openRoom(bot, anna);
+        for (const QByteArray& line : setUp)
+            QVERIFY(operatorSays(anna, bot.fill(line)));
+        IrcChatter bob(QStringLiteral("BOB"));
+        if (crowd)
+            QVERIFY(bob.connectTo(ircd->port(), bot.channel));
+        QStringList args;
+        if (!key.isEmpty()) {
+            const QString keyFile = dir.filePath(QStringLiteral("key"));
+            QFile file(keyFile);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(key + '\n') > 0);
+            file.close();
+            args << QStringLiteral("--channel-key-file") << keyFile;
+        }
+
+        startBot(bot, args);
+        if (reason.isEmpty()) {
+            QTRY_COMPARE_WITH_TIMEOUT(bot.session->state(), IrcSession::State::Joined, 15000);
+            QCOMPARE(bot.joins(), maxJoins);
+            return;
+        }
+        QTRY_VERIFY2_WITH_TIMEOUT(!bot.outside->isEmpty(), bot.tap->sent().join('\n').constData(), 15000);
+        const QString said = bot.outside->first().first().toString();
+        QVERIFY2(said.contains(reason, Qt::CaseInsensitive), qPrintable(said));
+        QVERIFY(passTime(bot, kFiveMinutesMs));
+        QVERIFY2(bot.joins() <= maxJoins, qPrintable(QString::number(bot.joins())));
+        QVERIFY(bot.session->state() != IrcSession::State::Joined);
+        if (then.isEmpty())
+            return;
+        const int before = bot.joins();
+        QVERIFY(operatorSays(anna, bot.fill(then)));
+        QTRY_COMPARE_WITH_TIMEOUT(bot.session->state(), IrcSession::State::Joined, 5000);
+        QCOMPARE(bot.joins(), before + 1);
+    }
+
+    // A kick costs one JOIN a few seconds later; the third kick in ten minutes keeps us out for
+    // half an hour.
+    void backsOffFromKicks() {
+        IrcChatter anna(QStringLiteral("ANNA"));
+        Bot bot;
+        openRoom(bot, anna);
+        startBot(bot);
+        QTRY_COMPARE_WITH_TIMEOUT(bot.session->state(), IrcSession::State::Joined, 15000);
+        const QByteArray kick = bot.fill("KICK %c %n :enough");
+        for (int kicks = 1; kicks <= 2; ++kicks) {
+            QVERIFY(operatorSays(anna, kick));
+            QTRY_COMPARE(bot.outside->size(), kicks);
+            QCOMPARE(bot.outside->last().first().toString(), QStringLiteral("kicked by ANNA (enough)"));
+            QVERIFY(passTime(bot, kStepMs));
+            QTRY_COMPARE(bot.session->state(), IrcSession::State::Joined);
+            QCOMPARE(bot.joins(), 1 + kicks);
+        }
+        QVERIFY(operatorSays(anna, kick));
+        QTRY_COMPARE(bot.outside->size(), 3);
+        QCOMPARE(bot.outside->last().last().toInt(), 30 * 60);
+        QVERIFY(passTime(bot, kFiveMinutesMs));
+        QCOMPARE(bot.joins(), 3);
+    }
+
+    // A kick with a ban costs at most one JOIN, refused for the ban, and none after it.
+    void staysOutWhenKickBanned() {
+        IrcChatter anna(QStringLiteral("ANNA"));
+        Bot bot;
+        openRoom(bot, anna);
+        startBot(bot);
+        QTRY_COMPARE_WITH_TIMEOUT(bot.session->state(), IrcSession::State::Joined, 15000);
+        QVERIFY(operatorSays(anna, bot.fill("MODE %c +b %n!*@*")));
+        QVERIFY(operatorSays(anna, bot.fill("KICK %c %n :and stay out")));
+        QTRY_VERIFY(!bot.outside->isEmpty());
+        QVERIFY(passTime(bot, kFiveMinutesMs));
+        QVERIFY2(bot.joins() <= 2, qPrintable(QString::number(bot.joins())));
+        QVERIFY(bot.session->state() != IrcSession::State::Joined);
+        QVERIFY(bot.outside->last().first().toString().contains(QStringLiteral("banned")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestIrcJoinRefusals)
+#include "tst_joinrefusals.moc"
