@@ -1,7 +1,6 @@
 #include "tests/support/InspIrcdServer.h"
 
 #include <QFile>
-#include <QSet>
 #include <QStandardPaths>
 
 namespace palvuro {
@@ -44,23 +43,14 @@ QString InspIrcdServer::log() const {
 bool InspIrcdServer::prepare() {
     if (prepared_)
         return true;
-    if (!dir_.isValid()) {
-        error_ = QStringLiteral("no temporary folder: ") + dir_.errorString();
+    QList<quint16> ports;
+    if (!ServerProcess::prepareFolder(dir_, 3, &ports, &error_))
         return false;
-    }
-    port_ = ServerProcess::freePort();
-    tlsPort_ = ServerProcess::freePort();
-    linkPort_ = ServerProcess::freePort();
-    if (port_ == 0 || tlsPort_ == 0 || linkPort_ == 0 ||
-        QSet<quint16>{port_, tlsPort_, linkPort_}.size() != 3) {
-        error_ = QStringLiteral("no free port on 127.0.0.1");
-        return false;
-    }
-    if (!ServerProcess::makeCertificate(certificateFile(), path(QStringLiteral("key.pem")), &error_) ||
-        !writeConfig())
-        return false;
-    prepared_ = true;
-    return true;
+    port_ = ports.at(0);
+    tlsPort_ = ports.at(1);
+    linkPort_ = ports.at(2);
+    prepared_ = writeConfig();
+    return prepared_;
 }
 
 bool InspIrcdServer::writeConfig() {

@@ -35,24 +35,13 @@ QString IrcServer::certificateFile() const {
 bool IrcServer::prepare() {
     if (prepared_)
         return true;
-    if (!dir_.isValid()) {
-        error_ = QStringLiteral("no temporary folder: ") + dir_.errorString();
+    QList<quint16> ports;
+    if (!ServerProcess::prepareFolder(dir_, 2, &ports, &error_))
         return false;
-    }
-    port_ = ServerProcess::freePort();
-    tlsPort_ = ServerProcess::freePort();
-    if (port_ == 0 || tlsPort_ == 0 || port_ == tlsPort_) {
-        error_ = QStringLiteral("no free port on 127.0.0.1");
-        return false;
-    }
-    if (!makeCertificate() || !writeConfig())
-        return false;
-    prepared_ = true;
-    return true;
-}
-
-bool IrcServer::makeCertificate() {
-    return ServerProcess::makeCertificate(certificateFile(), path(QStringLiteral("key.pem")), &error_);
+    port_ = ports.at(0);
+    tlsPort_ = ports.at(1);
+    prepared_ = writeConfig();
+    return prepared_;
 }
 
 bool IrcServer::writeConfig() {

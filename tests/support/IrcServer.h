@@ -43,7 +43,6 @@ public:
 private:
     bool prepare();
     bool writeConfig();
-    bool makeCertificate();
     QString path(const QString& name) const;
 
     QTemporaryDir dir_;

@@ -74,6 +74,25 @@ bool ServerProcess::makeCertificate(const QString& certFile, const QString& keyF
     return true;
 }
 
+bool ServerProcess::prepareFolder(const QTemporaryDir& folder, int count, QList<quint16>* ports,
+                                  QString* error) {
+    if (!folder.isValid()) {
+        *error = QStringLiteral("no temporary folder: ") + folder.errorString();
+        return false;
+    }
+    ports->clear();
+    while (ports->size() < count) {
+        const quint16 port = freePort();
+        if (port == 0 || ports->contains(port)) {
+            *error = QStringLiteral("no free port on 127.0.0.1");
+            return false;
+        }
+        ports->append(port);
+    }
+    return makeCertificate(folder.filePath(QStringLiteral("cert.pem")),
+                           folder.filePath(QStringLiteral("key.pem")), error);
+}
+
 bool ServerProcess::giveToNobody(const QString& folder) {
     if (!runningAsRoot())
         return true;

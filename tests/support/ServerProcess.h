@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 namespace palvuro {
 
@@ -26,6 +27,9 @@ public:
     static bool accepts(quint16 port);
     // A self-signed certificate for 127.0.0.1 and localhost, and its key, both PEM.
     static bool makeCertificate(const QString& certFile, const QString& keyFile, QString* error);
+    // What every server a test starts needs first: FOLDER exists, holds a certificate
+    // ("cert.pem") and its key ("key.pem"), and *PORTS gets COUNT distinct free ports.
+    static bool prepareFolder(const QTemporaryDir& folder, int count, QList<quint16>* ports, QString* error);
     // Gives FOLDER and everything in it to nobody, so a server started as nobody may use it.
     static bool giveToNobody(const QString& folder);
 
