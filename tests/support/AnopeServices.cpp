@@ -30,7 +30,15 @@ AnopeServices::AnopeServices() = default;
 AnopeServices::~AnopeServices() = default;
 
 QString AnopeServices::cannotRun() {
-    return ServerProcess::cannotRun(kServices, QStringLiteral("anope"));
+    if (const QString why = ServerProcess::cannotRun(kServices, QStringLiteral("anope")); !why.isEmpty())
+        return why;
+    // Debian's AppArmor profile keeps Anope to its system folders, where a test's config is not.
+    QFile profiles(QStringLiteral("/sys/kernel/security/apparmor/profiles"));
+    if (profiles.open(QIODevice::ReadOnly) && profiles.readAll().contains(kServices.toUtf8() + " (enforce)"))
+        return QStringLiteral(
+                   "AppArmor confines Anope to its system folders (aa-complain %1 lets tests run it)")
+            .arg(kServices);
+    return {};
 }
 
 QByteArray AnopeServices::makeClientCertificate(const QString& pemFile, QString* error) {
