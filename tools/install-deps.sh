@@ -7,6 +7,7 @@ packages=(
     xvfb xauth xdotool x11-utils imagemagick fonts-dejavu-core sqlite3 strace util-linux
     clang-14 libclang-rt-14-dev clang-format
     ircd-hybrid openssl znc inspircd anope
+    pidgin libatk-adaptor libgail-common at-spi2-core libatspi2.0-dev dbus
     librsvg2-bin lintian dpkg-dev file desktop-file-utils appstream systemd
 )
 missing=()

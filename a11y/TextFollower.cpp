@@ -1,0 +1,65 @@
+#include "a11y/TextFollower.h"
+
+#include "a11y/A11yLog.h"
+
+#include <atspi/atspi.h>
+
+namespace palvuro {
+
+namespace {
+
+const char* const kTextChanged = "object:text-changed";
+
+} // namespace
+
+TextFollower::TextFollower(AccessibleNode text, QObject* parent) : QObject(parent), text_(std::move(text)) {
+    settle_.setSingleShot(true);
+    settle_.setInterval(0);
+    connect(&settle_, &QTimer::timeout, this, &TextFollower::changed);
+    poll_.setInterval(PollMs);
+    connect(&poll_, &QTimer::timeout, this, &TextFollower::poll);
+    lastCount_ = text_.characterCount();
+    poll_.start();
+
+    listener_ =
+        atspi_event_listener_new([](AtspiEvent* event, void* self) { onEvent(event, self); }, this, nullptr);
+    GError* error = nullptr;
+    if (!atspi_event_listener_register(listener_, kTextChanged, &error)) {
+        qCWarning(lcA11y) << "cannot follow text changes, polling instead:"
+                          << (error ? error->message : "no reason given");
+        if (error)
+            g_error_free(error);
+    }
+}
+
+TextFollower::~TextFollower() {
+    if (!listener_)
+        return;
+    atspi_event_listener_deregister(listener_, kTextChanged, nullptr);
+    g_object_unref(listener_);
+}
+
+void TextFollower::onEvent(void* event, void* self) {
+    auto* atspiEvent = static_cast<AtspiEvent*>(event);
+    auto* follower = static_cast<TextFollower*>(self);
+    if (atspiEvent->source == follower->text_.handle()) {
+        if (!follower->sendsEvents_) {
+            follower->sendsEvents_ = true;
+            follower->poll_.stop();
+        }
+        // Reading happens after the burst, outside the bus's own dispatch.
+        if (!follower->settle_.isActive())
+            follower->settle_.start();
+    }
+    g_boxed_free(ATSPI_TYPE_EVENT, atspiEvent);
+}
+
+void TextFollower::poll() {
+    const int count = text_.characterCount();
+    if (count == lastCount_)
+        return;
+    lastCount_ = count;
+    Q_EMIT changed();
+}
+
+} // namespace palvuro
