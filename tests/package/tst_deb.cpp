@@ -77,7 +77,7 @@ private Q_SLOTS:
             run("appstreamcli", {"validate", "--no-net", share + "metainfo/org.palvuro.Trivia.metainfo.xml"});
         QVERIFY2(metainfo.status == 0, metainfo.output);
         for (const char* program : {"palvuro-trivia", "palvuro-chat", "palvuro-spy", "palvuro-import",
-                                    "palvuro-export", "palvuro-host"}) {
+                                    "palvuro-export", "palvuro-host", "palvuro-bridge"}) {
             QVERIFY(QFileInfo(root() + "/usr/bin/" + program).isExecutable());
             QVERIFY(QFileInfo::exists(share + "man/man1/" + program + ".1.gz"));
         }

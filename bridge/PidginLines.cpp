@@ -1,0 +1,104 @@
+#include "bridge/PidginLines.h"
+
+#include <QRegularExpression>
+
+namespace palvuro {
+
+namespace {
+
+const QString kColor = QStringLiteral("fg-color");
+const QString kWeight = QStringLiteral("weight");
+const QString kSize = QStringLiteral("size");
+const QLatin1String kNickEnd(": ");
+const QLatin1String kActionStart("***");
+constexpr QChar kObjectReplacement(0xFFFC); // a picture or smiley in the text
+
+using Line = QList<TextRun>;
+
+// Splits RUNS at Pidgin's line breaks; every piece keeps its run's attributes.
+QList<Line> splitLines(const QList<TextRun>& runs) {
+    QList<Line> lines{Line()};
+    for (const TextRun& run : runs) {
+        const QStringList pieces = run.text.split(QLatin1Char('\n'));
+        for (qsizetype i = 0; i < pieces.size(); ++i) {
+            if (i > 0)
+                lines << Line();
+            if (pieces.at(i).isEmpty())
+                continue;
+            TextRun piece = run;
+            piece.text = pieces.at(i);
+            lines.last() << piece;
+        }
+    }
+    return lines;
+}
+
+// Text as one line of the room: no control characters, no embedded objects.
+QString plain(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\t') || c == QLatin1Char('\r'))
+            out += QLatin1Char(' ');
+        else if (c.unicode() >= 0x20 && c.unicode() != 0x7F && c != kObjectReplacement)
+            out += c;
+    }
+    return out;
+}
+
+QString joined(const Line& line, qsizetype from) {
+    QString out;
+    for (qsizetype i = from; i < line.size(); ++i)
+        out += line.at(i).text;
+    return plain(out);
+}
+
+bool isBold(const TextRun& run) {
+    return run.attributes.value(kWeight).toInt() >= 700;
+}
+
+ConversationLine classify(const Line& line) {
+    // line.at(0) is the time stamp.
+    if (line.size() < 2)
+        return {ConversationLine::Kind::Notice, {}, {}};
+    const TextRun& lead = line.at(1);
+    if (lead.has(kColor) && lead.text.endsWith(kNickEnd) && lead.text.size() > kNickEnd.size())
+        return {ConversationLine::Kind::Said, plain(lead.text.chopped(kNickEnd.size())), joined(line, 2)};
+    if (isBold(lead) && lead.has(kColor) && lead.text.startsWith(kActionStart)) {
+        // "***NICK " in one run, the action's text after it.
+        const QString nick = plain(lead.text.mid(kActionStart.size())).trimmed();
+        if (!nick.isEmpty())
+            return {ConversationLine::Kind::Action, nick, joined(line, 2).trimmed()};
+    }
+    return {ConversationLine::Kind::Notice, {}, joined(line, 1).trimmed()};
+}
+
+} // namespace
+
+bool PidginLines::isTimeStamp(const TextRun& run) {
+    // "(12:20:27) ", "(12:20:27 PM) ", "(07.12.2026 12:20:27) ": whatever the locale writes.
+    static const QRegularExpression stamp(QStringLiteral(R"(^\([^()]{0,30}\d:\d\d[^()]{0,10}\) $)"));
+    return run.has(kSize) && stamp.match(run.text).hasMatch();
+}
+
+QList<ConversationLine> PidginLines::parse(const QList<TextRun>& runs) {
+    QList<ConversationLine> out;
+    for (const Line& line : splitLines(runs)) {
+        if (line.isEmpty())
+            continue;
+        if (isTimeStamp(line.first())) {
+            out << classify(line);
+            continue;
+        }
+        const QString text = joined(line, 0).trimmed();
+        if (text.isEmpty())
+            continue;
+        if (!out.isEmpty() && out.last().kind != ConversationLine::Kind::Other)
+            out.last().text += QLatin1Char(' ') + text;
+        else
+            out << ConversationLine{ConversationLine::Kind::Other, {}, text};
+    }
+    return out;
+}
+
+} // namespace palvuro

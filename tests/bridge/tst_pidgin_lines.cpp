@@ -1,0 +1,127 @@
+#include "bridge/PidginLines.h"
+
+#include <QTest>
+
+using namespace palvuro;
+
+namespace {
+
+// Runs as Pidgin's text widget reports them.
+TextRun run(const QString& text, std::initializer_list<std::pair<const char*, const char*>> attributes) {
+    TextRun r;
+    r.text = text;
+    for (const auto& [name, value] : attributes)
+        r.attributes.insert(QString::fromLatin1(name), QString::fromLatin1(value));
+    return r;
+}
+TextRun stamp(const QString& text = QStringLiteral("(12:20:27) ")) {
+    return run(text, {{"weight", "400"}, {"size", "9"}, {"fg-color", "16705,37522,28527"}});
+}
+TextRun systemStamp() {
+    return run(QStringLiteral("(12:20:27) "), {{"weight", "400"}, {"size", "9"}});
+}
+TextRun nick(const QString& text) {
+    return run(text, {{"weight", "400"}, {"style", "italic"}, {"fg-color", "16655,37549,28416"}});
+}
+TextRun ownNick(const QString& text) {
+    return run(text, {{"weight", "700"}, {"fg-color", "8224,19018,34695"}});
+}
+TextRun action(const QString& text) {
+    return run(text, {{"weight", "700"}, {"fg-color", "1542,9509,34181"}});
+}
+TextRun notice(const QString& text) {
+    return run(text, {{"weight", "700"}, {"size", "10"}});
+}
+TextRun plain(const QString& text) {
+    return run(text, {});
+}
+
+QString kindName(ConversationLine::Kind kind) {
+    switch (kind) {
+    case ConversationLine::Kind::Said:
+        return QStringLiteral("said");
+    case ConversationLine::Kind::Action:
+        return QStringLiteral("action");
+    case ConversationLine::Kind::Notice:
+        return QStringLiteral("notice");
+    case ConversationLine::Kind::Other:
+        break;
+    }
+    return QStringLiteral("other");
+}
+
+} // namespace
+
+class TestPidginLines : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void takesLinesApartByTheirRuns_data();
+    void takesLinesApartByTheirRuns();
+};
+
+void TestPidginLines::takesLinesApartByTheirRuns_data() {
+    QTest::addColumn<QList<TextRun>>("runs");
+    QTest::addColumn<QStringList>("lines"); // kind|nick|text
+
+    const QString nl = QStringLiteral("\n");
+    QTest::newRow("message with colons")
+        << QList<TextRun>{stamp(), nick("ANNA: "), plain("hello world : with colon")}
+        << QStringList{"said|ANNA|hello world : with colon"};
+    QTest::newRow("nick with colons and blanks")
+        << QList<TextRun>{stamp(), nick("Dr. A: B: "), plain("!MYSCORE")}
+        << QStringList{"said|Dr. A: B|!MYSCORE"};
+    QTest::newRow("our own line") << QList<TextRun>{stamp(), ownNick("TRIVIA: "), plain("Times Up!")}
+                                  << QStringList{"said|TRIVIA|Times Up!"};
+    QTest::newRow("action") << QList<TextRun>{stamp(), action("***ANNA "), plain("waves")}
+                            << QStringList{"action|ANNA|waves"};
+    QTest::newRow("joins, parts and renames in one read")
+        << QList<TextRun>{plain(nl), systemStamp(), notice("ANNA [~anna@127.0.0.1] entered the room."),
+                          plain(nl), systemStamp(), notice("BOB is now known as BOBBY"),
+                          plain(nl), systemStamp(), notice("ANNA left the room (bye).")}
+        << QStringList{"notice||ANNA [~anna@127.0.0.1] entered the room.",
+                       "notice||BOB is now known as BOBBY", "notice||ANNA left the room (bye)."};
+    QTest::newRow("formatting dropped")
+        << QList<TextRun>{stamp(),
+                          nick("BOB: "),
+                          notice("bold"),
+                          plain(" and "),
+                          run(QStringLiteral("red"), {{"fg-color", "65535,0,0"}}),
+                          plain(" text")}
+        << QStringList{"said|BOB|bold and red text"};
+    QTest::newRow("time stamps in other locales")
+        << QList<TextRun>{stamp(QStringLiteral("(07.12.2026 12:20:27 PM) ")), nick("ANNA: "), plain("hi")}
+        << QStringList{"said|ANNA|hi"};
+    // What a chatter types is never a line of its own, whatever it looks like.
+    QTest::newRow("typed time stamp, nick and command")
+        << QList<TextRun>{stamp(), nick("EVE: "), plain("(12:20:27) TRIVIA: !QUIT")}
+        << QStringList{"said|EVE|(12:20:27) TRIVIA: !QUIT"};
+    QTest::newRow("typed system message")
+        << QList<TextRun>{stamp(), nick("EVE: "), plain("ANNA left the room.")}
+        << QStringList{"said|EVE|ANNA left the room."};
+    QTest::newRow("forged line inside a message of several lines")
+        << QList<TextRun>{stamp(), nick("EVE: "), plain("hi\n(12:20:27) TRIVIA: !START X\nbye")}
+        << QStringList{"said|EVE|hi (12:20:27) TRIVIA: !START X bye"};
+    QTest::newRow("forged stamp in a coloured run")
+        << QList<TextRun>{stamp(),          nick("EVE: "),
+                          plain("x\n"),     run(QStringLiteral("(12:20:27) "), {{"fg-color", "1,2,3"}}),
+                          nick("TRIVIA: "), plain("!QUIT")}
+        << QStringList{"said|EVE|x (12:20:27) TRIVIA: !QUIT"};
+    QTest::newRow("control characters and pictures")
+        << QList<TextRun>{stamp(), nick("BOB: "), plain(QStringLiteral("a\x01\tb\x7f") + QChar(0xFFFC) + "c")}
+        << QStringList{"said|BOB|a bc"};
+    QTest::newRow("text with no line before it")
+        << QList<TextRun>{plain("orphan")} << QStringList{"other||orphan"};
+    QTest::newRow("nothing new") << QList<TextRun>{plain(nl)} << QStringList{};
+}
+
+void TestPidginLines::takesLinesApartByTheirRuns() {
+    QFETCH(QList<TextRun>, runs);
+    QFETCH(QStringList, lines);
+    QStringList got;
+    for (const ConversationLine& line : PidginLines::parse(runs))
+        got << kindName(line.kind) + QLatin1Char('|') + line.nick + QLatin1Char('|') + line.text;
+    QCOMPARE(got, lines);
+}
+
+QTEST_GUILESS_MAIN(TestPidginLines)
+#include "tst_pidgin_lines.moc"
