@@ -86,6 +86,10 @@ ChatRoom::ChatRoom(WindowRegistry& registry, const QString& ownNick, int wrapCol
     d->textWindow =
         registry.create(d->room, "RichEdit20W", {},
                         [this](std::uint32_t msg, WParam w, LParam l) { return textProc(msg, w, l); });
+    // The bot asks the text for its line count a hundred times a second; announcing every
+    // change lets the bus answer those questions without waking this process.
+    registry.announceChanges(d->textWindow);
+    d->text.setChangeHandler([this] { d->registry.changed(d->textWindow); });
     d->inputBox = registry.create(d->room, "Edit", {},
                                   [this](std::uint32_t msg, WParam, LParam l) { return inputProc(msg, l); });
     d->nickList = registry.create(d->room, "ListBox");

@@ -28,6 +28,7 @@ void RichEditText::setWrapColumns(int columns) {
             start = i + 1;
         }
     }
+    changed();
 }
 
 int RichEditText::wrapColumns() const {
@@ -42,7 +43,21 @@ std::int32_t RichEditText::rowLimit() const {
     return rowLimit_;
 }
 
+void RichEditText::setChangeHandler(std::function<void()> handler) {
+    changeHandler_ = std::move(handler);
+}
+
+void RichEditText::changed() {
+    if (changeHandler_)
+        changeHandler_();
+}
+
 void RichEditText::appendParagraph(const QString& text) {
+    addParagraph(text);
+    changed();
+}
+
+void RichEditText::addParagraph(const QString& text) {
     // Refuse text the 32-bit index space cannot address rather than wrap the indexes around.
     const qsizetype room = std::numeric_limits<std::int32_t>::max() - text_.size() - 1;
     if (text.size() > room)
@@ -113,6 +128,7 @@ void RichEditText::dropOldestBlock() {
 void RichEditText::clear() {
     text_.clear();
     rows_.clear();
+    changed();
 }
 
 void RichEditText::appendRows(std::int32_t start, std::int32_t length) {

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace palvuro {
@@ -29,6 +30,8 @@ public:
     // with the next paragraph.
     void setRowLimit(std::int32_t rows);
     std::int32_t rowLimit() const;
+    // Called after every change of what the line messages answer.
+    void setChangeHandler(std::function<void()> handler);
     // Appends a paragraph and its closing mark.
     void appendParagraph(const QString& text);
     void clear();
@@ -46,6 +49,9 @@ public:
     std::int32_t textLength() const;
 
 private:
+    void addParagraph(const QString& text);
+    void changed();
+
     struct Row {
         std::int32_t start; // character index of the row's first character
         std::int32_t length;
@@ -60,6 +66,7 @@ private:
     std::vector<Row> rows_;
     int wrap_;
     std::int32_t rowLimit_ = 0;
+    std::function<void()> changeHandler_;
 };
 
 } // namespace palvuro

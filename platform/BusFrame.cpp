@@ -67,7 +67,7 @@ std::optional<BusFrame::Request> BusFrame::decodeRequest(const QByteArray& paylo
         return std::nullopt;
     const char* p = payload.constData();
     const auto op = static_cast<std::uint8_t>(p[0]);
-    if (op < std::uint8_t(Op::FindTopLevel) || op > std::uint8_t(Op::Post))
+    if (op < std::uint8_t(Op::FindTopLevel) || op > std::uint8_t(Op::Watch))
         return std::nullopt;
     Request request;
     request.op = static_cast<Op>(op);

@@ -29,6 +29,9 @@ public:
         FindChild,        // wParam: child after; bytes: names(class, title); result: handle
         Send,             // bytes: SetText text / GetLine u16 capacity; result, out: GetLine bytes
         Post,             // no reply
+        Watch,            // result: 1 when the window announces its changes; the connection then
+                          // carries notices only: a reply whose result is the handle, at each
+                          // change; it is closed when the window goes
     };
 
     struct Request {

@@ -19,6 +19,7 @@
 #include <sys/socket.h>
 #include <sys/types.h>
 #include <unistd.h>
+#include <vector>
 
 namespace palvuro {
 
@@ -26,6 +27,9 @@ namespace {
 
 // A client that stops reading its replies must not make the server hoard memory for it.
 constexpr qint64 MaxUnsentBytes = qint64(BusFrame::MaxPayload);
+// A watcher reads its notices at its own pace; one that fell this far behind is cut off and
+// asks the window itself again.
+constexpr qint64 MaxUnsentNotices = 64 * 1024;
 
 bool peerIsThisUser(qintptr descriptor) {
 #if defined(SO_PEERCRED)
@@ -67,6 +71,7 @@ struct BusServer::Private {
     QString error;
     std::uint64_t startedMs = 0;
     std::map<QLocalSocket*, QByteArray> buffers; // every accepted connection's unread bytes
+    std::map<QLocalSocket*, Hwnd> watchers;      // connections told of one window's changes
 
     void accept(QLocalSocket* socket) {
         if (!peerIsThisUser(socket->socketDescriptor())) {
@@ -81,6 +86,7 @@ struct BusServer::Private {
     }
 
     void drop(QLocalSocket* socket) {
+        watchers.erase(socket);
         if (buffers.erase(socket) == 0)
             return;
         socket->disconnect(q);
@@ -125,6 +131,8 @@ struct BusServer::Private {
             post(*request);
             return true;
         }
+        if (request->op == BusFrame::Op::Watch)
+            return watch(socket, request->handle);
         BusFrame::Reply reply;
         const QPointer<QLocalSocket> alive(socket);
         if (!fillReply(*request, reply))
@@ -160,6 +168,7 @@ struct BusServer::Private {
             reply.result = send(request, reply.bytes);
             return true;
         case Op::Post:
+        case Op::Watch:
             break;
         }
         return false;
@@ -254,6 +263,34 @@ struct BusServer::Private {
         return kept;
     }
 
+    bool watch(QLocalSocket* socket, Hwnd hwnd) {
+        BusFrame::Reply reply;
+        reply.result = registry.announcesChanges(hwnd) ? 1 : 0;
+        LocalSocketWriter::write(*socket, BusFrame::encode(reply));
+        if (reply.result != 0)
+            watchers[socket] = hwnd;
+        return true;
+    }
+
+    // Written at once, before the change can be asked about: a watcher that finds no notice
+    // waiting knows its kept answers are still the window's.
+    void notify(Hwnd hwnd) {
+        const bool gone = !registry.exists(hwnd);
+        BusFrame::Reply notice;
+        notice.result = LResult(hwnd);
+        const QByteArray frame = BusFrame::encode(notice);
+        std::vector<QLocalSocket*> done;
+        for (const auto& [socket, watched] : watchers) {
+            if (watched != hwnd)
+                continue;
+            LocalSocketWriter::write(*socket, frame);
+            if (gone || socket->bytesToWrite() > MaxUnsentNotices)
+                done.push_back(socket);
+        }
+        for (QLocalSocket* socket : done)
+            drop(socket);
+    }
+
     void post(const BusFrame::Request& request) {
         // A posted message cannot carry a pointer across processes; Win32 refuses these too.
         if (isPointerMessage(request.msg))
@@ -276,14 +313,17 @@ BusServer::BusServer(WindowRegistry& registry, QObject* parent)
         while (QLocalSocket* socket = d->server->nextPendingConnection())
             d->accept(socket);
     });
+    registry.setChangeListener([this](Hwnd hwnd) { d->notify(hwnd); });
 }
 
 BusServer::~BusServer() {
+    d->registry.setChangeListener({});
     // The server's sockets are its children; closing them first keeps their signals away
     // from the Private that is about to go.
     for (const auto& entry : d->buffers)
         entry.first->disconnect(this);
     d->buffers.clear();
+    d->watchers.clear();
 }
 
 bool BusServer::start() {

@@ -6,6 +6,7 @@
 #include "platform/LocalSocketWriter.h"
 #include "platform/PlatformLog.h"
 #include "platform/Win32Semantics.h"
+#include "platform/WindowAnswerCache.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -19,6 +20,7 @@
 #include <map>
 #include <optional>
 #include <poll.h>
+#include <set>
 #include <signal.h>
 #include <sys/socket.h>
 
@@ -79,9 +81,38 @@ struct BusWindowApi::Private {
 
     explicit Private(int timeout) : timeoutMs(std::max(timeout, 1)) {}
 
+    // More windows than a bot watches: beyond these, every question goes to the window.
+    static constexpr std::size_t MaxCaches = 16;
+    static constexpr std::size_t MaxUncached = 256;
+
     int timeoutMs;
     QString folder;
     std::map<std::uint32_t, Connection> connections; // by the owner's pid
+    std::map<Hwnd, std::unique_ptr<WindowAnswerCache>> caches;
+    std::set<Hwnd> uncached; // windows whose owners do not announce their changes
+
+    // The kept answers of HWND, up to date, when MSG is one whose answers are kept.
+    WindowAnswerCache* cacheFor(Hwnd hwnd, std::uint32_t msg) {
+        if (hwnd == 0 || !WindowAnswerCache::keeps(msg) || uncached.count(hwnd) != 0)
+            return nullptr;
+        const auto found = caches.find(hwnd);
+        if (found != caches.end()) {
+            if (found->second->refresh())
+                return found->second.get();
+            caches.erase(found);
+        }
+        if (caches.size() >= MaxCaches)
+            return nullptr;
+        std::unique_ptr<WindowAnswerCache> cache =
+            WindowAnswerCache::open(socketPath(BusFrame::ownerPid(hwnd)), hwnd, timeoutMs);
+        if (!cache) {
+            if (uncached.size() >= MaxUncached)
+                uncached.clear();
+            uncached.insert(hwnd);
+            return nullptr;
+        }
+        return caches.emplace(hwnd, std::move(cache)).first->second.get();
+    }
 
     QString busFolder() {
         if (folder.isEmpty())
@@ -321,8 +352,16 @@ LResult BusWindowApi::sendMessage(Hwnd hwnd, std::uint32_t msg, WParam wParam, L
     } else {
         request.lParam = lParam;
     }
+    WindowAnswerCache* cache = d->cacheFor(hwnd, msg);
+    if (cache)
+        if (const std::optional<LResult> known = cache->known(msg, wParam, lParam))
+            return *known;
     const auto reply = d->callOwner(hwnd, request);
-    return reply ? LResult(reply->result) : 0;
+    if (!reply)
+        return 0;
+    if (cache)
+        cache->remember(msg, wParam, lParam, LResult(reply->result));
+    return LResult(reply->result);
 }
 
 bool BusWindowApi::postMessage(Hwnd hwnd, std::uint32_t msg, WParam wParam, LParam lParam) {

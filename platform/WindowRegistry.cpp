@@ -11,7 +11,7 @@ Hwnd WindowRegistry::create(Hwnd parent, const std::string& className, const std
     if (parent != 0 && !exists(parent))
         return 0;
     const Hwnd hwnd = ++next_;
-    windows_[hwnd] = Window{parent, className, title, std::move(proc), {}};
+    windows_[hwnd] = Window{parent, className, title, std::move(proc), {}, false};
     if (parent == 0)
         topLevel_.push_back(hwnd);
     else
@@ -27,9 +27,18 @@ void WindowRegistry::destroy(Hwnd hwnd) {
     const Hwnd parentHwnd = it->second.parent;
     auto& siblings = parentHwnd == 0 ? topLevel_ : windows_[parentHwnd].children;
     siblings.erase(std::remove(siblings.begin(), siblings.end(), hwnd), siblings.end());
+    std::vector<Hwnd> announced;
+    for (Hwnd gone : doomed)
+        if (announcesChanges(gone))
+            announced.push_back(gone);
+    if (it->second.announcesChanges)
+        announced.push_back(hwnd);
     for (Hwnd child : doomed)
         windows_.erase(child);
     windows_.erase(hwnd);
+    for (Hwnd gone : announced)
+        if (changeListener_)
+            changeListener_(gone);
 }
 
 void WindowRegistry::setTitle(Hwnd hwnd, const std::string& title) {
@@ -97,6 +106,26 @@ LResult WindowRegistry::dispatch(Hwnd hwnd, std::uint32_t msg, WParam wParam, LP
     // Copy: the procedure may destroy its own window.
     const WindowProc proc = it->second.proc;
     return proc(msg, wParam, lParam);
+}
+
+void WindowRegistry::announceChanges(Hwnd hwnd) {
+    auto it = windows_.find(hwnd);
+    if (it != windows_.end())
+        it->second.announcesChanges = true;
+}
+
+bool WindowRegistry::announcesChanges(Hwnd hwnd) const {
+    auto it = windows_.find(hwnd);
+    return it != windows_.end() && it->second.announcesChanges;
+}
+
+void WindowRegistry::changed(Hwnd hwnd) {
+    if (changeListener_ && announcesChanges(hwnd))
+        changeListener_(hwnd);
+}
+
+void WindowRegistry::setChangeListener(ChangeListener listener) {
+    changeListener_ = std::move(listener);
 }
 
 } // namespace palvuro

@@ -42,6 +42,16 @@ public:
     // Calls the window's procedure at once; 0 for an unknown window or one without a proc.
     LResult dispatch(Hwnd hwnd, std::uint32_t msg, WParam wParam, LParam lParam);
 
+    // A window whose owner calls changed() whenever what it answers may differ (and at the
+    // latest when it is destroyed) lets other processes keep its answers until then, instead
+    // of asking again a hundred times a second.
+    void announceChanges(Hwnd hwnd);
+    bool announcesChanges(Hwnd hwnd) const;
+    void changed(Hwnd hwnd);
+    // Hears of every change of a window that announces them, destruction included.
+    using ChangeListener = std::function<void(Hwnd)>;
+    void setChangeListener(ChangeListener listener);
+
 private:
     struct Window {
         Hwnd parent = 0;
@@ -49,10 +59,12 @@ private:
         std::string title;
         WindowProc proc;
         std::vector<Hwnd> children;
+        bool announcesChanges = false;
     };
     std::map<Hwnd, Window> windows_;
     std::vector<Hwnd> topLevel_;
     Hwnd next_;
+    ChangeListener changeListener_;
 };
 
 } // namespace palvuro

@@ -111,8 +111,11 @@ private Q_SLOTS:
         QCOMPARE(describeRows(text), rows);
     }
 
+    // Every change of what the line messages answer is announced: the bus keeps answers until then.
     void lineMessagesOutsideTheTextAndRewrap() {
         RichEditText text(3);
+        int changes = 0;
+        text.setChangeHandler([&] { ++changes; });
         text.appendParagraph(QStringLiteral("abcdefg"));
         text.appendParagraph(QStringLiteral("hi\r\nj"));
         QCOMPARE(text.lineCount(), 6);
@@ -128,6 +131,13 @@ private Q_SLOTS:
         QCOMPARE(text.lineWithMark(4), QString());
         text.clear();
         QCOMPARE(describeRows(text), QStringLiteral("0,0:\r"));
+        QCOMPARE(changes, 4);
+
+        std::vector<Hwnd> announced; // hears the windows' end too, so it outlives them
+        FakeDesktop desk(QStringLiteral("TriviaBot"), 0);
+        desk.registry().setChangeListener([&](Hwnd hwnd) { announced.push_back(hwnd); });
+        desk.say(QStringLiteral("ANNA"), QStringLiteral("hi"));
+        QCOMPARE(announced, std::vector<Hwnd>{desk.room().textWindow()});
     }
 
     // The oldest whole paragraphs go in one block, and the paragraph that comes with the drop

@@ -251,6 +251,43 @@ private Q_SLOTS:
         QCOMPARE(lineCount(api), LResult(3));
     }
 
+    // A window that announces its changes is asked once until it changes; each change, its end
+    // included, reaches the very next question, and a hung owner is still noticed.
+    void keptAnswersFollowTheWindow() {
+        FakeChatWindows watched;
+        int asked = 0;
+        server_->run([&] {
+            WindowRegistry& registry = server_->registry();
+            watched.build(registry, "Watched");
+            watched.paragraphs = {"ANNA  : one "};
+            registry.announceChanges(watched.text);
+            registry.setProc(watched.text, [&](std::uint32_t m, WParam w, LParam l) {
+                ++asked;
+                return watched.textProc(m, w, l);
+            });
+        });
+        BusWindowApi api(300);
+        const auto count = [&] { return api.sendMessage(watched.text, wm::GetLineCount, 0, 0); };
+        for (int i = 0; i < 50; ++i)
+            QCOMPARE(count(), LResult(2));
+        QCOMPARE(server_->read([&] { return asked; }), 1);
+        server_->run([&] {
+            watched.paragraphs.push_back("BOB  : two ");
+            server_->registry().changed(watched.text);
+        });
+        QCOMPARE(count(), LResult(3));
+        QCOMPARE(api.sendMessage(watched.text, wm::LineIndex, 1, 0), LResult(13));
+
+        QSemaphore release;
+        server_->post([&] { release.acquire(); });
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^bus: dropped the connection to process"));
+        QTRY_COMPARE(count(), LResult(0));
+        release.release();
+        QCOMPARE(count(), LResult(3));
+        server_->run([&] { server_->registry().destroy(watched.main); });
+        QCOMPARE(count(), LResult(0));
+    }
+
     // A window of no live owner, or none at all: zero, and the caller's buffer is left alone.
     void windowsOfNoOwnerGiveZero() {
         BusWindowApi api(2000);
