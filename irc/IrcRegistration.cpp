@@ -171,9 +171,11 @@ void IrcRegistration::capsOffered(const QList<QByteArray>& caps, bool more) {
         return; // a login belongs to registration
     if (wantsLogin()) {
         const QByteArray mechanisms = offered_.value("sasl");
-        if (!offered_.contains("sasl"))
-            loginFailed(QStringLiteral("the server offers no SASL login"));
-        else if (!mechanisms.isEmpty() && !mechanisms.split(',').contains(mechanism()))
+        if (!offered_.contains("sasl")) {
+            noLoginOffered();
+            if (!config_.allowUnauthenticated)
+                return;
+        } else if (!mechanisms.isEmpty() && !mechanisms.split(',').contains(mechanism()))
             loginFailed(IrcSasl::failureText(Numeric::RplSaslMechs, config_.account, config_.clientCertFile));
         else
             request(QByteArrayLiteral("sasl"));
@@ -288,6 +290,19 @@ void IrcRegistration::loginFailed(const QString& reason) {
     }
     qCWarning(lcIrc) << reason;
     Q_EMIT fatal(reason);
+}
+
+// A network's services come and go, and while they are away its servers offer no login: a later
+// connection may find them back. Going on as a guest is still only for those who allow it.
+void IrcRegistration::noLoginOffered() {
+    const QString reason = QStringLiteral("the server offers no SASL login (its services may be down)");
+    if (config_.allowUnauthenticated) {
+        loginFailed(reason);
+        return;
+    }
+    qCWarning(lcIrc) << reason << "- trying again later";
+    Q_EMIT failure(reason + QStringLiteral("; trying again later"));
+    Q_EMIT loginUnavailable(reason);
 }
 
 void IrcRegistration::welcome(const IrcMessage& m) {

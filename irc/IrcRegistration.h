@@ -46,6 +46,8 @@ Q_SIGNALS:
     void failure(const QString& reason);
     void gaveUp(const QString& reason); // this connection cannot register; another one may
     void fatal(const QString& reason);  // no connection can: the person running us must act
+    // This server offers no login now; while its services are down it may refuse us for a while.
+    void loginUnavailable(const QString& reason);
     // The server asks for TLS on PORT (seen on a plain connection), or, on a TLS one, that we
     // keep using TLS for SECONDS (0: forget it).
     void upgradeToTls(quint16 port);
@@ -65,6 +67,7 @@ private:
     void handleAuthenticate(const IrcMessage& m);
     void finishSasl(int numeric, const IrcMessage& m);
     void loginFailed(const QString& reason);
+    void noLoginOffered();
     void welcome(const IrcMessage& m);
     void nickRefused(int numeric, const IrcMessage& m);
     void reclaimNick();

@@ -292,6 +292,10 @@ IrcSession::IrcSession(IrcSessionConfig config, QObject* parent)
     connect(registration, &IrcRegistration::gaveUp, this,
             [this](const QString& why) { d->connectionLost(why); });
     connect(registration, &IrcRegistration::fatal, this, [this](const QString& why) { d->giveUp(why); });
+    connect(registration, &IrcRegistration::loginUnavailable, this, [this](const QString& why) {
+        d->transport.refusedBecause(IrcBackoff::Cause::Refused);
+        d->connectionLost(why);
+    });
     connect(registration, &IrcRegistration::upgradeToTls, this,
             [this](quint16 port) { d->upgradeToTls(port); });
     connect(registration, &IrcRegistration::keepTls, this, [this](qint64 seconds) {

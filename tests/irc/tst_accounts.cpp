@@ -148,6 +148,30 @@ private Q_SLOTS:
         QCOMPARE(tap.connections(), 1);
     }
 
+    // Services that are down are no reason to stop for good, nor to go on as a guest: we come
+    // back, waiting longer each time, until they are there to log us in.
+    void comesBackWhenServicesReturn() {
+        startServer();
+        IrcSessionConfig config = tlsConfig(ircd->tlsPort());
+        config.account = kNick;
+        config.password = kPassword;
+        IrcSession bot(config);
+        QSignalSpy failures(&bot, &IrcSession::failure);
+        QSignalSpy gaveUp(&bot, &IrcSession::gaveUp);
+        QSignalSpy reconnects(&bot, &IrcSession::reconnectIn);
+        bot.start();
+        QTRY_VERIFY_WITH_TIMEOUT(!reconnects.isEmpty(), 15000);
+        QVERIFY(failures.first().first().toString().contains(QStringLiteral("no SASL login")));
+        QVERIFY(gaveUp.isEmpty());
+        QVERIFY(bot.state() != IrcSession::State::Joined);
+        startServices({});
+        QTRY_COMPARE_WITH_TIMEOUT(bot.state(), IrcSession::State::Joined, 15000);
+        IrcChatter anna(QStringLiteral("ANNA"));
+        QVERIFY(anna.connectTo(ircd->port(), kChannel));
+        QCOMPARE(accountOf(anna, kNick), kNick);
+        QVERIFY(gaveUp.isEmpty());
+    }
+
     // A server that asks for TLS over plain text is followed there, and its policy is kept, so
     // the next start goes straight to TLS, even where the plain port no longer answers.
     void followsAndRemembersTheTlsPolicy() {
