@@ -3,6 +3,7 @@
 
 #include "chat/BotClocks.h"
 #include "chat/ChatLink.h"
+#include "chat/ChatLog.h"
 #include "chat/TimerSwitch.h"
 #include "platform/EventPump.h"
 
@@ -39,6 +40,8 @@ void QuestionCycle::ramdomQuestion() {
     }
 
     session_.openQuestion(picked.question, picked.answer);
+    // Counted by a host that watches the bot; the text stays out of the log.
+    qCInfo(lcChat) << "question asked";
     if (hooks_.showCheat)
         hooks_.showCheat(session_.answer());
     timings_.restartAnswerClock();

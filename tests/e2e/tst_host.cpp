@@ -107,6 +107,7 @@ private Q_SLOTS:
         QVERIFY(bobAnswers(&at));
         QTRY_VERIFY(host_->status().gameRunning);
         QCOMPARE(host_->status().category, QString("HISTORY"));
+        QTRY_VERIFY(host_->status().questionsAsked >= 1);
 
         // Mid-question: the host starts the client again, the bot finds its new window, and the
         // game goes on in the channel with the score kept.
@@ -134,8 +135,10 @@ private Q_SLOTS:
         anna_->say(channel_, "!START HISTORY");
         QVERIFY(
             anna_->waitFor(botSays("TRIVIA", channel_, "[Trivia Bot Started By ANNA]"), at + 1, 30000, &at));
+        const int asked = host_->status().questionsAsked;
         QVERIFY(bobAnswers(&at));
         QCOMPARE(storedScore("BOB"), 3);
+        QTRY_VERIFY(host_->status().questionsAsked > asked);
     }
 
     // The service manager stops the host: the game's end and the QUIT reach the channel, the
