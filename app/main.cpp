@@ -2,10 +2,12 @@
 #include "app/MainWindow.h"
 #include "app/SingleInstance.h"
 #include "app/TriviaCommandLine.h"
+#include "platform/BusServer.h"
 #include "platform/BusWindowApi.h"
 #include "platform/DisplayChoice.h"
 #include "platform/QtEventPump.h"
 #include "platform/SignalWatcher.h"
+#include "platform/WindowRegistry.h"
 
 #include <QApplication>
 
@@ -55,6 +57,14 @@ int main(int argc, char* argv[]) {
     palvuro::SingleInstance instance;
     if (!instance.claimOrWarn())
         return 0;
+
+    // The bot's window is on the desktop bus as any window is: whoever watches the bot (a host)
+    // sees from its answers that the bot still handles its events.
+    palvuro::WindowRegistry published(palvuro::BusServer::handleBaseForThisProcess());
+    published.create(0, "PalvuroTriviaMain", "Palvuro Trivia");
+    palvuro::BusServer bus(published);
+    if (!bus.start())
+        qCWarning(lcApp).noquote() << "the bot's window is not on the desktop bus:" << bus.errorString();
 
     palvuro::QtEventPump pump;
     palvuro::BusWindowApi windows;

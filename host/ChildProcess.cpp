@@ -1,5 +1,6 @@
 #include "host/ChildProcess.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <sys/prctl.h>
@@ -60,6 +61,11 @@ void ChildProcess::setCommand(const QString& program, const QStringList& argumen
     program_ = program;
     arguments_ = arguments;
     process_.setProcessEnvironment(environment);
+}
+
+void ChildProcess::setHangLimitMs(int ms) {
+    hangLimitMs_ = std::max(ms, 1000);
+    probeTimer_.setInterval(std::min(ProbeIntervalMs, hangLimitMs_ / 3));
 }
 
 void ChildProcess::start() {

@@ -30,7 +30,8 @@ public:
                     const QProcessEnvironment& environment);
     // PROBE answers whether the running child still handles its messages; none: never hung.
     void setProbe(std::function<bool()> probe) { probe_ = std::move(probe); }
-    void setHangLimitMs(int ms) { hangLimitMs_ = ms; }
+    // A shorter limit is probed more often, so that a hang is noticed close to the limit.
+    void setHangLimitMs(int ms);
 
     void start();
     // Ends the running child and starts it again at once (a changed configuration): SIGTERM,

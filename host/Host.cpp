@@ -71,6 +71,11 @@ bool Host::start(QString* error) {
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime_->path()));
     probe_ = std::make_unique<WindowProbe>();
     client_.setProbe([this] { return probe_->clientAnswers(); });
+    bot_.setProbe([this] { return probe_->botAnswers(); });
+    if (options_.hangLimitMs > 0) {
+        client_.setHangLimitMs(options_.hangLimitMs);
+        bot_.setHangLimitMs(options_.hangLimitMs);
+    }
     signals_ = std::make_unique<SignalWatcher>(std::initializer_list<int>{SIGTERM, SIGINT, SIGHUP});
     connect(signals_.get(), &SignalWatcher::received, this, &Host::onSignal);
     configure();

@@ -130,7 +130,11 @@ bool HostOptions::parse(const QStringList& arguments, HostOptions* options, QStr
         QStringLiteral("DIR"));
     const QCommandLineOption status(QStringLiteral("status"),
                                     QStringLiteral("Print the running host's status and end."));
-    parser.addOptions({config, folder, status});
+    // Tests shorten the hang limit; nobody else needs to.
+    QCommandLineOption hangLimit(QStringLiteral("hang-limit"), QStringLiteral("Seconds."),
+                                 QStringLiteral("S"));
+    hangLimit.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOptions({config, folder, status, hangLimit});
     const QMap<QString, QString> help{
         {QStringLiteral("nick"), QStringLiteral("The bot's nick in the channel.")},
         {QStringLiteral("account"), QStringLiteral("Log in to the network's account NAME (SASL PLAIN).")},
@@ -181,6 +185,13 @@ bool HostOptions::parse(const QStringList& arguments, HostOptions* options, QStr
             .absolutePath();
     if (options->status)
         return true;
+    if (parser.isSet(hangLimit)) {
+        bool ok = false;
+        const int seconds = parser.value(hangLimit).toInt(&ok);
+        if (!ok || seconds < 1 || seconds > 3600)
+            return fail(error, QStringLiteral("--hang-limit is a number of seconds from 1 to 3600"));
+        options->hangLimitMs = seconds * 1000;
+    }
     options->url = values.value(QStringLiteral("url"));
     options->nick = values.value(QStringLiteral("nick"));
     if (options->url.isEmpty() || options->nick.trimmed().isEmpty())

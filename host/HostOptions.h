@@ -34,6 +34,7 @@ struct HostOptions {
     QString nick;
     QMap<QString, QString> clientOptions; // account, password-file, tls-ca, wrap, ...
     QMap<QString, QString> settings;      // AnswerTime, QuestionPause, GiveAnswer
+    int hangLimitMs = 0; // a child that answers nothing this long is restarted; 0: the default
     bool status = false;
     bool help = false;
     bool version = false;

@@ -36,4 +36,8 @@ bool WindowProbe::clientAnswers() {
     return text != 0 && windows_->sendMessage(text, wm::GetLineCount, 0, 0) > 0;
 }
 
+bool WindowProbe::botAnswers() {
+    return windows_->findWindow(nullptr, "Palvuro Trivia") != 0;
+}
+
 } // namespace palvuro

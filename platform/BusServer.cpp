@@ -12,10 +12,13 @@
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QMutex>
 #include <QPointer>
+#include <QThread>
 
 #include <algorithm>
 #include <map>
+#include <set>
 #include <sys/socket.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -57,6 +60,21 @@ QByteArray fromString(const std::string& text) {
 
 bool isPointerMessage(std::uint32_t msg) {
     return msg == wm::SetText || msg == wm::GetLine;
+}
+
+// The threads the listening servers of this process answer on.
+QMutex servingMutex;
+std::multiset<const QThread*> servingThreads;
+
+void setServing(const QThread* thread, bool serving) {
+    const QMutexLocker lock(&servingMutex);
+    if (serving) {
+        servingThreads.insert(thread);
+        return;
+    }
+    const auto found = servingThreads.find(thread);
+    if (found != servingThreads.end())
+        servingThreads.erase(found);
 }
 
 } // namespace
@@ -318,6 +336,8 @@ BusServer::BusServer(WindowRegistry& registry, QObject* parent)
 
 BusServer::~BusServer() {
     d->registry.setChangeListener({});
+    if (d->server->isListening())
+        setServing(thread(), false);
     // The server's sockets are its children; closing them first keeps their signals away
     // from the Private that is about to go.
     for (const auto& entry : d->buffers)
@@ -341,6 +361,7 @@ bool BusServer::start() {
         return false;
     }
     d->startedMs = std::uint64_t(QDateTime::currentMSecsSinceEpoch());
+    setServing(thread(), true);
     return true;
 }
 
@@ -350,6 +371,11 @@ QString BusServer::socketPath() const {
 
 QString BusServer::errorString() const {
     return d->error;
+}
+
+bool BusServer::answersOnThisThread() {
+    const QMutexLocker lock(&servingMutex);
+    return servingThreads.count(QThread::currentThread()) != 0;
 }
 
 // pid_max is at most 2^22 and a handle has 32 bits: ten bits are left for a process's windows.

@@ -31,6 +31,9 @@ public:
     // The handle base a process should give its WindowRegistry so that its handles are
     // unique on the desktop and tell the bus which process owns them.
     static Hwnd handleBaseForThisProcess();
+    // Whether a server of this process answers on the calling thread: a call from here to it
+    // could never be answered while the caller waits.
+    static bool answersOnThisThread();
 
 private:
     struct Private;

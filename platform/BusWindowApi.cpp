@@ -1,6 +1,7 @@
 #include "platform/BusWindowApi.h"
 
 #include "platform/BusFrame.h"
+#include "platform/BusServer.h"
 #include "platform/DesktopBusFolder.h"
 #include "platform/LineBuffer.h"
 #include "platform/LocalSocketWriter.h"
@@ -23,6 +24,7 @@
 #include <set>
 #include <signal.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace palvuro {
 
@@ -134,12 +136,20 @@ struct BusWindowApi::Private {
             const std::uint32_t pid = name.toUInt(&ok);
             if (!ok)
                 continue;
+            if (answeredHere(pid))
+                continue;
             if (processIsAlive(pid))
                 pids.push_back(pid);
             else
                 removeStale(pid);
         }
         return pids;
+    }
+
+    // This process's own windows, published on the thread that would wait for their answer:
+    // skipped, as they are not the windows anybody here looks for.
+    static bool answeredHere(std::uint32_t pid) {
+        return pid == std::uint32_t(getpid()) && BusServer::answersOnThisThread();
     }
 
     QString socketPath(std::uint32_t pid) {
@@ -181,6 +191,8 @@ struct BusWindowApi::Private {
     // One request, one reply. Nothing within the bound, or anything but a well-formed reply: the
     // connection is dropped, so a late reply can never be taken for the answer to a later request.
     std::optional<BusFrame::Reply> call(std::uint32_t pid, const BusFrame::Request& request) {
+        if (answeredHere(pid))
+            return std::nullopt;
         QLocalSocket* socket = connectionTo(pid);
         if (!socket)
             return std::nullopt;

@@ -72,7 +72,7 @@ private Q_SLOTS:
         host_ = std::make_unique<HostProcess>(server_.port(), channel_, "TRIVIA");
         other_ = std::make_unique<HostProcess>(server_.port(), "#second", "QUIZ");
         QVERIFY2(host_->start(), qPrintable(host_->error()));
-        QVERIFY2(other_->start(), qPrintable(other_->error()));
+        QVERIFY2(other_->start({"--hang-limit", "3"}), qPrintable(other_->error()));
         QVERIFY2(host_->waitHealthy(), host_->log());
         QVERIFY2(other_->waitHealthy(), other_->log());
     }
@@ -97,6 +97,15 @@ private Q_SLOTS:
             QVERIFY2(false, qPrintable("TRIVIA answered another channel: " + m.text()));
         QCOMPARE(host_->status().channel, channel_);
         QCOMPARE(other_->status().channel, QString("#second"));
+    }
+
+    // A bot that stops handling its events is restarted as a crashed one is.
+    void hungBotIsRestarted() {
+        const qint64 stuck = other_->status().botPid;
+        kill(stuck, SIGSTOP);
+        QVERIFY2(other_->waitHealthy(30000, 1), other_->log());
+        QVERIFY(other_->status().botPid != stuck);
+        QVERIFY2(other_->log().contains("palvuro-trivia answered no window message for 3 s"), other_->log());
     }
 
     void wholeGameThroughAClientCrash() {
