@@ -193,9 +193,13 @@ void Host::saveStatus() {
         return;
     QString error;
     if (!s.save(options_.folder, &error)) {
-        qCWarning(lcHost).noquote() << "status not written:" << error;
+        // Hosting goes on without it; one warning says so, not one per change.
+        if (!statusUnwritable_)
+            qCWarning(lcHost).noquote() << "status not written:" << error;
+        statusUnwritable_ = true;
         return;
     }
+    statusUnwritable_ = false;
     savedStatus_ = now;
 }
 

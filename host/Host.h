@@ -59,6 +59,7 @@ private:
     std::unique_ptr<WindowProbe> probe_;
     QByteArray savedStatus_;
     bool stopping_ = false;
+    bool statusUnwritable_ = false;
 };
 
 } // namespace palvuro

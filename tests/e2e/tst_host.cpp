@@ -1,4 +1,5 @@
 #include "data/TriviaDatabase.h"
+#include "host/BotSettings.h"
 #include "tests/support/HostProcess.h"
 #include "tests/support/IrcChatter.h"
 #include "tests/support/IrcServer.h"
@@ -72,7 +73,7 @@ private Q_SLOTS:
         host_ = std::make_unique<HostProcess>(server_.port(), channel_, "TRIVIA");
         other_ = std::make_unique<HostProcess>(server_.port(), "#second", "QUIZ");
         QVERIFY2(host_->start(), qPrintable(host_->error()));
-        QVERIFY2(other_->start({"--hang-limit", "3"}), qPrintable(other_->error()));
+        QVERIFY2(other_->start({"--hang-limit", "3"}, true), qPrintable(other_->error()));
         QVERIFY2(host_->waitHealthy(), host_->log());
         QVERIFY2(other_->waitHealthy(), other_->log());
     }
@@ -106,6 +107,20 @@ private Q_SLOTS:
         QVERIFY2(other_->waitHealthy(30000, 1), other_->log());
         QVERIFY(other_->status().botPid != stuck);
         QVERIFY2(other_->log().contains("palvuro-trivia answered no window message for 3 s"), other_->log());
+    }
+
+    // SIGHUP: a changed nick restarts the client under it, a changed timing reaches the bot's
+    // stored settings.
+    void hangupReadsTheConfigAgain() {
+        QFile config(other_->configFile());
+        QVERIFY(config.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        config.write(other_->config("QUIZ2", 9));
+        config.close();
+        kill(other_->process().processId(), SIGHUP);
+        QTRY_COMPARE_WITH_TIMEOUT(other_->status().nick, QString("QUIZ2"), 20000);
+        QVERIFY2(other_->waitHealthy(20000), other_->log());
+        QSettings stored(BotSettings(other_->folder()).file(), QSettings::IniFormat);
+        QCOMPARE(stored.value("Give/Answer").toString(), QString("9"));
     }
 
     void wholeGameThroughAClientCrash() {

@@ -62,6 +62,14 @@ private Q_SLOTS:
             << QByteArray() << QStringList{url, "--nick", "B", "--give-answer", "maybe"} << QStringList{}
             << "give-answer is yes or no";
         QTest::newRow("no nick") << QByteArray() << QStringList{url} << QStringList{} << "a URL and a --nick";
+        QTest::newRow("no URL in the config")
+            << QByteArray("nick=Bot\n") << QStringList{} << QStringList{} << "a URL and a --nick";
+        QTest::newRow("negative time") << QByteArray("url=irc://h/%23t\nnick=Bot\nanswer-time=-5\n")
+                                       << QStringList{} << QStringList{} << "answer-time is a number";
+        QTest::newRow("text for a number") << QByteArray("url=irc://h/%23t\nnick=Bot\nquestion-pause=soon\n")
+                                           << QStringList{} << QStringList{} << "question-pause is a number";
+        QTest::newRow("config is a folder") << QByteArray() << QStringList{"--config", QDir::tempPath()}
+                                            << QStringList{} << "cannot read the config";
         QTest::newRow("no channel in the URL") << QByteArray() << QStringList{"irc://host/", "--nick", "B"}
                                                << QStringList{} << "\"irc://host/\"";
         QTest::newRow("account without a password")
@@ -210,6 +218,20 @@ private Q_SLOTS:
         QCOMPARE(stored.value("Give/AnswerCheck").toString(), QString("1"));
         QCOMPARE(stored.value("Get/Question").toString(), QString("45"));
         QCOMPARE(stored.value("Get/Category").toString(), QString("ART"));
+    }
+
+    // A bad config ends the host before anything starts, with status 2 and the reason.
+    void badConfigEndsWithStatusTwo() {
+        const QString program = qEnvironmentVariable("PALVURO_BIN_DIR") + "/palvuro-host";
+        if (!QFileInfo(program).isExecutable())
+            QSKIP("palvuro-host is not built");
+        QProcess host;
+        host.start(program, {"--folder", dir_.filePath("bad"), "--config",
+                             write("bad.conf", "url=irc://h/%23t\nnick=Bot\nanswer-time=soon\n")});
+        QVERIFY(host.waitForFinished(20000));
+        QCOMPARE(host.exitCode(), 2);
+        QVERIFY(host.readAllStandardError().contains("answer-time is a number"));
+        QVERIFY(!QFileInfo::exists(dir_.filePath("bad/host-status.json")));
     }
 
     // A real child: its lines come through, an exit and a kill are restarted with their reason,

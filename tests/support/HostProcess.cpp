@@ -33,7 +33,16 @@ HostProcess::~HostProcess() {
     }
 }
 
-bool HostProcess::start(const QStringList& extraArguments) {
+QString HostProcess::url() const {
+    return QStringLiteral("irc://127.0.0.1:%1/%2").arg(port_).arg(QString(channel_).replace("#", "%23"));
+}
+
+QByteArray HostProcess::config(const QString& nick, int answerTime) const {
+    return "url=" + url().toUtf8() + "\nnick=" + nick.toUtf8() +
+           "\nanswer-time=" + QByteArray::number(answerTime) + "\nquestion-pause=1\ngive-answer=no\n";
+}
+
+bool HostProcess::start(const QStringList& extraArguments, bool fromConfig) {
     QDir().mkpath(folder());
     TriviaDatabase db(folder());
     bool ok = UsersList(folder()).save({"ANNA", "BOB"}) && db.createCategory("HISTORY") == DbStatus::Ok;
@@ -52,13 +61,24 @@ bool HostProcess::start(const QStringList& extraArguments) {
     process_.setProcessEnvironment(env);
     QObject::connect(&process_, &QProcess::readyReadStandardError, &process_,
                      [this] { log_ += process_.readAllStandardError(); });
-    const QString url =
-        QStringLiteral("irc://127.0.0.1:%1/%2").arg(port_).arg(QString(channel_).replace("#", "%23"));
     const QString bin = qEnvironmentVariable("PALVURO_BIN_DIR", QCoreApplication::applicationDirPath());
-    process_.start(bin + "/palvuro-host",
-                   QStringList{"--folder", folder(), url, "--nick", nick_, "--answer-time", "8",
-                               "--question-pause", "1", "--give-answer", "no"} +
-                       extraArguments);
+    QStringList arguments{"--folder", folder()};
+    if (fromConfig) {
+        QFile file(configFile());
+        if (!file.exists() && !(file.open(QIODevice::WriteOnly) && file.write(config(nick_)) > 0)) {
+            error_ = "cannot write " + configFile();
+            return false;
+        }
+        arguments << "--config" << configFile();
+    } else {
+        arguments << url() << "--nick" << nick_ << "--answer-time"
+                  << "8"
+                  << "--question-pause"
+                  << "1"
+                  << "--give-answer"
+                  << "no";
+    }
+    process_.start(bin + "/palvuro-host", arguments + extraArguments);
     if (!process_.waitForStarted()) {
         error_ = "palvuro-host did not start: " + process_.errorString();
         return false;

@@ -19,7 +19,12 @@ public:
     HostProcess(quint16 port, const QString& channel, const QString& nick);
     ~HostProcess();
 
-    bool start(const QStringList& extraArguments = {});
+    // FROMCONFIG: everything but the folder comes from configFile(), written by config() unless
+    // the test wrote its own.
+    bool start(const QStringList& extraArguments = {}, bool fromConfig = false);
+    // The hosting as a config file says it, under NICK with ANSWERTIME seconds to answer.
+    QByteArray config(const QString& nick, int answerTime = 8) const;
+    QString configFile() const { return dir_.filePath(QStringLiteral("host.conf")); }
     // Waits until the client is joined and the bot connected, after at least MINRESTARTS
     // restarts of either.
     bool waitHealthy(int timeoutMs = 30000, int minRestarts = 0) const;
@@ -30,6 +35,8 @@ public:
     QString error() const { return error_; }
 
 private:
+    QString url() const;
+
     QTemporaryDir dir_;
     QProcess process_;
     quint16 port_;
