@@ -1,6 +1,5 @@
 #include "chatclient/ChatRoom.h"
 
-#include "chatclient/LinePacer.h"
 #include "platform/LineBuffer.h"
 #include "platform/WindowRegistry.h"
 #include "platform/Windows1252.h"
@@ -181,11 +180,15 @@ void ChatRoom::say(const QString& nick, const QString& text) {
         return; // an empty input line is not sent, as in any chat client
     if (sent && !d->sender(QString(), text))
         return;
-    hear(nick, text);
+    showLine(nick, text, LinePacer::Kind::Kept);
 }
 
 void ChatRoom::hear(const QString& nick, const QString& text) {
-    show(nick + kSeparator + text + QLatin1Char(' '));
+    showLine(nick, text, LinePacer::Kind::Chat);
+}
+
+void ChatRoom::showLine(const QString& nick, const QString& text, LinePacer::Kind kind) {
+    show(nick + kSeparator + text + QLatin1Char(' '), kind);
     Q_EMIT roomLine(nick, text);
 }
 
@@ -247,9 +250,9 @@ RichEditText& ChatRoom::text() {
     return d->text;
 }
 
-void ChatRoom::show(const QString& paragraph) {
+void ChatRoom::show(const QString& paragraph, LinePacer::Kind kind) {
     if (d->pacer)
-        d->pacer->push(paragraph);
+        d->pacer->push(paragraph, kind);
     else
         append(paragraph);
 }
@@ -265,8 +268,8 @@ void ChatRoom::announce(const QString& line) {
         report(line);
 }
 
-void ChatRoom::report(const QString& line) {
-    show(line);
+void ChatRoom::report(const QString& line, LinePacer::Kind kind) {
+    show(line, kind);
     Q_EMIT notice(line);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "chatclient/LinePacer.h"
 #include "chatclient/RichEditText.h"
 #include "platform/WindowApi.h"
 
@@ -56,8 +57,9 @@ public:
     void leave(const QString& nick);
     // A notice of someone coming or going, unless "/notifyoff" turned them off.
     void announce(const QString& line);
-    // A line the client itself has to say (a failure, an action); always shown.
-    void report(const QString& line);
+    // A line the client itself has to say (a failure, someone's action); shown even after
+    // "/notifyoff". Someone's action is a chat line: a flood may drop it.
+    void report(const QString& line, LinePacer::Kind kind = LinePacer::Kind::Kept);
     // Everyone in the room as the network lists them; the client's own nick is kept first.
     // Beyond MaxMembers nicks the rest are not listed.
     void setMembers(const QStringList& nicks);
@@ -85,7 +87,9 @@ Q_SIGNALS:
     void inputChanged(const QString& text);
 
 private:
-    void show(const QString& paragraph);
+    // Lines said by others may be dropped in a flood; the client's own and its notices never.
+    void show(const QString& paragraph, LinePacer::Kind kind = LinePacer::Kind::Kept);
+    void showLine(const QString& nick, const QString& text, LinePacer::Kind kind);
     void append(const QString& paragraph);
     LResult roomProc(std::uint32_t msg, WParam wParam, LParam lParam);
     LResult buttonProc(std::uint32_t msg, Hwnd button, WParam id, bool& pushed);

@@ -80,7 +80,8 @@ IrcRoomLink::IrcRoomLink(ChatRoom& room, IrcSession& session, const IrcSessionCo
     connect(&session_, &IrcSession::channelMessage, this,
             [this](const QString& nick, const QString& text) { room_.hear(oneLine(nick), oneLine(text)); });
     connect(&session_, &IrcSession::channelAction, this, [this](const QString& nick, const QString& text) {
-        room_.report(QStringLiteral("* ") + inert(nick) + QLatin1Char(' ') + inert(text));
+        room_.report(QStringLiteral("* ") + inert(nick) + QLatin1Char(' ') + inert(text),
+                     LinePacer::Kind::Chat);
     });
     connect(&session_, &IrcSession::privateMessage, this, [this](const QString& nick, const QString& text) {
         Q_EMIT privateReceived(oneLine(nick), oneLine(text));

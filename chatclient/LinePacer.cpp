@@ -2,6 +2,8 @@
 
 #include "chatclient/ChatClientLog.h"
 
+#include <algorithm>
+
 namespace palvuro {
 
 LinePacer::LinePacer(int intervalMs, Deliver deliver, QObject* parent)
@@ -12,29 +14,39 @@ LinePacer::LinePacer(int intervalMs, Deliver deliver, QObject* parent)
     connect(&timer_, &QTimer::timeout, this, &LinePacer::deliverNext);
 }
 
-void LinePacer::push(const QString& paragraph) {
+void LinePacer::push(const QString& paragraph, Kind kind) {
     const bool quiet = !sinceLast_.isValid() || sinceLast_.elapsed() >= intervalMs_;
     if (queue_.empty() && quiet) {
         deliver(paragraph);
         return;
     }
-    if (queue_.size() >= MaxWaiting) {
-        if (dropped_++ == 0)
-            qCWarning(lcChatClient)
-                << "the channel says more than the room can show: dropping the oldest lines";
-        queue_.pop_front();
+    if (kind == Kind::Chat) {
+        if (chatWaiting_ >= MaxWaiting)
+            dropOldestChatLine();
+        ++chatWaiting_;
     }
-    queue_.push_back(paragraph);
+    queue_.push_back({paragraph, kind});
     if (!timer_.isActive())
         timer_.start(static_cast<int>(std::max<qint64>(0, intervalMs_ - sinceLast_.elapsed())));
+}
+
+void LinePacer::dropOldestChatLine() {
+    if (dropped_++ == 0)
+        qCWarning(lcChatClient) << "the channel says more than the room can show: dropping the oldest lines";
+    const auto oldest =
+        std::find_if(queue_.begin(), queue_.end(), [](const Waiting& w) { return w.kind == Kind::Chat; });
+    queue_.erase(oldest);
+    --chatWaiting_;
 }
 
 void LinePacer::deliverNext() {
     if (queue_.empty())
         return;
-    const QString next = std::move(queue_.front());
+    const Waiting next = std::move(queue_.front());
     queue_.pop_front();
-    deliver(next);
+    if (next.kind == Kind::Chat)
+        --chatWaiting_;
+    deliver(next.paragraph);
     if (!queue_.empty()) {
         timer_.start(intervalMs_);
     } else if (dropped_ > 0) {

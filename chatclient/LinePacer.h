@@ -15,26 +15,35 @@ namespace palvuro {
 // few milliseconds and joins what appeared since its last look into one text, in which only
 // the first line's command or answer counts; spacing the lines gives each a look of its own.
 // A flood must not make the room lag ever further behind the channel: past a bound the oldest
-// waiting paragraphs are dropped.
+// waiting chat lines are dropped. The client's own lines and its notices (the summaries of who
+// came and went, lines not delivered) are never dropped: there are few of them, and the bot
+// must see its own lines in the room.
 class LinePacer : public QObject {
     Q_OBJECT
 public:
     using Deliver = std::function<void(const QString&)>;
-    // Five seconds of lines at the room's pace.
+    // Five seconds of chat lines at the room's pace.
     static constexpr int MaxWaiting = 200;
+    enum class Kind { Chat, Kept };
 
     LinePacer(int intervalMs, Deliver deliver, QObject* parent = nullptr);
 
-    void push(const QString& paragraph);
+    void push(const QString& paragraph, Kind kind = Kind::Chat);
     int queued() const { return static_cast<int>(queue_.size()); }
 
 private:
     void deliverNext();
     void deliver(const QString& paragraph);
+    void dropOldestChatLine();
 
+    struct Waiting {
+        QString paragraph;
+        Kind kind;
+    };
     const int intervalMs_;
     Deliver deliver_;
-    std::deque<QString> queue_;
+    std::deque<Waiting> queue_;
+    int chatWaiting_ = 0;
     QTimer timer_;
     QElapsedTimer sinceLast_;
     int dropped_ = 0; // since the queue was last empty

@@ -190,18 +190,23 @@ private Q_SLOTS:
         QCOMPARE(room.text().lineCount(), 5);
     }
 
-    // A flood larger than the room can show in a few seconds costs the oldest waiting lines,
-    // never the newest, and never the order.
-    void floodDropsTheOldestWaitingLines() {
+    // A flood larger than the room can show in a few seconds costs the oldest waiting chat lines,
+    // never the newest, never the order, and never the client's own lines or notices.
+    void floodDropsTheOldestWaitingChatLines() {
         QStringList shown;
         LinePacer pacer(1, [&](const QString& p) { shown << p; });
         const int flood = LinePacer::MaxWaiting + 50;
-        for (int i = 0; i < flood; ++i)
+        pacer.push("first");
+        pacer.push("summary", LinePacer::Kind::Kept);
+        for (int i = 0; i < flood; ++i) {
             pacer.push(QString::number(i));
-        QCOMPARE(pacer.queued(), LinePacer::MaxWaiting);
-        QTRY_COMPARE(shown.size(), LinePacer::MaxWaiting + 1);
-        QCOMPARE(shown.first(), "0");
-        QCOMPARE(shown.at(1), QString::number(flood - LinePacer::MaxWaiting));
+            if (i == 10)
+                pacer.push("own line", LinePacer::Kind::Kept);
+        }
+        QCOMPARE(pacer.queued(), LinePacer::MaxWaiting + 2);
+        QTRY_COMPARE(shown.size(), LinePacer::MaxWaiting + 3);
+        QCOMPARE(shown.mid(0, 4), QStringList({"first", "summary", "own line",
+                                               QString::number(flood - LinePacer::MaxWaiting)}));
         QCOMPARE(shown.last(), QString::number(flood - 1));
     }
 
