@@ -1,6 +1,7 @@
 #include "irc/IrcTransport.h"
 
 #include "irc/IrcLog.h"
+#include "irc/IrcMessage.h"
 
 #include <QFile>
 #include <QSslKey>
@@ -17,6 +18,17 @@ constexpr qsizetype kMaxLineBytes = 16384;
 const QByteArray kPingToken = QByteArrayLiteral("palvuro");
 // While our PING goes unanswered, the lag is reported this often.
 constexpr int kLagReportMs = 10'000;
+
+// A line as the debug log may show it: server and account passwords and channel keys are
+// whoever reads the log's business no more than the person's at the next desk.
+QByteArray loggable(const QByteArray& line) {
+    const IrcMessage m = IrcMessage::parse(line);
+    if (m.command == "PASS" || m.command == "AUTHENTICATE" || m.command == "OPER")
+        return m.command + " (hidden)";
+    if (m.command == "JOIN" && m.params.size() > 1)
+        return m.command + ' ' + m.param(0) + " (key hidden)";
+    return line;
+}
 
 IrcBackoff::Cause causeOf(QAbstractSocket::SocketError error) {
     switch (error) {
@@ -149,10 +161,7 @@ void IrcTransport::closeGracefully(int graceMs) {
 void IrcTransport::write(const QByteArray& line) {
     if (!socket_ || socket_->state() != QAbstractSocket::ConnectedState)
         return;
-    if (line.startsWith("AUTHENTICATE ") || line.startsWith("PASS "))
-        qCDebug(lcIrc) << "->" << line.left(line.indexOf(' ')) << "(hidden)";
-    else
-        qCDebug(lcIrc) << "->" << line;
+    qCDebug(lcIrc) << "->" << loggable(line);
     socket_->write(line + "\r\n");
 }
 

@@ -5,6 +5,7 @@
 #include "tests/support/IrcChatter.h"
 #include "tests/support/IrcServer.h"
 
+#include <QLoggingCategory>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -57,6 +58,28 @@ public:
     std::unique_ptr<QTcpSocket> client;
     QList<QByteArray> heard;
     int connections = 0;
+};
+
+// Every message logged while it lives, debug lines included.
+class LogCapture {
+public:
+    LogCapture() {
+        QLoggingCategory::setFilterRules(QStringLiteral("palvuro.*.debug=true"));
+        previous_ = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext&, const QString& message) { lines() << message; });
+    }
+    ~LogCapture() {
+        qInstallMessageHandler(previous_);
+        QLoggingCategory::setFilterRules(QString());
+        lines().clear();
+    }
+    static QStringList& lines() {
+        static QStringList logged;
+        return logged;
+    }
+
+private:
+    QtMessageHandler previous_ = nullptr;
 };
 
 } // namespace
@@ -342,11 +365,13 @@ private Q_SLOTS:
         QFETCH(QByteArray, verdict);
         QFETCH(bool, allowGuest);
         QFETCH(QString, stopsWith);
+        const LogCapture log;
         ScriptedServer server;
         IrcSessionConfig config = configFor(server.server.serverPort());
         config.account = QStringLiteral("acct");
         config.password = "s3cret pass";
         config.serverPassword = "bouncer pass";
+        config.channelKey = "k3y";
         config.allowUnauthenticated = allowGuest;
         IrcSession session(config);
         QSignalSpy failures(&session, &IrcSession::failure);
@@ -377,7 +402,11 @@ private Q_SLOTS:
         QVERIFY(server.hears("CAP END"));
         QCOMPARE(failures.size(), allowGuest ? 1 : 0);
         server.send(":srv 001 TriviaBot :Welcome TriviaBot!u@h\r\n");
-        QVERIFY(server.hears("JOIN #trivia"));
+        QVERIFY(server.hears("JOIN #trivia k3y"));
+        const QString logged = LogCapture::lines().join(QLatin1Char('\n'));
+        QVERIFY2(logged.contains(QStringLiteral("JOIN #trivia")), qPrintable(logged));
+        for (const char* secret : {"s3cret", "bouncer", "k3y", "YWNjdABhY2N0AHMzY3JldCBwYXNz"})
+            QVERIFY2(!logged.contains(QLatin1String(secret)), secret);
     }
 
     // Lag is no reason to leave: no PING while registering (which has two minutes), ours only
