@@ -37,6 +37,7 @@ void IrcChannel::forget() {
     policy_.entered();
     joining_ = false;
     namesArriving_.clear();
+    bansOnUs_.clear();
     if (users_.isEmpty())
         return;
     users_.clear();
@@ -73,6 +74,8 @@ void IrcChannel::handle(const IrcMessage& m) {
         handleNick(m);
     else if (m.command == "INVITE")
         handleInvite(m);
+    else if (m.command == "MODE")
+        handleMode(m);
 }
 
 void IrcChannel::handleNumeric(int numeric, const IrcMessage& m) {
@@ -112,6 +115,36 @@ void IrcChannel::handleInvite(const IrcMessage& m) {
     join();
 }
 
+void IrcChannel::handleMode(const IrcMessage& m) {
+    if (!isChannel(m.param(0)))
+        return;
+    bool adding = true;
+    int next = 2;
+    for (const char mode : m.param(1)) {
+        if (mode == '+' || mode == '-') {
+            adding = mode == '+';
+            continue;
+        }
+        if (!registration_.names().takesParameter(mode, adding))
+            continue;
+        const QByteArray parameter = m.param(next++);
+        if (mode == 'b' && registration_.names().matches(parameter, registration_.fullName()))
+            banChanged(parameter, adding);
+    }
+}
+
+// A ban that covers us keeps us out after a kick: a JOIN into it would only be refused. It is
+// lifted while we are still in, or we learn nothing more of it (a channel's modes reach only
+// its members) until someone invites us or we get in.
+void IrcChannel::banChanged(const QByteArray& mask, bool set) {
+    if (set) {
+        qCWarning(lcIrc) << "a ban on" << config_.channel << "covers us:" << mask.left(128);
+        bansOnUs_.append(mask);
+    } else {
+        bansOnUs_.removeIf([&](const QByteArray& ban) { return registration_.names().same(ban, mask); });
+    }
+}
+
 void IrcChannel::handleJoin(const IrcMessage& m) {
     if (!isChannel(m.param(0))) {
         // A server may forward a refused JOIN into a channel of its choosing: we never stay.
@@ -123,6 +156,7 @@ void IrcChannel::handleJoin(const IrcMessage& m) {
     }
     if (registration_.isUs(m.nick)) {
         joining_ = false;
+        bansOnUs_.clear();
         policy_.entered();
         rejoinTimer_.stop();
         Q_EMIT entered(m.user + '@' + m.host);
@@ -164,11 +198,15 @@ void IrcChannel::handleKick(const IrcMessage& m) {
     const QByteArray victim = m.param(1);
     Q_EMIT kicked(text(victim), text(m.nick), text(m.param(2)));
     if (registration_.isUs(victim)) {
-        const int wait = policy_.kicked(IrcClock::now(config_.clock));
-        qCWarning(lcIrc) << "kicked from" << config_.channel << "by" << m.nick << "- joining again in"
-                         << wait / 1000 << "s";
+        const bool banned = !bansOnUs_.isEmpty();
+        int wait = policy_.kicked(IrcClock::now(config_.clock));
+        if (banned)
+            wait = std::max(wait, policy_.refused(Numeric::ErrBannedFromChan));
+        qCWarning(lcIrc) << "kicked from" << config_.channel << "by" << m.nick << (banned ? "and banned" : "")
+                         << "- joining again in" << wait / 1000 << "s";
         leave(wait);
-        Q_EMIT outside(QStringLiteral("kicked by %1 (%2)").arg(text(m.nick), text(m.param(2))), wait);
+        const QString why = QStringLiteral("kicked by %1 (%2)").arg(text(m.nick), text(m.param(2)));
+        Q_EMIT outside(banned ? why + QStringLiteral(" and banned") : why, wait);
     } else {
         removeUser(victim);
     }

@@ -50,6 +50,8 @@ private:
     void handleNick(const IrcMessage& m);
     void joinRefused(int numeric, const IrcMessage& m);
     void handleInvite(const IrcMessage& m);
+    void handleMode(const IrcMessage& m);
+    void banChanged(const QByteArray& mask, bool set);
     void leave(int rejoinMs);
     void addUser(const QByteArray& who);
     bool removeUser(const QByteArray& who);
@@ -61,6 +63,7 @@ private:
     IrcSendFunction send_;
     QList<QByteArray> users_; // in the server's order
     QList<QByteArray> namesArriving_;
+    QList<QByteArray> bansOnUs_; // masks set on our channel that cover us, while we were in it
     IrcTimer rejoinTimer_;
     IrcJoinPolicy policy_;
     bool joining_ = false; // a JOIN went out and the server has not answered it yet

@@ -25,8 +25,45 @@ void IrcNameRules::read(const QByteArray& token) {
     } else if (key == "PREFIX" || key == "-PREFIX") {
         // "(ov)@+": the symbols follow the modes.
         const qsizetype close = value.indexOf(')');
-        prefixes_ = value.startsWith('(') && close > 0 ? value.mid(close + 1) : QByteArrayLiteral("~&@%+!");
+        const bool given = value.startsWith('(') && close > 0;
+        prefixes_ = given ? value.mid(close + 1) : QByteArrayLiteral("~&@%+!");
+        prefixModes_ = given ? value.mid(1, close - 1) : QByteArrayLiteral("qaohv");
+    } else if ((key == "CHANMODES" || key == "-CHANMODES") && value.count(',') >= 3) {
+        const QList<QByteArray> kinds = value.split(',');
+        listModes_ = kinds.at(0);
+        alwaysParameterModes_ = kinds.at(1);
+        setParameterModes_ = kinds.at(2);
     }
+}
+
+bool IrcNameRules::takesParameter(char mode, bool adding) const {
+    return prefixModes_.contains(mode) || listModes_.contains(mode) || alwaysParameterModes_.contains(mode) ||
+           (adding && setParameterModes_.contains(mode));
+}
+
+bool IrcNameRules::matches(const QByteArray& mask, const QByteArray& who) const {
+    const QByteArray pattern = fold(mask);
+    const QByteArray text = fold(who);
+    // Glob matching that backtracks only to the last '*': linear in practice, whatever a
+    // hostile mask holds.
+    qsizetype p = 0, t = 0, star = -1, resume = 0;
+    while (t < text.size()) {
+        if (p < pattern.size() && (pattern.at(p) == '?' || pattern.at(p) == text.at(t))) {
+            ++p;
+            ++t;
+        } else if (p < pattern.size() && pattern.at(p) == '*') {
+            star = p++;
+            resume = t;
+        } else if (star >= 0) {
+            p = star + 1;
+            t = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern.at(p) == '*')
+        ++p;
+    return p == pattern.size();
 }
 
 QByteArray IrcNameRules::fold(const QByteArray& name) const {

@@ -6,7 +6,7 @@
 namespace palvuro {
 
 // How the server compares and tells apart nicks and channels, as its ISUPPORT lines announce:
-// CASEMAPPING, CHANTYPES and PREFIX. Until it says, RFC 1459's rules hold.
+// CASEMAPPING, CHANTYPES, PREFIX and CHANMODES. Until it says, RFC 1459's rules hold.
 class IrcNameRules {
 public:
     enum class CaseMapping {
@@ -26,12 +26,21 @@ public:
     bool isChannel(const QByteArray& target) const;
     // A NAMES entry without its membership prefixes (@, +, and whatever else PREFIX names).
     QByteArray withoutModes(const QByteArray& entry) const;
+    // Whether a channel MODE line gives channel mode MODE a parameter when set (ADDING) or unset.
+    bool takesParameter(char mode, bool adding) const;
+    // Whether the ban mask MASK ("nick!user@host" with * and ?) covers WHO ("nick!user@host").
+    bool matches(const QByteArray& mask, const QByteArray& who) const;
 
 private:
     CaseMapping caseMapping_ = CaseMapping::Rfc1459;
     QByteArray channelTypes_ = QByteArrayLiteral("#&");
     // Every prefix any server uses until ours names its own.
     QByteArray prefixes_ = QByteArrayLiteral("~&@%+!");
+    QByteArray prefixModes_ = QByteArrayLiteral("qaohv");
+    // CHANMODES: list modes, modes with a parameter always, and with one only when set.
+    QByteArray listModes_ = QByteArrayLiteral("beIq");
+    QByteArray alwaysParameterModes_ = QByteArrayLiteral("k");
+    QByteArray setParameterModes_ = QByteArrayLiteral("lfj");
 };
 
 } // namespace palvuro

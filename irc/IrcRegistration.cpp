@@ -74,6 +74,10 @@ bool IrcRegistration::usingStandIn() const {
     return registered_ && !names_.same(wanted(), nick_.toUtf8());
 }
 
+QByteArray IrcRegistration::fullName() const {
+    return nick_.toUtf8() + '!' + (userHost_.isEmpty() ? QByteArrayLiteral("*@*") : userHost_);
+}
+
 int IrcRegistration::prefixBytes() const {
     const int ownBytes = static_cast<int>(nick_.toUtf8().size());
     return userHost_.isEmpty() ? std::max(ownBytes, nickLength_) + kAssumedUserHostBytes

@@ -39,6 +39,9 @@ public:
     // The bytes a server puts before our PRIVMSG when it relays it: ":nick!user@host ".
     int prefixBytes() const;
     void setUserHost(const QByteArray& userHost) { userHost_ = userHost; }
+    // "nick!user@host" as a ban mask would be matched against; "*@*" while the server has not
+    // shown us: only a mask that covers every user and host covers that.
+    QByteArray fullName() const;
 
 Q_SIGNALS:
     void welcomed();

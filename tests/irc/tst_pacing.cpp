@@ -1,7 +1,5 @@
 // The send queue's pace and the reconnect backoff, on a clock the test turns.
 #include "irc/IrcBackoff.h"
-#include "irc/IrcJoinPolicy.h"
-#include "irc/IrcNumeric.h"
 #include "irc/IrcSendQueue.h"
 #include "irc/IrcSentLines.h"
 
@@ -204,32 +202,6 @@ private Q_SLOTS:
                 whole += list;
             QCOMPARE(received.value(it.key()), whole);
         }
-    }
-
-    // Five minutes of a server that keeps saying no, on a turned clock: JOINs on the wire stay
-    // within what the backoff allows. KICKED: each JOIN is let in and kicked at once.
-    void joinAttemptsStayWithinTheBackoff_data() {
-        QTest::addColumn<int>("refusal"); // 0: let in, then kicked
-        QTest::addColumn<int>("joins");
-        QTest::newRow("banned") << int(Numeric::ErrBannedFromChan) << 1;
-        QTest::newRow("invite only") << int(Numeric::ErrInviteOnlyChan) << 1;
-        QTest::newRow("forwarded") << int(Numeric::ErrLinkChannel) << 1;
-        QTest::newRow("full: 0, 30, 90, 210 s") << int(Numeric::ErrChannelIsFull) << 4;
-        QTest::newRow("throttled") << int(Numeric::ErrThrottled) << 4;
-        QTest::newRow("kicked three times, then a pause") << 0 << 3;
-    }
-    void joinAttemptsStayWithinTheBackoff() {
-        QFETCH(int, refusal);
-        QFETCH(int, joins);
-        IrcJoinPolicy policy(IrcJoinPolicy::Limits{});
-        int sent = 0;
-        for (qint64 now = 0; now < 5 * 60000;) {
-            ++sent;
-            now += refusal ? policy.refused(refusal) : (policy.entered(), policy.kicked(now));
-        }
-        QCOMPARE(sent, joins);
-        policy.entered(); // a new connection: the full channel is tried soon again
-        QCOMPARE(policy.refused(Numeric::ErrChannelIsFull), 30000);
     }
 
     // A refusal names the target of a recent line: the oldest such line is the refused one; a
