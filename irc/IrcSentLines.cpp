@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <utility>
 
 namespace palvuro {
 namespace {
@@ -18,7 +19,7 @@ QByteArray key(const QByteArray& target) {
 
 bool isRefusal(int numeric) {
     return (numeric >= 400 && numeric < 600) || numeric == Numeric::ErrTargChange ||
-           numeric == Numeric::ErrTargUmodeG;
+           numeric == Numeric::ErrTargUmodeG || numeric == Numeric::RplTargNotify;
 }
 
 // "... wait 30 seconds" and the like; the default when the server names no time.
@@ -45,6 +46,13 @@ std::optional<IrcSentLines::Line> IrcSentLines::refusedBy(const IrcMessage& repl
     if (!isRefusal(numeric) || reply.params.size() < 2)
         return std::nullopt;
     const QByteArray target = key(reply.param(1));
+    // A server that refuses a line to a nick who accepts only those it allows (716) may add that
+    // it told the nick (717): one line, two replies.
+    const bool told = numeric == Numeric::RplTargNotify && std::exchange(ignoredBy_, {}) == target;
+    if (numeric == Numeric::ErrTargUmodeG)
+        ignoredBy_ = target;
+    if (told)
+        return std::nullopt;
     const auto found = std::find_if(recent_.begin(), recent_.end(), [&](const Sent& s) {
         return nowMs - s.atMs <= RefusalWindowMs && key(s.line.target) == target;
     });

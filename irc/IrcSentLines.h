@@ -41,6 +41,7 @@ private:
     };
     std::deque<Sent> recent_;
     QSet<QByteArray> writtenTo_;
+    QByteArray ignoredBy_; // the nick of the last 716, whose 717 may follow
     qint64 holdUntilMs_ = -1;
 };
 

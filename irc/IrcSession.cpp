@@ -164,7 +164,8 @@ struct IrcSession::Private {
             qCWarning(lcIrc) << "not in" << config.channel << "- a line for" << target << "was not sent";
             return false;
         }
-        if (!sentLines.mayWriteTo(target, now())) {
+        // The hold is on new private targets: the channel is ours to speak in whatever it says.
+        if (!channel.isChannel(target) && !sentLines.mayWriteTo(target, now())) {
             qCWarning(lcIrc) << "the server holds texts to new nicks for now - a text for" << target
                              << "was not sent";
             return false;

@@ -230,6 +230,17 @@ private Q_SLOTS:
         QVERIFY(!sent.mayWriteTo("BOB", 20'100));
         QVERIFY(sent.mayWriteTo("anna", 20'100)); // written to before
         QVERIFY(sent.mayWriteTo("CAT", 50'100));
+
+        // A nick that takes messages only from those it allows: 716 per line, 717 once with
+        // the first; a 717 on its own names its line too.
+        for (const char* line : {"PRIVMSG DAN :1.", "PRIVMSG DAN :2.", "PRIVMSG EVE :hi"})
+            sent.sent(line, 60'000);
+        QCOMPARE(refused(":s 716 Bot DAN :is in +g mode", 60'100), QByteArray("DAN 1."));
+        QCOMPARE(refused(":s 717 Bot DAN :has been informed that you messaged them.", 60'100),
+                 QByteArray("(none)"));
+        QCOMPARE(refused(":s 716 Bot DAN :is in +g mode", 60'100), QByteArray("DAN 2."));
+        QCOMPARE(refused(":s 717 Bot EVE :has been informed that you messaged them.", 60'100),
+                 QByteArray("EVE hi"));
     }
 
     // Each cause keeps its own first wait and ceiling; the failures in a row are counted across

@@ -288,6 +288,40 @@ private Q_SLOTS:
         QCOMPARE(server.heard.count("JOIN #trivia"), joins);
     }
 
+    // A private line refused for too many new targets is reported and holds texts to other new
+    // nicks for the time the server names; the channel and known nicks are still served.
+    void targetChangeRefusalHoldsNewNicks() {
+        IrcClock clock;
+        ScriptedServer server;
+        IrcSessionConfig config = configFor(server.server.serverPort());
+        config.pingIdleMs = 3'600'000;
+        config.clock = &clock;
+        server.answer = [](const QByteArray& line) {
+            if (line.startsWith("USER "))
+                return QByteArray(":srv 001 TriviaBot :Welcome\r\n");
+            if (line == "JOIN #trivia")
+                return QByteArray(":TriviaBot!u@h JOIN #trivia\r\n");
+            if (line.startsWith("PRIVMSG BOB "))
+                return QByteArray(":srv 707 TriviaBot BOB :Targets changing too fast, wait 30 seconds\r\n");
+            return QByteArray();
+        };
+        IrcSession session(config);
+        QSignalSpy undelivered(&session, &IrcSession::undelivered);
+        session.start();
+        QTRY_COMPARE(session.state(), IrcSession::State::Joined);
+        QVERIFY(session.sayTo(QStringLiteral("ANNA"), QStringLiteral("your score")));
+        QVERIFY(session.sayTo(QStringLiteral("BOB"), QStringLiteral("top ten")));
+        QTRY_COMPARE(undelivered.size(), 1);
+        QCOMPARE(undelivered.first(), (QVariantList{QStringLiteral("BOB"), QStringLiteral("top ten")}));
+        QVERIFY(!session.sayTo(QStringLiteral("CAT"), QStringLiteral("held")));
+        QVERIFY(session.sayTo(QStringLiteral("ANNA"), QStringLiteral("known")));
+        QVERIFY(session.say(QStringLiteral("the game")));
+        clock.advance(30'000);
+        QVERIFY(session.sayTo(QStringLiteral("CAT"), QStringLiteral("your turn")));
+        QVERIFY(server.hears("PRIVMSG CAT :your turn"));
+        QCOMPARE(server.heard.count("JOIN #trivia"), 1);
+    }
+
     // Someone holds our nick: we register as a stand-in and take the nick the moment it is free.
     void reclaimsATakenNick() {
         requireServer();
