@@ -63,9 +63,9 @@ admin { name = "test"; description = "test"; email = "<test@localhost>"; };
 class {
     name = "users";
     ping_time = 90 seconds;
-    number_per_ip_local = 200;
-    number_per_ip_global = 200;
-    max_number = 400;
+    number_per_ip_local = 500;
+    number_per_ip_global = 500;
+    max_number = 500;
     sendq = 100 kbytes;
     recvq = 2560 bytes;
 };

@@ -9,7 +9,8 @@ namespace palvuro {
 
 // A real ircd-hybrid for one test: its config, a self-signed certificate and its databases in a
 // temporary folder, listening on 127.0.0.1 on two free ports (plain and TLS). Quick reconnects
-// from 127.0.0.1 are allowed; the flood limits are the server's defaults. The server refuses to
+// and crowds of up to 500 clients from 127.0.0.1 are allowed, as every chatter of a test comes
+// from there; the flood limits are the server's defaults. The server refuses to
 // run as root, so a root test starts it as nobody. kill() and start() again keep the ports, as a
 // crashed and restarted server would.
 class IrcServer {
