@@ -59,6 +59,19 @@ bool AccessibilityBus::sharesQtLoop() {
     return gSharesQtLoop;
 }
 
+void AccessibilityBus::dispatchPending(const AccessibleNode& of) {
+    if (!atspi_is_initialized())
+        return;
+    DBusConnection* bus = atspi_get_a11y_bus();
+    const AtspiApplication* application = of.isNull() ? nullptr : of.handle()->parent.app;
+    for (DBusConnection* connection : {bus, application ? application->bus : nullptr}) {
+        if (!connection)
+            continue;
+        while (dbus_connection_dispatch(connection) == DBUS_DISPATCH_DATA_REMAINS) {
+        }
+    }
+}
+
 bool AccessibilityBus::pressReturn() {
     GError* error = nullptr;
     const bool pressed = atspi_generate_keyboard_event(kReturnKeySym, nullptr, ATSPI_KEY_SYM, &error);

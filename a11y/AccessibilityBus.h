@@ -1,5 +1,7 @@
 #pragma once
 
+#include "a11y/AccessibleNode.h"
+
 #include <QString>
 
 namespace palvuro {
@@ -13,6 +15,11 @@ public:
     static bool connect(QString* why);
     // Whether Qt's event loop already runs GLib's sources (after connect()).
     static bool sharesQtLoop();
+    // Hands on the bus's messages that arrived while a call waited for its answer. A waiting
+    // call reads whatever comes meanwhile, events included, but leaves it queued until the
+    // next message wakes the loop, which in a quiet room can be seconds later.
+    // OF names a program whose own connection (calls to it go straight to it) is looked at too.
+    static void dispatchPending(const AccessibleNode& of = {});
     // A key press and release as the keyboard would send it, to whatever has the focus.
     static bool pressReturn();
     // How long a call to another program may take before it counts as failed.

@@ -43,10 +43,7 @@ void TextFollower::onEvent(void* event, void* self) {
     auto* atspiEvent = static_cast<AtspiEvent*>(event);
     auto* follower = static_cast<TextFollower*>(self);
     if (atspiEvent->source == follower->text_.handle()) {
-        if (!follower->sendsEvents_) {
-            follower->sendsEvents_ = true;
-            follower->poll_.stop();
-        }
+        follower->sendsEvents_ = true;
         // Reading happens after the burst, outside the bus's own dispatch.
         if (!follower->settle_.isActive())
             follower->settle_.start();
@@ -55,11 +52,15 @@ void TextFollower::onEvent(void* event, void* self) {
 }
 
 void TextFollower::poll() {
+    // With events coming, a slower look is enough: it only catches what the bus held back.
+    if (sendsEvents_ && poll_.interval() != CheckMs)
+        poll_.setInterval(CheckMs);
     const int count = text_.characterCount();
     if (count == lastCount_)
         return;
     lastCount_ = count;
-    Q_EMIT changed();
+    if (!settle_.isActive())
+        settle_.start();
 }
 
 } // namespace palvuro

@@ -10,13 +10,16 @@ struct _AtspiEventListener;
 namespace palvuro {
 
 // Says when a text widget's characters changed. Programs that report their text changes on the
-// bus are followed by those events alone; until the first one arrives, and for programs that
-// never send any, the length is compared every PollMs. A burst of changes (a chat line comes
-// as its time stamp, its nick and its text) is told once, after the burst.
+// bus are followed by those events; until the first one arrives, and for programs that never
+// send any, the length is compared every PollMs. With events the length is still compared every
+// CheckMs: an event the bus holds back behind a waiting call must not hold a line back until
+// the next one. A burst of changes (a chat line comes as its time stamp, its nick and its text)
+// is told once, after the burst.
 class TextFollower : public QObject {
     Q_OBJECT
 public:
-    static constexpr int PollMs = 500;
+    static constexpr int PollMs = 100;
+    static constexpr int CheckMs = 250;
 
     explicit TextFollower(AccessibleNode text, QObject* parent = nullptr);
     ~TextFollower() override;

@@ -44,6 +44,8 @@ public:
     virtual QString privateLine(const QString& nick, const QString& text) const = 0;
     // Types LINE into the conversation's box and sends it as a person would.
     virtual bool send(const Conversation& conversation, const QString& line) const = 0;
+    // Presses the client's way of sending once more, for what its input box holds.
+    virtual bool pressSend(const Conversation& conversation) const = 0;
     // Whether the client has taken the line last sent (a key press reaches it later than the
     // text): the next one may be typed only then, or it would replace the first.
     virtual bool taken(const Conversation& conversation) const = 0;

@@ -22,6 +22,16 @@ QStringList typedLines(const QString& text) {
     return plain.isEmpty() ? QStringList() : plain.split(QStringLiteral("\r\n"));
 }
 
+// The client's events that came in while this function's calls waited, handed on when it is
+// done.
+struct PendingEvents {
+    explicit PendingEvents(const AccessibleNode& of) : of_(of) {}
+    PendingEvents(const PendingEvents&) = delete;
+    PendingEvents& operator=(const PendingEvents&) = delete;
+    ~PendingEvents() { AccessibilityBus::dispatchPending(of_); }
+    const AccessibleNode& of_;
+};
+
 QList<QByteArray> utf8(const QStringList& lines) {
     QList<QByteArray> out;
     for (const QString& line : lines)
@@ -59,6 +69,7 @@ bool ConversationLink::start(QString* why) {
 }
 
 void ConversationLink::watch() {
+    const PendingEvents pending(conversation_.history);
     if (isAttached()) {
         // A closed tab or an ended client leaves an object that no longer answers.
         if (conversation_.history.characterCount() < 0 ||
@@ -107,6 +118,7 @@ void ConversationLink::detach(const QString& why) {
 }
 
 void ConversationLink::readNew() {
+    const PendingEvents pending(conversation_.history);
     const int count = conversation_.history.characterCount();
     if (count < 0)
         return; // the watch finds out whether the conversation is gone
@@ -202,12 +214,19 @@ void ConversationLink::typeWaiting() {
 }
 
 void ConversationLink::typeNext() {
+    const PendingEvents pending(conversation_.history);
     if (taken_.isActive()) {
-        const bool taken = !isAttached() || profile_.taken(conversation_);
-        if (!taken && sinceTyped_.elapsed() < TakenWaitMs)
-            return;
-        if (!taken)
+        if (isAttached() && !profile_.taken(conversation_)) {
+            const qint64 waited = sinceTyped_.elapsed();
+            if (waited < TakenWaitMs) {
+                // A key press can reach the window before it came to the front, and go to
+                // whatever was there: the text still waits in the box, Return is pressed again.
+                if (waited >= (presses_ * TakenWaitMs) / MaxPresses && profile_.pressSend(conversation_))
+                    ++presses_;
+                return;
+            }
             qCWarning(lcBridge) << "the client did not take a typed line within" << TakenWaitMs << "ms";
+        }
         taken_.stop();
     }
     if (toType_.isEmpty() || !isAttached())
@@ -217,6 +236,7 @@ void ConversationLink::typeNext() {
         reportUndelivered(typed);
         return typeNext();
     }
+    presses_ = 1;
     sinceTyped_.start();
     taken_.start();
 }

@@ -36,6 +36,7 @@ public:
     // How often, and how long, the client is asked whether it took a typed line.
     static constexpr int TakenPollMs = 10;
     static constexpr int TakenWaitMs = 3000;
+    static constexpr int MaxPresses = 6;
 
     ConversationLink(ChatRoom& room, const ClientProfile& profile, const QString& conversation,
                      QObject* parent = nullptr);
@@ -77,6 +78,7 @@ private:
     QList<QByteArray> toType_; // let go by the pacing, typed one at a time
     QTimer taken_;
     QElapsedTimer sinceTyped_;
+    int presses_ = 0; // of Return for the line last typed
     QElapsedTimer clock_;
     QString status_;
     // Room lines typed and not yet shown back by the client, and the nick it shows them with.

@@ -94,6 +94,10 @@ bool PidginProfile::send(const Conversation& conversation, const QString& line) 
         qCWarning(lcBridge) << "cannot type into Pidgin's input box";
         return false;
     }
+    return pressSend(conversation);
+}
+
+bool PidginProfile::pressSend(const Conversation& conversation) const {
     if (!conversation.input.grabFocus())
         qCWarning(lcBridge) << "cannot focus Pidgin's input box; pressing Return anyway";
     return AccessibilityBus::pressReturn();

@@ -22,6 +22,7 @@ public:
     QString roomLine(const QString& text) const override;
     QString privateLine(const QString& nick, const QString& text) const override;
     bool send(const Conversation& conversation, const QString& line) const override;
+    bool pressSend(const Conversation& conversation) const override;
     bool taken(const Conversation& conversation) const override;
 };
 

@@ -62,6 +62,8 @@ public:
     // Where the bot keeps Trivia.mdb and "Users List.txt".
     QString dataFolder() const;
     QString dataHome() const { return root_.path() + QStringLiteral("/data"); } // XDG_DATA_HOME
+    // XDG_RUNTIME_DIR: where the desktop bus of the session's programs is.
+    QString runtimeDir() const { return root_.path() + QStringLiteral("/runtime"); }
     QProcess& trivia() { return trivia_; }
 
     // The room so far, read afresh on every call.

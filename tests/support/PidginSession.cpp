@@ -1,0 +1,157 @@
+#include "tests/support/PidginSession.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace palvuro {
+
+namespace {
+
+const QString kPidgin = QStringLiteral("/usr/bin/pidgin");
+const QString kBusLauncher = QStringLiteral("/usr/libexec/at-spi-bus-launcher");
+const QString kGailModule = QStringLiteral("/usr/lib/x86_64-linux-gnu/gtk-2.0/modules/libgail.so");
+const QString kBridgeModule = QStringLiteral("/usr/lib/x86_64-linux-gnu/gtk-2.0/modules/libatk-bridge.so");
+
+void stop(QProcess& process) {
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(5000)) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+}
+
+// One line a program prints when it is ready (Xvfb's display number, the bus's address).
+QString firstLine(QProcess& process) {
+    QByteArray line;
+    while (!line.endsWith('\n') && process.waitForReadyRead(20000))
+        line += process.readAllStandardOutput();
+    return line.endsWith('\n') ? QString::fromUtf8(line.trimmed()) : QString();
+}
+
+} // namespace
+
+PidginSession::PidginSession(quint16 port, const QString& channel, const QString& nick)
+    : port_(port), channel_(channel), nick_(nick) {
+    for (const char* folder : {"home", "runtime", "purple"})
+        QDir().mkdir(path(QLatin1String(folder)), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+PidginSession::~PidginSession() {
+    stop(pidgin_);
+    stop(bus_); // the accessibility bus ends with the session bus that started it
+    stop(xvfb_);
+}
+
+QString PidginSession::cannotRun() {
+    for (const auto& [program, package] : {std::pair{kPidgin, "pidgin"},
+                                           {kBusLauncher, "at-spi2-core"},
+                                           {kGailModule, "libgail-common"},
+                                           {kBridgeModule, "libatk-adaptor"}})
+        if (!QFileInfo::exists(program))
+            return QStringLiteral("%1 is missing (package %2; make deps)")
+                .arg(program, QLatin1String(package));
+    for (const char* tool : {"Xvfb", "dbus-daemon"})
+        if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
+            return QStringLiteral("%1 is not installed (make deps)").arg(QLatin1String(tool));
+    return {};
+}
+
+bool PidginSession::fail(const QString& why) {
+    error_ = why;
+    return false;
+}
+
+bool PidginSession::start() {
+    if (!dir_.isValid() || !writeConfig())
+        return fail(QStringLiteral("cannot write Pidgin's configuration in ") + dir_.path());
+    xvfb_.setStandardErrorFile(QProcess::nullDevice());
+    xvfb_.start(QStringLiteral("Xvfb"),
+                {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+    const QString number = firstLine(xvfb_);
+    if (number.isEmpty())
+        return fail(QStringLiteral("Xvfb did not start"));
+    display_ = QLatin1Char(':') + number;
+    // Services the bus starts (the accessibility bus and its registry) inherit its environment:
+    // the registry presses keys on this display.
+    bus_.setProcessEnvironment(environment());
+    bus_.setStandardErrorFile(QProcess::nullDevice());
+    bus_.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address=1"});
+    busAddress_ = firstLine(bus_);
+    if (busAddress_.isEmpty())
+        return fail(QStringLiteral("the session bus did not start"));
+    return startPidgin();
+}
+
+bool PidginSession::startPidgin() {
+    QProcessEnvironment env = environment();
+    env.insert(QStringLiteral("GTK_MODULES"), QStringLiteral("gail:atk-bridge"));
+    pidgin_.setProcessEnvironment(env);
+    pidgin_.setStandardOutputFile(path(QStringLiteral("pidgin.log")), QIODevice::Append);
+    pidgin_.setStandardErrorFile(path(QStringLiteral("pidgin.log")), QIODevice::Append);
+    pidgin_.start(kPidgin, {QStringLiteral("-c"), path(QStringLiteral("purple"))});
+    return pidgin_.waitForStarted(10000) ||
+           fail(QStringLiteral("Pidgin did not start: ") + pidgin_.errorString());
+}
+
+void PidginSession::killPidgin() {
+    pidgin_.kill();
+    pidgin_.waitForFinished(5000);
+}
+
+QProcessEnvironment PidginSession::environment() const {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), path(QStringLiteral("home")));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), path(QStringLiteral("runtime")));
+    env.insert(QStringLiteral("DISPLAY"), display_);
+    if (!busAddress_.isEmpty())
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress_);
+    for (const char* name : {"NO_AT_BRIDGE", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QLatin1String(name));
+    return env;
+}
+
+bool PidginSession::writeConfig() {
+    const QString account = nick_ + QStringLiteral("@127.0.0.1");
+    const QString accounts = QStringLiteral(R"(<?xml version='1.0' encoding='UTF-8' ?>
+<account version='1.0'>
+ <account>
+  <protocol>prpl-irc</protocol>
+  <name>%1</name>
+  <settings>
+   <setting name='port' type='int'>%2</setting>
+  </settings>
+  <settings ui='gtk-gaim'>
+   <setting name='auto-login' type='bool'>1</setting>
+  </settings>
+ </account>
+</account>
+)")
+                                 .arg(account)
+                                 .arg(port_);
+    const QString buddies = QStringLiteral(R"(<?xml version='1.0' encoding='UTF-8' ?>
+<purple version='1.0'>
+ <blist>
+  <group name='Chats'>
+   <chat proto='prpl-irc' account='%1'>
+    <component name='channel'>%2</component>
+    <setting name='gtk-autojoin' type='bool'>1</setting>
+   </chat>
+  </group>
+ </blist>
+ <privacy/>
+</purple>
+)")
+                                .arg(account, channel_);
+    for (const auto& [name, text] : {std::pair{"accounts.xml", accounts}, {"blist.xml", buddies}}) {
+        QFile file(path(QStringLiteral("purple/") + QLatin1String(name)));
+        if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0)
+            return false;
+    }
+    return true;
+}
+
+} // namespace palvuro

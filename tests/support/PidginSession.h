@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QTemporaryDir>
+
+namespace palvuro {
+
+// Pidgin from Debian for one test: a private X server, a private session bus with the
+// accessibility bus it starts on demand, and Pidgin with GTK's accessibility module, set up
+// (its accounts and buddy list written into a temporary home) to log in as NICK on the test
+// IRC server at PORT and join CHANNEL by itself.
+class PidginSession {
+public:
+    PidginSession(quint16 port, const QString& channel, const QString& nick);
+    ~PidginSession();
+    PidginSession(const PidginSession&) = delete;
+    PidginSession& operator=(const PidginSession&) = delete;
+
+    // Empty when Pidgin and the accessibility bus can run here; otherwise why not (for QSKIP).
+    static QString cannotRun();
+    // The X server, the session bus and Pidgin.
+    bool start();
+    bool startPidgin();
+    // Pidgin ends as in a crash.
+    void killPidgin();
+    // What a program needs to see Pidgin on the accessibility bus.
+    QProcessEnvironment environment() const;
+    QString error() const { return error_; }
+
+private:
+    bool fail(const QString& why);
+    bool writeConfig();
+    QString path(const QString& name) const { return dir_.filePath(name); }
+
+    QTemporaryDir dir_;
+    quint16 port_;
+    QString channel_, nick_, display_, busAddress_, error_;
+    QProcess xvfb_, bus_, pidgin_;
+};
+
+} // namespace palvuro
