@@ -38,8 +38,8 @@ QGroupBox* frame(const char* name, const QString& caption, QWidget* parent) {
 
 } // namespace
 
-CategoryEditorWindow::CategoryEditorWindow(const QString& programFolder, QWidget* parent)
-    : QWidget(parent, Qt::Window), db_(programFolder), editor_(db_), finder_(db_) {
+CategoryEditorWindow::CategoryEditorWindow(const TriviaStore& store, QWidget* parent)
+    : QWidget(parent, Qt::Window), db_(store.connect()), editor_(*db_), finder_(*db_) {
     setObjectName(QStringLiteral("frmCatergories"));
     setWindowTitle(QStringLiteral("Add Categories / Questions"));
     setAttribute(Qt::WA_DeleteOnClose);

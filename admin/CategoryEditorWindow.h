@@ -3,6 +3,7 @@
 #include "admin/CategoryEditor.h"
 #include "admin/PairFinder.h"
 #include "data/TriviaDatabase.h"
+#include "data/TriviaStore.h"
 
 #include <QWidget>
 
@@ -20,7 +21,7 @@ class LimitedTextEdit;
 class CategoryEditorWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit CategoryEditorWindow(const QString& programFolder, QWidget* parent = nullptr);
+    explicit CategoryEditorWindow(const TriviaStore& store, QWidget* parent = nullptr);
     ~CategoryEditorWindow() override;
 
 private:
@@ -41,7 +42,7 @@ private:
     void onDeletePair();
     void applyFinder(const PairFinder::Outcome& outcome, LimitedTextEdit* searched);
 
-    TriviaDatabase db_;
+    std::unique_ptr<TriviaDatabase> db_;
     CategoryEditor editor_;
     PairFinder finder_;
 

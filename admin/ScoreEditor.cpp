@@ -7,14 +7,15 @@
 
 namespace palvuro {
 
-ScoreEditor::ScoreEditor(QString programFolder) : folder_(std::move(programFolder)) {}
+ScoreEditor::ScoreEditor(TriviaStore store) : store_(std::move(store)) {}
 
 QString ScoreEditor::nickKey(const QString& searchText) {
     return Spaces::storedForm(searchText);
 }
 
 ScoreEditor::FindOutcome ScoreEditor::find(const QString& searchText) {
-    TriviaDatabase db(folder_);
+    const std::unique_ptr<TriviaDatabase> connection = store_.connect();
+    TriviaDatabase& db = *connection;
     std::optional<qint64> points;
     const DbStatus status = db.lookupScore(nickKey(searchText), &points);
     found_ = status == DbStatus::Ok && points.has_value();
@@ -42,14 +43,16 @@ std::optional<Notice> ScoreEditor::update(const QString& searchText, const QStri
         return Notice::exclamation(
             QStringLiteral("The score \"%1\" is too large; nothing was changed.").arg(scoreText));
     }
-    TriviaDatabase db(folder_);
+    const std::unique_ptr<TriviaDatabase> connection = store_.connect();
+    TriviaDatabase& db = *connection;
     if (db.setScore(nickKey(searchText), points) != DbStatus::Ok)
         return Notice::databaseFailure(db);
     return std::nullopt;
 }
 
 std::optional<Notice> ScoreEditor::resetAll() {
-    TriviaDatabase db(folder_);
+    const std::unique_ptr<TriviaDatabase> connection = store_.connect();
+    TriviaDatabase& db = *connection;
     if (db.deleteAllScores() != DbStatus::Ok)
         return Notice::databaseFailure(db);
     return std::nullopt;

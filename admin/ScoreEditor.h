@@ -1,6 +1,7 @@
 #pragma once
 
 #include "admin/Notice.h"
+#include "data/TriviaStore.h"
 
 #include <QString>
 
@@ -18,7 +19,7 @@ public:
         std::optional<Notice> notice;
     };
 
-    explicit ScoreEditor(QString programFolder);
+    explicit ScoreEditor(TriviaStore store);
 
     // The nick every statement uses: the search text trimmed of spaces, upper-cased.
     static QString nickKey(const QString& searchText);
@@ -30,7 +31,7 @@ public:
     bool found() const { return found_; }
 
 private:
-    QString folder_;
+    TriviaStore store_;
     bool found_ = false;
 };
 

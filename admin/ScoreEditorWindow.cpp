@@ -25,8 +25,8 @@ template <typename T> T* named(T* object, const char* name) {
 
 } // namespace
 
-ScoreEditorWindow::ScoreEditorWindow(const QString& programFolder, QWidget* parent)
-    : QWidget(parent, Qt::Window), editor_(programFolder) {
+ScoreEditorWindow::ScoreEditorWindow(const TriviaStore& store, QWidget* parent)
+    : QWidget(parent, Qt::Window), editor_(store) {
     setObjectName(QStringLiteral("frmEditScores"));
     setWindowTitle(QStringLiteral("Edit Scores"));
     setAttribute(Qt::WA_DeleteOnClose);

@@ -15,7 +15,7 @@ namespace palvuro {
 class ScoreEditorWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit ScoreEditorWindow(const QString& programFolder, QWidget* parent = nullptr);
+    explicit ScoreEditorWindow(const TriviaStore& store, QWidget* parent = nullptr);
 
 private:
     QWidget* buildFindFrame();

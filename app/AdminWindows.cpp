@@ -7,22 +7,23 @@
 namespace palvuro {
 namespace {
 
-template <class Window> AdminWindowSlot::Factory makerOf(const QString& programFolder) {
-    return [programFolder](QWidget* parent) -> QWidget* { return new Window(programFolder, parent); };
+template <class Window, class Place> AdminWindowSlot::Factory makerOf(const Place& place) {
+    return [place](QWidget* parent) -> QWidget* { return new Window(place, parent); };
 }
 
 } // namespace
 
-AdminWindowSlot::Factory AdminWindows::scoreEditor(const QString& programFolder) {
-    return makerOf<ScoreEditorWindow>(programFolder);
+AdminWindowSlot::Factory AdminWindows::scoreEditor(const TriviaStore& store) {
+    return makerOf<ScoreEditorWindow>(store);
 }
 
-AdminWindowSlot::Factory AdminWindows::categoryEditor(const QString& programFolder) {
-    return makerOf<CategoryEditorWindow>(programFolder);
+AdminWindowSlot::Factory AdminWindows::categoryEditor(const TriviaStore& store) {
+    return makerOf<CategoryEditorWindow>(store);
 }
 
-AdminWindowSlot::Factory AdminWindows::usersEditor(const QString& programFolder) {
-    return makerOf<UsersEditorWindow>(programFolder);
+// Authorized users stay in the program's folder whatever holds the questions.
+AdminWindowSlot::Factory AdminWindows::usersEditor(const TriviaStore& store) {
+    return makerOf<UsersEditorWindow>(store.folder());
 }
 
 } // namespace palvuro

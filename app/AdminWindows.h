@@ -1,17 +1,18 @@
 #pragma once
 
 #include "app/AdminWindowSlot.h"
+#include "data/TriviaStore.h"
 
 #include <QString>
 
 namespace palvuro {
 
-// The makers of the three administration windows of the File menu, each on the program's folder.
+// The makers of the three administration windows of the File menu, each on the program's store.
 class AdminWindows {
 public:
-    static AdminWindowSlot::Factory scoreEditor(const QString& programFolder);    // frmEditScores
-    static AdminWindowSlot::Factory categoryEditor(const QString& programFolder); // frmCatergories
-    static AdminWindowSlot::Factory usersEditor(const QString& programFolder);    // frmTriviaUsers
+    static AdminWindowSlot::Factory scoreEditor(const TriviaStore& store);    // frmEditScores
+    static AdminWindowSlot::Factory categoryEditor(const TriviaStore& store); // frmCatergories
+    static AdminWindowSlot::Factory usersEditor(const TriviaStore& store);    // frmTriviaUsers
 };
 
 } // namespace palvuro

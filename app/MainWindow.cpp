@@ -58,11 +58,9 @@ QLabel* makeLabel(const char* name, const char* caption) {
 
 } // namespace
 
-MainWindow::MainWindow(WindowApi& windows, EventPump& pump, const QString& programFolder, QWidget* parent)
-    : QMainWindow(parent), programFolder_(programFolder), windows_(windows),
-      scoreEditor_(AdminWindows::scoreEditor(programFolder)),
-      categoryEditor_(AdminWindows::categoryEditor(programFolder)),
-      usersEditor_(AdminWindows::usersEditor(programFolder)) {
+MainWindow::MainWindow(WindowApi& windows, EventPump& pump, const TriviaStore& store, QWidget* parent)
+    : QMainWindow(parent), windows_(windows), scoreEditor_(AdminWindows::scoreEditor(store)),
+      categoryEditor_(AdminWindows::categoryEditor(store)), usersEditor_(AdminWindows::usersEditor(store)) {
     setObjectName(QStringLiteral("frm_Vantro"));
     setWindowTitle(QStringLiteral("Palvuro Trivia"));
     setWindowIcon(ProgramIcon::make());
@@ -76,7 +74,7 @@ MainWindow::MainWindow(WindowApi& windows, EventPump& pump, const QString& progr
         MessageBox::show(this, MessageBox::Icon::None, QString::number(number));
         Form_QueryUnload(false);
     };
-    bot_ = std::make_unique<TriviaBot>(windows, pump, programFolder_, std::move(hooks));
+    bot_ = std::make_unique<TriviaBot>(windows, pump, store, std::move(hooks));
     bot_->clocks().driveFromEventLoop();
 
     tray_ = new TriviaTray(*this, this);

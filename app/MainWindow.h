@@ -5,6 +5,7 @@
 #include "chat/GameTimings.h"
 #include "chat/TimerSwitch.h"
 #include "data/SettingsStore.h"
+#include "data/TriviaStore.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -35,7 +36,7 @@ class WindowApi;
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    MainWindow(WindowApi& windows, EventPump& pump, const QString& programFolder, QWidget* parent = nullptr);
+    MainWindow(WindowApi& windows, EventPump& pump, const TriviaStore& store, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     GameTimings& timings();
@@ -94,7 +95,6 @@ private:
 
     bool inTray_ = false;
     std::unique_ptr<TriviaBot> bot_;
-    const QString programFolder_;
 
     QLineEdit* txtNick_ = nullptr;
     QCheckBox* ckAnswer_ = nullptr;

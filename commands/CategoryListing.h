@@ -5,17 +5,18 @@
 namespace palvuro {
 
 class ChatLink;
+class TriviaStore;
 
 // "!CATEGORIES": every category's name said to the whole room as one line.
 class CategoryListing {
 public:
-    CategoryListing(ChatLink& link, QString programFolder);
+    CategoryListing(ChatLink& link, const TriviaStore& store);
 
     void showCategories();
 
 private:
     ChatLink& link_;
-    QString programFolder_;
+    const TriviaStore& store_;
 };
 
 } // namespace palvuro

@@ -4,6 +4,7 @@
 #include "chat/ChatLink.h"
 #include "chat/RoomLine.h"
 #include "commands/GameControl.h"
+#include "data/TriviaStore.h"
 #include "data/UsersList.h"
 
 #include <array>
@@ -36,9 +37,9 @@ constexpr int StartWordLength = 6; // "!START"
 } // namespace
 
 CommandDispatcher::CommandDispatcher(const GameSession& session, ChatLink& link, GameControl& game,
-                                     const QString& programFolder)
-    : session_(session), link_(link), game_(game), programFolder_(programFolder),
-      scores_(link, programFolder), categories_(link, programFolder) {}
+                                     const TriviaStore& store)
+    : session_(session), link_(link), game_(game), store_(store), scores_(link, store),
+      categories_(link, store) {}
 
 Command CommandDispatcher::chooseCommand(const QString& text) {
     for (const CommandWord& entry : CommandWords) {
@@ -122,7 +123,7 @@ bool CommandDispatcher::authorize(const RoomLine& line) {
 }
 
 bool CommandDispatcher::isAuthorizedUser(const QString& nick) {
-    switch (UsersList(programFolder_).isAuthorizedUser(nick)) {
+    switch (UsersList(store_.folder()).isAuthorizedUser(nick)) {
     case UsersList::Membership::Authorized:
         return true;
     case UsersList::Membership::FileUnreadable:

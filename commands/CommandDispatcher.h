@@ -11,13 +11,14 @@ namespace palvuro {
 class ChatLink;
 class GameControl;
 class RoomLine;
+class TriviaStore;
 
 // Decides which "!" command an upper-cased chat line holds, checks who may use it and answers
 // it or hands it on.
 class CommandDispatcher {
 public:
     CommandDispatcher(const GameSession& session, ChatLink& link, GameControl& game,
-                      const QString& programFolder);
+                      const TriviaStore& store);
 
     void parseCommand(const RoomLine& line);
     // Reads "Users List.txt" afresh; an unreadable file is announced in the room and
@@ -39,7 +40,7 @@ private:
     const GameSession& session_;
     ChatLink& link_;
     GameControl& game_;
-    QString programFolder_;
+    const TriviaStore& store_;
     ScoreReports scores_;
     CategoryListing categories_;
 };

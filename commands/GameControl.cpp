@@ -8,19 +8,19 @@
 #include "chat/TimerSwitch.h"
 #include "commands/CommandsLog.h"
 #include "data/TriviaDatabase.h"
+#include "data/TriviaStore.h"
 #include "platform/EventPump.h"
 
 namespace palvuro {
 
-GameControl::GameControl(GameSession& session, ChatLink& link, BotClocks& clocks, QString programFolder,
+GameControl::GameControl(GameSession& session, ChatLink& link, BotClocks& clocks, const TriviaStore& store,
                          std::function<void()> askQuestion)
-    : session_(session), link_(link), clocks_(clocks), programFolder_(std::move(programFolder)),
-      askQuestion_(std::move(askQuestion)) {}
+    : session_(session), link_(link), clocks_(clocks), store_(store), askQuestion_(std::move(askQuestion)) {}
 
 bool GameControl::openCategory(const QString& category) {
     // The name from the chat only selects among the stored categories; it never reaches a
     // statement itself.
-    auto db = std::make_unique<TriviaDatabase>(programFolder_);
+    std::unique_ptr<TriviaDatabase> db = store_.connect();
     std::optional<QString> stored;
     if (!category.isEmpty()) {
         if (db->open() == DbStatus::Ok)

@@ -12,12 +12,13 @@ namespace palvuro {
 class BotClocks;
 class ChatLink;
 class RoomLine;
+class TriviaStore;
 
 // Starting and stopping a game. The first question follows the start line after 2000 ms; the
 // program goes on reading the room meanwhile, and a stop in that time cancels the question.
 class GameControl {
 public:
-    GameControl(GameSession& session, ChatLink& link, BotClocks& clocks, QString programFolder,
+    GameControl(GameSession& session, ChatLink& link, BotClocks& clocks, const TriviaStore& store,
                 std::function<void()> askQuestion);
 
     void startTrivia(const RoomLine& line, const QString& category);
@@ -41,7 +42,7 @@ private:
     GameSession& session_;
     ChatLink& link_;
     BotClocks& clocks_;
-    QString programFolder_;
+    const TriviaStore& store_;
     std::function<void()> askQuestion_;
     bool firstQuestionPending_ = false;
     std::uint32_t startLineTick_ = 0;

@@ -5,6 +5,7 @@
 #include "chat/RoomLine.h"
 #include "commands/CommandsLog.h"
 #include "data/TriviaDatabase.h"
+#include "data/TriviaStore.h"
 
 #include <optional>
 
@@ -16,19 +17,18 @@ constexpr int GetUserScoreWordLength = 13; // "!GETUSERSCORE"
 
 } // namespace
 
-ScoreReports::ScoreReports(ChatLink& link, QString programFolder)
-    : link_(link), programFolder_(std::move(programFolder)) {}
+ScoreReports::ScoreReports(ChatLink& link, const TriviaStore& store) : link_(link), store_(store) {}
 
 void ScoreReports::showTopScores(const RoomLine& line) {
     const QString& requester = line.nick();
     // Any failure, a database that cannot be opened included, gives the empty-table reply:
     // the requester hears that no list can be shown rather than nothing at all.
-    TriviaDatabase db(programFolder_);
+    const std::unique_ptr<TriviaDatabase> db = store_.connect();
     QList<TriviaDatabase::Score> top;
-    const bool read = db.open() == DbStatus::Ok && db.topScores(&top) == DbStatus::Ok;
+    const bool read = db->open() == DbStatus::Ok && db->topScores(&top) == DbStatus::Ok;
     if (!read)
-        warnCommandFailed("!TOP", db.errorText());
-    db.close();
+        warnCommandFailed("!TOP", db->errorText());
+    db->close();
     link_.sendChat(RoomTexts::privateReply(requester, top.isEmpty() ? RoomTexts::noScoresYet()
                                                                     : RoomTexts::topScores(top)));
 }
@@ -36,16 +36,16 @@ void ScoreReports::showTopScores(const RoomLine& line) {
 void ScoreReports::showScore(const RoomLine& line, bool otherNick) {
     // A database that cannot be opened gets no reply for these two: the program never had one,
     // and a made-up zero would be wrong.
-    TriviaDatabase db(programFolder_);
-    if (db.open() != DbStatus::Ok) {
-        warnCommandFailed(otherNick ? "!GETUSERSCORE" : "!MYSCORE", db.errorText());
+    const std::unique_ptr<TriviaDatabase> db = store_.connect();
+    if (db->open() != DbStatus::Ok) {
+        warnCommandFailed(otherNick ? "!GETUSERSCORE" : "!MYSCORE", db->errorText());
         return;
     }
     if (otherNick)
-        showOtherScore(db, line);
+        showOtherScore(*db, line);
     else
-        showOwnScore(db, line.nick());
-    db.close();
+        showOwnScore(*db, line.nick());
+    db->close();
 }
 
 void ScoreReports::showOwnScore(TriviaDatabase& db, const QString& requester) {

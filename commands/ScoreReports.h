@@ -7,12 +7,13 @@ namespace palvuro {
 class ChatLink;
 class RoomLine;
 class TriviaDatabase;
+class TriviaStore;
 
 // "!TOP", "!MYSCORE" and "!GETUSERSCORE": read-only score replies, each on a connection of
 // its own, sent privately to the requester.
 class ScoreReports {
 public:
-    ScoreReports(ChatLink& link, QString programFolder);
+    ScoreReports(ChatLink& link, const TriviaStore& store);
 
     void showTopScores(const RoomLine& line);
     // otherNick: "!GETUSERSCORE".
@@ -23,7 +24,7 @@ private:
     void showOtherScore(TriviaDatabase& db, const RoomLine& line);
 
     ChatLink& link_;
-    QString programFolder_;
+    const TriviaStore& store_;
 };
 
 } // namespace palvuro

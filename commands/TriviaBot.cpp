@@ -10,20 +10,22 @@
 namespace palvuro {
 
 struct TriviaBot::Private {
-    Private(TriviaBot& bot, WindowApi& windows, EventPump& pump, const QString& programFolder, Hooks hooks)
-        : clocks(
+    Private(TriviaBot& bot, WindowApi& windows, EventPump& pump, TriviaStore chosenStore, Hooks hooks)
+        : store(std::move(chosenStore)),
+          clocks(
               pump, [&bot] { bot.getTextTimer(); }, [&bot] { bot.startGetrandomTimer(); }),
           link(windows, clocks),
           cycle(session, link, clocks,
                 QuestionCycle::Hooks{std::move(hooks.showCheat), std::move(hooks.fatalError),
                                      [this] { game.stopTrivia(); }}),
           reader(session, windows, link),
-          game(session, link, clocks, programFolder, [this] { cycle.ramdomQuestion(); }),
-          dispatcher(session, link, game, programFolder) {
+          game(session, link, clocks, store, [this] { cycle.ramdomQuestion(); }),
+          dispatcher(session, link, game, store) {
         reader.setCommandHandler([this](const RoomLine& line) { dispatcher.parseCommand(line); });
         reader.setAnswerHandler([this](const QString& nick) { cycle.scoreCorrectAnswer(nick); });
     }
 
+    TriviaStore store;
     BotClocks clocks;
     GameSession session;
     ChatLink link;
@@ -33,8 +35,8 @@ struct TriviaBot::Private {
     CommandDispatcher dispatcher;
 };
 
-TriviaBot::TriviaBot(WindowApi& windows, EventPump& pump, const QString& programFolder, Hooks hooks)
-    : d(std::make_unique<Private>(*this, windows, pump, programFolder, std::move(hooks))) {}
+TriviaBot::TriviaBot(WindowApi& windows, EventPump& pump, TriviaStore store, Hooks hooks)
+    : d(std::make_unique<Private>(*this, windows, pump, std::move(store), std::move(hooks))) {}
 
 TriviaBot::~TriviaBot() = default;
 

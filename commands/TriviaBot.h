@@ -1,6 +1,7 @@
 #pragma once
 
 #include "chat/GameSession.h"
+#include "data/TriviaStore.h"
 
 #include <QString>
 
@@ -30,7 +31,7 @@ public:
         std::function<void(const QString& description, int number)> fatalError;
     };
 
-    TriviaBot(WindowApi& windows, EventPump& pump, const QString& programFolder, Hooks hooks);
+    TriviaBot(WindowApi& windows, EventPump& pump, TriviaStore store, Hooks hooks);
     ~TriviaBot();
 
     ChatLink& link();

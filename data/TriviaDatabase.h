@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/DbStatus.h"
+
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -12,26 +14,13 @@
 
 namespace palvuro {
 
-// Outcome of a database operation, for the caller to report in its own words.
-enum class DbStatus {
-    Ok,
-    CannotOpen,       // the file cannot be opened or created (missing folder, no permission)
-    NotADatabase,     // the file exists but is not an SQLite database; it is left untouched
-    Locked,           // another connection holds the file longer than the busy timeout
-    ReadOnly,         // the file or its folder cannot be written
-    NoSuchCategory,   // no category of that name (letter case ignored)
-    InvalidName,      // not a valid bare table name (create)
-    AlreadyExists,    // a table of that name exists (create; letter case ignored)
-    EmptyCategory,    // pick: the category has no rows
-    NoUsableQuestion, // pick: every row has a null question or answer, or a blank answer
-    NotFound,         // find: no row matched
-    Failed            // anything else; errorText() says what
-};
+class ServerAddress;
 
-// "Trivia.mdb" in a folder: one table per category (Questions, Answers) and the scores table
-// Psystem (Nick primary key, Points 64-bit). Each object is one connection; several may be
-// open on the same file at once (WAL mode, busy timeout). Every value is a bound parameter and
-// every table name is the stored name of an existing category, quoted as an identifier.
+// The bot's questions and scores: one table per category (Questions, Answers) and the scores
+// table Psystem (Nick primary key, Points 64-bit), in "Trivia.mdb" or on a database server.
+// Each object is one connection (DbConnection says how it opens and fails); several may be
+// open at once. Every value is a bound parameter and every table name is the stored name of
+// an existing category, quoted as an identifier.
 class TriviaDatabase {
 public:
     struct Question {
@@ -52,12 +41,16 @@ public:
         bool answerNull = false;
     };
 
+    // "Trivia.mdb" in `folder`.
     explicit TriviaDatabase(const QString& folder);
+    // A database on a server.
+    explicit TriviaDatabase(const ServerAddress& server);
     ~TriviaDatabase();
     TriviaDatabase(const TriviaDatabase&) = delete;
     TriviaDatabase& operator=(const TriviaDatabase&) = delete;
 
     static QString fileName(); // "Trivia.mdb"
+    // The file's path, or the server's address: where the messages say the data is.
     QString filePath() const;
 
     // Opens (creating the file and Psystem when missing). Every operation below opens on demand.
@@ -122,16 +115,12 @@ public:
     DbStatus deletePair(const Pair& pair);
 
 private:
-    DbStatus connect(bool immutable);
-    DbStatus prepareConnection();
-    DbStatus ensureOpen();
-    DbStatus ensureWritable();
     enum class Access { Read, Write };
     // The stored name of the category `name`, with the database open (and writable for Write).
     DbStatus openCategory(const QString& name, Access access, QString* table);
     DbStatus resolveCategory(const QString& name, QString* storedName);
+    DbStatus scoreInOneStatement(const QString& sql, const QString& nick, qint64* newScore);
     DbStatus pickByPlace(const QString& quotedTable, const QString& table, Question* out);
-    DbStatus rollBack(DbStatus status);
     DbStatus findPair(const QString& category, const char* column, const QString& value, Pair* out);
     DbStatus changeRow(const Pair& pair, const QString& sqlPattern, QVariantList values);
     DbStatus selectScores(const QString& orderAndLimit, QList<Score>* out);

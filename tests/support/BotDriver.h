@@ -4,6 +4,7 @@
 #include "chat/ChatLink.h"
 #include "commands/TriviaBot.h"
 #include "data/TriviaDatabase.h"
+#include "data/TriviaStore.h"
 #include "data/UsersList.h"
 #include "tests/support/FakeDesktop.h"
 #include "tests/support/ManualEventPump.h"
@@ -33,8 +34,8 @@ struct BotDriver {
         return score == (scores ? 12 : 0);
     }
 
-    explicit BotDriver(const QString& programFolder)
-        : bot(desk.api(), pump, programFolder,
+    explicit BotDriver(const TriviaStore& store)
+        : bot(desk.api(), pump, store,
               {[this](const QString& answer) { cheats << answer; },
                [this](const QString& text, int) { fatalErrors << text; }}) {
         bot.link().findChatMainWindow();

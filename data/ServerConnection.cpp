@@ -1,0 +1,115 @@
+#include "data/ServerConnection.h"
+
+#include "data/DataLog.h"
+#include "data/SqlDialect.h"
+
+#include <QSqlError>
+
+#include <algorithm>
+
+namespace palvuro {
+
+namespace {
+
+// Keepalives and the TCP user timeout end a connection whose server stopped answering in the
+// middle of a statement, which the server's own statement limit cannot.
+QString connectOptions(const ServerAddress& address) {
+    QString options =
+        QStringLiteral("connect_timeout=%1;application_name=palvuro-trivia;"
+                       "keepalives=1;keepalives_idle=5;keepalives_interval=1;keepalives_count=2;"
+                       "tcp_user_timeout=%2")
+            .arg(ServerConnection::ConnectTimeoutSeconds)
+            .arg(ServerConnection::StatementTimeoutMs);
+    if (!address.service().isEmpty())
+        options += QStringLiteral(";service=") + address.service();
+    return options;
+}
+
+} // namespace
+
+ServerConnection::ServerConnection(ServerAddress address)
+    : DbConnection(SqlDialect::postgres()), address_(std::move(address)) {}
+
+ServerConnection::~ServerConnection() = default;
+
+QString ServerConnection::location() const {
+    return address_.shown();
+}
+
+void ServerConnection::setBusyTimeout(int milliseconds) {
+    lockTimeoutMs_ = std::max(0, milliseconds);
+    if (isOpen())
+        execStatement(QStringLiteral("SET lock_timeout = %1").arg(lockTimeoutMs_));
+}
+
+QString ServerConnection::message(DbStatus status) const {
+    const QString server = location();
+    switch (status) {
+    case DbStatus::Locked:
+        return QStringLiteral("The database %1 did not answer in time. Please try again in a moment.")
+            .arg(server);
+    case DbStatus::ReadOnly:
+        return QStringLiteral("The database %1 cannot be changed by this user.").arg(server);
+    case DbStatus::CannotOpen:
+        return QStringLiteral("The database %1 cannot be reached.").arg(server);
+    default:
+        return QStringLiteral("The database operation on %1 failed.").arg(server);
+    }
+}
+
+QString ServerConnection::diskFullMessage() const {
+    return QStringLiteral("The database server of %1 has no disk space left.").arg(location());
+}
+
+DbStatus ServerConnection::connect() {
+    if (lastFailure_.isValid() && !lastFailure_.hasExpired(RetryWaitMs))
+        return fail(DbStatus::CannotOpen, lastFailureText_);
+    db().setHostName(address_.host());
+    db().setPort(address_.port());
+    db().setUserName(address_.user());
+    db().setDatabaseName(address_.database());
+    db().setConnectOptions(connectOptions(address_));
+    DbStatus status = db().open() ? prepareConnection()
+                                  : failSql(db().lastError(), QStringLiteral("(connecting to the server)"));
+    if (status == DbStatus::Ok) {
+        lastFailure_.invalidate();
+        return status;
+    }
+    close();
+    lastFailureText_ = errorText();
+    lastFailure_.start();
+    return status;
+}
+
+DbStatus ServerConnection::prepareConnection() {
+    DbStatus status = execStatement(QStringLiteral("SET client_min_messages = warning"));
+    if (status == DbStatus::Ok)
+        status = execStatement(QStringLiteral("SET statement_timeout = %1").arg(StatementTimeoutMs));
+    if (status == DbStatus::Ok)
+        status = execStatement(QStringLiteral("SET lock_timeout = %1").arg(lockTimeoutMs_));
+    return status == DbStatus::Ok ? ensureScoresTable() : status;
+}
+
+// Several bots may start on an empty database at once; whichever creates the table first
+// wins, and the others find it there.
+DbStatus ServerConnection::ensureScoresTable() {
+    QStringList tables;
+    DbStatus status = names(dialect().tableNames(), &tables);
+    if (status != DbStatus::Ok || containsName(tables, QStringLiteral("Psystem")))
+        return status;
+    status =
+        execStatement(QStringLiteral("CREATE TABLE IF NOT EXISTS Psystem (Nick text PRIMARY KEY NOT NULL, "
+                                     "Points bigint NOT NULL DEFAULT 0)"));
+    if (status == DbStatus::Ok)
+        execStatement(QStringLiteral("CREATE INDEX IF NOT EXISTS PsystemByPoints ON Psystem "
+                                     "(Points DESC, Nick COLLATE \"C\")"));
+    if (status == DbStatus::Ok)
+        return status;
+    tables.clear();
+    if (names(dialect().tableNames(), &tables) == DbStatus::Ok &&
+        containsName(tables, QStringLiteral("Psystem")))
+        return DbStatus::Ok;
+    return status;
+}
+
+} // namespace palvuro
