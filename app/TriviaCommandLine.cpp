@@ -23,7 +23,16 @@ struct Parser {
                        "client ends, connect to its next window by itself."),
         QStringLiteral("nick")};
 
-    Parser() { parser.addOptions({folder, connect}); }
+    QCommandLineOption database{
+        QStringLiteral("database"),
+        QStringLiteral(
+            "Keep the questions and scores in the PostgreSQL database <url> "
+            "(postgresql://[USER@]HOST[:PORT]/DBNAME, or postgresql:///DBNAME?host=/socket/folder) "
+            "instead of Trivia.mdb, shared with every bot given the same one. The password comes "
+            "from ~/.pgpass, PGPASSFILE or a service file. Users List.txt stays in the folder."),
+        QStringLiteral("url")};
+
+    Parser() { parser.addOptions({folder, database, connect}); }
     bool parse(const QStringList& arguments) { return parser.parse(arguments); }
 };
 
@@ -66,11 +75,21 @@ TriviaCommandLine::Result TriviaCommandLine::read(const QStringList& arguments,
     const QString connectNick = p.parser.value(p.connect);
     if (p.parser.isSet(p.connect) && connectNick.isEmpty())
         return fail(QStringLiteral("--connect needs a nick"), usage);
-    const DataFolder::Choice choice = DataFolder::choose(programFolder, p.parser.value(p.folder));
     QString error;
+    if (p.parser.isSet(p.database)) {
+        result.server = ServerAddress::parse(p.parser.value(p.database), &error);
+        if (!result.server)
+            return fail(error, usage);
+    }
+    const DataFolder::Choice choice = DataFolder::choose(programFolder, p.parser.value(p.folder));
     if (!DataFolder::prepare(choice.path, &error))
         return fail(error, QString());
-    qCInfo(lcApp).noquote() << "Trivia.mdb and Users List.txt are kept in" << DataFolder::describe(choice);
+    if (result.server)
+        qCInfo(lcApp).noquote() << "the questions and scores are kept in" << result.server->shown()
+                                << "and Users List.txt in" << DataFolder::describe(choice);
+    else
+        qCInfo(lcApp).noquote() << "Trivia.mdb and Users List.txt are kept in"
+                                << DataFolder::describe(choice);
     result.run = true;
     result.folder = choice.path;
     result.connectNick = connectNick;

@@ -68,7 +68,7 @@ int main(int argc, char* argv[]) {
 
     palvuro::QtEventPump pump;
     palvuro::BusWindowApi windows;
-    palvuro::MainWindow window(windows, pump, commandLine.folder);
+    palvuro::MainWindow window(windows, pump, commandLine.store());
     QObject::connect(&window, &palvuro::MainWindow::programEnding, &app, [] { QCoreApplication::exit(0); });
     // A service manager's SIGTERM (or ^C) ends the bot as File > Exit Trivia does: the room
     // hears that the game ended.

@@ -10,6 +10,7 @@
 
 #include <grp.h>
 #include <pwd.h>
+#include <signal.h>
 #include <unistd.h>
 
 namespace palvuro {
@@ -20,6 +21,16 @@ const QString kSetpriv = QStringLiteral("/usr/bin/setpriv");
 
 bool runningAsRoot() {
     return ::geteuid() == 0;
+}
+
+void startAsServerUser(QProcess& process, const QString& program, const QStringList& args) {
+    if (runningAsRoot())
+        process.start(kSetpriv,
+                      QStringList{QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                                  QStringLiteral("--clear-groups"), program} +
+                          args);
+    else
+        process.start(program, args);
 }
 
 } // namespace
@@ -121,13 +132,7 @@ bool ServerProcess::start(const QString& program, const QStringList& args, const
     }
     output_.clear();
     process_.setWorkingDirectory(folder);
-    if (runningAsRoot())
-        process_.start(kSetpriv,
-                       QStringList{QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
-                                   QStringLiteral("--clear-groups"), program} +
-                           args);
-    else
-        process_.start(program, args);
+    startAsServerUser(process_, program, args);
     if (!process_.waitForStarted(10000)) {
         error_ = program + QStringLiteral(" did not start: ") + process_.errorString();
         return false;
@@ -157,6 +162,37 @@ QString ServerProcess::output() {
 bool ServerProcess::waitForOutput(const QString& text, int timeoutMs) {
     return QTest::qWaitFor([&] { return output().contains(text) || !isRunning(); }, timeoutMs) &&
            output().contains(text);
+}
+
+bool ServerProcess::runAsServerUser(const QString& program, const QStringList& args, const QString& folder,
+                                    QString* error, int timeoutMs) {
+    if (!giveToNobody(folder)) {
+        *error = QStringLiteral("cannot give %1 to nobody").arg(folder);
+        return false;
+    }
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.setWorkingDirectory(folder);
+    startAsServerUser(process, program, args);
+    if (!process.waitForFinished(timeoutMs) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0) {
+        process.kill();
+        *error = program + QStringLiteral(" failed: ") + QString::fromLocal8Bit(process.readAll());
+        return false;
+    }
+    return true;
+}
+
+void ServerProcess::signal(int signal) {
+    if (process_.state() != QProcess::NotRunning)
+        ::kill(static_cast<pid_t>(process_.processId()), signal);
+}
+
+bool ServerProcess::stop(int signal, int timeoutMs) {
+    if (process_.state() == QProcess::NotRunning)
+        return true;
+    this->signal(signal);
+    return process_.waitForFinished(timeoutMs);
 }
 
 void ServerProcess::kill() {

@@ -32,11 +32,18 @@ public:
     static bool prepareFolder(const QTemporaryDir& folder, int count, QList<quint16>* ports, QString* error);
     // Gives FOLDER and everything in it to nobody, so a server started as nobody may use it.
     static bool giveToNobody(const QString& folder);
+    // Runs PROGRAM to its end in FOLDER as the user a server runs as; false with its output in
+    // `error` when it fails.
+    static bool runAsServerUser(const QString& program, const QStringList& args, const QString& folder,
+                                QString* error, int timeoutMs = 60000);
 
     // Starts PROGRAM in FOLDER and waits until every one of PORTS accepts connections.
     bool start(const QString& program, const QStringList& args, const QString& folder,
                const QList<quint16>& ports, int timeoutMs = 30000);
     void kill();
+    void signal(int signal);
+    // Sends SIGNAL and waits for the program to end; false when it does not in time.
+    bool stop(int signal, int timeoutMs = 10000);
     bool isRunning() const;
     // Everything the program wrote so far, on either channel.
     QString output();

@@ -5,6 +5,7 @@
 
 #include "data/BankExporter.h"
 #include "data/DataFolder.h"
+#include "data/ServerAddress.h"
 #include "data/TriviaDatabase.h"
 
 #include <QCommandLineParser>
@@ -13,6 +14,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QTextStream>
+
+#include <memory>
 
 #include <functional>
 
@@ -68,6 +71,10 @@ int main(int argc, char** argv) {
     parser.addOptions({
         {QStringLiteral("questions"), QStringLiteral("Write the questions to FILE."), QStringLiteral("FILE")},
         {QStringLiteral("scores"), QStringLiteral("Write the scores to FILE."), QStringLiteral("FILE")},
+        {QStringLiteral("database"),
+         QStringLiteral("Export the PostgreSQL database URL (%1) instead of a folder.")
+             .arg(ServerAddress::forms()),
+         QStringLiteral("URL")},
     });
     if (!parser.parse(app.arguments())) {
         err() << "palvuro-export: " << parser.errorText() << "\nTry 'palvuro-export --help'.\n";
@@ -88,12 +95,24 @@ int main(int argc, char** argv) {
                  "Try 'palvuro-export --help'.\n";
         return ExitFailed;
     }
-    const QString folder = args.value(0, DataFolder::botDefault().path);
-    if (!QFileInfo::exists(QDir(folder).filePath(TriviaDatabase::fileName())))
-        return fail(QStringLiteral("no %1 in %2").arg(TriviaDatabase::fileName(), folder));
-
-    TriviaDatabase db(folder);
-    BankExporter exporter(db);
+    std::unique_ptr<TriviaDatabase> db;
+    if (parser.isSet(QStringLiteral("database"))) {
+        QString error;
+        const auto server = ServerAddress::parse(parser.value(QStringLiteral("database")), &error);
+        if (!server || !args.isEmpty()) {
+            err() << "palvuro-export: "
+                  << (server ? QStringLiteral("give a folder or --database, not both") : error)
+                  << "\nTry 'palvuro-export --help'.\n";
+            return ExitFailed;
+        }
+        db = std::make_unique<TriviaDatabase>(*server);
+    } else {
+        const QString folder = args.value(0, DataFolder::botDefault().path);
+        if (!QFileInfo::exists(QDir(folder).filePath(TriviaDatabase::fileName())))
+            return fail(QStringLiteral("no %1 in %2").arg(TriviaDatabase::fileName(), folder));
+        db = std::make_unique<TriviaDatabase>(folder);
+    }
+    BankExporter exporter(*db);
     exporter.setSkipHandler(
         [](const QString& what) { err() << "palvuro-export: left out " << what << "\n"; });
     int status = ExitAllWritten;

@@ -11,6 +11,7 @@
 #include "data/ImportFormat.h"
 #include "data/QuestionImporter.h"
 #include "data/ScoreImporter.h"
+#include "data/ServerAddress.h"
 #include "data/TextFile.h"
 #include "data/TriviaDatabase.h"
 
@@ -89,6 +90,10 @@ void ImportTool::describe(QCommandLineParser& parser) const {
         {QStringLiteral("folder"),
          QStringLiteral("The folder of Trivia.mdb, as palvuro-trivia --folder names it."),
          QStringLiteral("DIR")},
+        {QStringLiteral("database"),
+         QStringLiteral("Import into the PostgreSQL database URL (%1) instead of a folder.")
+             .arg(ServerAddress::forms()),
+         QStringLiteral("URL")},
     });
 }
 
@@ -138,7 +143,15 @@ int ImportTool::run(const QCoreApplication& app) {
         return usageError(QStringLiteral("give one question file and at most one folder"));
     const bool dryRun = parser.isSet(QStringLiteral("dry-run"));
     QString error;
-    if (paths->folder.isEmpty()) {
+    std::optional<ServerAddress> server;
+    if (parser.isSet(QStringLiteral("database"))) {
+        if (!paths->folder.isEmpty())
+            return usageError(QStringLiteral("give a folder or --database, not both"));
+        server = ServerAddress::parse(parser.value(QStringLiteral("database")), &error);
+        if (!server)
+            return usageError(error);
+    }
+    if (paths->folder.isEmpty() && !server) {
         // The bot makes its folder on its first start; an import may come before that.
         paths->folder = DataFolder::botDefault().path;
         if (!dryRun && !DataFolder::prepare(paths->folder, &error))
@@ -148,19 +161,21 @@ int ImportTool::run(const QCoreApplication& app) {
     const bool add = parser.isSet(QStringLiteral("add-scores"));
     if (parser.isSet(QStringLiteral("scores")) && replace == add)
         return usageError(QStringLiteral("--scores needs one of --replace-scores and --add-scores"));
-    if (!QDir(paths->folder).exists())
+    if (!server && !QDir(paths->folder).exists())
         return failure(QStringLiteral("no folder %1").arg(paths->folder));
 
     // A dry run must not even create the database: with none there, a new one in a scratch
     // folder shows the same result.
     QTemporaryDir scratch;
     const bool noDatabase = !QFileInfo::exists(QDir(paths->folder).filePath(TriviaDatabase::fileName()));
-    TriviaDatabase db(dryRun && noDatabase ? scratch.path() : paths->folder);
+    const auto db =
+        server ? std::make_unique<TriviaDatabase>(*server)
+               : std::make_unique<TriviaDatabase>(dryRun && noDatabase ? scratch.path() : paths->folder);
     int status = ExitAllAdded;
     if (!paths->questions.isEmpty())
-        status = importQuestions(parser, *paths, db);
+        status = importQuestions(parser, *paths, *db);
     if (status != ExitFailed && parser.isSet(QStringLiteral("scores")))
-        status = std::max(status, importScores(parser, db));
+        status = std::max(status, importScores(parser, *db));
     return status;
 }
 

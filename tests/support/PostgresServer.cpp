@@ -1,0 +1,134 @@
+#include "tests/support/PostgresServer.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTest>
+
+#include <signal.h>
+
+namespace palvuro {
+
+namespace {
+
+const QString kBinaries = QStringLiteral("/usr/lib/postgresql/15/bin/");
+
+} // namespace
+
+PostgresServer::PostgresServer() = default;
+
+PostgresServer::~PostgresServer() {
+    stop();
+}
+
+QString PostgresServer::cannotRun() {
+    const QString why =
+        ServerProcess::cannotRun(kBinaries + QStringLiteral("postgres"), QStringLiteral("postgresql"));
+    if (!why.isEmpty())
+        return why;
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
+        return QStringLiteral(
+            "Qt's PostgreSQL driver is not installed (libqt6sql6-psql; tools/install-deps.sh "
+            "installs it)");
+    return {};
+}
+
+QString PostgresServer::path(const QString& name) const {
+    return dir_.filePath(name);
+}
+
+bool PostgresServer::initialize() {
+    if (initialized_)
+        return true;
+    if (!dir_.isValid() || !QDir(dir_.path()).mkpath(QStringLiteral("socket"))) {
+        error_ = QStringLiteral("no temporary folder");
+        return false;
+    }
+    port_ = ServerProcess::freePort();
+    initialized_ = ServerProcess::runAsServerUser(
+        kBinaries + QStringLiteral("initdb"),
+        {QStringLiteral("--pgdata=") + path(QStringLiteral("data")),
+         QStringLiteral("--username=") + QLatin1String(User), QStringLiteral("--auth=trust"),
+         QStringLiteral("--encoding=UTF8"), QStringLiteral("--locale=C"), QStringLiteral("--no-sync")},
+        dir_.path(), &error_);
+    return initialized_;
+}
+
+// Durability is the server's business, not what the tests check: no disk syncs unless asked.
+bool PostgresServer::start(int timeoutMs) {
+    if (!initialize())
+        return false;
+    const bool started = process_.start(
+        kBinaries + QStringLiteral("postgres"),
+        {QStringLiteral("-D"), path(QStringLiteral("data")), QStringLiteral("-p"), QString::number(port_),
+         QStringLiteral("-k"), path(QStringLiteral("socket")), QStringLiteral("-c"),
+         QStringLiteral("listen_addresses=") + QLatin1String(Host), QStringLiteral("-c"),
+         durable_ ? QStringLiteral("fsync=on") : QStringLiteral("fsync=off"), QStringLiteral("-c"),
+         QStringLiteral("max_connections=60")},
+        dir_.path(), {port_}, timeoutMs);
+    if (!started) {
+        error_ = process_.error();
+        return false;
+    }
+    // The port opens before the server takes connections.
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!run(QStringLiteral("SELECT 1"))) {
+        if (deadline.hasExpired() || !process_.isRunning())
+            return false;
+        QTest::qWait(50);
+    }
+    return true;
+}
+
+bool PostgresServer::stop() {
+    return process_.stop(SIGINT);
+}
+
+void PostgresServer::freeze(bool frozen) {
+    process_.signal(frozen ? SIGSTOP : SIGCONT);
+}
+
+bool PostgresServer::isRunning() const {
+    return process_.isRunning();
+}
+
+bool PostgresServer::createDatabase(const QString& name) {
+    return run(QStringLiteral("CREATE DATABASE \"%1\"").arg(name));
+}
+
+// On the maintenance database, as the cluster's owner.
+bool PostgresServer::run(const QString& sql) {
+    bool done = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("postgres-rig"));
+        db.setHostName(QLatin1String(Host));
+        db.setPort(port_);
+        db.setUserName(QLatin1String(User));
+        db.setDatabaseName(QStringLiteral("postgres"));
+        QSqlQuery query(db);
+        done = db.open() && query.exec(sql);
+        if (!done)
+            error_ = db.lastError().text() + query.lastError().text();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("postgres-rig"));
+    return done;
+}
+
+QString PostgresServer::url(const QString& database) const {
+    return QStringLiteral("postgresql://%1@%2:%3/%4")
+        .arg(QLatin1String(User), QLatin1String(Host))
+        .arg(port_)
+        .arg(database);
+}
+
+QString PostgresServer::socketUrl(const QString& database) const {
+    return QStringLiteral("postgresql:///%1?host=%2&port=%3&user=%4")
+        .arg(database, path(QStringLiteral("socket")))
+        .arg(port_)
+        .arg(QLatin1String(User));
+}
+
+} // namespace palvuro

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "tests/support/ServerProcess.h"
+
+#include <QString>
+#include <QTemporaryDir>
+
+namespace palvuro {
+
+// A real PostgreSQL 15 for one test: a cluster made by initdb in a temporary folder, its server
+// run as nobody on a free port of 127.0.0.1 and on a socket in a folder of its own, every local
+// user trusted. stop() and start() again keep the data, the port and the socket, as a restarted
+// server would.
+class PostgresServer {
+public:
+    static constexpr const char* Host = "127.0.0.1";
+    static constexpr const char* User = "trivia";
+
+    PostgresServer();
+    ~PostgresServer();
+    PostgresServer(const PostgresServer&) = delete;
+    PostgresServer& operator=(const PostgresServer&) = delete;
+
+    // Empty when a server can run here; otherwise why not (for QSKIP).
+    static QString cannotRun();
+    bool start(int timeoutMs = 30000);
+    // A fast shutdown: the server ends every connection and stops.
+    bool stop();
+    bool isRunning() const;
+    // A server that takes connections and never answers (SIGSTOP), or one that goes on.
+    void freeze(bool frozen);
+    // Disk syncs as a real server makes them (set before start()); off unless set.
+    void setDurable(bool durable) { durable_ = durable; }
+    // A new, empty database; false with error() saying why.
+    bool createDatabase(const QString& name);
+    // postgresql://trivia@127.0.0.1:PORT/NAME
+    QString url(const QString& database) const;
+    // postgresql:///NAME?host=SOCKETFOLDER&user=trivia
+    QString socketUrl(const QString& database) const;
+
+    quint16 port() const { return port_; }
+    QString error() const { return error_; }
+
+private:
+    bool initialize();
+    bool run(const QString& sql);
+    QString path(const QString& name) const;
+
+    QTemporaryDir dir_;
+    ServerProcess process_;
+    quint16 port_ = 0;
+    bool initialized_ = false;
+    bool durable_ = false;
+    QString error_;
+};
+
+} // namespace palvuro
+
+// In a test function: skips the test, saying why, where no server can run here, and fails it
+// when the server does not start.
+#define START_POSTGRES_OR_SKIP(server)                                                                       \
+    do {                                                                                                     \
+        const QString whyNot = palvuro::PostgresServer::cannotRun();                                         \
+        if (!whyNot.isEmpty())                                                                               \
+            QSKIP(qPrintable(whyNot));                                                                       \
+        QVERIFY2((server).start(), qPrintable((server).error()));                                            \
+    } while (false)
