@@ -2,6 +2,7 @@
 
 #include "chatclient/ClientOptions.h"
 #include "data/DataFolder.h"
+#include "data/ServerAddress.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -74,7 +75,8 @@ bool normalise(const Setting& setting, const QString& value, QString* out, QStri
 }
 
 QStringList knownKeys() {
-    QStringList keys{QStringLiteral("url"), QStringLiteral("nick"), QStringLiteral("folder")};
+    QStringList keys{QStringLiteral("url"), QStringLiteral("nick"), QStringLiteral("folder"),
+                     QStringLiteral("database")};
     for (const char* name : kClientOptions)
         keys << option(name);
     for (const Setting& s : kSettings)
@@ -142,6 +144,10 @@ bool HostOptions::parse(const QStringList& arguments, HostOptions* options, QStr
         {QStringLiteral("tls-ca"),
          QStringLiteral("Trust the CA certificate(s) in FILE besides the system's.")},
         {QStringLiteral("wrap"), QStringLiteral("Wrap the room's lines at COLUMNS (0: never).")},
+        {QStringLiteral("database"),
+         QStringLiteral("Keep the bot's questions and scores in the PostgreSQL database URL (%1), shared "
+                        "with other hosts.")
+             .arg(ServerAddress::forms())},
         {option(AnswerTime), QStringLiteral("Seconds to answer a question (1-120).")},
         {option(QuestionPause), QStringLiteral("Seconds between questions (1-300).")},
         {option(GiveAnswer), QStringLiteral("yes: \"Times Up!\" tells the answer; no: it does not.")}};
@@ -194,6 +200,9 @@ bool HostOptions::parse(const QStringList& arguments, HostOptions* options, QStr
     }
     options->url = values.value(QStringLiteral("url"));
     options->nick = values.value(QStringLiteral("nick"));
+    options->database = values.value(QStringLiteral("database"));
+    if (!options->database.isEmpty() && !ServerAddress::parse(options->database, error))
+        return false;
     if (options->url.isEmpty() || options->nick.trimmed().isEmpty())
         return fail(error, QStringLiteral("a URL and a --nick are needed (or a --config that names them)"));
     for (const char* name : kClientOptions)
@@ -223,7 +232,10 @@ QStringList HostOptions::clientArguments() const {
 }
 
 QStringList HostOptions::botArguments() const {
-    return {QStringLiteral("--connect"), nick, QStringLiteral("--folder"), folder};
+    QStringList out{QStringLiteral("--connect"), nick, QStringLiteral("--folder"), folder};
+    if (!database.isEmpty())
+        out << QStringLiteral("--database") << database;
+    return out;
 }
 
 } // namespace palvuro

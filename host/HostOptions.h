@@ -32,6 +32,7 @@ struct HostOptions {
     QString configFile;
     QString url;
     QString nick;
+    QString database;                     // --database: the bot's questions and scores on a server
     QMap<QString, QString> clientOptions; // account, password-file, tls-ca, wrap, ...
     QMap<QString, QString> settings;      // AnswerTime, QuestionPause, GiveAnswer
     int hangLimitMs = 0; // a child that answers nothing this long is restarted; 0: the default

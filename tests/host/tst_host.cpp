@@ -72,6 +72,9 @@ private Q_SLOTS:
                                             << QStringList{} << "cannot read the config";
         QTest::newRow("no channel in the URL") << QByteArray() << QStringList{"irc://host/", "--nick", "B"}
                                                << QStringList{} << "\"irc://host/\"";
+        QTest::newRow("database password on the command line")
+            << QByteArray() << QStringList{url, "--nick", "B", "--database", "postgresql://a:pw@h/league"}
+            << QStringList{} << "no password";
         QTest::newRow("account without a password")
             << QByteArray() << QStringList{"ircs://h/%23t", "--nick", "B", "--account", "acc"}
             << QStringList{} << "--account needs a password";
