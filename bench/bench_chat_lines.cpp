@@ -17,7 +17,6 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <algorithm>
 #include <chrono>
@@ -93,16 +92,11 @@ void clientMemory() {
     file.close();
 
     QProcess chat;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
-    chat.setProcessEnvironment(env);
-    chat.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     QElapsedTimer clock;
     clock.start();
-    chat.start(QCoreApplication::applicationDirPath() + QStringLiteral("/palvuro-chat"),
-               {"--fill", QString::number(kManyLines), "--script", script, "--transcript", transcript});
-    if (!chat.waitForStarted()) {
+    if (!ClientProcess::start(
+            chat, {"--fill", QString::number(kManyLines), "--script", script, "--transcript", transcript},
+            dir.path(), QProcess::ForwardedErrorChannel)) {
         std::fprintf(stderr, "bench_chat_lines: palvuro-chat did not start\n");
         return;
     }
@@ -114,8 +108,7 @@ void clientMemory() {
         chat.waitForFinished(200);
     }
     const double fillSeconds = clock.elapsed() / 1000.0;
-    QThread::msleep(1000); // the window draws its last batch
-    const long kb = ClientProcess::residentKb(chat.processId());
+    const long kb = ClientProcess::settledResidentKb(chat.processId());
     chat.kill();
     chat.waitForFinished();
     if (kb < 0) {

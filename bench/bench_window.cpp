@@ -91,27 +91,22 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     qputenv("XDG_RUNTIME_DIR", dir.path().toLocal8Bit());
     QProcess chat;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    chat.setProcessEnvironment(env);
-    chat.setProcessChannelMode(QProcess::ForwardedChannels);
-    chat.start(QCoreApplication::applicationDirPath() + QStringLiteral("/palvuro-chat"),
-               {"--keep-lines", QString::number(ClientOptions::DefaultNetworkKeepLines), "--script", "-"});
     const QDeadlineTimer deadline(kTimeoutMs);
     RoomReader reader;
-    if (!chat.waitForStarted() || !reader.find(deadline)) {
+    if (!ClientProcess::start(
+            chat, {"--keep-lines", QString::number(ClientOptions::DefaultNetworkKeepLines), "--script", "-"},
+            dir.path(), QProcess::ForwardedChannels) ||
+        !reader.find(deadline)) {
         std::fprintf(stderr, "bench_window: palvuro-chat did not start\n");
         return 1;
     }
     QElapsedTimer clock;
     clock.start();
     const bool fed = feed(chat, reader, 0, kWarmLines, deadline);
-    QThread::msleep(1000); // the window draws its last batch
-    const long warmKb = ClientProcess::residentKb(chat.processId());
+    const long warmKb = ClientProcess::settledResidentKb(chat.processId());
     const bool allFed = fed && feed(chat, reader, kWarmLines, kManyLines, deadline);
     const double seconds = clock.elapsed() / 1000.0;
-    QThread::msleep(1000);
-    const long manyKb = ClientProcess::residentKb(chat.processId());
+    const long manyKb = ClientProcess::settledResidentKb(chat.processId());
     chat.kill();
     chat.waitForFinished();
     if (!allFed || warmKb < 0 || manyKb < 0) {
