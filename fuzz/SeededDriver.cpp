@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include <algorithm>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -35,6 +37,32 @@ void SeededDriver::fail(const char* counted, std::uint64_t count, const QString&
     }
     std::fflush(stdout);
     std::abort();
+}
+
+QByteArray TextMix::draw(SeededDriver::Random& random, unsigned maxLength) const {
+    QByteArray out;
+    const unsigned length = palvuro::draw(random, maxLength + 1);
+    for (unsigned i = 0; i < length; ++i) {
+        const unsigned roll = palvuro::draw(random, 100);
+        const Part& part = *std::find_if(parts_.cbegin(), parts_.cend() - 1,
+                                         [roll](const Part& p) { return roll < p.below; });
+        out += part.pieces[palvuro::draw(random, static_cast<unsigned>(part.pieces.size()))];
+    }
+    return out;
+}
+
+QByteArrayList TextMix::bytesOf(const char* text) {
+    QByteArrayList pieces;
+    for (; *text; ++text)
+        pieces.append(QByteArray(1, *text));
+    return pieces;
+}
+
+QByteArrayList TextMix::range(unsigned first, unsigned count) {
+    QByteArrayList pieces;
+    for (unsigned byte = first; byte < first + count; ++byte)
+        pieces.append(QByteArray(1, static_cast<char>(byte)));
+    return pieces;
 }
 
 } // namespace palvuro

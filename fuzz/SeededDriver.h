@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QElapsedTimer>
 #include <QString>
 
@@ -41,5 +42,25 @@ private:
 inline unsigned draw(SeededDriver::Random& random, unsigned bound) {
     return static_cast<unsigned>(random() % bound);
 }
+
+// Seeded text that favours what random bytes seldom spell: each piece comes from the first part
+// whose share, out of 100, the piece's roll falls below.
+class TextMix {
+public:
+    struct Part {
+        unsigned below;
+        QByteArrayList pieces;
+    };
+    explicit TextMix(std::initializer_list<Part> parts) : parts_(parts) {}
+
+    // Up to maxLength pieces.
+    QByteArray draw(SeededDriver::Random& random, unsigned maxLength) const;
+
+    static QByteArrayList bytesOf(const char* text); // each byte a piece
+    static QByteArrayList range(unsigned first, unsigned count);
+
+private:
+    QList<Part> parts_;
+};
 
 } // namespace palvuro

@@ -23,24 +23,15 @@ QByteArray pick(Random& random, std::initializer_list<const char*> choices) {
     return QByteArray(*(choices.begin() + draw(random, static_cast<unsigned>(choices.size()))));
 }
 
+// Formatting and other control bytes (a '\n' ends the line), UTF-8 whole and broken.
 QByteArray word(Random& random, unsigned maxLength) {
-    static const char common[] =
-        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789#&@!:;=\\ ,.*+~-_";
-    QByteArray out;
-    const unsigned length = draw(random, maxLength + 1);
-    for (unsigned i = 0; i < length; ++i) {
-        const unsigned kind = draw(random, 100);
-        if (kind < 80)
-            out += common[draw(random, sizeof common - 1)];
-        else if (kind < 88)
-            out += char(draw(random, 32)); // formatting and other control bytes (a '\n' ends the line)
-        else if (kind < 94)
-            out += pick(random,
-                        {"\xc3\xa9", "\xe6\x9d\xb1", "\xf0\x9f\x8e\xb2", "\xc3", "\xe6\x9d", "\xed\xa0\x80"});
-        else
-            out += char(0x80 + draw(random, 0x80));
-    }
-    return out;
+    static const palvuro::TextMix mix{
+        {80, palvuro::TextMix::bytesOf(
+                 "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789#&@!:;=\\ ,.*+~-_")},
+        {88, palvuro::TextMix::range(0, 32)},
+        {94, {"\xc3\xa9", "\xe6\x9d\xb1", "\xf0\x9f\x8e\xb2", "\xc3", "\xe6\x9d", "\xed\xa0\x80"}},
+        {100, palvuro::TextMix::range(0x80, 0x80)}};
+    return mix.draw(random, maxLength);
 }
 
 QByteArray line(Random& random) {

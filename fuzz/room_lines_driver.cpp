@@ -17,24 +17,16 @@ namespace {
 using palvuro::draw;
 using Random = palvuro::SeededDriver::Random;
 
-// Mostly letters and blanks, some punctuation of the protocol, some control and high bytes.
+// Mostly letters and blanks, some punctuation of the protocol, some control and high bytes (a
+// '\n' would split the record).
 QByteArray text(Random& random, unsigned maxLength) {
-    static const char common[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789     ";
-    static const char protocol[] = ":!'\"[]()*/<>;,-_%\\";
-    QByteArray out;
-    const unsigned length = draw(random, maxLength + 1);
-    for (unsigned i = 0; i < length; ++i) {
-        const unsigned kind = draw(random, 100);
-        if (kind < 75)
-            out += common[draw(random, sizeof common - 1)];
-        else if (kind < 90)
-            out += protocol[draw(random, sizeof protocol - 1)];
-        else if (kind < 95)
-            out += char(1 + draw(random, 31)); // control bytes (a '\n' splits the record)
-        else
-            out += char(0x80 + draw(random, 0x80));
-    }
-    return out;
+    static const palvuro::TextMix mix{
+        {75,
+         palvuro::TextMix::bytesOf("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789     ")},
+        {90, palvuro::TextMix::bytesOf(":!'\"[]()*/<>;,-_%\\")},
+        {95, palvuro::TextMix::range(1, 31)},
+        {100, palvuro::TextMix::range(0x80, 0x80)}};
+    return mix.draw(random, maxLength);
 }
 
 QByteArray record(Random& random) {
