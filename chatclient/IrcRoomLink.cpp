@@ -2,6 +2,7 @@
 
 #include "chatclient/ChatClientLog.h"
 #include "chatclient/ChatRoom.h"
+#include "irc/IrcChannel.h"
 #include "platform/Windows1252BestFit.h"
 
 #include <QRegularExpression>
@@ -99,16 +100,17 @@ IrcRoomLink::IrcRoomLink(ChatRoom& room, IrcSession& session, const IrcSessionCo
     connect(&session_, &IrcSession::undelivered, this, [this](const QString& target, const QString& text) {
         reportUndelivered(target == channel_ ? QString() : target, text);
     });
-    connect(&session_, &IrcSession::joined, this,
+    const IrcChannel* channel = &session_.channel();
+    connect(channel, &IrcChannel::joined, this,
             [this](const QString& nick) { notices_.joined(inert(nick)); });
     const auto left = [this](const QString& nick) { notices_.left(inert(nick)); };
-    connect(&session_, &IrcSession::parted, this, left);
-    connect(&session_, &IrcSession::quit, this, left);
-    connect(&session_, &IrcSession::kicked, this, [this](const QString& nick, const QString& by) {
+    connect(channel, &IrcChannel::parted, this, left);
+    connect(channel, &IrcChannel::quit, this, left);
+    connect(channel, &IrcChannel::kicked, this, [this](const QString& nick, const QString& by) {
         room_.announce(inert(nick) + QStringLiteral(" was kicked by ") + inert(by));
     });
-    connect(&session_, &IrcSession::nickChanged, this, &IrcRoomLink::onNickChanged);
-    connect(&session_, &IrcSession::usersChanged, this, [this] { room_.setMembers(session_.users()); });
+    connect(channel, &IrcChannel::nickChanged, this, &IrcRoomLink::onNickChanged);
+    connect(channel, &IrcChannel::usersChanged, this, [this] { room_.setMembers(session_.users()); });
     onStateChanged(session_.state());
 }
 

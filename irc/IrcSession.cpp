@@ -318,12 +318,6 @@ IrcSession::IrcSession(IrcSessionConfig config, QObject* parent)
     connect(channel, &IrcChannel::outside, this,
             [this](const QString& why, int retryMs) { Q_EMIT outsideChannel(why, (retryMs + 999) / 1000); });
     connect(channel, &IrcChannel::failure, this, &IrcSession::failure);
-    connect(channel, &IrcChannel::joined, this, &IrcSession::joined);
-    connect(channel, &IrcChannel::parted, this, &IrcSession::parted);
-    connect(channel, &IrcChannel::quit, this, &IrcSession::quit);
-    connect(channel, &IrcChannel::kicked, this, &IrcSession::kicked);
-    connect(channel, &IrcChannel::nickChanged, this, &IrcSession::nickChanged);
-    connect(channel, &IrcChannel::usersChanged, this, &IrcSession::usersChanged);
 }
 
 IrcSession::~IrcSession() {
@@ -363,6 +357,10 @@ QString IrcSession::nick() const {
 
 QStringList IrcSession::users() const {
     return d->channel.users();
+}
+
+const IrcChannel& IrcSession::channel() const {
+    return d->channel;
 }
 
 bool IrcSession::say(const QString& text) {

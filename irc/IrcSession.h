@@ -10,6 +10,8 @@
 
 namespace palvuro {
 
+class IrcChannel;
+
 // One channel on one IRC server, kept joined: the connection (IrcTransport), who we are on it
 // (IrcRegistration), the channel (IrcChannel) and a paced send queue. It knows nothing of
 // windows: the room sees only who said what, notices of who came and went, and the
@@ -30,6 +32,8 @@ public:
     State state() const;
     QString nick() const;      // as the server's welcome named us
     QStringList users() const; // the channel's members, as the server listed them
+    // Who comes and goes, is kicked or changes nick, as the channel's own signals tell it.
+    const IrcChannel& channel() const;
 
     // Queues TEXT for the channel or for NICK alone: one PRIVMSG per non-empty line, a long
     // line split between whole characters at the server's byte budget; CR, LF and NUL never
@@ -58,12 +62,6 @@ Q_SIGNALS:
     void channelMessage(const QString& nick, const QString& text);
     void channelAction(const QString& nick, const QString& text); // CTCP ACTION
     void privateMessage(const QString& nick, const QString& text);
-    void joined(const QString& nick);
-    void parted(const QString& nick, const QString& reason);
-    void quit(const QString& nick, const QString& reason);
-    void kicked(const QString& nick, const QString& by, const QString& reason);
-    void nickChanged(const QString& oldNick, const QString& newNick);
-    void usersChanged();
     void privateAction(const QString& nick, const QString& text); // CTCP ACTION to us alone
     // A NOTICE from a server or a chatter (never a CTCP reply).
     void notice(const QString& from, const QString& text);

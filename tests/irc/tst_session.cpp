@@ -1,5 +1,6 @@
 // The session against a real ircd-hybrid, talking with raw chatters, and against a scripted
 // server where ircd-hybrid has nothing to offer (SASL, a server that stops answering).
+#include "irc/IrcChannel.h"
 #include "irc/IrcClock.h"
 #include "irc/IrcSession.h"
 #include "tests/support/IrcChatter.h"
@@ -113,8 +114,8 @@ private Q_SLOTS:
         QSignalSpy said(&session, &IrcSession::channelMessage);
         QSignalSpy acted(&session, &IrcSession::channelAction);
         QSignalSpy whispered(&session, &IrcSession::privateMessage);
-        QSignalSpy renamed(&session, &IrcSession::nickChanged);
-        QSignalSpy left(&session, &IrcSession::quit);
+        QSignalSpy renamed(&session.channel(), &IrcChannel::nickChanged);
+        QSignalSpy left(&session.channel(), &IrcChannel::quit);
         session.start();
         QTRY_COMPARE_WITH_TIMEOUT(session.state(), IrcSession::State::Joined, 10000);
         QCOMPARE(session.nick(), QStringLiteral("TriviaBot"));
@@ -160,7 +161,7 @@ private Q_SLOTS:
         QVERIFY(!session.users().contains(QStringLiteral("ROBERT")));
 
         // ANNA made the channel and so may kick us: we are back a moment later.
-        QSignalSpy kicks(&session, &IrcSession::kicked);
+        QSignalSpy kicks(&session.channel(), &IrcChannel::kicked);
         QSignalSpy states(&session, &IrcSession::stateChanged);
         anna.sendRaw("KICK #trivia TriviaBot :out");
         QTRY_COMPARE(kicks.size(), 1);
@@ -178,7 +179,7 @@ private Q_SLOTS:
         IrcChatter anna(QStringLiteral("ANNA"));
         QVERIFY(anna.connectTo(ircd->port(), kChannel));
         IrcSession session(configFor(ircd->port(), QStringLiteral("Bot[x]")));
-        QSignalSpy kicks(&session, &IrcSession::kicked);
+        QSignalSpy kicks(&session.channel(), &IrcChannel::kicked);
         QSignalSpy said(&session, &IrcSession::channelMessage);
         QSignalSpy whispered(&session, &IrcSession::privateMessage);
         QSignalSpy states(&session, &IrcSession::stateChanged);
