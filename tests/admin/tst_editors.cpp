@@ -6,10 +6,9 @@
 #include "data/SettingsStore.h"
 #include "data/TriviaDatabase.h"
 #include "data/UsersList.h"
+#include "tests/support/TestFiles.h"
 #include "widgets/MessageBox.h"
 
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QtTest>
 #include <QtWidgets>
 
@@ -19,25 +18,6 @@
 using namespace palvuro;
 
 namespace {
-
-// The first value SQL yields on the folder's database, run by a connection of its own.
-QString rawValue(const QString& folder, const QString& sql) {
-    QSqlDatabase db = QSqlDatabase::contains(QStringLiteral("raw"))
-                          ? QSqlDatabase::database(QStringLiteral("raw"), false)
-                          : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
-    db.close();
-    db.setDatabaseName(folder + QStringLiteral("/Trivia.mdb"));
-    QSqlQuery query(db.open() ? db : QSqlDatabase());
-    return query.exec(sql) && query.next() ? query.value(0).toString() : QString();
-}
-
-// Every pair of a table in row order, "QUESTION/ANSWER|..." (null shown as <null>).
-QString pairsOf(const QString& folder, const QString& table) {
-    return rawValue(
-        folder, QStringLiteral("SELECT group_concat(ifnull(Questions, '<null>') || '/' || "
-                               "ifnull(Answers, '<null>'), '|') FROM (SELECT * FROM \"%1\" ORDER BY rowid)")
-                    .arg(table));
-}
 
 // A shown message as "information: TEXT" (plain, information, exclamation, critical).
 QString asText(MessageBox::Icon icon, const QString& text) {
@@ -182,7 +162,7 @@ private:
         return texts;
     }
 
-    QString tableOf(const QString& table) { return pairsOf(path(), table); }
+    QString tableOf(const QString& table) { return TestFiles::pairsOf(path() + "/Trivia.mdb", table); }
     // The stored points, empty when the nick has no row.
     QString pointsOf(const QString& nick) {
         std::optional<qint64> points;
@@ -191,14 +171,12 @@ private:
         return points ? QString::number(*points) : QString();
     }
     void writeUsersFile(const QByteArray& bytes) {
-        QFile file(folder_->filePath("Users List.txt"));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        QVERIFY(TestFiles::write(folder_->filePath("Users List.txt"), bytes));
     }
     // The users file once the window has closed (and saved what it holds).
     QByteArray usersFileAfterClosing() {
         closeAndWait(window_);
-        QFile file(folder_->filePath("Users List.txt"));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+        return TestFiles::read(folder_->filePath("Users List.txt"));
     }
 
 private Q_SLOTS:
@@ -369,7 +347,8 @@ private Q_SLOTS:
 
     void finderShowsNullAsEmptyAndKeepsTheFoundRowsTable() {
         open<CategoryEditorWindow>();
-        rawValue(path(), "INSERT INTO ART (Questions, Answers) VALUES (NULL, 'NOBODY')");
+        TestFiles::sql(path() + "/Trivia.mdb",
+                       "INSERT INTO ART (Questions, Answers) VALUES (NULL, 'NOBODY')");
         paste("txtEditA", "nobody");
         click("cmdSearchA");
         QCOMPARE(newMessages(), QStringList{information("No question is stored for this pair, so its box is "

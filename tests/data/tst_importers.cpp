@@ -3,6 +3,7 @@
 #include "data/QuestionImporter.h"
 #include "data/ScoreImporter.h"
 #include "data/TriviaDatabase.h"
+#include "tests/support/TestFiles.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -10,8 +11,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -59,17 +58,6 @@ QString url3986(const QString& text) {
 
 QString plain(const QString& text) {
     return text;
-}
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void write(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
 }
 
 } // namespace
@@ -230,13 +218,7 @@ private Q_SLOTS:
     // A table of another layout fails in the middle of the run: the category made before it is
     // undone with it, unless the run goes on category by category.
     void failureMidRunUndoesTheRunUnlessKeepingGoing() {
-        {
-            QSqlDatabase raw = QSqlDatabase::addDatabase("QSQLITE", "raw");
-            raw.setDatabaseName(db_->filePath());
-            QVERIFY(raw.open());
-            QVERIFY(QSqlQuery(raw).exec("CREATE TABLE BROKEN (X)"));
-        }
-        QSqlDatabase::removeDatabase("raw");
+        QVERIFY(TestFiles::sql(db_->filePath(), "CREATE TABLE BROKEN (X)").isActive());
         const QByteArray bank("ART\tA?\tA\nBROKEN\tB?\tB\nZOO\tC?\tC\n");
         QuestionImporter::Options options;
         for (const bool keepGoing : {false, true}) {
@@ -254,8 +236,9 @@ private Q_SLOTS:
     // a dry run writes nothing; scores are replaced or added as asked.
     void exportImportExportRoundTrips() {
         const QString bank = dir_->filePath("bank.tsv");
-        write(bank, QByteArray("ART\tWho painted the Mona Lisa?\tLeonardo\nMUSIC\t&quot;Yesterday&quot; was "
-                               "by?\tThe Beatles\nART\tTrue or not: paint dries.\tTrue\n"));
+        QVERIFY(TestFiles::write(
+            bank, QByteArray("ART\tWho painted the Mona Lisa?\tLeonardo\nMUSIC\t&quot;Yesterday&quot; was "
+                             "by?\tThe Beatles\nART\tTrue or not: paint dries.\tTrue\n")));
         QByteArray output;
         QCOMPARE(run("palvuro-import", {"--dry-run", bank, dir_->path()}, &output), 0);
         QVERIFY2(output.contains("Would add 2 questions"), output.constData());
@@ -268,15 +251,15 @@ private Q_SLOTS:
         QCOMPARE(run("palvuro-export", {dir_->path(), "--questions", q1, "--scores", s1}), 0);
         QCOMPARE(run("palvuro-import", {q1, copy.path(), "--scores", s1, "--replace-scores"}), 0);
         QCOMPARE(run("palvuro-export", {copy.path(), "--questions", q2, "--scores", s2}), 0);
-        QCOMPARE(readAll(q2), readAll(q1));
-        QCOMPARE(readAll(s2), QByteArray("ANNA\t1\n"));
-        QCOMPARE(readAll(q1),
+        QCOMPARE(TestFiles::read(q2), TestFiles::read(q1));
+        QCOMPARE(TestFiles::read(s2), QByteArray("ANNA\t1\n"));
+        QCOMPARE(TestFiles::read(q1),
                  QByteArray("category\tquestion\tanswer\nART\tWHO PAINTED THE MONA LISA?\tLEONARDO\n"
                             "HISTORY\tOLD?\tYES\nMUSIC\t\"YESTERDAY\" WAS BY?\tTHE BEATLES\n"));
 
         QCOMPARE(run("palvuro-import", {"--scores", s1, "--add-scores", copy.path()}), 0);
         QCOMPARE(run("palvuro-export", {copy.path(), "--scores", s2}), 0);
-        QCOMPARE(readAll(s2), QByteArray("ANNA\t2\n"));
+        QCOMPARE(TestFiles::read(s2), QByteArray("ANNA\t2\n"));
         QCOMPARE(run("palvuro-import", {"--scores", s1, copy.path()}), 2); // neither replace nor add
         QCOMPARE(run("palvuro-import", {"--format", "xml", q1, copy.path()}), 2);
     }

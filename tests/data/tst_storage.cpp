@@ -2,12 +2,11 @@
 #include "data/TriviaDatabase.h"
 #include "data/UsersList.h"
 #include "platform/LetterCase.h"
+#include "tests/support/TestFiles.h"
 
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,39 +16,6 @@ using namespace palvuro;
 Q_DECLARE_METATYPE(palvuro::DbStatus)
 
 namespace {
-
-QByteArray fileBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-}
-
-// SQL run on the file by a connection of its own, as another program would; values bound in order.
-QSqlQuery raw(const QString& file, const QString& sql, const QVariantList& values = {}) {
-    QSqlDatabase db = QSqlDatabase::contains(QStringLiteral("raw"))
-                          ? QSqlDatabase::database(QStringLiteral("raw"), false)
-                          : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
-    db.close(); // the file differs from test to test
-    db.setDatabaseName(file);
-    QSqlQuery query(db.open() ? db : QSqlDatabase());
-    query.prepare(sql);
-    for (const QVariant& value : values)
-        query.addBindValue(value);
-    query.exec();
-    return query;
-}
-
-// A table's rows in order, "QUESTION/ANSWER|...".
-QString rowsOf(const QString& file, const QString& table) {
-    QSqlQuery query = raw(file, QStringLiteral("SELECT group_concat(Questions || '/' || Answers, '|') FROM "
-                                               "(SELECT * FROM \"%1\" ORDER BY rowid)")
-                                    .arg(table));
-    return query.next() ? query.value(0).toString() : QString();
-}
 
 // One correct answer: the new score, or -1 when it failed.
 qint64 scoreOf(TriviaDatabase& db, const QString& nick) {
@@ -92,10 +58,11 @@ private Q_SLOTS:
 
     void listsCategoriesWithoutSystemTablesInNameOrder() {
         for (const char* name : {"HISTORY", "~TMP", "MSysObjects", "Zeta", "alpha", "ÉTÉ"})
-            raw(path(),
+            TestFiles::sql(
+                path(),
                 QStringLiteral("CREATE TABLE \"%1\" (Questions, Answers)").arg(QString::fromUtf8(name)));
-        raw(path(), "CREATE TABLE Counted (id INTEGER PRIMARY KEY AUTOINCREMENT)");
-        raw(path(), "INSERT INTO Counted DEFAULT VALUES"); // makes sqlite_sequence
+        TestFiles::sql(path(), "CREATE TABLE Counted (id INTEGER PRIMARY KEY AUTOINCREMENT)");
+        TestFiles::sql(path(), "INSERT INTO Counted DEFAULT VALUES"); // makes sqlite_sequence
         QCOMPARE(categoriesOf(*db_),
                  QStringList({"Counted", "HISTORY", "Zeta", "alpha", QString::fromUtf8("ÉTÉ")}));
         QCOMPARE(db_->findCategory(QString::fromUtf8("été")),
@@ -129,9 +96,9 @@ private Q_SLOTS:
             QCOMPARE(db_->createCategory(name), DbStatus::Ok);
         const QVariant null;
         for (const QVariantList& row : {QVariantList{null, "A"}, {"Q", null}, {"Q", "   "}, {"Q", ""}})
-            raw(path(), "INSERT INTO UNUSABLE VALUES (?, ?)", row);
+            TestFiles::sql(path(), "INSERT INTO UNUSABLE VALUES (?, ?)", row);
         for (const QVariantList& row : {QVariantList{null, "A"}, {"  who? ", "  new york "}, {"Q", " "}})
-            raw(path(), "INSERT INTO ONE VALUES (?, ?)", row);
+            TestFiles::sql(path(), "INSERT INTO ONE VALUES (?, ?)", row);
         TriviaDatabase::Question question;
         QCOMPARE(db_->pickQuestion("UNUSABLE", &question), DbStatus::NoUsableQuestion);
         for (int i = 0; i < 20; ++i) {
@@ -185,29 +152,29 @@ private Q_SLOTS:
         QCOMPARE(db_->findPairByAnswer("MIXED", value.toLower(), &pair), DbStatus::Ok);
         QCOMPARE(pair.answer, value);
         QCOMPARE(db_->updatePair(pair, "", "NEW"), DbStatus::Ok);
-        QCOMPARE(rowsOf(path(), "MIXED"), "OTHER/OTHER|/NEW|" + value + "/SECOND");
+        QCOMPARE(TestFiles::pairsOf(path(), "MIXED"), "OTHER/OTHER|/NEW|" + value + "/SECOND");
         QCOMPARE(db_->deletePair(pair), DbStatus::Ok);
         QCOMPARE(db_->updatePair(pair, "X", "Y"), DbStatus::NotFound);
-        QCOMPARE(rowsOf(path(), "MIXED"), "OTHER/OTHER|" + value + "/SECOND");
+        QCOMPARE(TestFiles::pairsOf(path(), "MIXED"), "OTHER/OTHER|" + value + "/SECOND");
     }
 
     // A database cut short after its first pages, as a failed copy leaves it; garbage and a file cut in
     // its first page are the fault suites' cases.
     void leavesForeignFilesUntouched() {
         QTemporaryDir other;
-        raw(other.filePath("big"),
-            "CREATE TABLE BIG AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
-            "FROM n WHERE i < 200) SELECT zeroblob(200) AS Questions, i AS Answers FROM n");
-        const QByteArray cut = fileBytes(other.filePath("big")).left(2 * 4096);
+        TestFiles::sql(other.filePath("big"),
+                       "CREATE TABLE BIG AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
+                       "FROM n WHERE i < 200) SELECT zeroblob(200) AS Questions, i AS Answers FROM n");
+        const QByteArray cut = TestFiles::read(other.filePath("big")).left(2 * 4096);
         db_.reset();
-        writeFile(path(), cut);
+        QVERIFY(TestFiles::write(path(), cut));
         TriviaDatabase db(dir_->path());
         qint64 score = 0;
         QCOMPARE(db.scoreCorrectAnswer("BOB", &score), DbStatus::NotADatabase);
         QVERIFY(score == 0 && db.errorText().contains("Trivia.mdb"));
         QCOMPARE(db.createCategory("ART"), DbStatus::NotADatabase);
-        QCOMPARE(fileBytes(path()), cut);
-        writeFile(path(), QByteArray());
+        QCOMPARE(TestFiles::read(path()), cut);
+        QVERIFY(TestFiles::write(path(), QByteArray()));
         TriviaDatabase fresh(dir_->path());
         QCOMPARE(scoreOf(fresh, "BOB"), 1); // an empty file becomes a database
     }
@@ -218,12 +185,12 @@ private Q_SLOTS:
         const QString odd = QString::fromUtf8("€ é\r\n");
         QVERIFY(list.save({"Amy", UsersList::deletedMarker(), "Smith, J", "*****deleted*****", odd}));
         const QByteArray saved("\"Amy\"\r\n\"Smith, J\"\r\n\"*****deleted*****\"\r\n\"\x80 \xe9\r\n\"\r\n");
-        QCOMPARE(fileBytes(list.filePath()), saved);
+        QCOMPARE(TestFiles::read(list.filePath()), saved);
         QCOMPARE(list.load(), QStringList({"Amy", "Smith, J", "*****deleted*****", odd}));
         QString why;
         QVERIFY(!list.save({"Ben", QString::fromUtf8("東京")}, &why));
         QVERIFY2(why.contains(QString::fromUtf8("東京")), qPrintable(why));
-        QCOMPARE(fileBytes(list.filePath()), saved);
+        QCOMPARE(TestFiles::read(list.filePath()), saved);
     }
 };
 

@@ -4,6 +4,7 @@
 #include "admin/PairFinder.h"
 #include "admin/ScoreEditor.h"
 #include "tests/support/BotDriver.h"
+#include "tests/support/TestFiles.h"
 
 #include <QtTest>
 
@@ -152,10 +153,7 @@ private:
     }
 
     QString dbPath() const { return folder_ + "/Trivia.mdb"; }
-    QByteArray fileBytes() const {
-        QFile file(dbPath());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QByteArray fileBytes() const { return TestFiles::read(dbPath()); }
 
     // Damages the file in place, as a program that copies over it or cuts it would, and keeps
     // what it then holds.

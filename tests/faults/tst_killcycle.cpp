@@ -1,9 +1,8 @@
 // The bot (this program with --score-child) killed the moment it announced a correct answer: every
 // announced score is in a sound Psystem after. PALVURO_KILL_CYCLES sets the cycles (10 by default).
 #include "tests/support/BotDriver.h"
+#include "tests/support/TestFiles.h"
 
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QtTest>
 
 #include <cstdio>
@@ -31,18 +30,10 @@ int runScoringChild(const QString& folder) {
 
 // PLAYER's stored points, or -1 when the file is not a sound database.
 qint64 storedPoints(const QString& folder) {
-    qint64 points = -1;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "kill-check");
-        db.setDatabaseName(folder + "/Trivia.mdb");
-        QSqlQuery query(db);
-        if (db.open() && query.exec("PRAGMA integrity_check") && query.next() && query.value(0) == "ok")
-            points = query.exec("SELECT Points FROM Psystem WHERE Nick = 'PLAYER'") && query.next()
-                         ? query.value(0).toLongLong()
-                         : 0;
-    }
-    QSqlDatabase::removeDatabase("kill-check");
-    return points;
+    const QString file = folder + "/Trivia.mdb";
+    if (TestFiles::sqlValue(file, "PRAGMA integrity_check") != "ok")
+        return -1;
+    return TestFiles::sqlValue(file, "SELECT Points FROM Psystem WHERE Nick = 'PLAYER'").toLongLong();
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // "Users List.txt" as no editor writes it: a chatter's !START agrees with the users editor's
 // load, and saving what was loaded keeps the names as they were.
 #include "tests/support/BotDriver.h"
+#include "tests/support/TestFiles.h"
 
 #include <QtTest>
 
@@ -39,9 +40,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         QVERIFY(BotDriver::prepareFolder(dir.path()));
         const UsersList list(dir.path());
-        QFile file(list.filePath());
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-        file.close();
+        QVERIFY(TestFiles::write(list.filePath(), bytes));
         BotDriver bot(dir.path());
         bot.say("Anna", "!START HISTORY");
         QCOMPARE(bot.botLines(),
@@ -50,8 +49,7 @@ private Q_SLOTS:
         QVERIFY(names < 0 || loaded.size() == names);
         QCOMPARE(loaded.last(), lastName);
         QVERIFY(list.save(loaded));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(UsersList::parse(file.readAll()), loaded);
+        QCOMPARE(UsersList::parse(TestFiles::read(list.filePath())), loaded);
     }
 };
 
