@@ -24,8 +24,7 @@ private Q_SLOTS:
 
         int at = room.roomSize();
         room.say("ANNA", "!START HISTORY");
-        const QHash<QString, QString> answers{{"WHO WAS THE FIRST EMPEROR OF ROME?", "AUGUSTUS"},
-                                              {"IN WHICH YEAR DID THE BERLIN WALL FALL?", "1989"}};
+        const QHash<QString, QString>& answers = E2eSession::answers();
         const auto question = room.waitFor(at, [&](const E2eSession::Record& r) {
             return r.from == E2eSession::BotNick && answers.contains(r.text);
         });

@@ -15,8 +15,7 @@ using Record = E2eSession::Record;
 class TestGame : public QObject {
     Q_OBJECT
     std::unique_ptr<E2eSession> room_;
-    const QHash<QString, QString> answers_{{"WHO WAS THE FIRST EMPEROR OF ROME?", "AUGUSTUS"},
-                                           {"IN WHICH YEAR DID THE BERLIN WALL FALL?", "1989"}};
+    const QHash<QString, QString>& answers_ = E2eSession::answers();
     const QString pause_ = QStringLiteral("\r\n%1 Seconds Until Next Question.").arg(E2eSession::PauseSecs);
     bool gameRunning_ = false;
 

@@ -16,8 +16,7 @@ using Message = IrcChatter::Message;
 class TestIrcGame : public QObject {
     Q_OBJECT
     const QString channel_ = QStringLiteral("#trivia");
-    const QHash<QString, QString> answers_{{"WHO WAS THE FIRST EMPEROR OF ROME?", "AUGUSTUS"},
-                                           {"IN WHICH YEAR DID THE BERLIN WALL FALL?", "1989"}};
+    const QHash<QString, QString>& answers_ = E2eSession::answers();
     IrcServer server_;
     std::unique_ptr<IrcChatter> impostor_, anna_, bob_, cat_;
     std::unique_ptr<E2eSession> room_;

@@ -88,6 +88,12 @@ E2eSession::~E2eSession() {
     stop(xvfb_);
 }
 
+const QHash<QString, QString>& E2eSession::answers() {
+    static const QHash<QString, QString> pairs{{"WHO WAS THE FIRST EMPEROR OF ROME?", "AUGUSTUS"},
+                                               {"IN WHICH YEAR DID THE BERLIN WALL FALL?", "1989"}};
+    return pairs;
+}
+
 QString E2eSession::cannotRun(bool needsX) {
     for (const char* tool : {"Xvfb", "xdotool", "xwininfo"})
         if (needsX && QStandardPaths::findExecutable(tool).isEmpty())
@@ -154,9 +160,8 @@ bool E2eSession::prepareDataFolder() {
     bool stored = UsersList(dataFolder()).save({"ANNA", "BOB"});
     for (const char* category : {"HISTORY", "ART"})
         stored = stored && db.createCategory(category) == DbStatus::Ok;
-    for (const auto& [question, answer] : {std::pair{"WHO WAS THE FIRST EMPEROR OF ROME?", "AUGUSTUS"},
-                                           {"IN WHICH YEAR DID THE BERLIN WALL FALL?", "1989"}})
-        stored = stored && db.addPair("HISTORY", question, answer) == DbStatus::Ok;
+    for (auto it = answers().begin(); it != answers().end(); ++it)
+        stored = stored && db.addPair("HISTORY", it.key(), it.value()) == DbStatus::Ok;
     if (!stored)
         return fail("cannot store the users, categories and questions in " + dataFolder());
     QSettings store(root_.path() + "/config/Quorvex.conf", QSettings::IniFormat);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -29,6 +30,9 @@ public:
     using Match = std::function<bool(const Record&)>;
 
     enum class Layout { CopiedBot, Installed };
+
+    // HISTORY's questions and their answers, in every room and host the tests start.
+    static const QHash<QString, QString>& answers();
 
     // `binDir` holds the programs; by default the build's (PALVURO_BIN_DIR).
     explicit E2eSession(Layout layout = Layout::CopiedBot, const QString& binDir = {});

@@ -2,6 +2,7 @@
 
 #include "data/TriviaDatabase.h"
 #include "data/UsersList.h"
+#include "tests/support/E2eSession.h"
 #include "tests/support/WaitUntil.h"
 
 #include <QtTest>
@@ -18,9 +19,7 @@ QString sharedRuntime() {
 } // namespace
 
 const QHash<QString, QString>& HostProcess::answers() {
-    static const QHash<QString, QString> pairs{{"WHO WAS THE FIRST EMPEROR OF ROME?", "AUGUSTUS"},
-                                               {"IN WHICH YEAR DID THE BERLIN WALL FALL?", "1989"}};
-    return pairs;
+    return E2eSession::answers();
 }
 
 HostProcess::HostProcess(quint16 port, const QString& channel, const QString& nick)
