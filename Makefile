@@ -24,10 +24,10 @@ $(DEPS_STAMP): tools/install-deps.sh
 	@$(MAKE) --no-print-directory deps
 
 # ctest_all BUILD[,|LABEL]: the unit suites side by side, then the end-to-end ones with their
-# retry; suites with one of the extra labels are left out.
+# retry; suites with one of the extra labels are left out of both.
 define ctest_all
 	cd $(1) && ctest --output-on-failure -j $(JOBS) -LE '^(e2e$(2))$$'
-	cd $(1) && ctest --output-on-failure -j $(JOBS) -L '^e2e$$' $(E2E_RETRY)
+	cd $(1) && ctest --output-on-failure -j $(JOBS) -L '^e2e$$' $(if $(2),-LE '^($(2:|%=%))$$') $(E2E_RETRY)
 endef
 
 build: $(DEPS_STAMP)
