@@ -92,7 +92,7 @@ lost=$(sed -n 's/.*scores_lost=\([0-9]*\).*/\1/p' <<<"$kill_line")
 undefined=0
 tried=0
 : >"$work/cases.txt"
-for t in dbfaults dblocks usersfile security reconnect; do
+for t in dbfaults usersfile security; do
     "$root/$build/bin/tst_faults_$t" >"$work/$t.txt" 2>&1
     code=$?
     grep '^FAULT-CASE' "$work/$t.txt" | sed 's/^FAULT-CASE //' >>"$work/cases.txt"

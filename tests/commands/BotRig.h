@@ -10,16 +10,12 @@ struct RigFolder {
     QTemporaryDir dir;
 };
 
-// The bot on a prepared folder of its own; each bot line's tick is kept.
-struct BotRig : RigFolder, BotDriver {
-    explicit BotRig(bool scores = false) : BotDriver(dir.path()) {
-        prepareFolder(dir.path(), scores);
-        QObject::connect(&desk.room(), &ChatRoom::roomLine, [this](const QString& from) {
-            if (from == Nick)
-                saidAt.append(pump.tickCount());
-        });
+// A bot driver on a prepared folder of its own (with `scores`, ANNA 4 and BOB 12).
+template <class Driver> struct OnOwnFolder : RigFolder, Driver {
+    explicit OnOwnFolder(bool scores = false) : Driver(dir.path()) {
+        Driver::prepareFolder(dir.path(), scores);
     }
-    QList<std::uint32_t> saidAt;
 };
+using BotRig = OnOwnFolder<BotDriver>;
 
 } // namespace palvuro

@@ -2,7 +2,7 @@
 // program's own tick driver, against the in-process desktop.
 
 #include "platform/QtEventPump.h"
-#include "tests/support/BotDriver.h"
+#include "tests/commands/BotRig.h"
 
 #include <QtTest>
 
@@ -10,29 +10,11 @@ using namespace palvuro;
 
 namespace {
 
-struct Said {
-    std::uint32_t tick;
-    QString text; // "/msg TO text" when private
-};
-
-// The bot on a prepared folder, connected and ticking on its own from the event loop.
-struct LiveBot {
+// The bot on a prepared folder, ticking on its own from the event loop.
+struct LiveBot : OnOwnFolder<BasicBotDriver<QtEventPump>> {
     explicit LiveBot(std::int16_t answerSecs) {
-        BotDriver::prepareFolder(dir.path(), false);
         bot.clocks().driveFromEventLoop();
         timings.setAnswerSecs(answerSecs);
-        timings.setNextQuestionSecs(40);
-        QObject::connect(&desk.room(), &ChatRoom::roomLine, [this](const QString& from, const QString& text) {
-            if (from == BotDriver::Nick)
-                said.append({pump.tickCount(), text});
-        });
-        QObject::connect(&desk.room(), &ChatRoom::privateMessage,
-                         [this](const QString&, const QString& to, const QString& text) {
-                             said.append({pump.tickCount(), "/msg " + to + ' ' + text});
-                         });
-        bot.link().findChatMainWindow();
-        bot.link().locateChatRoom();
-        bot.link().startReading(BotDriver::Nick);
     }
 
     // Says the line `ms` after the bot's next line that starts with `botText`.
@@ -40,26 +22,12 @@ struct LiveBot {
         auto once = std::make_shared<QMetaObject::Connection>();
         *once = QObject::connect(&desk.room(), &ChatRoom::roomLine,
                                  [=](const QString& from, const QString& line) {
-                                     if (from != BotDriver::Nick || !line.startsWith(botText))
+                                     if (from != Nick || !line.startsWith(botText))
                                          return;
                                      QObject::disconnect(*once);
                                      QTimer::singleShot(ms, &desk.room(), [=] { desk.say(nick, text); });
                                  });
     }
-    QStringList texts() const {
-        QStringList all;
-        for (const Said& each : said)
-            all << each.text;
-        return all;
-    }
-    bool saidLine(const QString& text) const { return texts().contains(text); }
-
-    QTemporaryDir dir;
-    FakeDesktop desk{BotDriver::Nick};
-    QtEventPump pump;
-    TriviaBot bot{desk.api(), pump, dir.path(), {}};
-    GameTimings& timings = bot.timings();
-    QList<Said> said;
 };
 
 const QString Question = "CAPITAL OF FRANCE?";
@@ -78,10 +46,10 @@ private Q_SLOTS:
         bot.sayAfterBot(Question, 350, "Bob", "paris");
         bot.desk.say("Anna", "!START HISTORY");
         QTRY_VERIFY_WITH_TIMEOUT(bot.said.size() == 4, 10000);
-        QCOMPARE(bot.texts().mid(1), (QStringList{Question,
-                                                  "(*)BOB (*) Is Correct, Your Score Is [ 1 ]\r\n40 "
-                                                  "Seconds Until Next Question.",
-                                                  "/msg ZED <b>CAPITAL OF FRANCE?</b>"}));
+        QCOMPARE(bot.saidTexts().mid(1), (QStringList{Question,
+                                                      "(*)BOB (*) Is Correct, Your Score Is [ 1 ]\r\n40 "
+                                                      "Seconds Until Next Question.",
+                                                      "/msg ZED <b>CAPITAL OF FRANCE?</b>"}));
     }
 
     // The hint (at 3 s) waits for the spacing after a "!Q" reply; Anna's "!QUIT" in that wait
@@ -95,9 +63,9 @@ private Q_SLOTS:
         bot.sayAfterBot("[Trivia Ended By ANNA]", 50, "Zed", "!CATEGORIES");
         bot.desk.say("Anna", "!START HISTORY");
         // The categories reply comes after the turn the hint would have had.
-        QTRY_VERIFY_WITH_TIMEOUT(bot.texts().filter("CURRENT CATEGORIES").size() == 1, 15000);
-        QCOMPARE(bot.texts().filter("HINT").size(), 0);
-        QCOMPARE(bot.texts().mid(1, 3),
+        QTRY_VERIFY_WITH_TIMEOUT(bot.saidTexts().filter("CURRENT CATEGORIES").size() == 1, 15000);
+        QCOMPARE(bot.saidTexts().filter("HINT").size(), 0);
+        QCOMPARE(bot.saidTexts().mid(1, 3),
                  (QStringList{Question, "/msg ZED <b>CAPITAL OF FRANCE?</b>", "[Trivia Ended By ANNA]"}));
         QVERIFY(!bot.bot.session().isRunning());
     }
@@ -110,10 +78,10 @@ private Q_SLOTS:
         for (int i = 0; i < commands.size(); ++i)
             QTimer::singleShot(100 * i, &bot.desk.room(), [&, i] { bot.desk.say("Zed", commands[i]); });
         QTRY_VERIFY_WITH_TIMEOUT(bot.said.size() == 4, 10000);
-        QCOMPARE(bot.texts().filter("/msg ZED <b>COMMANDS ARE;").size(), 1);
-        QCOMPARE(bot.texts().filter("/msg ZED <b>Your Score Is Zero</b>").size(), 1);
-        QCOMPARE(bot.texts().filter("/msg ZED ").size(), 3); // "!TOP" is the third
-        QCOMPARE(bot.texts().filter("CURRENT CATEGORIES ARE:").size(), 1);
+        QCOMPARE(bot.saidTexts().filter("/msg ZED <b>COMMANDS ARE;").size(), 1);
+        QCOMPARE(bot.saidTexts().filter("/msg ZED <b>Your Score Is Zero</b>").size(), 1);
+        QCOMPARE(bot.saidTexts().filter("/msg ZED ").size(), 3); // "!TOP" is the third
+        QCOMPARE(bot.saidTexts().filter("CURRENT CATEGORIES ARE:").size(), 1);
         for (int i = 1; i < bot.said.size(); ++i)
             QVERIFY2(bot.said[i].tick - bot.said[i - 1].tick >= 1100, qPrintable(QString::number(i)));
     }

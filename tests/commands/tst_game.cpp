@@ -36,23 +36,23 @@ private Q_SLOTS:
 
         rig.say("Anna", "!start history");
         QCOMPARE(rig.botLines().last(), QString("[Trivia Bot Started By ANNA]"));
-        const std::uint32_t started = rig.saidAt.last();
+        const std::uint32_t started = rig.said.last().tick;
         rig.say("Bob", "!categories"); // the room is still read during the wait
         QCOMPARE(rig.botLines().last(),
                  QString("CURRENT CATEGORIES ARE:\r\n[ART]\r\n[EMPTY]\r\n[HISTORY]\r\n"));
         QVERIFY(ticksUntilBotSpeaks(rig, 300) > 0);
         QCOMPARE(rig.botLines().last(), Question);
-        QVERIFY(rig.saidAt.last() - started >= 2000 && rig.saidAt.last() - started <= 2000 + 1100 + 20);
+        const std::uint32_t asked = rig.said.last().tick;
+        QVERIFY(asked - started >= 2000 && asked - started <= 2000 + 1100 + 20);
         QCOMPARE(rig.cheats, QStringList{"PARIS"});
 
         rig.say("Zed", "!Q");
-        QCOMPARE(rig.desk.privateTexts().last(), QString("ZED <b>CAPITAL OF FRANCE?</b>"));
+        QCOMPARE(rig.said.last().text, QString("/msg ZED <b>CAPITAL OF FRANCE?</b>"));
 
         // Half time on the clock, counted from the pick: the question itself may have waited
         // up to one send spacing after the categories line before it reached the room.
-        const std::uint32_t asked = rig.saidAt.last();
         QVERIFY(ticksUntilBotSpeaks(rig, 3000) > 0);
-        QVERIFY(rig.saidAt.last() - asked > 20000 - 1100 && rig.saidAt.last() - asked <= 20020);
+        QVERIFY(rig.said.last().tick - asked > 20000 - 1100 && rig.said.last().tick - asked <= 20020);
         QVERIFY(rig.botLines().last().startsWith("HINT: "));
 
         std::optional<qint64> storedWhenSaid;
@@ -89,6 +89,18 @@ private Q_SLOTS:
             (QStringList{"[Trivia Bot Started By ANNA]",
                          "This Category Contains No Questions, Please Select Another", "[Trivia Ended]"}));
         QVERIFY(!rig.bot.session().isRunning() && !rig.pause.isEnabled());
+    }
+
+    // The client ends mid-question: the question clock runs on against its missing windows and
+    // the question stays open for the client that comes back (the end-to-end suites reconnect).
+    void clockRunsOnWhileTheClientIsGone() {
+        BotRig rig;
+        QVERIFY(rig.startGame());
+        rig.desk.registry().destroy(rig.desk.room().mainWindow());
+        const int ticks = rig.timings.answerTicks();
+        rig.tick(200);
+        QCOMPARE(rig.timings.answerTicks(), ticks + 200);
+        QVERIFY(rig.bot.session().questionOpen());
     }
 
     // A line that waits for its send spacing while a tick scores the answer or stops the game

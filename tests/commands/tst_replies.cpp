@@ -46,12 +46,9 @@ private Q_SLOTS:
         QFETCH(QString, nick);
         QFETCH(QString, message);
         QFETCH(QString, reply);
-        scored_->desk.clearLog();
+        scored_->said.clear();
         scored_->say(nick, message);
-        QStringList said = scored_->botLines();
-        for (const QString& text : scored_->desk.privateTexts())
-            said << "/msg " + text;
-        QCOMPARE(said, reply.isEmpty() ? QStringList() : QStringList{reply});
+        QCOMPARE(scored_->saidTexts(), reply.isEmpty() ? QStringList() : QStringList{reply});
         if (scored_->bot.session().isRunning())
             scored_->bot.stopTrivia(); // the next row starts outside a game
     }

@@ -14,9 +14,10 @@
 namespace palvuro {
 
 // The whole bot connected to the fake desktop, on a program folder the caller prepared. Time is
-// driven by hand on the injected clock; the cheat box and the fatal error boxes are recorded
-// instead of shown.
-struct BotDriver {
+// driven by hand on the injected clock (ManualEventPump), or is the real event loop's with the
+// program's own tick driver (QtEventPump, after bot.clocks().driveFromEventLoop()). The cheat box
+// and the fatal error boxes are recorded instead of shown.
+template <class Pump> struct BasicBotDriver {
     static constexpr const char* Nick = "TriviaBot";
 
     // HISTORY (one pair, as the editor stores it), ART and EMPTY, Anna as the one authorized
@@ -34,7 +35,7 @@ struct BotDriver {
         return score == (scores ? 12 : 0);
     }
 
-    explicit BotDriver(const TriviaStore& store)
+    explicit BasicBotDriver(const TriviaStore& store)
         : bot(desk.api(), pump, store,
               {[this](const QString& answer) { cheats << answer; },
                [this](const QString& text, int) { fatalErrors << text; }}) {
@@ -44,6 +45,14 @@ struct BotDriver {
         timings.setAnswerSecs(40);
         timings.setNextQuestionSecs(40);
         desk.clearLog();
+        QObject::connect(&desk.room(), &ChatRoom::roomLine, [this](const QString& from, const QString& text) {
+            if (from == Nick)
+                said.append({pump.tickCount(), text});
+        });
+        QObject::connect(&desk.room(), &ChatRoom::privateMessage,
+                         [this](const QString&, const QString& to, const QString& text) {
+                             said.append({pump.tickCount(), "/msg " + to + ' ' + text});
+                         });
     }
 
     // 10 ms on the injected clock each, running the timers that are due (the reader, and the
@@ -69,14 +78,28 @@ struct BotDriver {
         return bot.session().questionOpen();
     }
     QStringList botLines() const { return desk.linesBy(QString::fromLatin1(Nick)); }
+    // Every line the bot said, in the room and in private, in order.
+    QStringList saidTexts() const {
+        QStringList texts;
+        for (const Said& each : said)
+            texts << each.text;
+        return texts;
+    }
 
+    struct Said {
+        std::uint32_t tick;
+        QString text; // "/msg TO text" when private
+    };
+    QList<Said> said;
     FakeDesktop desk{QString::fromLatin1(Nick)};
-    ManualEventPump pump;
+    Pump pump;
     QStringList cheats, fatalErrors;
     TriviaBot bot;
     GameTimings& timings = bot.timings();
     TimerSwitch& getText = bot.clocks().reader();
     TimerSwitch& pause = bot.clocks().pause();
 };
+
+using BotDriver = BasicBotDriver<ManualEventPump>;
 
 } // namespace palvuro
