@@ -2,8 +2,8 @@
 #include "chatclient/ScriptLine.h"
 #include "chatclient/ScriptRunner.h"
 #include "platform/WindowRegistry.h"
+#include "tests/support/ProgramRun.h"
 
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -65,8 +65,7 @@ private Q_SLOTS:
     // palvuro-chat without a screen, its desktop bus in a temporary folder: a failed expect lets the
     // script go on, its end ends the program, and the status tells of the failure.
     void runScript() {
-        const QString program = qEnvironmentVariable("PALVURO_BIN_DIR") + QStringLiteral("/palvuro-chat");
-        if (!QFileInfo(program).isExecutable())
+        if (!ProgramRun::built("palvuro-chat"))
             QSKIP("palvuro-chat is not built");
         QTemporaryDir dir;
         QFile script(dir.filePath(QStringLiteral("script.txt")));
@@ -76,15 +75,13 @@ private Q_SLOTS:
         script.close();
         const QString transcriptPath = dir.filePath(QStringLiteral("transcript.tsv"));
 
-        QProcess chat;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
-        chat.setProcessEnvironment(env);
-        chat.start(program, {"--transcript", transcriptPath, "--script", script.fileName()});
-        QVERIFY2(chat.waitForFinished(60000), "palvuro-chat did not end");
-        QCOMPARE(chat.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(chat.exitCode(), 3);
+        QCOMPARE(
+            ProgramRun("palvuro-chat", {"--transcript", transcriptPath, "--script", script.fileName()}, env)
+                .status,
+            3);
 
         QFile transcript(transcriptPath);
         QVERIFY(transcript.open(QIODevice::ReadOnly));

@@ -3,6 +3,7 @@
 #include "data/QuestionImporter.h"
 #include "data/ScoreImporter.h"
 #include "data/TriviaDatabase.h"
+#include "tests/support/ProgramRun.h"
 #include "tests/support/TestFiles.h"
 
 #include <QFile>
@@ -10,7 +11,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -71,14 +71,8 @@ private:
     std::unique_ptr<QTemporaryDir> dir_;
     std::unique_ptr<TriviaDatabase> db_;
 
-    int run(const QString& program, const QStringList& args, QByteArray* out = nullptr) {
-        QProcess process;
-        process.start(qEnvironmentVariable("PALVURO_BIN_DIR") + '/' + program, args);
-        if (!process.waitForFinished(60000))
-            return -1;
-        if (out)
-            *out = process.readAllStandardOutput() + process.readAllStandardError();
-        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    static int run(const QString& program, const QStringList& args) {
+        return ProgramRun(program, args).status;
     }
 
 private Q_SLOTS:
@@ -239,9 +233,9 @@ private Q_SLOTS:
         QVERIFY(TestFiles::write(
             bank, QByteArray("ART\tWho painted the Mona Lisa?\tLeonardo\nMUSIC\t&quot;Yesterday&quot; was "
                              "by?\tThe Beatles\nART\tTrue or not: paint dries.\tTrue\n")));
-        QByteArray output;
-        QCOMPARE(run("palvuro-import", {"--dry-run", bank, dir_->path()}, &output), 0);
-        QVERIFY2(output.contains("Would add 2 questions"), output.constData());
+        const ProgramRun dryRun("palvuro-import", {"--dry-run", bank, dir_->path()});
+        QCOMPARE(dryRun.status, 0);
+        QVERIFY2((dryRun.out + dryRun.err).contains("Would add 2 questions"), dryRun.out + dryRun.err);
         QCOMPARE(contentOf(*db_).size(), 1);
         QCOMPARE(run("palvuro-import", {bank, dir_->path()}), 0);
 
