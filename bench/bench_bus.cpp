@@ -1,9 +1,9 @@
 // The cost of one sent window message over the desktop bus, against the cheapest exchange of the
 // same frames between two processes, measured in the same run.
+#include "bench/FakeChatWindows.h"
 #include "platform/BusFrame.h"
 #include "platform/BusWindowApi.h"
 #include "tests/platform/BusServerThread.h"
-#include "tests/platform/FakeChatWindows.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

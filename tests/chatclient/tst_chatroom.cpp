@@ -1,7 +1,6 @@
 #include "chatclient/ChatWindow.h"
 #include "chatclient/RichEditText.h"
 #include "chatclient/Transcript.h"
-#include "platform/LineBuffer.h"
 #include "tests/support/FakeDesktop.h"
 
 #include <QSignalSpy>
@@ -29,28 +28,6 @@ QString describeRows(const RichEditText& text) {
 class TestChatRoom : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    // As an ANSI caller asks for a row: the capacity in the buffer's first two bytes. Nothing beyond
-    // what is reported (and its NUL) is touched.
-    void getLineWithinCapacity() {
-        FakeDesktop desk(QStringLiteral("TriviaBot"), 0);
-        desk.say(QStringLiteral("ANNA"), QString::fromUtf8("caf\xC3\xA9 \xE2\x82\xAC \xE2\x98\x83"));
-        // The euro sign crosses as 0x80, the snowman as "?"; `written` ends in NUL when one is written.
-        const QByteArray row("ANNA  : caf\xE9 \x80 ? \r");
-        const struct {
-            int line, capacity;
-            QByteArray written;
-        } cases[] = {{0, 0, {}}, {0, 4, "ANNA"}, {0, 18, row}, {0, 40, row + '\0'}, {2, 10, {}}};
-        for (const auto& [line, capacity, written] : cases) {
-            QByteArray buffer(std::max(capacity, 2) + 4, '#');
-            LineBuffer::setCapacity(buffer.data(), capacity);
-            const LResult count = desk.api().sendMessage(desk.room().textWindow(), wm::GetLine, WParam(line),
-                                                         LParam(buffer.data()));
-            QCOMPARE(count, LResult(written.size() - (written.endsWith('\0') ? 1 : 0)));
-            QCOMPARE(buffer.left(written.size()), written);
-            QCOMPARE(buffer.at(std::max<qsizetype>(written.size(), 2)), '#');
-        }
-    }
-
     // Private messages themselves run through every command suite: here how one shows, and a
     // "/msg" without a nick, which is an ordinary line.
     void privateMessage() {

@@ -10,7 +10,7 @@
 
 namespace palvuro {
 
-// A small chat client's window tree for bus tests, independent of the real client:
+// A small chat client's window tree for the bus benchmark, independent of the real client:
 //   "Palvuro 2.0" > toolbar > toolbar button; room "AfxWnd70u" > text "RichEdit20W",
 //   input "Edit", nick list, topic, second button, send button (the room's sixth descendant).
 // The text window holds unwrapped paragraphs, each ended by a mark, and an empty final row.
