@@ -4,10 +4,8 @@
 #include "platform/LetterCase.h"
 #include "tests/support/TestFiles.h"
 
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -117,25 +115,6 @@ private Q_SLOTS:
         QCOMPARE(scoreOf(other, hostile), 2);
         QCOMPARE(other.setScore("BOB", 2147483647), DbStatus::Ok);
         QCOMPARE(scoreOf(other, "BOB"), 2147483648LL);
-    }
-
-    // The game's connection stays open while commands open and close their own and another
-    // program reads the file and ends: what the game stored is what the next reader finds.
-    void storedScoreIsWhatAnotherProgramReads() {
-        if (QStandardPaths::findExecutable(QStringLiteral("sqlite3")).isEmpty())
-            QSKIP("the sqlite3 program is missing");
-        const auto otherProgramReads = [this] {
-            QProcess shell;
-            shell.start(QStringLiteral("sqlite3"), {path(), "SELECT Points FROM Psystem WHERE Nick = 'BOB'"});
-            return shell.waitForFinished(10000) ? shell.readAllStandardOutput().trimmed().toLongLong() : -1;
-        };
-        for (qint64 points = 1; points <= 3; ++points) {
-            QCOMPARE(scoreOf(*db_, "BOB"), points);
-            std::optional<qint64> seen;
-            QCOMPARE(TriviaDatabase(dir_->path()).lookupScore("BOB", &seen), DbStatus::Ok);
-            QCOMPARE(seen, std::optional<qint64>(points));
-            QCOMPARE(otherProgramReads(), points);
-        }
     }
 
     // Pairs are found by their text and then changed and deleted by the row found, never by their text.
