@@ -52,24 +52,6 @@ private Q_SLOTS:
                                                       "/msg ZED <b>CAPITAL OF FRANCE?</b>"}));
     }
 
-    // The hint (at 3 s) waits for the spacing after a "!Q" reply; Anna's "!QUIT" in that wait
-    // ends the game, and the hint, now stale, is never said.
-    void quitDuringAHintWaitEndsTheGame() {
-        LiveBot bot(6);
-        bot.sayAfterBot(Question, 2600, "Zed", "!Q");
-        QObject::connect(&bot.desk.room(), &ChatRoom::privateMessage, [&] {
-            QTimer::singleShot(750, &bot.desk.room(), [&] { bot.desk.say("Anna", "!QUIT"); });
-        });
-        bot.sayAfterBot("[Trivia Ended By ANNA]", 50, "Zed", "!CATEGORIES");
-        bot.desk.say("Anna", "!START HISTORY");
-        // The categories reply comes after the turn the hint would have had.
-        QTRY_VERIFY_WITH_TIMEOUT(bot.saidTexts().filter("CURRENT CATEGORIES").size() == 1, 15000);
-        QCOMPARE(bot.saidTexts().filter("HINT").size(), 0);
-        QCOMPARE(bot.saidTexts().mid(1, 3),
-                 (QStringList{Question, "/msg ZED <b>CAPITAL OF FRANCE?</b>", "[Trivia Ended By ANNA]"}));
-        QVERIFY(!bot.bot.session().isRunning());
-    }
-
     // Nested sends may overtake the one they interrupted: only the set of replies and their
     // spacing are promised.
     void commandsInABurstAreAllAnswered() {
