@@ -6,7 +6,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libsqlite3-dev
     xvfb xauth xdotool x11-utils imagemagick fonts-dejavu-core sqlite3 strace util-linux
     clang-14 libclang-rt-14-dev clang-format
-    ircd-hybrid openssl znc inspircd anope
+    ircd-hybrid openssl znc inspircd anope prosody
     pidgin libatk-adaptor libgail-common at-spi2-core libatspi2.0-dev dbus
     postgresql libqt6sql6-psql
     librsvg2-bin lintian dpkg-dev file desktop-file-utils appstream systemd
@@ -22,8 +22,8 @@ echo "Installing: ${missing[*]}"
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
 
-# The IRC tests start their own ircd-hybrid, ZNC, InspIRCd and Anope, the store tests their own
-# PostgreSQL, as nobody on free ports; the packages' system services would hold their ports and
+# The IRC tests start their own ircd-hybrid, ZNC, InspIRCd and Anope, the XMPP tests their own
+# Prosody, the store tests their own PostgreSQL, as nobody on free ports; the packages' system services would hold their ports and
 # run for nothing. Forbid service starts during the install
 # (unless the machine already forbids them) and stop and disable the service afterwards.
 policy=/usr/sbin/policy-rc.d
@@ -39,7 +39,7 @@ trap restore_policy EXIT
 "${sudo_cmd[@]}" apt-get update -qq
 DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 
-for service in ircd-hybrid znc inspircd anope postgresql; do
+for service in ircd-hybrid znc inspircd anope prosody postgresql; do
     dpkg-query -W -f='${Status}' "$service" 2>/dev/null | grep -q 'install ok installed' || continue
     if [ -d /run/systemd/system ]; then
         "${sudo_cmd[@]}" systemctl disable --now "$service" >/dev/null 2>&1 || true

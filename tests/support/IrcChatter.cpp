@@ -1,22 +1,12 @@
 #include "tests/support/IrcChatter.h"
 
 #include "tests/support/IrcServer.h"
-#include "tests/support/WaitUntil.h"
 
 #include <cctype>
 
 namespace palvuro {
 
-namespace {
-
-// Short steps: a message's time stamp is taken when the loop reads it, and answer latencies
-// are measured on those stamps.
-constexpr int kStepMs = 2;
-
-} // namespace
-
-IrcChatter::IrcChatter(const QString& nick, QObject* parent) : QObject(parent), nick_(nick) {
-    clock_.start();
+IrcChatter::IrcChatter(const QString& nick, QObject* parent) : Chatter(nick, parent) {
     // Nagle would hold a line back while an earlier one waits for its ACK, and the answer
     // latency measured through a chatter would include it.
     socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
@@ -30,9 +20,9 @@ bool IrcChatter::connectTo(quint16 port, const QString& channel, int timeoutMs) 
         return false;
     socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     const int mark = receivedCount();
-    sendRaw("NICK " + nick_.toUtf8());
+    sendRaw("NICK " + nick().toUtf8());
     // A server takes letters and digits for a user name, whatever it lets into a nick.
-    QByteArray user = nick_.toUtf8();
+    QByteArray user = nick().toUtf8();
     user.removeIf([](char c) { return !std::isalnum(static_cast<unsigned char>(c)); });
     sendRaw("USER " + (user.isEmpty() ? QByteArrayLiteral("chatter") : user) + " 0 * :Palvuro test chatter");
     if (!waitFor([](const Message& m) { return m.command == QLatin1String("001"); }, mark, timeoutMs))
@@ -108,57 +98,10 @@ void IrcChatter::readLines() {
         if (line.endsWith('\r'))
             line.chop(1);
         Message m = parse(line);
-        m.ms = clock_.elapsed();
         if (m.command == QLatin1String("PING"))
             sendRaw("PONG :" + (m.params.isEmpty() ? QByteArray() : m.params.last().toUtf8()));
-        received_ << m;
+        record(std::move(m));
     }
-}
-
-std::optional<IrcChatter::Message> IrcChatter::waitFor(const Match& match, int from, int timeoutMs,
-                                                       int* index) const {
-    int next = from;
-    std::optional<Message> found;
-    waitUntil(
-        [&] {
-            for (; next < receivedCount() && !found; ++next)
-                if (match(received_.at(next))) {
-                    found = received_.at(next);
-                    if (index)
-                        *index = next;
-                }
-            return found.has_value();
-        },
-        timeoutMs, kStepMs);
-    return found;
-}
-
-QList<IrcChatter::Message> IrcChatter::messagesFrom(const QString& nick, int from) const {
-    QList<Message> out;
-    const Match match = privmsgFrom(nick);
-    for (int i = from; i < receivedCount(); ++i)
-        if (match(received_.at(i)))
-            out << received_.at(i);
-    return out;
-}
-
-QByteArray IrcChatter::dump(int from) const {
-    // What chatters do, not the server's greeting and numerics.
-    static const QStringList shown{
-        QStringLiteral("PRIVMSG"), QStringLiteral("NOTICE"), QStringLiteral("JOIN"), QStringLiteral("PART"),
-        QStringLiteral("QUIT"),    QStringLiteral("NICK"),   QStringLiteral("KICK"), QStringLiteral("ERROR")};
-    QByteArray out = nick_.toUtf8() + " received:\n";
-    for (int i = from; i < receivedCount(); ++i)
-        if (shown.contains(received_.at(i).command))
-            out += QByteArray::number(received_.at(i).ms) + ' ' + received_.at(i).raw.left(200) + '\n';
-    return out;
-}
-
-IrcChatter::Match IrcChatter::privmsgFrom(const QString& nick, const QString& text) {
-    return [nick, text](const Message& m) {
-        return m.command == QLatin1String("PRIVMSG") && m.nick.compare(nick, Qt::CaseInsensitive) == 0 &&
-               (text.isNull() || m.text() == text);
-    };
 }
 
 } // namespace palvuro

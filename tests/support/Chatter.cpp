@@ -1,0 +1,70 @@
+#include "tests/support/Chatter.h"
+
+#include "tests/support/WaitUntil.h"
+
+namespace palvuro {
+
+namespace {
+
+// Short steps: a message's time stamp is taken when the loop reads it, and answer latencies
+// are measured on those stamps.
+constexpr int kStepMs = 2;
+
+} // namespace
+
+Chatter::Chatter(const QString& nick, QObject* parent) : QObject(parent), nick_(nick) {
+    clock_.start();
+}
+
+void Chatter::record(Message m) {
+    m.ms = clock_.elapsed();
+    received_ << std::move(m);
+}
+
+std::optional<Chatter::Message> Chatter::waitFor(const Match& match, int from, int timeoutMs,
+                                                 int* index) const {
+    int next = from;
+    std::optional<Message> found;
+    waitUntil(
+        [&] {
+            for (; next < receivedCount() && !found; ++next)
+                if (match(received_.at(next))) {
+                    found = received_.at(next);
+                    if (index)
+                        *index = next;
+                }
+            return found.has_value();
+        },
+        timeoutMs, kStepMs);
+    return found;
+}
+
+QList<Chatter::Message> Chatter::messagesFrom(const QString& nick, int from) const {
+    QList<Message> out;
+    const Match match = privmsgFrom(nick);
+    for (int i = from; i < receivedCount(); ++i)
+        if (match(received_.at(i)))
+            out << received_.at(i);
+    return out;
+}
+
+QByteArray Chatter::dump(int from) const {
+    // What chatters do, not the server's greeting and numerics.
+    static const QStringList shown{
+        QStringLiteral("PRIVMSG"), QStringLiteral("NOTICE"), QStringLiteral("JOIN"), QStringLiteral("PART"),
+        QStringLiteral("QUIT"),    QStringLiteral("NICK"),   QStringLiteral("KICK"), QStringLiteral("ERROR")};
+    QByteArray out = nick_.toUtf8() + " received:\n";
+    for (int i = from; i < receivedCount(); ++i)
+        if (shown.contains(received_.at(i).command))
+            out += QByteArray::number(received_.at(i).ms) + ' ' + received_.at(i).raw.left(200) + '\n';
+    return out;
+}
+
+Chatter::Match Chatter::privmsgFrom(const QString& nick, const QString& text) {
+    return [nick, text](const Message& m) {
+        return m.command == QLatin1String("PRIVMSG") && m.nick.compare(nick, Qt::CaseInsensitive) == 0 &&
+               (text.isNull() || m.text() == text);
+    };
+}
+
+} // namespace palvuro
