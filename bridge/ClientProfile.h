@@ -39,7 +39,8 @@ public:
     // The lines in RUNS, read from the end of an earlier read to the end of the text.
     virtual QList<ConversationLine> parse(const QList<TextRun>& runs) const = 0;
 
-    // What to type so that TEXT goes to the conversation, or to NICK alone, as said.
+    // What to type so that TEXT goes to the conversation, or to NICK alone, as said; empty
+    // when the client has no way to send to NICK alone.
     virtual QString roomLine(const QString& text) const = 0;
     virtual QString privateLine(const QString& nick, const QString& text) const = 0;
     // Types LINE into the conversation's box and sends it as a person would.

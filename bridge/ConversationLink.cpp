@@ -145,10 +145,12 @@ void ConversationLink::show(const ConversationLine& line) {
     case ConversationLine::Kind::Said:
         if (isOwnEcho(line))
             break;
+        nicks_.heard(line.nick);
         // A nick's colons are the client's to show but must not split the bot's line elsewhere.
         room_.hear(IrcRoomLink::inert(line.nick), line.text);
         break;
     case ConversationLine::Kind::Action:
+        nicks_.heard(line.nick);
         room_.report(QStringLiteral("* ") + IrcRoomLink::inert(line.nick) + QLatin1Char(' ') +
                      IrcRoomLink::inert(line.text));
         break;
@@ -177,17 +179,24 @@ bool ConversationLink::isOwnEcho(const ConversationLine& line) {
 }
 
 bool ConversationLink::send(const QString& to, const QString& text) {
+    const ConversationNicks::Target target =
+        to.isEmpty() ? ConversationNicks::Target{{}, text} : nicks_.resolve(to, text);
     QStringList lines;
-    for (const QString& line : typedLines(text))
-        lines << (to.isEmpty() ? profile_.roomLine(line) : profile_.privateLine(to, line));
+    for (const QString& line : typedLines(target.text))
+        lines << (to.isEmpty() ? profile_.roomLine(line) : profile_.privateLine(target.nick, line));
     if (lines.isEmpty())
         return true;
+    if (lines.contains(QString())) {
+        qCWarning(lcBridge) << "the client cannot send a private line to this nick alone";
+        reportUndelivered(QStringLiteral("/msg ") + target.nick + QLatin1Char(' ') + target.text);
+        return false;
+    }
     if (!isAttached()) {
         for (const QString& line : lines)
             reportUndelivered(line);
         return false;
     }
-    if (queue_.push(to.toUtf8(), utf8(lines), to.isEmpty()) == IrcSendQueue::Pushed::Full) {
+    if (queue_.push(target.nick.toUtf8(), utf8(lines), to.isEmpty()) == IrcSendQueue::Pushed::Full) {
         qCWarning(lcBridge) << "too many private lines wait; one text was not sent";
         reportUndelivered(lines.first());
         return false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bridge/ClientProfile.h"
+#include "bridge/ConversationNicks.h"
 #include "irc/IrcSendQueue.h"
 
 #include <QElapsedTimer>
@@ -84,6 +85,7 @@ private:
     // Room lines typed and not yet shown back by the client, and the nick it shows them with.
     std::deque<QString> echoes_;
     QString ownNick_;
+    ConversationNicks nicks_; // who said something, for the bot's private lines
     bool toldHowToShow_ = false;
 };
 

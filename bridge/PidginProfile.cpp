@@ -5,6 +5,8 @@
 #include "bridge/BridgeLog.h"
 #include "bridge/PidginLines.h"
 
+#include <QRegularExpression>
+
 namespace palvuro {
 
 namespace {
@@ -86,6 +88,9 @@ QString PidginProfile::roomLine(const QString& text) const {
 }
 
 QString PidginProfile::privateLine(const QString& nick, const QString& text) const {
+    // Pidgin's "/msg" ends the nick at the first blank: the rest would go to someone else.
+    if (nick.contains(QRegularExpression(QStringLiteral("\\s"))))
+        return {};
     return QStringLiteral("/msg ") + nick + QLatin1Char(' ') + text;
 }
 
