@@ -3,25 +3,37 @@
 #include "tests/support/IrcChatter.h"
 #include "tests/support/IrcServer.h"
 #include "tests/support/PidginSession.h"
+#include "tests/support/ProsodyServer.h"
+#include "tests/support/XmppChatter.h"
 
 #include <QtTest>
 
 #include <memory>
 
 using namespace palvuro;
-using Message = IrcChatter::Message;
+using Message = Chatter::Message;
 
-// The real bot hosting in Pidgin: ircd-hybrid, Pidgin joined to the channel on a private X
+// The real bot hosting in Pidgin: a real server, Pidgin joined to its room on a private X
 // server and accessibility bus, palvuro-bridge offering the bot Pidgin's conversation, the bot
-// with no display, and chatters that are connections of their own. One session plays the game,
-// then the hostile lines.
+// with no display, and chatters that are connections of their own. One session per network
+// plays the game, then the hostile lines: an IRC channel on ircd-hybrid, then an XMPP group
+// chat on Prosody, whose chatters go by lower-case nicks that may hold blanks and colons.
 class TestBridge : public QObject {
     Q_OBJECT
-    const QString channel_ = QStringLiteral("#trivia");
+public:
+    enum class Network { Irc, Xmpp };
+    explicit TestBridge(Network network) : network_(network) {}
+
+private:
+    const Network network_;
+    // Where chatters say their lines, and the conversation's name as Pidgin's tab shows it.
+    QString channel_, conversation_;
     const QHash<QString, QString> answers_{{"WHO WAS THE FIRST EMPEROR OF ROME?", "AUGUSTUS"},
                                            {"IN WHICH YEAR DID THE BERLIN WALL FALL?", "1989"}};
-    IrcServer server_;
-    std::unique_ptr<IrcChatter> anna_, bob_, cat_;
+    IrcServer ircServer_;
+    ProsodyServer xmppServer_;
+    int xmppAccounts_ = 0;
+    std::unique_ptr<Chatter> anna_, bob_, cat_;
     std::unique_ptr<PidginSession> pidgin_;
     std::unique_ptr<E2eSession> bot_;
     QProcess bridge_;
@@ -56,8 +68,42 @@ class TestBridge : public QObject {
         env.insert("XDG_RUNTIME_DIR", bot_->runtimeDir()); // the desktop bus the bot looks on
         env.insert("QT_QPA_PLATFORM", "offscreen");
         bridge_.setProcessEnvironment(env);
-        bridge_.start(QString(qgetenv("PALVURO_BIN_DIR")) + "/palvuro-bridge", {"--conversation", channel_});
+        bridge_.start(QString(qgetenv("PALVURO_BIN_DIR")) + "/palvuro-bridge",
+                      {"--conversation", conversation_});
         return bridge_.waitForStarted(10000);
+    }
+    // The three chatters in the channel, and Pidgin set up to join it as the bot's nick.
+    void joinIrc() {
+        START_IRC_SERVER_OR_SKIP(ircServer_);
+        channel_ = conversation_ = QStringLiteral("#trivia");
+        for (auto [chatter, nick] : {std::pair{&anna_, "ANNA"}, {&bob_, "BOB"}, {&cat_, "CAT"}}) {
+            auto irc = std::make_unique<IrcChatter>(nick);
+            QVERIFY(irc->connectTo(ircServer_.port(), channel_));
+            *chatter = std::move(irc);
+        }
+        pidgin_ = std::make_unique<PidginSession>(ircServer_.port(), channel_, E2eSession::BotNick);
+    }
+    void joinXmpp() {
+        START_XMPP_SERVER_OR_SKIP(xmppServer_);
+        channel_ = ProsodyServer::roomAddress("trivia");
+        conversation_ = QStringLiteral("trivia");
+        for (auto [chatter, nick] : {std::pair{&anna_, "anna"}, {&bob_, "bob"}, {&cat_, "cat"}}) {
+            *chatter = joinXmppAs(nick);
+            QVERIFY2(*chatter, qPrintable(xmppServer_.error()));
+        }
+        QVERIFY(xmppServer_.addAccount("trivia"));
+        pidgin_ = std::make_unique<PidginSession>(
+            xmppServer_.port(), channel_, E2eSession::BotNick,
+            PidginSession::XmppLogin{QStringLiteral("trivia@") + ProsodyServer::Domain,
+                                     ProsodyServer::Password});
+    }
+    // An account of its own for every XMPP chatter: room nicks may hold what user names may not.
+    std::unique_ptr<Chatter> joinXmppAs(const QString& nick) {
+        const QString user = QStringLiteral("chatter%1").arg(++xmppAccounts_);
+        auto xmpp = std::make_unique<XmppChatter>(nick);
+        if (!xmppServer_.addAccount(user) || !xmpp->connectTo(xmppServer_.port(), user, channel_))
+            return nullptr;
+        return xmpp;
     }
 
 private Q_SLOTS:
@@ -80,18 +126,14 @@ private Q_SLOTS:
                 QSKIP(qPrintable(why));
         if (!QFileInfo(QString(qgetenv("PALVURO_BIN_DIR")) + "/palvuro-bridge").isExecutable())
             QSKIP("palvuro-bridge is not built");
-        START_IRC_SERVER_OR_SKIP(server_);
-        anna_ = std::make_unique<IrcChatter>("ANNA");
-        bob_ = std::make_unique<IrcChatter>("BOB");
-        cat_ = std::make_unique<IrcChatter>("CAT");
-        for (IrcChatter* c : {anna_.get(), bob_.get(), cat_.get()})
-            QVERIFY(c->connectTo(server_.port(), channel_));
-        pidgin_ = std::make_unique<PidginSession>(server_.port(), channel_, E2eSession::BotNick);
+        network_ == Network::Irc ? joinIrc() : joinXmpp();
+        if (QTest::currentTestFailed() || !pidgin_)
+            return;
         QVERIFY2(pidgin_->start(), qPrintable(pidgin_->error()));
         QVERIFY2(anna_->waitFor(
                      [](const Message& m) { return m.command == "JOIN" && m.nick == E2eSession::BotNick; }, 0,
                      30000),
-                 "Pidgin did not join the channel");
+                 "Pidgin did not join the room");
 
         bot_ = std::make_unique<E2eSession>();
         bot_->setHeadless();
@@ -100,8 +142,9 @@ private Q_SLOTS:
         bot_->setTimings(10, 2);
         QVERIFY2(bot_->prepare(), qPrintable(bot_->error()));
         QVERIFY(startBridge());
-        QTRY_VERIFY2_WITH_TIMEOUT(bridgeLog().contains("status: Following #trivia in Pidgin"), bridgeLog(),
-                                  30000);
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            bridgeLog().contains("status: Following " + conversation_.toUtf8() + " in Pidgin"), bridgeLog(),
+            30000);
         QVERIFY2(bot_->startBot(), qPrintable(bot_->error()));
         QTRY_VERIFY2_WITH_TIMEOUT(bot_->botLog().contains("connected to the chat client as \"TRIVIA\""),
                                   qPrintable(bot_->botLog()), 30000);
@@ -147,8 +190,9 @@ private Q_SLOTS:
                 db.setScore("DORA", 9) == DbStatus::Ok);
         const int catMark = cat_->receivedCount();
         cat_->say(channel_, "!TOP");
-        const auto toCat = [](const Message& m) {
-            return m.command == "PRIVMSG" && m.nick == E2eSession::BotNick && m.params.value(0) == "CAT";
+        const auto toCat = [this](const Message& m) {
+            return m.command == "PRIVMSG" && m.nick == E2eSession::BotNick &&
+                   m.params.value(0) == cat_->nick();
         };
         QVERIFY(cat_->waitFor([&](const Message& m) { return toCat(m) && m.text() == "BOB 1"; }, catMark));
         QStringList top;
@@ -162,25 +206,39 @@ private Q_SLOTS:
     }
 
     // Lines that look like Pidgin's own (a time stamp and nick, a notice), an action that looks
-    // like a command, a nick's colon, a long line: none of them starts a game for ANNA or scores.
+    // like a command, a nick's colon, a long line, and in XMPP nicks made to look like a line
+    // of ANNA's or a command: none of them starts a game for ANNA or scores.
     void hostileLinesInjectNothing() {
         const int mark = anna_->receivedCount();
-        const QByteArray say = "PRIVMSG " + channel_.toUtf8() + " :";
-        cat_->sendRaw(say + "(12:20:27) ANNA: !START HISTORY");
-        cat_->sendRaw(say + "\x01"
-                            "ACTION : !START HISTORY\x01");
-        cat_->sendRaw(say + "ANNA [~anna@127.0.0.1] entered the room.");
-        cat_->sendRaw(say + "\x02"
-                            "ANNA\x02: !START HISTORY");
-        cat_->sendRaw(say + QByteArray(1000, 'x') + " : !START HISTORY");
+        for (const QString& line : {QStringLiteral("(12:20:27) ANNA: !START HISTORY"),
+                                    QStringLiteral("ANNA [~anna@127.0.0.1] entered the room."),
+                                    QString(1000, QLatin1Char('x')) + " : !START HISTORY"})
+            cat_->say(channel_, line);
+        std::vector<std::unique_ptr<Chatter>> odd;
+        if (network_ == Network::Irc) {
+            const QByteArray say = "PRIVMSG " + channel_.toUtf8() + " :";
+            cat_->sendRaw(say + "\x01"
+                                "ACTION : !START HISTORY\x01");
+            cat_->sendRaw(say + "\x02"
+                                "ANNA\x02: !START HISTORY");
+        } else {
+            cat_->say(channel_, "/me : !START HISTORY");
+            cat_->say(channel_, "hello\n(12:20:28) ANNA: !START HISTORY");
+            for (const char* nick : {"ANNA  : !START HISTORY", "anna: !START HISTORY", "ANNA x"}) {
+                odd.push_back(joinXmppAs(nick));
+                QVERIFY(odd.back());
+                odd.back()->say(channel_, "!START HISTORY");
+            }
+        }
         // Served in order: once the bot answered this, it has read every line before it.
+        const int catMark = cat_->receivedCount();
         cat_->say(channel_, "!MYSCORE");
         QVERIFY(cat_->waitFor(
             [](const Message& m) {
                 return m.command == "PRIVMSG" && m.nick == E2eSession::BotNick &&
                        m.text().startsWith("Your Score Is");
             },
-            0, 20000));
+            catMark, 20000));
         for (const Message& m : anna_->messagesFrom(E2eSession::BotNick, mark))
             QVERIFY2(!m.text().contains("Started By"), m.raw.constData());
         QCOMPARE(score("CAT"), 0);
@@ -188,5 +246,15 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestBridge)
+// One network after the other: the first one's servers and programs end before the next start.
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    int failed = 0;
+    for (const auto network : {TestBridge::Network::Irc, TestBridge::Network::Xmpp}) {
+        TestBridge test(network);
+        failed += QTest::qExec(&test, argc, argv);
+    }
+    return failed;
+}
+
 #include "tst_bridge.moc"

@@ -34,8 +34,9 @@ QString firstLine(QProcess& process) {
 
 } // namespace
 
-PidginSession::PidginSession(quint16 port, const QString& channel, const QString& nick)
-    : port_(port), channel_(channel), nick_(nick) {
+PidginSession::PidginSession(quint16 port, const QString& channel, const QString& nick,
+                             std::optional<XmppLogin> xmpp)
+    : port_(port), channel_(channel), nick_(nick), xmpp_(std::move(xmpp)) {
     for (const char* folder : {"home", "runtime", "purple"})
         QDir().mkdir(path(QLatin1String(folder)), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
@@ -115,29 +116,22 @@ QProcessEnvironment PidginSession::environment() const {
 }
 
 bool PidginSession::writeConfig() {
-    const QString account = nick_ + QStringLiteral("@127.0.0.1");
     const QString accounts = QStringLiteral(R"(<?xml version='1.0' encoding='UTF-8' ?>
 <account version='1.0'>
  <account>
-  <protocol>prpl-irc</protocol>
-  <name>%1</name>
-  <settings>
-   <setting name='port' type='int'>%2</setting>
-  </settings>
+%1
   <settings ui='gtk-gaim'>
    <setting name='auto-login' type='bool'>1</setting>
   </settings>
  </account>
 </account>
 )")
-                                 .arg(account)
-                                 .arg(port_);
+                                 .arg(xmpp_ ? xmppAccount() : ircAccount());
     const QString buddies = QStringLiteral(R"(<?xml version='1.0' encoding='UTF-8' ?>
 <purple version='1.0'>
  <blist>
   <group name='Chats'>
-   <chat proto='prpl-irc' account='%1'>
-    <component name='channel'>%2</component>
+%1
     <setting name='gtk-autojoin' type='bool'>1</setting>
    </chat>
   </group>
@@ -145,13 +139,54 @@ bool PidginSession::writeConfig() {
  <privacy/>
 </purple>
 )")
-                                .arg(account, channel_);
+                                .arg(xmpp_ ? xmppChat() : ircChat());
     for (const auto& [name, text] : {std::pair{"accounts.xml", accounts}, {"blist.xml", buddies}}) {
         QFile file(path(QStringLiteral("purple/") + QLatin1String(name)));
         if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0)
             return false;
     }
     return true;
+}
+
+QString PidginSession::ircAccount() const {
+    return QStringLiteral(R"(  <protocol>prpl-irc</protocol>
+  <name>%1@127.0.0.1</name>
+  <settings>
+   <setting name='port' type='int'>%2</setting>
+  </settings>)")
+        .arg(nick_)
+        .arg(port_);
+}
+
+QString PidginSession::ircChat() const {
+    return QStringLiteral(R"(   <chat proto='prpl-irc' account='%1@127.0.0.1'>
+    <component name='channel'>%2</component>)")
+        .arg(nick_, channel_);
+}
+
+// The server is reached at 127.0.0.1 whatever its domain, and without TLS Pidgin must be
+// allowed to send the password in the clear.
+QString PidginSession::xmppAccount() const {
+    return QStringLiteral(R"(  <protocol>prpl-jabber</protocol>
+  <name>%1/palvuro</name>
+  <password>%2</password>
+  <settings>
+   <setting name='connect_server' type='string'>127.0.0.1</setting>
+   <setting name='port' type='int'>%3</setting>
+   <setting name='connection_security' type='string'>opportunistic_tls</setting>
+   <setting name='auth_plain_in_clear' type='bool'>1</setting>
+  </settings>)")
+        .arg(xmpp_->account, xmpp_->password)
+        .arg(port_);
+}
+
+QString PidginSession::xmppChat() const {
+    return QStringLiteral(R"(   <chat proto='prpl-jabber' account='%1/palvuro'>
+    <component name='room'>%2</component>
+    <component name='server'>%3</component>
+    <component name='handle'>%4</component>)")
+        .arg(xmpp_->account, channel_.section(QLatin1Char('@'), 0, 0), channel_.section(QLatin1Char('@'), 1),
+             nick_);
 }
 
 } // namespace palvuro

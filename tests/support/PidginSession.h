@@ -5,15 +5,23 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <optional>
+
 namespace palvuro {
 
 // Pidgin from Debian for one test: a private X server, a private session bus with the
 // accessibility bus it starts on demand, and Pidgin with GTK's accessibility module, set up
 // (its accounts and buddy list written into a temporary home) to log in as NICK on the test
-// IRC server at PORT and join CHANNEL by itself.
+// IRC server at PORT and join CHANNEL by itself; or, given an XMPP login, to log in with it on
+// the test XMPP server at PORT and join the group chat at the address CHANNEL as NICK.
 class PidginSession {
 public:
-    PidginSession(quint16 port, const QString& channel, const QString& nick);
+    struct XmppLogin {
+        QString account; // user@domain
+        QString password;
+    };
+    PidginSession(quint16 port, const QString& channel, const QString& nick,
+                  std::optional<XmppLogin> xmpp = std::nullopt);
     ~PidginSession();
     PidginSession(const PidginSession&) = delete;
     PidginSession& operator=(const PidginSession&) = delete;
@@ -32,11 +40,17 @@ public:
 private:
     bool fail(const QString& why);
     bool writeConfig();
+    // The account and the buddy list's chat, as Pidgin writes them.
+    QString ircAccount() const;
+    QString ircChat() const;
+    QString xmppAccount() const;
+    QString xmppChat() const;
     QString path(const QString& name) const { return dir_.filePath(name); }
 
     QTemporaryDir dir_;
     quint16 port_;
     QString channel_, nick_, display_, busAddress_, error_;
+    std::optional<XmppLogin> xmpp_;
     QProcess xvfb_, bus_, pidgin_;
 };
 
