@@ -72,6 +72,19 @@ private:
                       {"--conversation", conversation_});
         return bridge_.waitForStarted(10000);
     }
+    // Served in order: once the bot answered CAT's "!MYSCORE", it has read every line before it.
+    bool botHasReadAll() {
+        const int mark = cat_->receivedCount();
+        cat_->say(channel_, "!MYSCORE");
+        return cat_
+            ->waitFor(
+                [](const Message& m) {
+                    return m.command == "PRIVMSG" && m.nick == E2eSession::BotNick &&
+                           m.text().startsWith("Your Score Is");
+                },
+                mark, 30000)
+            .has_value();
+    }
     // The three chatters in the channel, and Pidgin set up to join it as the bot's nick.
     void joinIrc() {
         START_IRC_SERVER_OR_SKIP(ircServer_);
@@ -230,19 +243,28 @@ private Q_SLOTS:
                 odd.back()->say(channel_, "!START HISTORY");
             }
         }
-        // Served in order: once the bot answered this, it has read every line before it.
-        const int catMark = cat_->receivedCount();
-        cat_->say(channel_, "!MYSCORE");
-        QVERIFY(cat_->waitFor(
-            [](const Message& m) {
-                return m.command == "PRIVMSG" && m.nick == E2eSession::BotNick &&
-                       m.text().startsWith("Your Score Is");
-            },
-            catMark, 20000));
+        QVERIFY(botHasReadAll());
         for (const Message& m : anna_->messagesFrom(E2eSession::BotNick, mark))
             QVERIFY2(!m.text().contains("Started By"), m.raw.constData());
         QCOMPARE(score("CAT"), 0);
         QCOMPARE(bridge_.state(), QProcess::Running);
+    }
+
+    // A group chat replays its recent history to whoever joins it, and Pidgin shows it as lines
+    // like any other: when Pidgin comes back after a crash, ANNA's old "!start" must not start a
+    // game again.
+    void historyReplayedOnRejoinIsNotReadAgain() {
+        if (network_ != Network::Xmpp)
+            QSKIP("an IRC channel replays no history");
+        const int mark = anna_->receivedCount();
+        const qsizetype logMark = bridgeLog().size();
+        pidgin_->killPidgin();
+        QTRY_VERIFY_WITH_TIMEOUT(bridgeLog().mid(logMark).contains("status: Lost"), 30000);
+        QVERIFY2(pidgin_->startPidgin(), qPrintable(pidgin_->error()));
+        QTRY_VERIFY_WITH_TIMEOUT(bridgeLog().mid(logMark).contains("status: Following"), 60000);
+        QVERIFY(botHasReadAll());
+        for (const Message& m : anna_->messagesFrom(E2eSession::BotNick, mark))
+            QVERIFY2(!m.text().contains("Started By"), m.raw.constData());
     }
 };
 
