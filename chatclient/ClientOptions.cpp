@@ -38,21 +38,6 @@ QString description() {
         "2 for bad arguments, 1 when the desktop bus or a file fails.");
 }
 
-// The password file's first line: a trailing line break is not part of the password.
-bool readPassword(const QString& path, QByteArray* password, QString* error,
-                  const QString& what = QStringLiteral("password")) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot read the %1 file %2: %3").arg(what, path, file.errorString());
-        return false;
-    }
-    QByteArray line = file.readLine();
-    while (line.endsWith('\n') || line.endsWith('\r'))
-        line.chop(1);
-    *password = line;
-    return true;
-}
-
 } // namespace
 
 bool ClientOptions::parseUrl(const QString& text, IrcSessionConfig* config, QString* error) {
@@ -99,53 +84,9 @@ bool ClientOptions::parse(const QStringList& arguments, ClientOptions* options, 
         QStringLiteral("Play a room script from FILE or standard input (-); its lines: say NICK TEXT, "
                        "wait MS, expect TEXT [MS], join NICK, leave NICK, quit."),
         QStringLiteral("FILE|-"));
-    const QCommandLineOption transcript(
-        QStringLiteral("transcript"),
-        QStringLiteral("Write every room line, private message and notice to FILE."), QStringLiteral("FILE"));
-    const QCommandLineOption wrap(
-        QStringLiteral("wrap"),
-        QStringLiteral("Wrap the room's lines at COLUMNS characters (default 80, 0: never)."),
-        QStringLiteral("COLUMNS"));
-    const QCommandLineOption keep(
-        QStringLiteral("keep-lines"),
-        QStringLiteral("Keep at most N lines in the room's window, the oldest dropped in blocks (at least "
-                       "%1; 0: all; default %2 in a channel, all in a local room).")
-            .arg(MinKeepLines)
-            .arg(DefaultNetworkKeepLines),
-        QStringLiteral("N"));
     QCommandLineOption fill(QStringLiteral("fill"), QString(), QStringLiteral("LINES"));
     fill.setFlags(QCommandLineOption::HiddenFromHelp);
-    const QCommandLineOption account(QStringLiteral("account"),
-                                     QStringLiteral("Log in to the network's account NAME (SASL PLAIN)."),
-                                     QStringLiteral("NAME"));
-    const QCommandLineOption passwordFile(
-        QStringLiteral("password-file"),
-        QStringLiteral("Read the account's password from the first line of FILE."), QStringLiteral("FILE"));
-    const QCommandLineOption tlsCa(
-        QStringLiteral("tls-ca"),
-        QStringLiteral(
-            "Trust the CA certificate(s) in FILE (PEM) besides the system's, for a private server."),
-        QStringLiteral("FILE"));
-    const QCommandLineOption channelKeyFile(
-        QStringLiteral("channel-key-file"),
-        QStringLiteral("Read the channel's key (+k) from the first line of FILE."), QStringLiteral("FILE"));
-    const QCommandLineOption serverPasswordFile(
-        QStringLiteral("server-password-file"),
-        QStringLiteral(
-            "Read the server's password (PASS: a bouncer, a private server) from the first line of "
-            "FILE."),
-        QStringLiteral("FILE"));
-    const QCommandLineOption tlsCert(
-        QStringLiteral("tls-cert"),
-        QStringLiteral("Log in with the client certificate and its key in FILE (PEM; SASL EXTERNAL, CertFP). "
-                       "Needs ircs://."),
-        QStringLiteral("FILE"));
-    const QCommandLineOption allowUnauthenticated(
-        QStringLiteral("allow-unauthenticated"),
-        QStringLiteral("Stay in the channel without the account when logging in fails (by default the client "
-                       "stops and says why)."));
-    parser.addOptions({nick, script, transcript, wrap, keep, fill, account, passwordFile, tlsCa,
-                       serverPasswordFile, tlsCert, allowUnauthenticated, channelKeyFile});
+    parser.addOptions(QList<QCommandLineOption>{nick, script, fill} + NetworkOptions::commandLineOptions());
     parser.addPositionalArgument(QStringLiteral("URL"),
                                  QStringLiteral("irc://HOST[:PORT]/CHANNEL or ircs://HOST[:PORT]/CHANNEL"),
                                  QStringLiteral("[URL]"));
@@ -165,22 +106,24 @@ bool ClientOptions::parse(const QStringList& arguments, ClientOptions* options, 
         }
     }
     options->script = parser.value(script);
-    options->transcript = parser.value(transcript);
-    for (const auto& [option, value] :
-         {std::pair(&wrap, &options->wrapColumns),
-          std::pair<const QCommandLineOption*, int*>(&fill, &options->fillLines)})
-        if (parser.isSet(*option) && !count(parser.value(*option), value)) {
-            *error = QStringLiteral("--%1 needs a whole number of at least 0, not \"%2\"")
-                         .arg(option->names().constFirst(), parser.value(*option));
+    const NetworkOptions net = NetworkOptions::fromParser(parser);
+    options->transcript = net.value(QLatin1String(NetworkOptions::Transcript));
+    for (const auto& [name, value] : {std::pair(QLatin1String(NetworkOptions::Wrap), &options->wrapColumns),
+                                      std::pair(QLatin1String("fill"), &options->fillLines)}) {
+        const QString text = parser.value(name);
+        if (parser.isSet(name) && !count(text, value)) {
+            *error = QStringLiteral("--%1 needs a whole number of at least 0, not \"%2\"").arg(name, text);
             return false;
         }
+    }
 
-    const bool keepGiven = parser.isSet(keep);
-    if (keepGiven && (!count(parser.value(keep), &options->keepLines) ||
-                      (options->keepLines > 0 && options->keepLines < MinKeepLines))) {
+    const QString keep = QLatin1String(NetworkOptions::KeepLines);
+    const bool keepGiven = net.isSet(keep);
+    if (keepGiven && (!count(net.value(keep), &options->keepLines) ||
+                      (options->keepLines > 0 && options->keepLines < NetworkOptions::MinKeepLines))) {
         *error = QStringLiteral("--keep-lines needs 0 or a whole number of at least %1, not \"%2\"")
-                     .arg(MinKeepLines)
-                     .arg(parser.value(keep));
+                     .arg(NetworkOptions::MinKeepLines)
+                     .arg(net.value(keep));
         return false;
     }
 
@@ -192,14 +135,10 @@ bool ClientOptions::parse(const QStringList& arguments, ClientOptions* options, 
     options->network = !urls.isEmpty();
     if (options->network && !keepGiven)
         options->keepLines = DefaultNetworkKeepLines;
-    const bool networkOnly = parser.isSet(account) || parser.isSet(passwordFile) || parser.isSet(tlsCa) ||
-                             parser.isSet(serverPasswordFile) || parser.isSet(tlsCert) ||
-                             parser.isSet(allowUnauthenticated) || parser.isSet(channelKeyFile);
     if (!options->network) {
-        if (networkOnly) {
-            *error = QStringLiteral(
-                "--account, --password-file, --server-password-file, --tls-ca, --tls-cert, "
-                "--allow-unauthenticated and --channel-key-file need an irc:// or ircs:// URL");
+        if (net.needsUrl()) {
+            *error = QStringLiteral("--%1 need an irc:// or ircs:// URL")
+                         .arg(NetworkOptions::networkOnlyNames().join(QStringLiteral(", --")));
             return false;
         }
         return true;
@@ -208,21 +147,16 @@ bool ClientOptions::parse(const QStringList& arguments, ClientOptions* options, 
     if (!parseUrl(urls.constFirst(), &irc, error))
         return false;
     irc.nick = options->nick;
-    if (!parser.isSet(channelKeyFile))
-        irc.channelKey = qgetenv(ChannelKeyVariable);
-    else if (!readPassword(parser.value(channelKeyFile), &irc.channelKey, error,
-                           QStringLiteral("channel key")))
-        return false;
-    irc.account = parser.value(account);
-    irc.extraCaFile = parser.value(tlsCa);
-    irc.clientCertFile = parser.value(tlsCert);
-    irc.allowUnauthenticated = parser.isSet(allowUnauthenticated);
+    irc.account = net.value(QLatin1String(NetworkOptions::Account));
+    irc.extraCaFile = net.value(QLatin1String(NetworkOptions::TlsCa));
+    irc.clientCertFile = net.value(QLatin1String(NetworkOptions::TlsCert));
+    irc.allowUnauthenticated = net.isOn(QLatin1String(NetworkOptions::AllowUnauthenticated));
     irc.stsPolicyFile = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) +
                         QStringLiteral("/sts-policies.ini");
-    for (const auto& [option, file] :
-         {std::pair(&tlsCa, irc.extraCaFile), std::pair(&tlsCert, irc.clientCertFile)})
+    for (const auto& [name, file] : {std::pair(NetworkOptions::TlsCa, irc.extraCaFile),
+                                     std::pair(NetworkOptions::TlsCert, irc.clientCertFile)})
         if (!file.isEmpty() && !QFile::exists(file)) {
-            *error = QStringLiteral("--%1: no file %2").arg(option->names().constFirst(), file);
+            *error = QStringLiteral("--%1: no file %2").arg(QLatin1String(name), file);
             return false;
         }
     if (!irc.tls && (!irc.account.isEmpty() || !irc.clientCertFile.isEmpty())) {
@@ -231,22 +165,24 @@ bool ClientOptions::parse(const QStringList& arguments, ClientOptions* options, 
                 .arg(irc.account.isEmpty() ? QStringLiteral("--tls-cert") : QStringLiteral("--account"));
         return false;
     }
-    if (!parser.isSet(serverPasswordFile))
-        irc.serverPassword = qgetenv(ServerPasswordVariable);
-    else if (!readPassword(parser.value(serverPasswordFile), &irc.serverPassword, error))
+    const QString passwordFile = QLatin1String(NetworkOptions::PasswordFile);
+    if (!net.secret(QLatin1String(NetworkOptions::ChannelKeyFile), ChannelKeyVariable,
+                    QStringLiteral("channel key"), &irc.channelKey, error) ||
+        !net.secret(QLatin1String(NetworkOptions::ServerPasswordFile), ServerPasswordVariable,
+                    QStringLiteral("password"), &irc.serverPassword, error))
         return false;
     if (irc.account.isEmpty()) {
-        if (parser.isSet(passwordFile)) {
+        if (net.isSet(passwordFile)) {
             *error = QStringLiteral("--password-file needs an --account");
             return false;
         }
         return true;
     }
-    if (parser.isSet(passwordFile) ? !readPassword(parser.value(passwordFile), &irc.password, error)
-                                   : (irc.password = qgetenv(PasswordVariable)).isEmpty()) {
-        if (!parser.isSet(passwordFile))
-            *error = QStringLiteral("--account needs a password in %1 or a --password-file")
-                         .arg(QLatin1String(PasswordVariable));
+    if (!net.secret(passwordFile, PasswordVariable, QStringLiteral("password"), &irc.password, error))
+        return false;
+    if (irc.password.isEmpty() && !net.isSet(passwordFile)) {
+        *error = QStringLiteral("--account needs a password in %1 or a --password-file")
+                     .arg(QLatin1String(PasswordVariable));
         return false;
     }
     return true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "chatclient/NetworkOptions.h"
 #include "irc/IrcSession.h"
 
 #include <QString>
@@ -15,8 +16,7 @@ struct ClientOptions {
     static constexpr const char* PasswordVariable = "PALVURO_IRC_PASSWORD";
     // A channel's window keeps this many lines unless --keep-lines says otherwise; a local
     // room keeps all.
-    static constexpr int DefaultNetworkKeepLines = 20000;
-    static constexpr int MinKeepLines = 100;
+    static constexpr int DefaultNetworkKeepLines = NetworkOptions::DefaultNetworkKeepLines;
     // The one that may hold the server's password (PASS).
     static constexpr const char* ServerPasswordVariable = "PALVURO_IRC_SERVER_PASSWORD";
     // The environment variable that may hold the channel's key.

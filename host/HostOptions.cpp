@@ -20,8 +20,6 @@ struct Setting {
 };
 constexpr Setting kSettings[] = {
     {HostOptions::AnswerTime, 1, 120}, {HostOptions::QuestionPause, 1, 300}, {HostOptions::GiveAnswer, 0, 0}};
-// palvuro-chat's network options, passed on as they are given.
-constexpr const char* kClientOptions[] = {"account", "password-file", "tls-ca", "wrap"};
 
 QString description() {
     return QStringLiteral(
@@ -30,6 +28,7 @@ QString description() {
         "FOLDER/host-status.json up to date. SIGTERM ends both cleanly, SIGHUP reads the config again.\n"
         "A config file (INI) takes the long options' names as keys: url=irc://host/%23trivia,\n"
         "nick=TriviaBot, answer-time=30, ... Options on the command line win over the file.\n"
+        "palvuro-chat's options for the room and the channel are taken here too and passed on.\n"
         "The account's password comes from PALVURO_IRC_PASSWORD, --password-file, or the\n"
         "credential \"password\" a systemd unit loads; never from the config.\n"
         "Exit status: 0 after a clean stop (--status: joined and the bot connected), 1 otherwise,\n"
@@ -49,17 +48,11 @@ bool fail(QString* error, const QString& text) {
 bool normalise(const Setting& setting, const QString& value, QString* out, QString* error) {
     const QString v = value.trimmed().toLower();
     if (setting.high == 0) {
-        if (QStringList{QStringLiteral("1"), QStringLiteral("yes"), QStringLiteral("true"),
-                        QStringLiteral("on")}
-                .contains(v))
-            *out = QStringLiteral("1");
-        else if (QStringList{QStringLiteral("0"), QStringLiteral("no"), QStringLiteral("false"),
-                             QStringLiteral("off")}
-                     .contains(v))
-            *out = QStringLiteral("0");
-        else
+        bool on = false;
+        if (!NetworkOptions::parseSwitch(v, &on))
             return fail(error,
                         QStringLiteral("%1 is yes or no, not \"%2\"").arg(option(setting.name), value));
+        *out = on ? QStringLiteral("1") : QStringLiteral("0");
         return true;
     }
     bool ok = false;
@@ -77,15 +70,15 @@ bool normalise(const Setting& setting, const QString& value, QString* out, QStri
 QStringList knownKeys() {
     QStringList keys{QStringLiteral("url"), QStringLiteral("nick"), QStringLiteral("folder"),
                      QStringLiteral("database")};
-    for (const char* name : kClientOptions)
-        keys << option(name);
+    keys << NetworkOptions::names();
     for (const Setting& s : kSettings)
         keys << option(s.name);
     return keys;
 }
 
-// KEY=VALUE pairs of the file, every key one we know.
-bool readConfig(const QString& path, QMap<QString, QString>* values, QString* error) {
+// KEY=VALUE pairs of the file, every key one we know; the client's own options apart.
+bool readConfig(const QString& path, QMap<QString, QString>* values, NetworkOptions* network,
+                QString* error) {
     if (!QFileInfo(path).isFile() || !QFileInfo(path).isReadable())
         return fail(error, QStringLiteral("cannot read the config %1").arg(path));
     QSettings file(path, QSettings::IniFormat);
@@ -99,21 +92,25 @@ bool readConfig(const QString& path, QMap<QString, QString>* values, QString* er
                                    .arg(path));
         if (!known.contains(key))
             return fail(error, QStringLiteral("%1: unknown key \"%2\"").arg(path, key));
-        values->insert(key, file.value(key).toString());
+        if (!NetworkOptions::names().contains(key))
+            values->insert(key, file.value(key).toString());
     }
+    if (!NetworkOptions::fromSettings(file, network, error))
+        return fail(error, path + QStringLiteral(": ") + *error);
     return true;
 }
 
 // Under systemd the unit loads the password as a credential; it is used when nothing else
 // names one.
-void takeCredential(QMap<QString, QString>* client) {
+void takeCredential(NetworkOptions* client) {
     const QString credentials = qEnvironmentVariable("CREDENTIALS_DIRECTORY");
-    if (!client->contains(QStringLiteral("account")) || client->contains(QStringLiteral("password-file")) ||
+    const QString passwordFile = QLatin1String(NetworkOptions::PasswordFile);
+    if (!client->isSet(QLatin1String(NetworkOptions::Account)) || client->isSet(passwordFile) ||
         qEnvironmentVariableIsSet(ClientOptions::PasswordVariable) || credentials.isEmpty())
         return;
     const QString file = QDir(credentials).filePath(QLatin1String(HostOptions::CredentialName));
     if (QFileInfo::exists(file))
-        client->insert(QStringLiteral("password-file"), file);
+        client->set(passwordFile, file);
 }
 
 } // namespace
@@ -137,13 +134,9 @@ bool HostOptions::parse(const QStringList& arguments, HostOptions* options, QStr
                                  QStringLiteral("S"));
     hangLimit.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOptions({config, folder, status, hangLimit});
+    parser.addOptions(NetworkOptions::commandLineOptions());
     const QMap<QString, QString> help{
         {QStringLiteral("nick"), QStringLiteral("The bot's nick in the channel.")},
-        {QStringLiteral("account"), QStringLiteral("Log in to the network's account NAME (SASL PLAIN).")},
-        {QStringLiteral("password-file"), QStringLiteral("Read the account's password from FILE.")},
-        {QStringLiteral("tls-ca"),
-         QStringLiteral("Trust the CA certificate(s) in FILE besides the system's.")},
-        {QStringLiteral("wrap"), QStringLiteral("Wrap the room's lines at COLUMNS (0: never).")},
         {QStringLiteral("database"),
          QStringLiteral("Keep the bot's questions and scores in the PostgreSQL database URL (%1), shared "
                         "with other hosts.")
@@ -171,7 +164,7 @@ bool HostOptions::parse(const QStringList& arguments, HostOptions* options, QStr
     options->configFile = parser.value(config);
     if (!options->configFile.isEmpty()) {
         options->configFile = QFileInfo(options->configFile).absoluteFilePath();
-        if (!readConfig(options->configFile, &values, error))
+        if (!readConfig(options->configFile, &values, &options->network, error))
             return false;
     }
     for (const QCommandLineOption& o : passed)
@@ -205,10 +198,8 @@ bool HostOptions::parse(const QStringList& arguments, HostOptions* options, QStr
         return false;
     if (options->url.isEmpty() || options->nick.trimmed().isEmpty())
         return fail(error, QStringLiteral("a URL and a --nick are needed (or a --config that names them)"));
-    for (const char* name : kClientOptions)
-        if (values.contains(option(name)))
-            options->clientOptions.insert(option(name), values.value(option(name)));
-    takeCredential(&options->clientOptions);
+    options->network.override(NetworkOptions::fromParser(parser));
+    takeCredential(&options->network);
     for (const Setting& s : kSettings) {
         QString value;
         if (values.contains(option(s.name))) {
@@ -225,10 +216,7 @@ bool HostOptions::parse(const QStringList& arguments, HostOptions* options, QStr
 }
 
 QStringList HostOptions::clientArguments() const {
-    QStringList out{url, QStringLiteral("--nick"), nick};
-    for (auto it = clientOptions.begin(); it != clientOptions.end(); ++it)
-        out << QStringLiteral("--") + it.key() << it.value();
-    return out;
+    return QStringList{url, QStringLiteral("--nick"), nick} + network.arguments();
 }
 
 QStringList HostOptions::botArguments() const {

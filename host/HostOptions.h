@@ -1,5 +1,7 @@
 #pragma once
 
+#include "chatclient/NetworkOptions.h"
+
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -32,10 +34,10 @@ struct HostOptions {
     QString configFile;
     QString url;
     QString nick;
-    QString database;                     // --database: the bot's questions and scores on a server
-    QMap<QString, QString> clientOptions; // account, password-file, tls-ca, wrap, ...
-    QMap<QString, QString> settings;      // AnswerTime, QuestionPause, GiveAnswer
-    int hangLimitMs = 0; // a child that answers nothing this long is restarted; 0: the default
+    QString database;                // --database: the bot's questions and scores on a server
+    NetworkOptions network;          // passed on to the client as given
+    QMap<QString, QString> settings; // AnswerTime, QuestionPause, GiveAnswer
+    int hangLimitMs = 0;             // a child that answers nothing this long is restarted; 0: the default
     bool status = false;
     bool help = false;
     bool version = false;

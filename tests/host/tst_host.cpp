@@ -1,3 +1,4 @@
+#include "chatclient/NetworkOptions.h"
 #include "host/BotSettings.h"
 #include "host/ChildProcess.h"
 #include "host/HostOptions.h"
@@ -75,6 +76,52 @@ private Q_SLOTS:
         QTest::newRow("database password on the command line")
             << QByteArray() << QStringList{url, "--nick", "B", "--database", "postgresql://a:pw@h/league"}
             << QStringList{} << "no password";
+        // Every option of palvuro-chat's, from either place, reaches it as palvuro-chat spells it;
+        // the secrets as the files that hold them.
+        const QStringList every{"--transcript",
+                                "@",
+                                "--wrap",
+                                "0",
+                                "--keep-lines",
+                                "1000",
+                                "--account",
+                                "acc",
+                                "--password-file",
+                                "@",
+                                "--server-password-file",
+                                "@",
+                                "--channel-key-file",
+                                "@",
+                                "--tls-ca",
+                                "@",
+                                "--tls-cert",
+                                "@",
+                                "--allow-unauthenticated"};
+        QTest::newRow("every client option in the config")
+            << QByteArray(
+                   "url=ircs://h/%23t\nnick=B\ntranscript=@\nwrap=0\nkeep-lines=1000\naccount=acc\n"
+                   "password-file=@\nserver-password-file=@\nchannel-key-file=@\ntls-ca=@\ntls-cert=@\n"
+                   "allow-unauthenticated=yes\n")
+            << QStringList{} << QStringList{"ircs://h/%23t", "--nick", "B"} + every << "//";
+        QTest::newRow("every client option on the command line")
+            << QByteArray() << QStringList{"ircs://h/%23t", "--nick", "B"} + every
+            << QStringList{"ircs://h/%23t", "--nick", "B"} + every << "//";
+        QTest::newRow("switch off in the config, on on the command line")
+            << QByteArray("url=irc://127.0.0.1:6667/%23trivia\nnick=Bot\nallow-unauthenticated=off\n")
+            << QStringList{"--allow-unauthenticated"}
+            << QStringList{url, "--nick", "Bot", "--allow-unauthenticated"} << "//";
+        QTest::newRow("switch off in the config")
+            << QByteArray("url=irc://127.0.0.1:6667/%23trivia\nnick=Bot\nallow-unauthenticated=no\n")
+            << QStringList{} << QStringList{url, "--nick", "Bot"} << "//";
+        QTest::newRow("switch neither on nor off")
+            << QByteArray("url=irc://h/%23t\nnick=B\nallow-unauthenticated=maybe\n") << QStringList{}
+            << QStringList{} << "allow-unauthenticated is yes or no";
+        QTest::newRow("window too small for the client")
+            << QByteArray("url=irc://h/%23t\nnick=B\nkeep-lines=50\n") << QStringList{} << QStringList{}
+            << "--keep-lines needs";
+        QTest::newRow("unreadable server password file")
+            << QByteArray() << QStringList{url, "--nick", "B", "--server-password-file", "/nonexistent"}
+            << QStringList{} << "cannot read the password file";
         QTest::newRow("account without a password")
             << QByteArray() << QStringList{"ircs://h/%23t", "--nick", "B", "--account", "acc"}
             << QStringList{} << "--account needs a password";
@@ -84,6 +131,10 @@ private Q_SLOTS:
         QFETCH(QStringList, args);
         QFETCH(QStringList, client);
         QFETCH(QString, settings);
+        const QString secret = write("secret", "s3cret\n");
+        config.replace("=@", "=" + secret.toUtf8());
+        for (QStringList* list : {&args, &client})
+            list->replaceInStrings(QRegularExpression("^@$"), secret);
         QStringList arguments{"palvuro-host", "--folder", dir_.filePath("data")};
         if (!config.isEmpty())
             arguments << "--config" << write("host.conf", config);
@@ -223,17 +274,49 @@ private Q_SLOTS:
         QCOMPARE(stored.value("Get/Category").toString(), QString("ART"));
     }
 
-    // A bad config ends the host before anything starts, with status 2 and the reason.
-    void badConfigEndsWithStatusTwo() {
-        const QString program = qEnvironmentVariable("PALVURO_BIN_DIR") + "/palvuro-host";
-        if (!QFileInfo(program).isExecutable())
+    // A bad value ends the host before anything starts, with status 2 and the reason, from
+    // the config as from the command line; palvuro-chat refuses its own options' bad values
+    // alike.
+    void badValuesEndWithStatusTwo_data() {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("answer time") << "answer-time"
+                                     << "soon"
+                                     << "answer-time is a number";
+        QTest::newRow("window limit") << "keep-lines"
+                                      << "50"
+                                      << "--keep-lines needs 0 or a whole number";
+        QTest::newRow("wrap") << "wrap"
+                              << "wide"
+                              << "--wrap needs a whole number";
+        QTest::newRow("CA file") << "tls-ca"
+                                 << "/nonexistent.pem"
+                                 << "--tls-ca: no file /nonexistent.pem";
+    }
+    void badValuesEndWithStatusTwo() {
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        QFETCH(QString, error);
+        const QString bin = qEnvironmentVariable("PALVURO_BIN_DIR");
+        if (!QFileInfo(bin + "/palvuro-host").isExecutable())
             QSKIP("palvuro-host is not built");
-        QProcess host;
-        host.start(program, {"--folder", dir_.filePath("bad"), "--config",
-                             write("bad.conf", "url=irc://h/%23t\nnick=Bot\nanswer-time=soon\n")});
-        QVERIFY(host.waitForFinished(20000));
-        QCOMPARE(host.exitCode(), 2);
-        QVERIFY(host.readAllStandardError().contains("answer-time is a number"));
+        const QStringList channel{"irc://h/%23t", "--nick", "B"};
+        const QStringList given{"--" + key, value};
+        const QString config = write("bad.conf", ("url=irc://h/%23t\nnick=B\n" + key + "=" + value).toUtf8());
+        const QStringList host{"--folder", dir_.filePath("bad")};
+        QList<QPair<QString, QStringList>> runs{{"palvuro-host", host + QStringList{"--config", config}},
+                                                {"palvuro-host", host + channel + given}};
+        if (NetworkOptions::names().contains(key))
+            runs.append({"palvuro-chat", channel + given});
+        for (const auto& [program, args] : runs) {
+            QProcess run;
+            run.start(bin + "/" + program, args);
+            QVERIFY(run.waitForFinished(20000));
+            QCOMPARE(run.exitCode(), 2);
+            const QString said = run.readAllStandardError();
+            QVERIFY2(said.contains(program + ": " + error), qPrintable(program + said));
+        }
         QVERIFY(!QFileInfo::exists(dir_.filePath("bad/host-status.json")));
     }
 
