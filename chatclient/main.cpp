@@ -10,7 +10,6 @@
 #include "platform/WindowRegistry.h"
 
 #include <QApplication>
-#include <QTimer>
 
 #include <csignal>
 #include <cstdio>
@@ -72,13 +71,15 @@ void logStatus(const Network& network) {
 }
 
 // A service manager's SIGTERM (or ^C) leaves the channel with a QUIT, which a killed client
-// never says; the program ends once the closing connection has had a moment to write it.
+// never says; the program ends once the connection is closed.
 void endOnSignal(const SignalWatcher& signals, Network* network) {
     QObject::connect(&signals, &SignalWatcher::received, qApp, [network] {
-        constexpr int kFlushMs = 500;
-        if (network)
-            network->session.stop();
-        QTimer::singleShot(network ? kFlushMs : 0, qApp, [] { QApplication::exit(0); });
+        if (!network) {
+            QApplication::exit(0);
+            return;
+        }
+        QObject::connect(&network->session, &IrcSession::closed, qApp, [] { QApplication::exit(0); });
+        network->session.stop();
     });
 }
 

@@ -21,8 +21,9 @@
 namespace palvuro {
 namespace {
 
-// How long a closing connection may take to deliver our QUIT.
-constexpr int kQuitGraceMs = 2000;
+// How long a closing connection may take to deliver our QUIT: short enough that a service
+// manager's stop, which waits a little longer, never has to kill the client.
+constexpr int kQuitGraceMs = 1000;
 const QByteArray kPrivmsg = QByteArrayLiteral("PRIVMSG");
 
 QString text(const QByteArray& bytes) {
@@ -282,6 +283,7 @@ IrcSession::IrcSession(IrcSessionConfig config, QObject* parent)
     connect(transport, &IrcTransport::failure, this, &IrcSession::failure);
     connect(transport, &IrcTransport::retryDue, this, [this] { d->connectNow(); });
     connect(transport, &IrcTransport::lagMeasured, this, &IrcSession::lagMeasured);
+    connect(transport, &IrcTransport::closed, this, &IrcSession::closed);
 
     IrcRegistration* registration = &d->registration;
     connect(registration, &IrcRegistration::welcomed, this, [this] {
@@ -337,10 +339,10 @@ void IrcSession::start() {
 void IrcSession::stop() {
     d->running = false;
     d->stopTimers();
-    if (d->transport.isOpen() && d->registration.registered())
+    const bool quitting = d->transport.isOpen() && d->registration.registered();
+    if (quitting)
         d->send("QUIT", {QByteArrayLiteral("Palvuro Trivia closes")});
-    // The QUIT still leaves before the socket closes; nothing we do here waits for it.
-    d->transport.closeGracefully(kQuitGraceMs);
+    d->transport.closeGracefully(quitting, kQuitGraceMs);
     d->registration.reset();
     d->channel.forget();
     d->dropQueue();

@@ -27,6 +27,8 @@ public:
 
     // Connects, registers and joins; from then on reconnects by itself until stop().
     void start();
+    // Leaves with a QUIT when registered; closed() says when the connection is gone, within a
+    // second.
     void stop();
 
     State state() const;
@@ -45,6 +47,8 @@ public:
 
 Q_SIGNALS:
     void stateChanged(palvuro::IrcSession::State state);
+    // After stop(): the connection is closed, our QUIT delivered or given up on.
+    void closed();
     void reconnectIn(int seconds);
     // The server refused us (ERROR, a ban, a wrong server password), in its own words; the next
     // attempt waits longer.

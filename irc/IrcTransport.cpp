@@ -148,14 +148,28 @@ void IrcTransport::drop() {
     old->deleteLater();
 }
 
-void IrcTransport::closeGracefully(int graceMs) {
-    if (!socket_)
+void IrcTransport::closeGracefully(bool serverCloses, int graceMs) {
+    if (!socket_) {
+        Q_EMIT closed();
         return;
+    }
     QSslSocket* closing = std::exchange(socket_, nullptr);
     disconnect(closing, nullptr, this, nullptr);
+    connect(closing, &QObject::destroyed, this, &IrcTransport::closed);
     connect(closing, &QSslSocket::disconnected, closing, &QObject::deleteLater);
-    QTimer::singleShot(graceMs, closing, &QObject::deleteLater);
-    closing->disconnectFromHost();
+    QTimer::singleShot(graceMs, closing, [closing] {
+        closing->abort();
+        closing->deleteLater();
+    });
+    if (closing->state() != QAbstractSocket::ConnectedState) {
+        closing->abort();
+        closing->deleteLater();
+    } else if (serverCloses) {
+        connect(closing, &QSslSocket::readyRead, closing, [closing] { closing->readAll(); });
+        closing->readAll();
+    } else {
+        closing->disconnectFromHost();
+    }
 }
 
 void IrcTransport::write(const QByteArray& line) {

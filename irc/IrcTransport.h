@@ -26,8 +26,11 @@ public:
     void open();
     // Quietly: the socket's own signals never report a loss we caused.
     void drop();
-    // Lets lines already written (a QUIT) leave before the socket closes.
-    void closeGracefully(int graceMs);
+    // Lets lines already written (a QUIT) leave before the socket closes: with SERVERCLOSES
+    // the server is left to close the connection, as it does after a QUIT, so that nothing it
+    // still sends turns our close into a reset that could lose the QUIT; else the socket closes
+    // once drained. After GRACEMS it is closed regardless. closed() follows in every case.
+    void closeGracefully(bool serverCloses, int graceMs);
     bool isOpen() const { return socket_ != nullptr; }
     void write(const QByteArray& line);
 
@@ -50,6 +53,8 @@ Q_SIGNALS:
     void lost(const QString& reason); // the connection is unusable; it is still open until drop()
     void failure(const QString& reason);
     void retryDue();
+    // The connection closeGracefully() let go of is closed (at once when there was none).
+    void closed();
     // How long our PING has gone unanswered, every few seconds while it does, then how long its
     // answer took.
     void lagMeasured(qint64 ms);
