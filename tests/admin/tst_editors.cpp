@@ -3,9 +3,12 @@
 #include "admin/CategoryEditorWindow.h"
 #include "admin/ScoreEditorWindow.h"
 #include "admin/UsersEditorWindow.h"
+#include "data/ServerAddress.h"
 #include "data/SettingsStore.h"
 #include "data/TriviaDatabase.h"
+#include "data/TriviaStore.h"
 #include "data/UsersList.h"
+#include "tests/support/PostgresServer.h"
 #include "tests/support/TestFiles.h"
 #include "widgets/MessageBox.h"
 
@@ -14,6 +17,7 @@
 
 #include <functional>
 #include <optional>
+#include <type_traits>
 
 using namespace palvuro;
 
@@ -55,6 +59,9 @@ class EditorsTest : public QObject {
 private:
     QTemporaryDir config_;
     std::unique_ptr<QTemporaryDir> folder_;
+    PostgresServer server_;
+    std::optional<TriviaStore> store_;
+    QString database_; // the server's database of the running test
     std::function<QWidget*()> make_;
     QPointer<QWidget> window_;
     size_t checkedMessages_ = 0;
@@ -65,7 +72,12 @@ private:
     // deletes itself when closed, as it does when the main window opens it.
     template <class Window> void open() {
         seed();
-        make_ = [this] { return new Window(path()); };
+        make_ = [this] {
+            if constexpr (std::is_same_v<Window, UsersEditorWindow>)
+                return new Window(path()); // the users list stays in the folder whatever the store
+            else
+                return new Window(*store_);
+        };
         reopen();
     }
     void reopen() {
@@ -76,7 +88,8 @@ private:
     }
 
     void seed() {
-        TriviaDatabase db(path());
+        const auto connection = store_->connect();
+        TriviaDatabase& db = *connection;
         for (const char* pair : {"ART/WHO PAINTED GUERNICA?/PICASSO", "HISTORY/WHO WAS FIRST/ADAM",
                                  "HISTORY/WHO WAS FIRST/EVE", "HISTORY/CAPITAL OF FRANCE/PARIS"}) {
             const QStringList f = QString(pair).split('/');
@@ -162,11 +175,26 @@ private:
         return texts;
     }
 
-    QString tableOf(const QString& table) { return TestFiles::pairsOf(path() + "/Trivia.mdb", table); }
+    // Every pair of a table in row order, "QUESTION/ANSWER|..." (null shown as <null>).
+    QString tableOf(const QString& table) {
+        QStringList pairs;
+        store_->connect()->forEachPair(table, [&](const TriviaDatabase::Pair& pair) {
+            pairs << (pair.questionNull ? "<null>" : pair.question) + '/' +
+                         (pair.answerNull ? "<null>" : pair.answer);
+        });
+        return pairs.join('|');
+    }
+    // SQL by another program, on whichever store the test runs.
+    void sqlOnStore(const QString& statement) {
+        if (store_->isServer())
+            QVERIFY2(server_.run(statement, database_), qPrintable(server_.error()));
+        else
+            QVERIFY(TestFiles::sql(path() + "/Trivia.mdb", statement).isActive());
+    }
     // The stored points, empty when the nick has no row.
     QString pointsOf(const QString& nick) {
         std::optional<qint64> points;
-        if (TriviaDatabase(path()).lookupScore(nick, &points) != DbStatus::Ok)
+        if (store_->connect()->lookupScore(nick, &points) != DbStatus::Ok)
             return QStringLiteral("<failed>");
         return points ? QString::number(*points) : QString();
     }
@@ -180,9 +208,28 @@ private:
     }
 
 private Q_SLOTS:
+    // Every test on the file and again on a database server.
+    void initTestCase_data() {
+        QTest::addColumn<bool>("onServer");
+        QTest::newRow("file") << false;
+        QTest::newRow("server") << true;
+    }
     void initTestCase() { QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config_.path()); }
     void init() {
         folder_ = std::make_unique<QTemporaryDir>();
+        QFETCH_GLOBAL(bool, onServer);
+        store_.emplace(path());
+        if (onServer) {
+            if (!server_.isRunning())
+                START_POSTGRES_OR_SKIP(server_);
+            static int databases = 0;
+            database_ = QStringLiteral("editors%1").arg(++databases);
+            QVERIFY2(server_.createDatabase(database_), qPrintable(server_.error()));
+            QString error;
+            const auto address = ServerAddress::parse(server_.url(database_), &error);
+            QVERIFY2(address, qPrintable(error));
+            store_.emplace(path(), *address);
+        }
         MessageBox::setTestMode(true, true);
         MessageBox::clearShown();
         checkedMessages_ = 0;
@@ -347,8 +394,7 @@ private Q_SLOTS:
 
     void finderShowsNullAsEmptyAndKeepsTheFoundRowsTable() {
         open<CategoryEditorWindow>();
-        TestFiles::sql(path() + "/Trivia.mdb",
-                       "INSERT INTO ART (Questions, Answers) VALUES (NULL, 'NOBODY')");
+        sqlOnStore("INSERT INTO \"ART\" (Questions, Answers) VALUES (NULL, 'NOBODY')");
         paste("txtEditA", "nobody");
         click("cmdSearchA");
         QCOMPARE(newMessages(), QStringList{information("No question is stored for this pair, so its box is "

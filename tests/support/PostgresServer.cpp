@@ -98,17 +98,29 @@ bool PostgresServer::createDatabase(const QString& name) {
     return run(QStringLiteral("CREATE DATABASE \"%1\"").arg(name));
 }
 
-// On the maintenance database, as the cluster's owner.
-bool PostgresServer::run(const QString& sql) {
+QStringList PostgresServer::values(const QString& sql, const QString& database) {
+    QStringList values;
+    query(sql, database, &values);
+    return values;
+}
+
+bool PostgresServer::run(const QString& sql, const QString& database) {
+    return query(sql, database, nullptr);
+}
+
+// As the cluster's owner, on a connection of its own.
+bool PostgresServer::query(const QString& sql, const QString& database, QStringList* values) {
     bool done = false;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("postgres-rig"));
         db.setHostName(QLatin1String(Host));
         db.setPort(port_);
         db.setUserName(QLatin1String(User));
-        db.setDatabaseName(QStringLiteral("postgres"));
+        db.setDatabaseName(database);
         QSqlQuery query(db);
         done = db.open() && query.exec(sql);
+        while (done && values && query.next())
+            values->append(query.value(0).toString());
         if (!done)
             error_ = db.lastError().text() + query.lastError().text();
         db.close();

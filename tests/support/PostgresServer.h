@@ -3,6 +3,7 @@
 #include "tests/support/ServerProcess.h"
 
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 namespace palvuro {
@@ -33,6 +34,10 @@ public:
     void setDurable(bool durable) { durable_ = durable; }
     // A new, empty database; false with error() saying why.
     bool createDatabase(const QString& name);
+    // SQL as the cluster's owner, as another program runs it; false with error() saying why.
+    bool run(const QString& sql, const QString& database = QStringLiteral("postgres"));
+    // The first column of every row `sql` gives; empty on a failure too.
+    QStringList values(const QString& sql, const QString& database = QStringLiteral("postgres"));
     // postgresql://trivia@127.0.0.1:PORT/NAME
     QString url(const QString& database) const;
     // postgresql:///NAME?host=SOCKETFOLDER&user=trivia
@@ -43,7 +48,7 @@ public:
 
 private:
     bool initialize();
-    bool run(const QString& sql);
+    bool query(const QString& sql, const QString& database, QStringList* values);
     QString path(const QString& name) const;
 
     QTemporaryDir dir_;
