@@ -11,6 +11,7 @@
 #include <grp.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace palvuro {
@@ -23,11 +24,16 @@ bool runningAsRoot() {
     return ::geteuid() == 0;
 }
 
+// A server outlives a test that crashes or is killed by its time limit, holding its port and
+// folder: it gets SIGKILL when the test ends however it ends. Changing the user clears that
+// wish, so setpriv makes it again once it is nobody.
 void startAsServerUser(QProcess& process, const QString& program, const QStringList& args) {
+    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     if (runningAsRoot())
         process.start(kSetpriv,
                       QStringList{QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
-                                  QStringLiteral("--clear-groups"), program} +
+                                  QStringLiteral("--clear-groups"), QStringLiteral("--pdeathsig=KILL"),
+                                  program} +
                           args);
     else
         process.start(program, args);
