@@ -3,7 +3,11 @@
 #include "data/TriviaDatabase.h"
 #include "data/TriviaStore.h"
 #include "tests/support/BotDriver.h"
+#include "tests/support/HostProcess.h"
+#include "tests/support/IrcChatter.h"
+#include "tests/support/IrcServer.h"
 #include "tests/support/PostgresServer.h"
+#include "tests/support/TestFiles.h"
 
 #include <QFileInfo>
 #include <QProcess>
@@ -44,6 +48,17 @@ QStringList pairsOf(TriviaDatabase& db, const QString& category) {
     return pairs;
 }
 
+// Anna authorized, HISTORY with the questions and answers given.
+bool seedLeague(const TriviaStore& store, const QHash<QString, QString>& pairs) {
+    const auto db = store.connect();
+    bool ok = UsersList(store.folder()).save({"Anna"}) && db->createCategory("HISTORY") == DbStatus::Ok;
+    for (auto it = pairs.begin(); ok && it != pairs.end(); ++it)
+        ok = db->addPair("HISTORY", it.key(), it.value()) == DbStatus::Ok;
+    return ok;
+}
+
+const QHash<QString, QString> kFrance = {{"CAPITAL OF FRANCE?", "PARIS"}};
+
 } // namespace
 
 // The store on a real PostgreSQL server: the same operations as on the file, many bots at
@@ -55,6 +70,8 @@ private:
     PostgresServer server_;
     QTemporaryDir folder_;
     int databases_ = 0;
+
+    QString database() const { return QStringLiteral("league%1").arg(databases_); }
 
     // A store on a database of its own, so that no test sees another's rows.
     TriviaStore freshStore(bool overSocket = false) {
@@ -216,8 +233,8 @@ private Q_SLOTS:
             QVERIFY(db.addPairs("ART", {{"WHO PAINTED \"GUERNICA\"?", "PICASSO"},
                                         {"CAFÉ OR TEA?", "CAFÉ €"}}) == DbStatus::Ok);
         }
-        const QString url = server_.url(QStringLiteral("league%1").arg(databases_ + 1));
         freshStore();
+        const QString url = server_.url(database());
         const auto exported = [&](const QStringList& where, const QString& name) {
             return run("palvuro-export", QStringList{"--questions", files.filePath(name + ".tsv"), "--scores",
                                                      files.filePath(name + "-scores.tsv")} +
@@ -247,12 +264,7 @@ private Q_SLOTS:
     // server is back the game's connection comes back by itself and stores again.
     void serverGoneAndBack() {
         const TriviaStore store = freshStore();
-        {
-            const auto db = store.connect();
-            QVERIFY(UsersList(store.folder()).save({"Anna"}));
-            QCOMPARE(db->createCategory("HISTORY"), DbStatus::Ok);
-            QCOMPARE(db->addPair("HISTORY", "CAPITAL OF FRANCE?", "PARIS"), DbStatus::Ok);
-        }
+        QVERIFY(seedLeague(store, kFrance));
         BotDriver bot(store);
         QVERIFY(bot.startGame());
         QVERIFY(server_.stop());
@@ -270,6 +282,104 @@ private Q_SLOTS:
         QCOMPARE(bot.botLines().last(), RoomTexts::correctAnswer("BOB", 1, 40));
         QCOMPARE(pointsOf(store, "BOB"), std::optional<qint64>(1));
         QVERIFY(bot.fatalErrors.isEmpty());
+    }
+
+    // Another operator changes the game's category under a running game: the file's behaviour
+    // on the server too. The open question still scores; the next finds nothing to ask and
+    // ends the game.
+    void categoryChangedDuringAGame_data() {
+        QTest::addColumn<bool>("onServer");
+        QTest::addColumn<QString>("change");
+        for (const bool onServer : {false, true}) {
+            for (const char* change : {"deleted", "emptied", "renamed"})
+                QTest::addRow("%s on the %s", change, onServer ? "server" : "file") << onServer << change;
+        }
+    }
+    void categoryChangedDuringAGame() {
+        QFETCH(bool, onServer);
+        QFETCH(QString, change);
+        QTemporaryDir files;
+        const TriviaStore store = onServer ? freshStore() : TriviaStore(files.path());
+        QVERIFY(seedLeague(store, kFrance));
+        BotDriver bot(store);
+        QVERIFY(bot.startGame());
+        const auto other = store.connect();
+        TriviaDatabase::Pair pair;
+        const QString rename = "ALTER TABLE \"HISTORY\" RENAME TO \"STORY\"";
+        if (change == "deleted")
+            QCOMPARE(other->dropCategory("history"), DbStatus::Ok);
+        else if (change == "emptied")
+            QVERIFY(other->findPairByAnswer("HISTORY", "paris", &pair) == DbStatus::Ok &&
+                    other->deletePair(pair) == DbStatus::Ok);
+        else if (onServer)
+            QVERIFY2(server_.run(rename, database()), qPrintable(server_.error()));
+        else
+            QVERIFY(TestFiles::sql(files.filePath("Trivia.mdb"), rename).isActive());
+        bot.say("Bob", "paris");
+        QCOMPARE(bot.botLines().last(), RoomTexts::correctAnswer("BOB", 1, 40));
+        for (int i = 0; i < 40; ++i)
+            bot.bot.startGetrandomTimer();
+        QCOMPARE(bot.botLines().mid(bot.botLines().size() - 2),
+                 (QStringList{RoomTexts::noQuestions(), RoomTexts::triviaEnded()}));
+        QVERIFY(!bot.bot.session().isRunning());
+        QVERIFY(bot.fatalErrors.isEmpty());
+    }
+
+    // Two hosts, two channels, one league: a player's points from both rooms add up in one row.
+    void twoRoomsShareOneLeague() {
+        if (const QString why = IrcServer::cannotRun(); !why.isEmpty())
+            QSKIP(qPrintable(why));
+        if (!QFileInfo(qEnvironmentVariable("PALVURO_BIN_DIR") + "/palvuro-host").isExecutable())
+            QSKIP("palvuro-host is not built in PALVURO_BIN_DIR");
+        const TriviaStore store = freshStore();
+        QVERIFY(seedLeague(store, HostProcess::answers()));
+        IrcServer irc;
+        QVERIFY2(irc.start(), qPrintable(irc.error()));
+        IrcChatter anna("ANNA"), bob("BOB");
+        const QStringList channels = {"#one", "#two"}, bots = {"TRIVIA", "QUIZ"};
+        std::vector<std::unique_ptr<HostProcess>> hosts;
+        for (int i = 0; i < 2; ++i) {
+            hosts.push_back(std::make_unique<HostProcess>(irc.port(), channels[i], bots[i]));
+            QVERIFY2(hosts[i]->start({"--database", server_.url(database())}), qPrintable(hosts[i]->error()));
+        }
+        QVERIFY(anna.connectTo(irc.port(), "#one") && bob.connectTo(irc.port(), "#one"));
+        for (IrcChatter* chatter : {&anna, &bob}) {
+            chatter->sendRaw("JOIN #two");
+            QVERIFY(chatter->waitFor([](const IrcChatter::Message& m) { return m.command == "JOIN"; },
+                                     chatter->receivedCount() - 1));
+        }
+        for (int i = 0; i < 2; ++i) {
+            QVERIFY2(hosts[i]->waitHealthy(), hosts[i]->log());
+            const QString bot = bots[i], channel = channels[i];
+            const auto inRoom = [=](const IrcChatter::Message& m) {
+                return m.command == "PRIVMSG" && m.nick == bot && m.params.value(0) == channel;
+            };
+            int at = anna.receivedCount();
+            anna.say(channel, "!START HISTORY");
+            auto question = anna.waitFor(
+                [&](const IrcChatter::Message& m) {
+                    return inRoom(m) && HostProcess::answers().contains(m.text());
+                },
+                at, 30000, &at);
+            QVERIFY2(question, anna.dump(at).constData());
+            bob.say(channel, HostProcess::answers().value(question->text()));
+            const QString verdict = QStringLiteral("(*)BOB (*) Is Correct, Your Score Is [ %1 ]").arg(i + 1);
+            QVERIFY2(
+                anna.waitFor([&](const IrcChatter::Message& m) { return inRoom(m) && m.text() == verdict; },
+                             at, 30000, &at),
+                anna.dump(at).constData());
+            anna.say(channel, "!QUIT");
+        }
+        const int at = bob.receivedCount();
+        bob.say("#one", "!MYSCORE");
+        QVERIFY2(bob.waitFor(
+                     [](const IrcChatter::Message& m) {
+                         return m.nick == "TRIVIA" && m.params.value(0) == "BOB" &&
+                                m.text().contains(RoomTexts::ownScore(2));
+                     },
+                     at),
+                 bob.dump(at).constData());
+        QCOMPARE(pointsOf(store, "BOB"), std::optional<qint64>(2));
     }
 };
 
