@@ -107,6 +107,10 @@ QString SqlDialect::createCategory(const QString& quotedTable) const {
                             .arg(quotedTable);
 }
 
+bool SqlDialect::keepsTableName(const QString& name) const {
+    return !isServer() || name.toUtf8().size() <= ServerNameBytes;
+}
+
 QString SqlDialect::textOrder(const QString& column) const {
     return isServer() ? column + QLatin1String(" COLLATE \"C\"") : column;
 }

@@ -27,6 +27,11 @@ public:
     // The column that names a category row for the editors and the picks.
     QString rowId() const;
     QString createCategory(const QString& quotedTable) const;
+    // Whether the engine keeps `name` whole as a table name: the server cuts longer names
+    // short without a word, and two long names could then meet in one table.
+    bool keepsTableName(const QString& name) const;
+    // Bytes of a table name the server keeps.
+    static constexpr int ServerNameBytes = 63;
     // `column` in the order the file sorts text, whatever the server's locale.
     QString textOrder(const QString& column) const;
     // The start of a batch: on the file it takes the write lock at once, so that a batch

@@ -156,6 +156,12 @@ DbStatus TriviaDatabase::createCategory(const QString& typedName) {
             QStringLiteral("\"%1\" is not a valid category name: use letters, digits and underscores, "
                            "not starting with a digit, and no reserved SQL word.")
                 .arg(name));
+    if (!d->c->dialect().keepsTableName(name))
+        return d->c->fail(DbStatus::InvalidName,
+                          QStringLiteral("\"%1\" is too long for a category name on the database server: "
+                                         "it holds at most %2 bytes (as UTF-8).")
+                              .arg(name)
+                              .arg(SqlDialect::ServerNameBytes));
     DbStatus status = d->c->ensureWritable();
     QStringList existing;
     if (status == DbStatus::Ok)

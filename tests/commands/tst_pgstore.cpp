@@ -99,6 +99,12 @@ private Q_SLOTS:
         QCOMPARE(db->createCategory("Select"), DbStatus::InvalidName);
         QCOMPARE(db->createCategory("art"), DbStatus::Ok);
         QCOMPARE(categoriesOf(*db), (QStringList{"ART", "HISTORY"}));
+        // The file takes names of 64 characters; the server would cut them short unasked.
+        QCOMPARE(db->createCategory(QString(64, 'M')), DbStatus::InvalidName);
+        QVERIFY2(db->errorText().contains("at most 63 bytes"), qPrintable(db->errorText()));
+        QCOMPARE(db->createCategory(QString(32, QChar(0xC4))), DbStatus::InvalidName);
+        QCOMPARE(db->createCategory(QString(31, QChar(0xC4)) + 'M'), DbStatus::Ok);
+        QCOMPARE(db->dropCategory(QString(31, QChar(0xC4)) + 'M'), DbStatus::Ok);
 
         QCOMPARE(db->addPair("history", "CAPITAL OF FRANCE?", "  paris"), DbStatus::Ok);
         QCOMPARE(db->beginBatch(), DbStatus::Ok);
