@@ -128,25 +128,43 @@ bool DbConnection::containsName(const QStringList& names, const QString& name) {
 }
 
 DbStatus DbConnection::beginBatch() {
-    const DbStatus status = ensureWritable();
-    return status == DbStatus::Ok ? execStatement(dialect_.beginBatch()) : status;
+    DbStatus status = ensureWritable();
+    if (status == DbStatus::Ok)
+        status = execStatement(dialect_.beginBatch());
+    if (status != DbStatus::Ok || hasScoresTable_)
+        return status;
+    status = execStatement(dialect_.createScoresTable());
+    if (status != DbStatus::Ok)
+        return rollBack(status);
+    hasScoresTable_ = scoresTableInBatch_ = true;
+    return status;
 }
 
 DbStatus DbConnection::commitBatch() {
     const DbStatus status = execStatement(QStringLiteral("COMMIT"));
-    return status == DbStatus::Ok ? status : rollBack(status);
+    if (status != DbStatus::Ok)
+        return rollBack(status);
+    scoresTableInBatch_ = false;
+    return status;
 }
 
 DbStatus DbConnection::rollbackBatch() {
+    batchUndone();
     return execStatement(QStringLiteral("ROLLBACK"));
 }
 
 DbStatus DbConnection::rollBack(DbStatus status) {
     const QString error = error_;
+    batchUndone();
     if (isOpen())
         execStatement(QStringLiteral("ROLLBACK"));
     error_ = error;
     return status;
+}
+
+void DbConnection::batchUndone() {
+    if (scoresTableInBatch_)
+        hasScoresTable_ = scoresTableInBatch_ = false;
 }
 
 } // namespace palvuro

@@ -37,6 +37,10 @@ public:
     DbStatus ensureWritable();
     bool isReadOnly() const { return readOnly_; }
     bool hasScoresTable() const { return hasScoresTable_; }
+    // Opening leaves the store as it found it (no scores table made, no journal changed): for a
+    // run that must change nothing. A missing scores table is then made inside the first batch,
+    // where the rollback takes it away again. Set before the first operation.
+    void setKeepLayout(bool keep) { keepLayout_ = keep; }
     virtual void setBusyTimeout(int milliseconds) = 0;
 
     QString errorText() const { return error_; }
@@ -70,14 +74,20 @@ protected:
     virtual QString diskFullMessage() const = 0;
     void setReadOnly(bool readOnly) { readOnly_ = readOnly; }
     void setHasScoresTable(bool has) { hasScoresTable_ = has; }
+    bool keepsLayout() const { return keepLayout_; }
 
 private:
+    // A scores table made inside the batch went with it.
+    void batchUndone();
+
     const SqlDialect& dialect_;
     QString connectionName_;
     QSqlDatabase db_;
     QString error_;
     bool readOnly_ = false;
     bool hasScoresTable_ = true;
+    bool keepLayout_ = false;
+    bool scoresTableInBatch_ = false;
 };
 
 } // namespace palvuro

@@ -197,15 +197,14 @@ DbStatus FileConnection::prepareConnection() {
     if (status != DbStatus::Ok)
         return status;
     setHasScoresTable(containsName(tables, QStringLiteral("Psystem")));
-    if (isReadOnly())
+    if (isReadOnly() || keepsLayout())
         return DbStatus::Ok;
     // WAL lets the other connections read while one writes. Where it cannot be set (another
     // program holds the file in the old journal mode) the file keeps its mode and still works.
     execStatement(QStringLiteral("PRAGMA journal_mode = WAL"));
     status = execStatement(QStringLiteral("PRAGMA synchronous = FULL"));
     if (status == DbStatus::Ok && !hasScoresTable())
-        status = execStatement(QStringLiteral("CREATE TABLE Psystem (Nick TEXT PRIMARY KEY NOT NULL, "
-                                              "Points INTEGER NOT NULL DEFAULT 0)"));
+        status = execStatement(dialect().createScoresTable());
     if (status != DbStatus::Ok)
         return status;
     setHasScoresTable(true);
@@ -214,7 +213,7 @@ DbStatus FileConnection::prepareConnection() {
             DbStatus::Ok &&
         !containsName(indexes, QStringLiteral("PsystemByPoints"))) {
         // Only speeds up the top list; a failure (a Psystem of another layout) costs nothing else.
-        execStatement(QStringLiteral("CREATE INDEX PsystemByPoints ON Psystem (Points DESC, Nick)"));
+        execStatement(dialect().createScoresIndex());
     }
     return DbStatus::Ok;
 }

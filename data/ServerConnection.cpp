@@ -90,25 +90,23 @@ DbStatus ServerConnection::prepareConnection() {
     return status == DbStatus::Ok ? ensureScoresTable() : status;
 }
 
-// Several bots may start on an empty database at once; whichever creates the table first
-// wins, and the others find it there.
 DbStatus ServerConnection::ensureScoresTable() {
     QStringList tables;
     DbStatus status = names(dialect().tableNames(), &tables);
-    if (status != DbStatus::Ok || containsName(tables, QStringLiteral("Psystem")))
+    if (status != DbStatus::Ok)
         return status;
-    status =
-        execStatement(QStringLiteral("CREATE TABLE IF NOT EXISTS Psystem (Nick text PRIMARY KEY NOT NULL, "
-                                     "Points bigint NOT NULL DEFAULT 0)"));
-    if (status == DbStatus::Ok)
-        execStatement(QStringLiteral("CREATE INDEX IF NOT EXISTS PsystemByPoints ON Psystem "
-                                     "(Points DESC, Nick COLLATE \"C\")"));
-    if (status == DbStatus::Ok)
+    setHasScoresTable(containsName(tables, QStringLiteral("Psystem")));
+    if (hasScoresTable() || keepsLayout())
         return status;
+    status = execStatement(dialect().createScoresTable());
+    if (status == DbStatus::Ok)
+        execStatement(dialect().createScoresIndex());
+    // A create that lost the race to another bot's finds the table there.
     tables.clear();
-    if (names(dialect().tableNames(), &tables) == DbStatus::Ok &&
+    if (status != DbStatus::Ok && names(dialect().tableNames(), &tables) == DbStatus::Ok &&
         containsName(tables, QStringLiteral("Psystem")))
-        return DbStatus::Ok;
+        status = DbStatus::Ok;
+    setHasScoresTable(status == DbStatus::Ok);
     return status;
 }
 

@@ -111,6 +111,21 @@ bool SqlDialect::keepsTableName(const QString& name) const {
     return !isServer() || name.toUtf8().size() <= ServerNameBytes;
 }
 
+// Several bots may start on an empty database at once: on the server, whichever creates the
+// table first wins, and the others find it there.
+QString SqlDialect::createScoresTable() const {
+    return isServer() ? QStringLiteral("CREATE TABLE IF NOT EXISTS Psystem (Nick text PRIMARY KEY NOT NULL, "
+                                       "Points bigint NOT NULL DEFAULT 0)")
+                      : QStringLiteral("CREATE TABLE Psystem (Nick TEXT PRIMARY KEY NOT NULL, "
+                                       "Points INTEGER NOT NULL DEFAULT 0)");
+}
+
+QString SqlDialect::createScoresIndex() const {
+    return isServer() ? QStringLiteral("CREATE INDEX IF NOT EXISTS PsystemByPoints ON Psystem "
+                                       "(Points DESC, Nick COLLATE \"C\")")
+                      : QStringLiteral("CREATE INDEX PsystemByPoints ON Psystem (Points DESC, Nick)");
+}
+
 QString SqlDialect::textOrder(const QString& column) const {
     return isServer() ? column + QLatin1String(" COLLATE \"C\"") : column;
 }

@@ -32,6 +32,9 @@ public:
     bool keepsTableName(const QString& name) const;
     // Bytes of a table name the server keeps.
     static constexpr int ServerNameBytes = 63;
+    // The scores table, and the index that orders it for the top list.
+    QString createScoresTable() const;
+    QString createScoresIndex() const;
     // `column` in the order the file sorts text, whatever the server's locale.
     QString textOrder(const QString& column) const;
     // The start of a batch: on the file it takes the write lock at once, so that a batch

@@ -92,6 +92,10 @@ void TriviaDatabase::setBusyTimeout(int milliseconds) {
     d->c->setBusyTimeout(milliseconds);
 }
 
+void TriviaDatabase::setKeepLayout(bool keep) {
+    d->c->setKeepLayout(keep);
+}
+
 DbStatus TriviaDatabase::open() {
     return d->c->open();
 }

@@ -62,6 +62,8 @@ public:
     // How long an operation waits for another connection's lock before it gives Locked
     // (3000 ms unless set); takes effect at once.
     void setBusyTimeout(int milliseconds);
+    // Opening leaves the store as it found it: for a dry run, whose batches are rolled back.
+    void setKeepLayout(bool keep);
     // Open on a file that cannot be written (read-only file or folder): reads work, every
     // change gives ReadOnly.
     bool isReadOnly() const;

@@ -253,6 +253,10 @@ private Q_SLOTS:
                            where);
         };
         QVERIFY(exported({files.path()}, "file"));
+        QVERIFY(imported({"--dry-run", "--database", url}, "file"));
+        QCOMPARE(server_.values("SELECT relname FROM pg_class WHERE relnamespace = 'public'::regnamespace",
+                                database()),
+                 QStringList()); // a dry run changes nothing, the scores table included
         QVERIFY(imported({"--database", url}, "file"));
         QVERIFY(exported({"--database", url}, "server"));
         QVERIFY(imported({back.path()}, "server"));

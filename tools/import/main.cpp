@@ -171,6 +171,7 @@ int ImportTool::run(const QCoreApplication& app) {
     const auto db =
         server ? std::make_unique<TriviaDatabase>(*server)
                : std::make_unique<TriviaDatabase>(dryRun && noDatabase ? scratch.path() : paths->folder);
+    db->setKeepLayout(dryRun);
     int status = ExitAllAdded;
     if (!paths->questions.isEmpty())
         status = importQuestions(parser, *paths, *db);
