@@ -115,9 +115,26 @@ void topTen(const PostgresServer& server, const TriviaStore& store, const QStrin
     figure("pg_top10_ms", median(millis), "ms");
 }
 
+// The longest two reader ticks (one of them reading a line) over `ms` of lines said in the room.
+double longestTick(BotDriver& bot, int ms) {
+    double longest = 0;
+    QElapsedTimer whole;
+    whole.start();
+    const QStringList lines = {"paris", "!TOP", "!MYSCORE", "!CATEGORIES"};
+    for (int i = 0; whole.elapsed() < ms; ++i) {
+        QElapsedTimer tick;
+        tick.start();
+        bot.say("Bob", lines[i % lines.size()]);
+        // say() is two reader ticks, one of which reads the line: counted whole, never halved
+        longest = std::max(longest, tick.nsecsElapsed() / 1e6);
+    }
+    return longest;
+}
+
 // The game's connection is lost with a restart, then the server takes connections and never
 // answers: every command and correct answer of the next seconds must give up within the limit.
-void outage(PostgresServer& server, const TriviaStore& store) {
+// Then the server answers again, but no longer on the game's connection, which stays open.
+void outage(PostgresServer& server, const TriviaStore& store, const QString& database) {
     {
         const auto db = store.connect();
         UsersList(store.folder()).save({"Anna"});
@@ -130,18 +147,17 @@ void outage(PostgresServer& server, const TriviaStore& store) {
     server.stop();
     server.start();
     server.freeze(true);
-    double longest = 0;
-    QElapsedTimer whole;
-    whole.start();
-    const QStringList lines = {"paris", "!TOP", "!MYSCORE", "!CATEGORIES"};
-    for (int i = 0; whole.elapsed() < 10000; ++i) {
-        QElapsedTimer tick;
-        tick.start();
-        bot.say("Bob", lines[i % lines.size()]);
-        // say() is two reader ticks, one of which reads the line: counted whole, never halved
-        longest = std::max(longest, tick.nsecsElapsed() / 1e6);
-    }
+    double longest = longestTick(bot, 10000);
     server.freeze(false);
+    QElapsedTimer back;
+    back.start();
+    while (!bot.bot.session().questionOpen() && back.elapsed() < 20000)
+        bot.bot.startGetrandomTimer(); // the pause, then a question on the game's new connection
+    if (!bot.bot.session().questionOpen())
+        qFatal("the game did not come back");
+    server.freezeConnections(database, true);
+    longest = std::max(longest, longestTick(bot, 10000));
+    server.freezeConnections(database, false);
     figure("pg_outage_reader_stall_ms", longest, "ms");
 }
 
@@ -163,6 +179,6 @@ int main(int argc, char** argv) {
     QTemporaryDir folder;
     scoring(storeOn(server, folder.path(), QStringLiteral("scoring")));
     topTen(server, storeOn(server, folder.path(), QStringLiteral("top")), QStringLiteral("top"));
-    outage(server, storeOn(server, folder.path(), QStringLiteral("outage")));
+    outage(server, storeOn(server, folder.path(), QStringLiteral("outage")), QStringLiteral("outage"));
     return 0;
 }

@@ -75,9 +75,16 @@ DbStatus DbConnection::failSql(const QSqlError& sqlError, const QString& stateme
     return fail(status, text);
 }
 
+bool DbConnection::bounded(const std::function<bool()>& call) {
+    callStarts();
+    const bool done = call();
+    callEnds();
+    return done;
+}
+
 DbStatus DbConnection::prepare(QSqlQuery& query, const QString& sql) {
     query.setForwardOnly(true);
-    return query.prepare(sql) ? DbStatus::Ok : failSql(query.lastError(), sql);
+    return bounded([&] { return query.prepare(sql); }) ? DbStatus::Ok : failSql(query.lastError(), sql);
 }
 
 DbStatus DbConnection::exec(QSqlQuery& query, const QString& sql, const QVariantList& values) {
@@ -88,13 +95,12 @@ DbStatus DbConnection::exec(QSqlQuery& query, const QString& sql, const QVariant
 DbStatus DbConnection::execPrepared(QSqlQuery& query, const QVariantList& values) {
     for (int i = 0; i < values.size(); ++i)
         query.bindValue(i, values.at(i));
-    if (!query.exec())
-        return failSql(query.lastError(), query.lastQuery());
-    return DbStatus::Ok;
+    return bounded([&] { return query.exec(); }) ? DbStatus::Ok
+                                                 : failSql(query.lastError(), query.lastQuery());
 }
 
 DbStatus DbConnection::next(QSqlQuery& query, bool* hasRow) {
-    *hasRow = query.next();
+    *hasRow = bounded([&] { return query.next(); });
     if (!*hasRow && query.lastError().isValid())
         return failSql(query.lastError(), query.lastQuery());
     return DbStatus::Ok;
@@ -107,7 +113,7 @@ DbStatus DbConnection::execStatement(const QString& sql, const QVariantList& val
     if (!values.isEmpty())
         return exec(query, sql, values);
     query.setForwardOnly(true);
-    return query.exec(sql) ? DbStatus::Ok : failSql(query.lastError(), sql);
+    return bounded([&] { return query.exec(sql); }) ? DbStatus::Ok : failSql(query.lastError(), sql);
 }
 
 DbStatus DbConnection::names(const QString& sql, QStringList* out) {

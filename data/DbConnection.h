@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QVariantList>
 
+#include <functional>
+
 class QSqlError;
 class QSqlQuery;
 
@@ -69,6 +71,9 @@ public:
 protected:
     // Opens db_ and makes the scores table when it is missing.
     virtual DbStatus connect() = 0;
+    // Around each call into the driver that waits for the store, to bound the wait.
+    virtual void callStarts() {}
+    virtual void callEnds() {}
     // The message box text for a status, naming the store.
     virtual QString message(DbStatus status) const = 0;
     virtual QString diskFullMessage() const = 0;
@@ -77,6 +82,8 @@ protected:
     bool keepsLayout() const { return keepLayout_; }
 
 private:
+    // One call into the driver, between callStarts() and callEnds().
+    bool bounded(const std::function<bool()>& call);
     // A scores table made inside the batch went with it.
     void batchUndone();
 

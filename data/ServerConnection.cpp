@@ -3,7 +3,10 @@
 #include "data/DataLog.h"
 #include "data/SqlDialect.h"
 
+#include <QSqlDriver>
 #include <QSqlError>
+
+#include <libpq-fe.h>
 
 #include <algorithm>
 
@@ -79,6 +82,19 @@ DbStatus ServerConnection::connect() {
     lastFailureText_ = errorText();
     lastFailure_.start();
     return status;
+}
+
+// Qt's driver names the handle's type by the typedef or by the struct behind it, as its
+// compiler spelled it.
+void ServerConnection::callStarts() {
+    const QVariant handle = isOpen() ? db().driver()->handle() : QVariant();
+    if (handle.isValid() &&
+        (qstrcmp(handle.typeName(), "PGconn*") == 0 || qstrcmp(handle.typeName(), "pg_conn*") == 0))
+        watchdog_.arm(PQsocket(*static_cast<PGconn* const*>(handle.constData())));
+}
+
+void ServerConnection::callEnds() {
+    watchdog_.disarm();
 }
 
 DbStatus ServerConnection::prepareConnection() {

@@ -2,6 +2,7 @@
 
 #include "data/DbConnection.h"
 #include "data/ServerAddress.h"
+#include "data/StatementWatchdog.h"
 
 #include <QElapsedTimer>
 
@@ -20,6 +21,9 @@ public:
     static constexpr int ConnectTimeoutSeconds = 2;
     static constexpr int StatementTimeoutMs = 2500;
     static constexpr int RetryWaitMs = 3000;
+    // The client's own limit on a call: the server's statement limit, and a little for the
+    // answer to arrive.
+    static constexpr int CallLimitMs = StatementTimeoutMs + 250;
 
     QString location() const override;
     // How long a statement waits for another connection's lock (3000 ms unless set).
@@ -27,6 +31,8 @@ public:
 
 protected:
     DbStatus connect() override;
+    void callStarts() override;
+    void callEnds() override;
     QString message(DbStatus status) const override;
     QString diskFullMessage() const override;
 
@@ -36,6 +42,7 @@ private:
 
     ServerAddress address_;
     int lockTimeoutMs_ = 3000;
+    StatementWatchdog watchdog_{std::chrono::milliseconds(CallLimitMs)};
     QElapsedTimer lastFailure_;
     QString lastFailureText_;
 };

@@ -8,7 +8,7 @@ packages=(
     clang-14 libclang-rt-14-dev clang-format
     ircd-hybrid openssl znc inspircd anope prosody
     pidgin libatk-adaptor libgail-common at-spi2-core libatspi2.0-dev dbus
-    postgresql libqt6sql6-psql
+    postgresql libqt6sql6-psql libpq-dev
     librsvg2-bin lintian dpkg-dev file desktop-file-utils appstream systemd
 )
 missing=()

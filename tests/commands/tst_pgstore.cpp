@@ -294,6 +294,20 @@ private Q_SLOTS:
         QVERIFY(bot.fatalErrors.isEmpty());
     }
 
+    // A server that keeps the connection and stops answering costs one time limit, kept by the
+    // client itself; the next operation connects afresh.
+    void frozenConnectionIsGivenUp() {
+        const TriviaStore store = freshStore();
+        const auto db = store.connect();
+        QCOMPARE(scoreOf(*db, "ANNA"), qint64(1));
+        server_.freezeConnections(database(), true);
+        std::optional<qint64> points;
+        QCOMPARE(db->lookupScore("ANNA", &points), DbStatus::CannotOpen);
+        server_.freezeConnections(database(), false);
+        QCOMPARE(db->lookupScore("ANNA", &points), DbStatus::Ok);
+        QCOMPARE(points, std::optional<qint64>(1));
+    }
+
     // Another operator changes the game's category under a running game: the file's behaviour
     // on the server too. The open question still scores; the next finds nothing to ask and
     // ends the game.

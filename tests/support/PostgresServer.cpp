@@ -83,7 +83,20 @@ bool PostgresServer::start(int timeoutMs) {
 }
 
 bool PostgresServer::stop() {
+    freezeConnections({}, false); // a stopped process would hold the shutdown up
     return process_.stop(SIGINT);
+}
+
+void PostgresServer::freezeConnections(const QString& database, bool frozen) {
+    if (frozen) {
+        for (const QString& pid :
+             values(QStringLiteral("SELECT pid FROM pg_stat_activity WHERE datname = '%1'").arg(database)))
+            frozenConnections_.append(pid.toLongLong());
+    }
+    for (const qint64 pid : std::as_const(frozenConnections_))
+        ::kill(pid_t(pid), frozen ? SIGSTOP : SIGCONT);
+    if (!frozen)
+        frozenConnections_.clear();
 }
 
 void PostgresServer::freeze(bool frozen) {

@@ -2,6 +2,7 @@
 
 #include "tests/support/ServerProcess.h"
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -30,6 +31,9 @@ public:
     bool isRunning() const;
     // A server that takes connections and never answers (SIGSTOP), or one that goes on.
     void freeze(bool frozen);
+    // The server's processes serving the connections to `database` open now stop answering
+    // (SIGSTOP) while their connections stay up, or go on.
+    void freezeConnections(const QString& database, bool frozen);
     // Disk syncs as a real server makes them (set before start()); off unless set.
     void setDurable(bool durable) { durable_ = durable; }
     // A new, empty database; false with error() saying why.
@@ -56,6 +60,7 @@ private:
     quint16 port_ = 0;
     bool initialized_ = false;
     bool durable_ = false;
+    QList<qint64> frozenConnections_;
     QString error_;
 };
 
