@@ -93,7 +93,10 @@ qint64 IrcSendQueue::msUntilNext(qint64 nowMs) const {
         return -1;
     if (!spent_)
         return 0;
-    const qint64 readyAt = theoretical_ - qint64(pacing_.burst - 1) * pacing_.intervalMs;
+    // Held back from private lines: otherwise a game line said while a crowd's lists keep the
+    // allowance empty waits up to an interval for its turn, and the server may hold it as long.
+    const int reserved = first_.empty() && pacing_.burst > 1 ? 1 : 0;
+    const qint64 readyAt = theoretical_ - qint64(pacing_.burst - 1 - reserved) * pacing_.intervalMs;
     return std::max<qint64>(readyAt - nowMs, 0);
 }
 

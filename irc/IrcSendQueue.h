@@ -10,11 +10,13 @@ namespace palvuro {
 
 // Lines waiting for the socket, let go at a pace no server's flood protection objects to: a
 // burst, then one line per interval, for the connection as a whole. The channel's lines (the
-// game) go before any private line; private targets take turns, so a long list to one player
-// never holds up another; one target's lines keep their order. Nothing is dropped for having
-// waited: a top-ten list cut in the middle helps nobody. What keeps the queue short is that a
-// text already waiting for a nick answers the same text again, and that private texts past a
-// bound are refused whole. Time is passed in, so the pacing runs on any clock.
+// game) go before any private line, and private lines leave the allowance's last slot to them,
+// so a game line finds the way clear even while lists to a crowd fill every second. Private
+// targets take turns, so a long list to one player never holds up another; one target's lines
+// keep their order. Nothing is dropped for having waited: a top-ten list cut in the middle helps
+// nobody. What keeps the queue short is that a text already waiting for a nick answers the same
+// text again, and that private texts past a bound are refused whole. Time is passed in, so the
+// pacing runs on any clock.
 class IrcSendQueue {
 public:
     struct Pacing {
