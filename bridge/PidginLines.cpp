@@ -81,13 +81,40 @@ bool PidginLines::isTimeStamp(const TextRun& run) {
     return run.has(kSize) && stamp.match(run.text).hasMatch();
 }
 
+int PidginLines::secondOfDay(const QString& stamp) {
+    static const QRegularExpression time(QStringLiteral(R"((\d{1,2}):(\d\d):(\d\d)\s*([AaPp]\.?[Mm])?)"));
+    const QRegularExpressionMatch m = time.match(stamp);
+    if (!m.hasMatch())
+        return -1;
+    int hour = m.captured(1).toInt();
+    if (!m.captured(4).isEmpty())
+        hour = hour % 12 + (m.captured(4).startsWith(QLatin1Char('p'), Qt::CaseInsensitive) ? 12 : 0);
+    return (hour * 60 + m.captured(2).toInt()) * 60 + m.captured(3).toInt();
+}
+
+bool PidginLines::isReplay(const TextRun& stamp) {
+    constexpr int kDay = 24 * 3600;
+    constexpr int kMostBack = 6 * 3600;
+    const int second = secondOfDay(stamp.text);
+    if (second < 0)
+        return false;
+    const int back = latest_ < 0 ? 0 : (latest_ - second + kDay) % kDay;
+    if (back > 0 && back <= kMostBack)
+        return true; // the newest stamp stays the newest
+    latest_ = second;
+    return false;
+}
+
 QList<ConversationLine> PidginLines::parse(const QList<TextRun>& runs) {
     QList<ConversationLine> out;
     for (const Line& line : splitLines(runs)) {
         if (line.isEmpty())
             continue;
         if (isTimeStamp(line.first())) {
-            out << classify(line);
+            ConversationLine taken = classify(line);
+            if (isReplay(line.first()) && taken.kind != ConversationLine::Kind::Notice)
+                taken = {ConversationLine::Kind::Other, {}, joined(line, 1).trimmed()};
+            out << taken;
             continue;
         }
         const QString text = joined(line, 0).trimmed();

@@ -14,11 +14,24 @@ namespace palvuro {
 // anything that looks like a time stamp, a nick or a notice; inside a message it is only text.
 // A line that does not start with Pidgin's time stamp run continues the line before it (a
 // message of several lines).
+//
+// A group chat replays its recent messages to whoever joins it, and Pidgin shows them, with
+// the times they were said, below the lines it already shows when it joins again after a lost
+// connection. A said line stamped earlier than a line read before it in the same conversation
+// (by less than a few hours: a clock passing midnight or noon goes "back" by more) is such a
+// replay: it comes as text that was said, never as a line said now.
 class PidginLines {
 public:
-    static QList<ConversationLine> parse(const QList<TextRun>& runs);
+    QList<ConversationLine> parse(const QList<TextRun>& runs);
     // A run Pidgin wrote as a line's time stamp.
     static bool isTimeStamp(const TextRun& run);
+    // The second of the day a stamp names, or -1.
+    static int secondOfDay(const QString& stamp);
+
+private:
+    bool isReplay(const TextRun& stamp);
+
+    int latest_ = -1; // the second of the day of the newest stamp read
 };
 
 } // namespace palvuro

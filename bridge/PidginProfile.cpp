@@ -79,7 +79,7 @@ Conversation PidginProfile::find(const AccessibleNode& application, const QStrin
 }
 
 QList<ConversationLine> PidginProfile::parse(const QList<TextRun>& runs) const {
-    return PidginLines::parse(runs);
+    return lines_.parse(runs);
 }
 
 QString PidginProfile::roomLine(const QString& text) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bridge/ClientProfile.h"
+#include "bridge/PidginLines.h"
 
 namespace palvuro {
 
@@ -24,6 +25,9 @@ public:
     bool send(const Conversation& conversation, const QString& line) const override;
     bool pressSend(const Conversation& conversation) const override;
     bool taken(const Conversation& conversation) const override;
+
+private:
+    mutable PidginLines lines_; // remembers the newest time stamp read
 };
 
 } // namespace palvuro

@@ -109,6 +109,27 @@ void TestPidginLines::takesLinesApartByTheirRuns_data() {
     QTest::newRow("control characters and pictures")
         << QList<TextRun>{stamp(), nick("BOB: "), plain(QStringLiteral("a\x01\tb\x7f") + QChar(0xFFFC) + "c")}
         << QStringList{"said|BOB|a bc"};
+    QTest::newRow("a replayed line: said before a line already read")
+        << QList<TextRun>{systemStamp(),
+                          notice("You rejoined the room." + nl),
+                          stamp("(12:20:25) "),
+                          nick("EVE: "),
+                          plain("!START HISTORY" + nl),
+                          stamp("(12:20:25) "),
+                          action("***EVE "),
+                          plain("waves" + nl),
+                          stamp("(12:20:28) "),
+                          nick("EVE: "),
+                          plain("now")}
+        << QStringList{"notice||You rejoined the room.", "other||EVE: !START HISTORY", "other||***EVE waves",
+                       "said|EVE|now"};
+    QTest::newRow("a clock past midnight or noon goes on")
+        << QList<TextRun>{stamp("(23:59:59) "),    nick("A: "), plain("a" + nl),
+                          stamp("(00:00:01) "),    nick("B: "), plain("b" + nl),
+                          stamp("(12:59:59 PM) "), nick("C: "), plain("c" + nl),
+                          stamp("(1:00:00 PM) "),  nick("D: "), plain("d" + nl),
+                          stamp("(1:00:00 PM) "),  nick("E: "), plain("e")}
+        << QStringList{"said|A|a", "said|B|b", "said|C|c", "said|D|d", "said|E|e"};
     QTest::newRow("text with no line before it")
         << QList<TextRun>{plain("orphan")} << QStringList{"other||orphan"};
     QTest::newRow("nothing new") << QList<TextRun>{plain(nl)} << QStringList{};
@@ -118,7 +139,8 @@ void TestPidginLines::takesLinesApartByTheirRuns() {
     QFETCH(QList<TextRun>, runs);
     QFETCH(QStringList, lines);
     QStringList got;
-    for (const ConversationLine& line : PidginLines::parse(runs))
+    PidginLines pidgin;
+    for (const ConversationLine& line : pidgin.parse(runs))
         got << kindName(line.kind) + QLatin1Char('|') + line.nick + QLatin1Char('|') + line.text;
     QCOMPARE(got, lines);
 }
