@@ -1,4 +1,6 @@
 #include "data/TriviaDatabase.h"
+#include "tests/support/BridgedBot.h"
+#include "tests/support/ChannelGame.h"
 #include "tests/support/E2eSession.h"
 #include "tests/support/IrcChatter.h"
 #include "tests/support/IrcServer.h"
@@ -28,50 +30,14 @@ private:
     const Network network_;
     // Where chatters say their lines, and the conversation's name as Pidgin's tab shows it.
     QString channel_, conversation_;
-    const QHash<QString, QString> answers_{{"WHO WAS THE FIRST EMPEROR OF ROME?", "AUGUSTUS"},
-                                           {"IN WHICH YEAR DID THE BERLIN WALL FALL?", "1989"}};
     IrcServer ircServer_;
     ProsodyServer xmppServer_;
     int xmppAccounts_ = 0;
     std::unique_ptr<Chatter> anna_, bob_, cat_;
     std::unique_ptr<PidginSession> pidgin_;
-    std::unique_ptr<E2eSession> bot_;
-    QProcess bridge_;
-    QByteArray bridgeLog_;
+    std::unique_ptr<BridgedBot> host_;
+    std::unique_ptr<ChannelGame> game_; // as ANNA sees it
 
-    IrcChatter::Match botSays(const QString& text = {}) const {
-        return [this, text](const Message& m) {
-            return m.command == "PRIVMSG" && m.nick == E2eSession::BotNick && m.params.value(0) == channel_ &&
-                   (text.isNull() || m.text() == text);
-        };
-    }
-    std::optional<Message> nextBotLine(int* at, int timeoutMs = 20000) const {
-        return anna_->waitFor(botSays(), *at + 1, timeoutMs, at);
-    }
-    std::optional<Message> nextQuestion(int* at) const {
-        for (auto line = nextBotLine(at); line; line = nextBotLine(at))
-            if (answers_.contains(line->text()))
-                return line;
-        return std::nullopt;
-    }
-    qint64 score(const QString& nick) const {
-        std::optional<qint64> points;
-        TriviaDatabase(bot_->dataFolder()).lookupScore(nick, &points);
-        return points.value_or(0);
-    }
-    QByteArray bridgeLog() {
-        bridgeLog_ += bridge_.readAllStandardError();
-        return bridgeLog_;
-    }
-    bool startBridge() {
-        QProcessEnvironment env = pidgin_->environment();
-        env.insert("XDG_RUNTIME_DIR", bot_->runtimeDir()); // the desktop bus the bot looks on
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        bridge_.setProcessEnvironment(env);
-        bridge_.start(QString(qgetenv("PALVURO_BIN_DIR")) + "/palvuro-bridge",
-                      {"--conversation", conversation_});
-        return bridge_.waitForStarted(10000);
-    }
     // Served in order: once the bot answered CAT's "!MYSCORE", it has read every line before it.
     bool botHasReadAll() {
         const int mark = cat_->receivedCount();
@@ -121,24 +87,16 @@ private:
 
 private Q_SLOTS:
     void cleanup() {
-        if (!QTest::currentTestFailed() || !anna_)
+        if (!QTest::currentTestFailed() || !anna_ || !host_)
             return;
         qWarning().noquote() << anna_->dump(qMax(0, anna_->receivedCount() - 40)) << "the bridge:\n"
-                             << bridgeLog() << "the bot:\n"
-                             << bot_->botLog();
-    }
-
-    void cleanupTestCase() {
-        bridge_.terminate();
-        bridge_.waitForFinished(5000);
+                             << host_->log() << "the bot:\n"
+                             << host_->bot().botLog();
     }
 
     void initTestCase() {
-        for (const QString& why : {E2eSession::cannotRun(false), PidginSession::cannotRun()})
-            if (!why.isEmpty())
-                QSKIP(qPrintable(why));
-        if (!QFileInfo(QString(qgetenv("PALVURO_BIN_DIR")) + "/palvuro-bridge").isExecutable())
-            QSKIP("palvuro-bridge is not built");
+        if (const QString why = BridgedBot::cannotRun(); !why.isEmpty())
+            QSKIP(qPrintable(why));
         network_ == Network::Irc ? joinIrc() : joinXmpp();
         if (QTest::currentTestFailed() || !pidgin_)
             return;
@@ -147,75 +105,50 @@ private Q_SLOTS:
                      [](const Message& m) { return m.command == "JOIN" && m.nick == E2eSession::BotNick; }, 0,
                      30000),
                  "Pidgin did not join the room");
-
-        bot_ = std::make_unique<E2eSession>();
-        bot_->setHeadless();
+        host_ = std::make_unique<BridgedBot>(*pidgin_, conversation_);
         // Time for an answer to come through Pidgin even when it stalls a moment after a line
         // the bridge typed.
-        bot_->setTimings(10, 2);
-        QVERIFY2(bot_->prepare(), qPrintable(bot_->error()));
-        QVERIFY(startBridge());
-        QTRY_VERIFY2_WITH_TIMEOUT(
-            bridgeLog().contains("status: Following " + conversation_.toUtf8() + " in Pidgin"), bridgeLog(),
-            30000);
-        QVERIFY2(bot_->startBot(), qPrintable(bot_->error()));
-        QTRY_VERIFY2_WITH_TIMEOUT(bot_->botLog().contains("connected to the chat client as \"TRIVIA\""),
-                                  qPrintable(bot_->botLog()), 30000);
+        QVERIFY2(host_->start(10, 2), qPrintable(host_->error()));
+        game_ = std::make_unique<ChannelGame>(*anna_, channel_, E2eSession::BotNick, E2eSession::answers(),
+                                              host_->bot().dataFolder());
     }
 
     void wholeGame() {
         int at = anna_->receivedCount() - 1;
         anna_->say(channel_, "!start history");
-        QVERIFY(anna_->waitFor(botSays("[Trivia Bot Started By ANNA]"), at + 1, 20000, &at));
+        QVERIFY(anna_->waitFor(game_->botSays("[Trivia Bot Started By ANNA]"), at + 1, 20000, &at));
         // BOB answers as soon as the hint is out. A line said within milliseconds of one the
         // bridge just typed can reach the bridge seconds late (Pidgin shows it late); should it
         // come too late, BOB answers the next question.
         bool scored = false;
         for (int round = 0; round < 3 && !scored; ++round) {
-            const auto question = nextQuestion(&at);
+            const auto question = game_->nextQuestion(&at);
             QVERIFY(question);
-            QVERIFY(anna_->waitFor(
-                [this](const Message& m) { return botSays()(m) && m.text().startsWith("HINT: "); }, at, 20000,
-                &at));
-            bob_->say(channel_, answers_.value(question->text()).toLower());
-            while (!scored) {
-                const auto line = nextBotLine(&at);
-                QVERIFY(line);
-                scored = line->text() == "(*)BOB (*) Is Correct, Your Score Is [ 1 ]";
-                if (line->text().startsWith("Times Up!"))
-                    break;
-            }
+            QVERIFY(game_->nextStarting("HINT: ", &at));
+            bob_->say(channel_, game_->answerTo(*question).toLower());
+            scored = game_->scored(*bob_, &at);
         }
         QVERIFY2(scored, "no answer of BOB's counted in three questions");
-        QCOMPARE(score("BOB"), 1);
         // The text's CR LF made two messages.
-        QCOMPARE(nextBotLine(&at)->text(), "2 Seconds Until Next Question.");
+        QCOMPARE(game_->nextBotLine(&at)->text(), "2 Seconds Until Next Question.");
 
-        QVERIFY(nextQuestion(&at));
-        QVERIFY(nextBotLine(&at)->text().startsWith("HINT: "));
-        QCOMPARE(nextBotLine(&at)->text(), "Times Up! Not Answered.");
-        QCOMPARE(nextBotLine(&at)->text(), "2 Seconds Until Next Question.");
+        QVERIFY(game_->nextQuestion(&at));
+        QVERIFY(game_->nextBotLine(&at)->text().startsWith("HINT: "));
+        QCOMPARE(game_->nextBotLine(&at)->text(), "Times Up! Not Answered.");
+        QCOMPARE(game_->nextBotLine(&at)->text(), "2 Seconds Until Next Question.");
 
         // The top list comes to CAT alone, one message per player, best first, no bold markers.
-        TriviaDatabase db(bot_->dataFolder());
+        TriviaDatabase db(host_->bot().dataFolder());
         qint64 first = 0;
         QVERIFY(db.scoreCorrectAnswer("DORA", &first) == DbStatus::Ok &&
                 db.setScore("DORA", 9) == DbStatus::Ok);
         const int catMark = cat_->receivedCount();
-        cat_->say(channel_, "!TOP");
-        const auto toCat = [this](const Message& m) {
-            return m.command == "PRIVMSG" && m.nick == E2eSession::BotNick &&
-                   m.params.value(0) == cat_->nick();
-        };
-        QVERIFY(cat_->waitFor([&](const Message& m) { return toCat(m) && m.text() == "BOB 1"; }, catMark));
-        QStringList top;
+        QCOMPARE(game_->topList(*cat_, "BOB 1"), QStringList({"DORA 9", "BOB 1"}));
         for (const Message& m : cat_->messagesFrom(E2eSession::BotNick, catMark))
-            if (toCat(m))
-                top << m.text();
-        QCOMPARE(top, QStringList({"DORA 9", "BOB 1"}));
+            QVERIFY2(!m.text().contains(QChar(0x02)), m.raw.constData());
 
         anna_->say(channel_, "!QUIT");
-        QVERIFY(anna_->waitFor(botSays("[Trivia Ended By ANNA]"), at, 20000, &at));
+        QVERIFY(anna_->waitFor(game_->botSays("[Trivia Ended By ANNA]"), at, 20000, &at));
     }
 
     // Lines that look like Pidgin's own (a time stamp and nick, a notice), an action that looks
@@ -246,8 +179,8 @@ private Q_SLOTS:
         QVERIFY(botHasReadAll());
         for (const Message& m : anna_->messagesFrom(E2eSession::BotNick, mark))
             QVERIFY2(!m.text().contains("Started By"), m.raw.constData());
-        QCOMPARE(score("CAT"), 0);
-        QCOMPARE(bridge_.state(), QProcess::Running);
+        QCOMPARE(game_->storedScore("CAT"), 0);
+        QCOMPARE(host_->bridge().state(), QProcess::Running);
     }
 
     // A group chat replays its recent history to whoever joins it, and Pidgin shows it as lines
@@ -257,11 +190,11 @@ private Q_SLOTS:
         if (network_ != Network::Xmpp)
             QSKIP("an IRC channel replays no history");
         const int mark = anna_->receivedCount();
-        const qsizetype logMark = bridgeLog().size();
+        const qsizetype logMark = host_->log().size();
         pidgin_->killPidgin();
-        QTRY_VERIFY_WITH_TIMEOUT(bridgeLog().mid(logMark).contains("status: Lost"), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(host_->log().mid(logMark).contains("status: Lost"), 30000);
         QVERIFY2(pidgin_->startPidgin(), qPrintable(pidgin_->error()));
-        QTRY_VERIFY_WITH_TIMEOUT(bridgeLog().mid(logMark).contains("status: Following"), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(host_->log().mid(logMark).contains("status: Following"), 60000);
         QVERIFY(botHasReadAll());
         for (const Message& m : anna_->messagesFrom(E2eSession::BotNick, mark))
             QVERIFY2(!m.text().contains("Started By"), m.raw.constData());

@@ -1,4 +1,5 @@
 #include "data/TriviaDatabase.h"
+#include "tests/support/ChannelGame.h"
 #include "tests/support/E2eSession.h"
 #include "tests/support/IrcChatter.h"
 #include "tests/support/IrcServer.h"
@@ -16,59 +17,16 @@ using Message = IrcChatter::Message;
 class TestIrcGame : public QObject {
     Q_OBJECT
     const QString channel_ = QStringLiteral("#trivia");
-    const QHash<QString, QString>& answers_ = E2eSession::answers();
     IrcServer server_;
     std::unique_ptr<IrcChatter> impostor_, anna_, bob_, cat_;
     std::unique_ptr<E2eSession> room_;
-    qint64 bobScore_ = 0; // as the bot last announced and stored it
+    std::unique_ptr<ChannelGame> game_; // as ANNA sees it
 
-    static QString plain(QString text) { return text.remove(QChar(0x02)); }
-    IrcChatter::Match botSays(const QString& text = {}) const {
-        return [this, text](const Message& m) {
-            return m.command == "PRIVMSG" && m.nick == E2eSession::BotNick && m.params.value(0) == channel_ &&
-                   (text.isNull() || m.text() == text);
-        };
-    }
-    // The bot's next line in the channel after *at, as ANNA sees it; *at moves to it.
-    std::optional<Message> nextBotLine(int* at, int timeoutMs = 20000) const {
-        return anna_->waitFor(botSays(), *at + 1, timeoutMs, at);
-    }
-    std::optional<Message> nextQuestion(int* at) const {
-        for (auto line = nextBotLine(at); line; line = nextBotLine(at))
-            if (answers_.contains(line->text()))
-                return line;
-        return std::nullopt;
-    }
-    qint64 score(const QString& nick) const {
-        std::optional<qint64> points;
-        TriviaDatabase(room_->dataFolder()).lookupScore(nick, &points);
-        return points.value_or(0);
-    }
     bool joinAll() {
         for (IrcChatter* c : {anna_.get(), bob_.get(), cat_.get()})
             if (!c->connectTo(server_.port(), channel_))
                 return false;
         return true;
-    }
-    // BOB answers the next question; true when it scored him one point more than before.
-    bool bobAnswers(int* at) {
-        const auto question = nextQuestion(at);
-        if (!question)
-            return false;
-        bob_->say(channel_, answers_.value(question->text()).toLower());
-        return bobScored(at);
-    }
-    // The bot announced one point more than before, and a new reader finds it stored.
-    bool bobScored(int* at) {
-        const QString verdict =
-            QStringLiteral("(*)BOB (*) Is Correct, Your Score Is [ %1 ]").arg(bobScore_ + 1);
-        if (!anna_->waitFor(botSays(verdict), *at, 20000, at))
-            return false;
-        ++bobScore_;
-        const qint64 stored = score("BOB");
-        if (stored != bobScore_)
-            qWarning() << "BOB's score was announced as" << bobScore_ << "but is stored as" << stored;
-        return stored == bobScore_;
     }
 
 private Q_SLOTS:
@@ -95,6 +53,8 @@ private Q_SLOTS:
         room_ = std::make_unique<E2eSession>();
         room_->setChatArguments({QStringLiteral("irc://127.0.0.1:%1/%23trivia").arg(server_.port())});
         QVERIFY2(room_->start(), qPrintable(room_->error()));
+        game_ = std::make_unique<ChannelGame>(*anna_, channel_, E2eSession::BotNick, E2eSession::answers(),
+                                              room_->dataFolder());
     }
 
     void takenNickIsReclaimedWhenFree() {
@@ -112,21 +72,19 @@ private Q_SLOTS:
     void wholeGame() {
         int at = anna_->receivedCount() - 1;
         anna_->say(channel_, "!start history");
-        QVERIFY(anna_->waitFor(botSays("[Trivia Bot Started By ANNA]"), at + 1, 20000, &at));
-        const auto question = nextQuestion(&at);
+        QVERIFY(anna_->waitFor(game_->botSays("[Trivia Bot Started By ANNA]"), at + 1, 20000, &at));
+        const auto question = game_->nextQuestion(&at);
         QVERIFY(question);
-        QVERIFY(
-            anna_->waitFor([this](const Message& m) { return botSays()(m) && m.text().startsWith("HINT: "); },
-                           at, 20000, &at));
-        bob_->say(channel_, answers_.value(question->text()).toLower());
-        QVERIFY(bobScored(&at));
-        QCOMPARE(nextBotLine(&at)->text(), "2 Seconds Until Next Question.");
+        QVERIFY(game_->nextStarting("HINT: ", &at));
+        bob_->say(channel_, game_->answerTo(*question).toLower());
+        QVERIFY(game_->scored(*bob_, &at));
+        QCOMPARE(game_->nextBotLine(&at)->text(), "2 Seconds Until Next Question.");
 
         // The next one nobody answers.
-        QVERIFY(nextQuestion(&at));
-        QVERIFY(nextBotLine(&at)->text().startsWith("HINT: "));
-        QCOMPARE(nextBotLine(&at)->text(), "Times Up! Not Answered.");
-        QCOMPARE(nextBotLine(&at)->text(), "2 Seconds Until Next Question.");
+        QVERIFY(game_->nextQuestion(&at));
+        QVERIFY(game_->nextBotLine(&at)->text().startsWith("HINT: "));
+        QCOMPARE(game_->nextBotLine(&at)->text(), "Times Up! Not Answered.");
+        QCOMPARE(game_->nextBotLine(&at)->text(), "2 Seconds Until Next Question.");
 
         // The top list comes to CAT alone, one message per player, best first.
         TriviaDatabase db(room_->dataFolder());
@@ -134,18 +92,8 @@ private Q_SLOTS:
         for (const auto& [nick, points] : {std::pair{"DORA", 9}, {"EVE", 5}})
             QVERIFY(db.scoreCorrectAnswer(nick, &first) == DbStatus::Ok &&
                     db.setScore(nick, points) == DbStatus::Ok);
-        const int catMark = cat_->receivedCount(), annaMark = anna_->receivedCount();
-        cat_->say(channel_, "!TOP");
-        const auto toCat = [](const Message& m) {
-            return m.command == "PRIVMSG" && m.params.value(0) == "CAT";
-        };
-        QVERIFY(
-            cat_->waitFor([&](const Message& m) { return toCat(m) && plain(m.text()) == "BOB 1"; }, catMark));
-        QStringList top;
-        for (const Message& m : cat_->messagesFrom(E2eSession::BotNick, catMark))
-            if (toCat(m))
-                top << plain(m.text()).trimmed();
-        QCOMPARE(top, QStringList({"DORA 9", "EVE 5", "BOB 1"}));
+        const int annaMark = anna_->receivedCount();
+        QCOMPARE(game_->topList(*cat_, "BOB 1"), QStringList({"DORA 9", "EVE 5", "BOB 1"}));
         for (const Message& m : anna_->messagesFrom(E2eSession::BotNick, annaMark))
             QVERIFY(!m.text().contains("DORA"));
     }
@@ -155,7 +103,7 @@ private Q_SLOTS:
     // answer counts, and the channel hears nothing from the bot that it did not say.
     void hostileChattersInjectNothing() {
         int at = anna_->receivedCount() - 1;
-        QVERIFY(nextQuestion(&at));
+        QVERIFY(game_->nextQuestion(&at));
         anna_->sendRaw("PRIVMSG #trivia :\x01"
                        "ACTION !quit\x01");
         anna_->sendRaw("PRIVMSG TRIVIA :!quit");
@@ -163,12 +111,12 @@ private Q_SLOTS:
         cat_->sendRaw("PRIVMSG #trivia :" + QByteArray(1000, 'x'));
         cat_->sendRaw("PRIVMSG #trivia :caf\xe9 \xff\xfe\xc3 !q\xc3");
         cat_->sendRaw(QByteArray("PRIVMSG #trivia :!myscore\0PRIVMSG #trivia :INJECTED", 50));
-        const auto question = nextQuestion(&at);
+        const auto question = game_->nextQuestion(&at);
         QVERIFY(question);
         bob_->sendRaw("PRIVMSG #trivia :\x02\x03"
                       "04,12" +
-                      answers_.value(question->text()).toUtf8() + "\x0f");
-        QVERIFY(bobScored(&at));
+                      game_->answerTo(*question).toUtf8() + "\x0f");
+        QVERIFY(game_->scored(*bob_, &at));
 
         QSet<QString> said;
         for (const E2eSession::Record& r : room_->records())
@@ -176,7 +124,7 @@ private Q_SLOTS:
                 for (const QString& line : r.text.split("\r\n"))
                     said << line;
         for (const Message& m : anna_->received())
-            if (botSays()(m))
+            if (game_->botSays()(m))
                 QVERIFY2(said.contains(m.text()), qPrintable("not said by the bot: " + m.text()));
         for (const Message& m : anna_->received())
             QVERIFY(!m.text().startsWith("[Trivia Ended"));
@@ -191,7 +139,7 @@ private Q_SLOTS:
         for (int i = 0; i < 200; ++i)
             burst += "PRIVMSG #trivia :!q " + QByteArray::number(i) + "\r\n";
         flood.sendRaw(burst.chopped(2));
-        QVERIFY(bobAnswers(&at));
+        QVERIFY(game_->answers(*bob_, &at));
         QVERIFY(flood.waitFor([](const Message& m) { return m.command == "ERROR"; }));
         for (int i = mark; i < anna_->receivedCount(); ++i)
             QVERIFY(anna_->received().at(i).nick != E2eSession::BotNick ||
@@ -206,13 +154,13 @@ private Q_SLOTS:
         QVERIFY(anna_->waitFor(
             [](const Message& m) { return m.command == "JOIN" && m.nick == E2eSession::BotNick; }, at, 30000,
             &at));
-        QVERIFY(bobAnswers(&at));
+        QVERIFY(game_->answers(*bob_, &at));
     }
 
     void quit() {
         int at = anna_->receivedCount() - 1;
         anna_->say(channel_, "!QUIT");
-        QVERIFY(anna_->waitFor(botSays("[Trivia Ended By ANNA]"), at + 1));
+        QVERIFY(anna_->waitFor(game_->botSays("[Trivia Ended By ANNA]"), at + 1));
     }
 };
 
