@@ -21,16 +21,20 @@ StatementWatchdog::~StatementWatchdog() {
 void StatementWatchdog::arm(int socket) {
     if (socket < 0)
         return;
+    bool wake = false;
     {
         const std::lock_guard<std::mutex> lock(mutex_);
         socket_ = socket;
         fired_ = false;
         deadline_ = std::chrono::steady_clock::now() + limit_;
+        wake = idle_;
     }
-    // Started with the first call: most connections of a command make a few calls and go.
+    // Started with the first call: most connections of a command make a few calls and go. A
+    // watchdog still waiting for an earlier call's deadline finds the new one when it wakes, so
+    // a busy connection wakes it once per limit rather than once per call.
     if (!thread_.joinable())
         thread_ = std::thread([this] { run(); });
-    else
+    else if (wake)
         changed_.notify_one();
 }
 
@@ -46,7 +50,9 @@ void StatementWatchdog::run() {
     std::unique_lock<std::mutex> lock(mutex_);
     while (!stopping_) {
         if (socket_ < 0) {
+            idle_ = true;
             changed_.wait(lock);
+            idle_ = false;
             continue;
         }
         if (changed_.wait_until(lock, deadline_) != std::cv_status::timeout || socket_ < 0 ||

@@ -34,6 +34,7 @@ private:
     std::chrono::steady_clock::time_point deadline_;
     int socket_ = -1;
     bool stopping_ = false;
+    bool idle_ = false; // waiting for a call, with no deadline
     bool fired_ = false;
 };
 
