@@ -248,6 +248,17 @@ void IrcRegistration::endNegotiation() {
     send_("CAP", {QByteArrayLiteral("END")});
 }
 
+QString IrcRegistration::loginRefusedWithoutTls() const {
+    if (config_.tls || !wantsLogin())
+        return QString();
+    return config_.clientCertFile.isEmpty()
+               ? QStringLiteral("the password of the account %1 would cross the network in plain text: "
+                                "connect with ircs://")
+                     .arg(config_.account)
+               : QStringLiteral("the client certificate %1 needs a TLS connection: connect with ircs://")
+                     .arg(config_.clientCertFile);
+}
+
 bool IrcRegistration::wantsLogin() const {
     return !config_.account.isEmpty() || !config_.clientCertFile.isEmpty();
 }

@@ -42,6 +42,9 @@ public:
     // "nick!user@host" as a ban mask would be matched against; "*@*" while the server has not
     // shown us: only a mask that covers every user and host covers that.
     QByteArray fullName() const;
+    // Why the account cannot be logged in to over this connection (empty when it can): a
+    // password is never sent in plain text, and a client certificate only travels with TLS.
+    QString loginRefusedWithoutTls() const;
 
 Q_SIGNALS:
     void welcomed();

@@ -332,6 +332,11 @@ void IrcSession::start() {
         return;
     d->running = true;
     d->followStoredPolicy();
+    // Whatever built the settings, no account is ever tried in the clear.
+    if (const QString why = d->registration.loginRefusedWithoutTls(); !why.isEmpty()) {
+        d->giveUp(why);
+        return;
+    }
     d->transport.resetBackoff();
     d->connectNow();
 }

@@ -5,9 +5,11 @@
 #include "irc/IrcSession.h"
 #include "tests/support/IrcChatter.h"
 #include "tests/support/IrcServer.h"
+#include "tests/support/ServerProcess.h"
 
 #include <QLoggingCategory>
 #include <QSignalSpy>
+#include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
@@ -36,11 +38,35 @@ IrcSessionConfig configFor(quint16 port, const QString& nick = QStringLiteral("T
     return config;
 }
 
+// Accepts plain connections, or TLS ones with a certificate and its key.
+class ListeningSocket : public QTcpServer {
+public:
+    QString certFile, keyFile;
+
+protected:
+    void incomingConnection(qintptr descriptor) override {
+        if (certFile.isEmpty()) {
+            QTcpServer::incomingConnection(descriptor);
+            return;
+        }
+        auto* socket = new QSslSocket(this);
+        socket->setSocketDescriptor(descriptor);
+        socket->setLocalCertificate(certFile);
+        socket->setPrivateKey(keyFile);
+        addPendingConnection(socket);
+        socket->startServerEncryption();
+    }
+};
+
 // One side of a strict conversation: each line the client must send, in order, and what the
-// server answers to it.
+// server answers to it; over TLS when given a folder with "cert.pem" and "key.pem".
 class ScriptedServer : public QObject {
 public:
-    ScriptedServer() {
+    explicit ScriptedServer(const QString& tlsFolder = {}) {
+        if (!tlsFolder.isEmpty()) {
+            server.certFile = tlsFolder + QStringLiteral("/cert.pem");
+            server.keyFile = tlsFolder + QStringLiteral("/key.pem");
+        }
         server.listen(QHostAddress::LocalHost);
         QObject::connect(&server, &QTcpServer::newConnection, this, [this] {
             client.reset(server.nextPendingConnection());
@@ -59,7 +85,7 @@ public:
         return QTest::qWaitFor([&] { return heard.contains(line); }, timeoutMs);
     }
 
-    QTcpServer server;
+    ListeningSocket server;
     std::unique_ptr<QTcpSocket> client;
     QList<QByteArray> heard;
     int connections = 0;
@@ -95,6 +121,7 @@ class TestIrcSession : public QObject {
     Q_OBJECT
 
     std::unique_ptr<IrcServer> ircd;
+    QTemporaryDir tls; // the scripted server's certificate, made once
 
     void requireServer() {
         ircd = std::make_unique<IrcServer>();
@@ -102,6 +129,13 @@ class TestIrcSession : public QObject {
     }
 
 private Q_SLOTS:
+    void initTestCase() {
+        QString error;
+        QVERIFY2(tls.isValid() &&
+                     ServerProcess::makeCertificate(tls.filePath(QStringLiteral("cert.pem")),
+                                                    tls.filePath(QStringLiteral("key.pem")), &error),
+                 qPrintable(error));
+    }
     void cleanup() { ircd.reset(); }
 
     // What chatters do reaches the room as plain text and notices; what the room says reaches
@@ -400,6 +434,7 @@ private Q_SLOTS:
     // Registration as a bouncer and SASL expect it: PASS before NICK, one capability a line (a
     // refused one costs nothing else), the account's verdict awaited; a refused login ends the
     // session with the server's reason unless guests are allowed, and never shows the password.
+    // Over plain text the session stops before it connects: the password never crosses it.
     void logsInWithSasl_data() {
         QTest::addColumn<QByteArray>("verdict");
         QTest::addColumn<bool>("allowGuest");
@@ -412,14 +447,18 @@ private Q_SLOTS:
                                  << QStringLiteral("Bad account or password");
         QTest::newRow("refused, guests allowed")
             << QByteArray(":srv 904 TriviaBot :Bad account or password\r\n") << true << QString();
+        QTest::newRow("plain text") << QByteArray() << true << QStringLiteral("in plain text");
     }
     void logsInWithSasl() {
         QFETCH(QByteArray, verdict);
         QFETCH(bool, allowGuest);
         QFETCH(QString, stopsWith);
         const LogCapture log;
-        ScriptedServer server;
+        const bool plainText = verdict.isEmpty();
+        ScriptedServer server(plainText ? QString() : tls.path());
         IrcSessionConfig config = configFor(server.server.serverPort());
+        config.tls = !plainText;
+        config.extraCaFile = tls.filePath(QStringLiteral("cert.pem"));
         config.account = QStringLiteral("acct");
         config.password = "s3cret pass";
         config.serverPassword = "bouncer pass";
@@ -429,6 +468,12 @@ private Q_SLOTS:
         QSignalSpy failures(&session, &IrcSession::failure);
         QSignalSpy gaveUp(&session, &IrcSession::gaveUp);
         session.start();
+        if (plainText) {
+            QCOMPARE(gaveUp.size(), 1);
+            QVERIFY(gaveUp.first().first().toString().contains(stopsWith));
+            QVERIFY(!QTest::qWaitFor([&] { return server.connections > 0; }, 300));
+            return;
+        }
         QVERIFY(server.hears("USER palvuro 0 * :Palvuro Trivia"));
         QCOMPARE(server.heard.mid(0, 3),
                  (QList<QByteArray>{"CAP LS 302", "PASS :bouncer pass", "NICK TriviaBot"}));
