@@ -2,8 +2,10 @@
 // and over five minutes of the session's clock the client asks for the channel no more often
 // than its backoff allows, counted on the wire.
 #include "chatclient/ClientOptions.h"
+#include "chatclient/IrcRoomLink.h"
 #include "irc/IrcClock.h"
 #include "irc/IrcSession.h"
+#include "tests/support/FakeDesktop.h"
 #include "tests/support/InspIrcdServer.h"
 #include "tests/support/IrcChatter.h"
 #include "tests/support/LineTap.h"
@@ -46,6 +48,8 @@ class TestIrcJoinRefusals : public QObject {
         IrcClock clock;
         std::unique_ptr<LineTap> tap;
         std::unique_ptr<IrcSession> session;
+        std::unique_ptr<FakeDesktop> desk;
+        std::unique_ptr<IrcRoomLink> link; // the status line
         std::unique_ptr<QSignalSpy> outside;
         int joins() const { return tap->count("JOIN"); }
         // LINE with "%c" and "%n" standing for the channel and the bot's nick.
@@ -80,6 +84,8 @@ class TestIrcJoinRefusals : public QObject {
         options.irc.clock = &bot.clock;
         options.irc.stsPolicyFile.clear();
         bot.session = std::make_unique<IrcSession>(options.irc);
+        bot.desk = std::make_unique<FakeDesktop>(bot.nick, 0);
+        bot.link = std::make_unique<IrcRoomLink>(bot.desk->room(), *bot.session, options.irc);
         bot.outside = std::make_unique<QSignalSpy>(bot.session.get(), &IrcSession::outsideChannel);
         bot.session->start();
     }
@@ -174,6 +180,9 @@ private Q_SLOTS:
         QTRY_VERIFY2_WITH_TIMEOUT(!bot.outside->isEmpty(), bot.tap->sent().join('\n').constData(), 15000);
         const QString said = bot.outside->first().first().toString();
         QVERIFY2(said.contains(reason, Qt::CaseInsensitive), qPrintable(said));
+        QVERIFY2(bot.link->status().startsWith(
+                     QStringLiteral("Not in %1: %2; joining again in ").arg(bot.channel, said)),
+                 qPrintable(bot.link->status()));
         QVERIFY(passTime(bot, kFiveMinutesMs));
         QCOMPARE(bot.joins(), joins);
         QVERIFY(bot.session->state() != IrcSession::State::Joined);

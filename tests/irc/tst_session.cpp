@@ -1,8 +1,10 @@
 // The session against a real ircd-hybrid, talking with raw chatters, and against a scripted
 // server where ircd-hybrid has nothing to offer (SASL, a server that stops answering).
+#include "chatclient/IrcRoomLink.h"
 #include "irc/IrcChannel.h"
 #include "irc/IrcClock.h"
 #include "irc/IrcSession.h"
+#include "tests/support/FakeDesktop.h"
 #include "tests/support/IrcChatter.h"
 #include "tests/support/IrcServer.h"
 #include "tests/support/ServerProcess.h"
@@ -507,8 +509,8 @@ private Q_SLOTS:
     }
 
     // Lag is no reason to leave: no PING while registering (which has two minutes), ours only
-    // after 90 s of silence, its lag reported while it waits and when it is answered; a server
-    // silent for 240 s is given up.
+    // after 90 s of silence, its lag reported while it waits and when it is answered, and shown
+    // once it passes 10 s; a server silent for 240 s is given up.
     void survivesLagAndNoticesADeadServer() {
         IrcClock clock;
         ScriptedServer server;
@@ -519,6 +521,8 @@ private Q_SLOTS:
         config.registerTimeoutMs = defaults.registerTimeoutMs;
         config.clock = &clock;
         IrcSession session(config);
+        FakeDesktop desk(config.nick, 0);
+        const IrcRoomLink link(desk.room(), session, config);
         QSignalSpy lag(&session, &IrcSession::lagMeasured);
         session.start();
         QVERIFY(server.hears("USER palvuro 0 * :Palvuro Trivia"));
@@ -534,6 +538,7 @@ private Q_SLOTS:
         clock.advance(25'000);
         QCOMPARE(lag.size(), 2); // 10 s and 20 s of waiting
         QCOMPARE(lag.last().first().toLongLong(), 20'000);
+        QCOMPARE(link.status(), QStringLiteral("Joined #trivia as TriviaBot (lag 20 s)"));
         server.send(":srv PONG srv :palvuro\r\n");
         QTRY_COMPARE(lag.size(), 3);
         QCOMPARE(lag.last().first().toLongLong(), 25'000);
@@ -549,7 +554,7 @@ private Q_SLOTS:
 
     // A server that refuses us is not asked again soon: a ban waits a minute and doubles up to 30,
     // a refused connection backs off up to 5 minutes; the waits start over only after 10 minutes
-    // in the channel, and the server's words reach whoever watches.
+    // in the channel, and the server's words reach the status line and the transcript.
     void backsOffWhenRefused() {
         IrcClock clock;
         ScriptedServer server;
@@ -558,6 +563,9 @@ private Q_SLOTS:
         config.pingIdleMs = 3'600'000; // this server never answers a PING
         config.clock = &clock;
         IrcSession session(config);
+        FakeDesktop desk(config.nick, 0);
+        const IrcRoomLink link(desk.room(), session, config);
+        QSignalSpy notices(&link, &IrcRoomLink::noticeReceived);
         QSignalSpy refused(&session, &IrcSession::refused);
         QSignalSpy reconnect(&session, &IrcSession::reconnectIn);
         const auto register_ = [&] {
@@ -573,6 +581,11 @@ private Q_SLOTS:
         QCOMPARE(reconnect.last().first().toInt(), 60);
         QCOMPARE(refused.size(), 2);
         QVERIFY(refused.first().first().toString().contains(QStringLiteral("spamming")));
+        QCOMPARE(link.status(),
+                 QStringLiteral(
+                     "Refused by the server (Closing Link: 127.0.0.1 (K-Lined)); reconnecting in 60 s"));
+        QCOMPARE(notices.first().at(1).toString(),
+                 QStringLiteral("Refused by the server: You are banned from this server- spamming"));
         clock.advance(59'000);
         QVERIFY(!QTest::qWaitFor([&] { return server.connections > 1; }, 200));
         clock.advance(1'000);
