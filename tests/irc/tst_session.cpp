@@ -435,7 +435,8 @@ private Q_SLOTS:
 
     // Registration as a bouncer and SASL expect it: PASS before NICK, one capability a line (a
     // refused one costs nothing else), the account's verdict awaited; a refused login ends the
-    // session with the server's reason unless guests are allowed, and never shows the password.
+    // session with the server's reason unless guests are allowed, and never shows the password;
+    // CAP NEW and DEL are followed.
     // Over plain text the session stops before it connects: the password never crosses it.
     void logsInWithSasl_data() {
         QTest::addColumn<QByteArray>("verdict");
@@ -506,6 +507,17 @@ private Q_SLOTS:
         QVERIFY2(logged.contains(QStringLiteral("JOIN #trivia")), qPrintable(logged));
         for (const char* secret : {"s3cret", "bouncer", "k3y", "YWNjdABhY2N0AHMzY3JldCBwYXNz"})
             QVERIFY2(!logged.contains(QLatin1String(secret)), secret);
+
+        // Capabilities the server adds later are asked for, one withdrawn can come back, and a
+        // login offered once we are in starts no second one.
+        const auto requests = [&] { return server.heard.count("CAP REQ message-tags"); };
+        server.send(":srv CAP TriviaBot NEW :message-tags sasl\r\n");
+        QTRY_COMPARE(requests(), 2);
+        server.send(":srv CAP TriviaBot ACK :message-tags\r\n:srv CAP TriviaBot DEL :message-tags\r\n"
+                    ":srv CAP TriviaBot NEW :message-tags\r\n");
+        QTRY_COMPARE(requests(), 3);
+        QCOMPARE(server.heard.count("CAP REQ sasl"), 1);
+        QCOMPARE(server.heard.count("AUTHENTICATE PLAIN"), 1);
     }
 
     // Lag is no reason to leave: no PING while registering (which has two minutes), ours only
