@@ -1,6 +1,9 @@
 #include "bridge/PidginLines.h"
 
+#include <QElapsedTimer>
 #include <QRegularExpression>
+
+#include <memory>
 
 namespace palvuro {
 
@@ -92,16 +95,26 @@ int PidginLines::secondOfDay(const QString& stamp) {
     return (hour * 60 + m.captured(2).toInt()) * 60 + m.captured(3).toInt();
 }
 
+PidginLines::PidginLines(Clock clock) : clock_(std::move(clock)) {
+    if (!clock_) {
+        auto steady = std::make_shared<QElapsedTimer>();
+        steady->start();
+        clock_ = [steady] { return steady->elapsed(); };
+    }
+}
+
 bool PidginLines::isReplay(const TextRun& stamp) {
     constexpr int kDay = 24 * 3600;
-    constexpr int kMostBack = 6 * 3600;
     const int second = secondOfDay(stamp.text);
     if (second < 0)
         return false;
-    const int back = latest_ < 0 ? 0 : (latest_ - second + kDay) % kDay;
-    if (back > 0 && back <= kMostBack)
+    const qint64 now = clock_();
+    const bool recent = latest_ >= 0 && now - latestAt_ <= ReplayWindowMs;
+    const int back = recent ? (latest_ - second + kDay) % kDay : 0;
+    if (back > 0 && back <= ReplayWindowMs / 1000)
         return true; // the newest stamp stays the newest
     latest_ = second;
+    latestAt_ = now;
     return false;
 }
 

@@ -5,6 +5,8 @@
 
 #include <QList>
 
+#include <functional>
+
 namespace palvuro {
 
 // Pidgin's conversation text taken apart. Pidgin writes every line as runs of its own making:
@@ -18,10 +20,16 @@ namespace palvuro {
 // A group chat replays its recent messages to whoever joins it, and Pidgin shows them, with
 // the times they were said, below the lines it already shows when it joins again after a lost
 // connection. A said line stamped earlier than a line read before it in the same conversation
-// (by less than a few hours: a clock passing midnight or noon goes "back" by more) is such a
-// replay: it comes as text that was said, never as a line said now.
+// is such a replay: it comes as text that was said, never as a line said now. Only the last
+// hours count: a clock passing midnight or noon goes "back" by more, and after a quiet day the
+// newest stamp read says nothing about the next.
 class PidginLines {
 public:
+    static constexpr qint64 ReplayWindowMs = 6 * 3600 * 1000;
+    using Clock = std::function<qint64()>; // milliseconds, steady
+
+    explicit PidginLines(Clock clock = {});
+
     QList<ConversationLine> parse(const QList<TextRun>& runs);
     // A run Pidgin wrote as a line's time stamp.
     static bool isTimeStamp(const TextRun& run);
@@ -31,7 +39,9 @@ public:
 private:
     bool isReplay(const TextRun& stamp);
 
-    int latest_ = -1; // the second of the day of the newest stamp read
+    Clock clock_;
+    int latest_ = -1;     // the second of the day of the newest stamp read
+    qint64 latestAt_ = 0; // when it was read, on clock_
 };
 
 } // namespace palvuro

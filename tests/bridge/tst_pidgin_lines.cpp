@@ -57,6 +57,7 @@ class TestPidginLines : public QObject {
 private Q_SLOTS:
     void takesLinesApartByTheirRuns_data();
     void takesLinesApartByTheirRuns();
+    void anEarlierStampAfterAQuietDayIsSaidNow();
 };
 
 void TestPidginLines::takesLinesApartByTheirRuns_data() {
@@ -143,6 +144,23 @@ void TestPidginLines::takesLinesApartByTheirRuns() {
     for (const ConversationLine& line : pidgin.parse(runs))
         got << kindName(line.kind) + QLatin1Char('|') + line.nick + QLatin1Char('|') + line.text;
     QCOMPARE(got, lines);
+}
+
+// The newest stamp read is forgotten after the replay window: a line of 19:00 after one of
+// 22:00 a day before is said now.
+void TestPidginLines::anEarlierStampAfterAQuietDayIsSaidNow() {
+    qint64 now = 0;
+    PidginLines pidgin([&now] { return now; });
+    const auto said = [&](const QString& time) {
+        const QList<ConversationLine> lines =
+            pidgin.parse({stamp("(" + time + ") "), nick("ANNA: "), plain("hi\n")});
+        return lines.size() == 1 && lines.first().kind == ConversationLine::Kind::Said;
+    };
+    QVERIFY(said("22:00:00"));
+    QVERIFY(!said("21:00:00"));
+    now += PidginLines::ReplayWindowMs + 1;
+    QVERIFY(said("19:00:00"));
+    QVERIFY(!said("18:59:59"));
 }
 
 QTEST_GUILESS_MAIN(TestPidginLines)
