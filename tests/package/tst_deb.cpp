@@ -83,6 +83,43 @@ private Q_SLOTS:
         }
     }
 
+    // Each man page describes exactly the options its program's --help lists, so that neither
+    // can change without the other. Qt's own --help and --version may go unsaid.
+    void manPagesMatchTheHelp() {
+        const QRegularExpression helpOption(R"(^\s+(?:-[^\s,]+, )*--([a-z0-9-]+))");
+        const QRegularExpression manOption(R"(\\-\\-([a-z0-9]+(?:\\-[a-z0-9]+)*))");
+        for (const char* program : {"palvuro-trivia", "palvuro-chat", "palvuro-spy", "palvuro-import",
+                                    "palvuro-export", "palvuro-host", "palvuro-bridge"}) {
+            const Run help = run(root() + "/usr/bin/" + program, {"--help"});
+            QVERIFY2(help.status == 0, help.output);
+            QSet<QString> listed;
+            const QSet<QString> standard{"help", "help-all", "version"};
+            for (const QString& line : QString(help.output).split('\n'))
+                if (const auto m = helpOption.match(line); m.hasMatch())
+                    listed << m.captured(1);
+            QFile page(QString(PALVURO_SOURCE_DIR "/packaging/man/") + program + ".1");
+            QVERIFY(page.open(QIODevice::ReadOnly));
+            QSet<QString> described, mentioned;
+            bool tag = false;
+            for (const QString& line : QString(page.readAll()).split('\n')) {
+                for (auto it = manOption.globalMatch(line); it.hasNext();) {
+                    const QString name = it.next().captured(1).replace("\\-", "-");
+                    mentioned << name;
+                    if (tag)
+                        described << name;
+                }
+                tag = line == ".TP" || line == ".TQ";
+            }
+            listed -= standard;
+            QVERIFY2((listed - mentioned).isEmpty(),
+                     qPrintable(QString(program) + " man page lacks --" +
+                                QStringList((listed - mentioned).values()).join(" --")));
+            const QSet<QString> unknown = described - listed - standard;
+            QVERIFY2(unknown.isEmpty(), qPrintable(QString(program) + " takes no --" +
+                                                   QStringList(unknown.values()).join(" --")));
+        }
+    }
+
     // The host's units as systemd reads them: the template under the name of one instance, both
     // starting the unpacked program (systemd checks that it is there).
     void hostUnitsVerify() {
