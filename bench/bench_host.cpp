@@ -8,6 +8,7 @@
 // host_idle_cpu_pct: the CPU time of the host, the client and the bot together, joined and no
 // game, over 60 s, as a share of one CPU. Target: at most 1.
 
+#include "bench/CpuTime.h"
 #include "tests/support/HostProcess.h"
 #include "tests/support/IrcServer.h"
 
@@ -31,19 +32,8 @@ double median(std::vector<double> values) {
     return values.empty() ? -1 : values[values.size() / 2];
 }
 
-// User and system time of PID so far, in clock ticks.
-qint64 cpuTicks(qint64 pid) {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (pid <= 0 || !stat.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray text = stat.readAll();
-    // After the command's closing parenthesis: state is field 3, utime 14 and stime 15.
-    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    return fields.value(11).toLongLong() + fields.value(12).toLongLong();
-}
-
 qint64 pairTicks(const HostStatus& s, qint64 hostPid) {
-    return cpuTicks(hostPid) + cpuTicks(s.clientPid) + cpuTicks(s.botPid);
+    return CpuTime::ticks(hostPid) + CpuTime::ticks(s.clientPid) + CpuTime::ticks(s.botPid);
 }
 
 int fail(const QString& why) {
@@ -97,8 +87,7 @@ int main(int argc, char** argv) {
     if (after.clientPid != before.clientPid || after.botPid != before.botPid)
         return fail(QStringLiteral("a child was restarted while idle: ") + QString::fromUtf8(host.log()));
     const qint64 used = pairTicks(after, host.process().processId()) - start;
-    std::printf("figure: host_idle_cpu_pct %.2f %%\n",
-                100.0 * double(used) / double(sysconf(_SC_CLK_TCK)) / double(kIdleSeconds));
+    std::printf("figure: host_idle_cpu_pct %.2f %%\n", CpuTime::percent(used, kIdleSeconds));
     host.process().terminate();
     host.process().waitForFinished(10000);
     return 0;
