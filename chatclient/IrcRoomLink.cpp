@@ -106,9 +106,8 @@ IrcRoomLink::IrcRoomLink(ChatRoom& room, IrcSession& session, const IrcSessionCo
     const auto left = [this](const QString& nick) { notices_.left(inert(nick)); };
     connect(channel, &IrcChannel::parted, this, left);
     connect(channel, &IrcChannel::quit, this, left);
-    connect(channel, &IrcChannel::kicked, this, [this](const QString& nick, const QString& by) {
-        room_.announce(inert(nick) + QStringLiteral(" was kicked by ") + inert(by));
-    });
+    connect(channel, &IrcChannel::kicked, this,
+            [this](const QString& nick, const QString& by) { notices_.kicked(inert(nick), inert(by)); });
     connect(channel, &IrcChannel::nickChanged, this, &IrcRoomLink::onNickChanged);
     connect(channel, &IrcChannel::usersChanged, this, [this] { room_.setMembers(session_.users()); });
     onStateChanged(session_.state());

@@ -43,6 +43,11 @@ void MembershipNotices::renamed(const QString& oldNick, const QString& newNick) 
     arrived();
 }
 
+void MembershipNotices::kicked(const QString& nick, const QString& by) {
+    kicked_ << nick + QStringLiteral(" was kicked by ") + by;
+    arrived();
+}
+
 void MembershipNotices::arrived() {
     if (timer_.isActive())
         return;
@@ -54,8 +59,8 @@ void MembershipNotices::arrived() {
 }
 
 void MembershipNotices::flush() {
-    const QString line =
-        summary(std::exchange(joined_, {}), std::exchange(left_, {}), std::exchange(renamed_, {}));
+    const QString line = summary(std::exchange(joined_, {}), std::exchange(left_, {}),
+                                 std::exchange(renamed_, {}), std::exchange(kicked_, {}));
     if (line.isEmpty())
         return;
     sinceShown_.start();
@@ -63,7 +68,7 @@ void MembershipNotices::flush() {
 }
 
 QString MembershipNotices::summary(const QStringList& joined, const QStringList& left,
-                                   const QStringList& renamed) {
+                                   const QStringList& renamed, const QStringList& kicked) {
     QStringList parts;
     parts << part(joined, QStringLiteral("has joined the room"), QStringLiteral("have joined the room"));
     parts << part(left, QStringLiteral("has left the room"), QStringLiteral("have left the room"));
@@ -71,6 +76,10 @@ QString MembershipNotices::summary(const QStringList& joined, const QStringList&
         parts << renamed.first();
     else if (!renamed.isEmpty())
         parts << QStringLiteral("%1 chatters changed their nicks").arg(renamed.size());
+    if (kicked.size() == 1)
+        parts << kicked.first();
+    else if (!kicked.isEmpty())
+        parts << QStringLiteral("%1 chatters were kicked").arg(kicked.size());
     parts.removeAll(QString());
     return parts.join(QStringLiteral("; "));
 }

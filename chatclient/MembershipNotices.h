@@ -10,10 +10,10 @@
 
 namespace palvuro {
 
-// Who came, went or changed nick in the channel, as the room shows it: the first notice of a
+// Who came, went, was kicked or changed nick in the channel, as the room shows it: the first notice of a
 // quiet spell at once, everything after it within the next few seconds as one summary line.
-// A netsplit or a join flood then costs the room a line per few seconds instead of one per
-// chatter, and the chatters' own lines never queue behind hundreds of notices.
+// A netsplit, a join flood or an operator clearing out clones then costs the room a line per few seconds
+// instead of one per chatter, and the chatters' own lines never queue behind hundreds of notices.
 class MembershipNotices : public QObject {
     Q_OBJECT
 public:
@@ -25,10 +25,12 @@ public:
     void joined(const QString& nick);
     void left(const QString& nick);
     void renamed(const QString& oldNick, const QString& newNick);
+    void kicked(const QString& nick, const QString& by);
 
     // "ANNA, BOB, CAT and 297 more have left the room", and so on for each kind; the ordinary
     // notice when only one thing happened.
-    static QString summary(const QStringList& joined, const QStringList& left, const QStringList& renamed);
+    static QString summary(const QStringList& joined, const QStringList& left, const QStringList& renamed,
+                           const QStringList& kicked = {});
 
 private:
     void arrived();
@@ -38,7 +40,7 @@ private:
     Show show_;
     QTimer timer_;
     QElapsedTimer sinceShown_;
-    QStringList joined_, left_, renamed_;
+    QStringList joined_, left_, renamed_, kicked_;
 };
 
 } // namespace palvuro

@@ -210,8 +210,8 @@ private Q_SLOTS:
         QCOMPARE(shown.last(), QString::number(flood - 1));
     }
 
-    // A netsplit's hundreds of quits and the joins around it: the first notice of a quiet spell
-    // shows at once, the rest of the spell as one line at its end.
+    // A netsplit's hundreds of quits, the joins around it and a purge of clones: the first notice of a quiet
+    // spell shows at once, the rest of the spell as one line at its end.
     void crowdsAreSummedUp() {
         QStringList shown;
         MembershipNotices notices(200, [&](const QString& line) { shown << line; });
@@ -222,14 +222,16 @@ private Q_SLOTS:
         notices.joined("BOB");
         notices.joined("CAT");
         notices.renamed("DAN", "DANNY");
+        for (int i = 0; i < 50; ++i)
+            notices.kicked(QStringLiteral("CLONE%1").arg(i), "ANNA");
         QCOMPARE(shown.size(), 1);
         QTRY_COMPARE(shown.size(), 2);
         QCOMPARE(shown.last(),
                  "BOB and CAT have joined the room; X0, X1, X2 and 297 more have left the room; "
-                 "DAN is now known as DANNY");
-        notices.left("EVE");
+                 "DAN is now known as DANNY; 50 chatters were kicked");
+        notices.kicked("EVE", "ANNA");
         QCOMPARE(shown.size(), 2);
-        QTRY_COMPARE(shown.last(), "EVE has left the room");
+        QTRY_COMPARE(shown.last(), "EVE was kicked by ANNA");
         QCOMPARE(MembershipNotices::summary({}, {"A", "B", "C", "D"}, {"x", "y"}),
                  "A, B, C and D have left the room; 2 chatters changed their nicks");
     }
