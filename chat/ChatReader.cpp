@@ -152,6 +152,14 @@ void ChatReader::readNewText() {
         checkAnswer(line);
 }
 
+bool ChatReader::waitsForChange(std::function<void()> wake) {
+    if (!lastText_.isEmpty() || failedReads_ != 0)
+        return false;
+    const std::optional<LResult> count =
+        windows_.keptAnswer(link_.textWindow(), wm::GetLineCount, 0, 0, std::move(wake));
+    return count && *count >= 1 && *count - 2 == LResult{lastLineIndex_};
+}
+
 void ChatReader::checkAnswer(const RoomLine& line) {
     const QString& answer = session_.answer();
     if (answer.isEmpty() || !line.text().contains(QLatin1Char(' ') + answer + QLatin1Char(' ')))

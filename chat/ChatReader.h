@@ -39,6 +39,10 @@ public:
     // The reader tick after the question clock: read, compare with LastText, command check,
     // answer check.
     void readNewText();
+    // Whether the next tick would find the room as the last one left it: nothing new, no text to
+    // forget, and the line count known without asking the window. Then WAKE is called once that
+    // may have changed.
+    bool waitsForChange(std::function<void()> wake);
 
     // Positions in a text are 16-bit; longer texts are passed over.
     static constexpr int MaxTextLength = 32767;

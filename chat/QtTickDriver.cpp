@@ -20,6 +20,7 @@ QtTickDriver::~QtTickDriver() {
 
 void QtTickDriver::wake() {
     schedule_.runDue();
+    schedule_.settle();
     arm();
 }
 

@@ -36,6 +36,15 @@ public:
     // Called whenever a timer is switched on or off, so a driver can rearm its wake-up.
     void setChangeHook(std::function<void()> hook);
 
+    // Tells whether TIMER's next tick would change nothing; if so, it calls the wake it is given
+    // once that may no longer hold.
+    using QuietCheck = std::function<bool(std::function<void()> wake)>;
+    void setQuietCheck(TimerSwitch& timer, QuietCheck quiet);
+    // A driver that would only wake for ticks that change nothing lets such timers sleep until
+    // their wake, and then keeps their phase. Any timer that runs wakes them all, as may a send
+    // waiting: ticks that could matter are never skipped, whoever changed what they would do.
+    void settle();
+
 private:
     class Timer;
 

@@ -23,6 +23,12 @@ struct TriviaBot::Private {
           dispatcher(session, link, game, store) {
         reader.setCommandHandler([this](const RoomLine& line) { dispatcher.parseCommand(line); });
         reader.setAnswerHandler([this](const QString& nick) { cycle.scoreCorrectAnswer(nick); });
+        // An idle room need not wake the bot a hundred times a second: with no question to time
+        // and no first question to ask, a reader tick that finds nothing new does nothing.
+        clocks.schedule().setQuietCheck(clocks.reader(), [this](std::function<void()> wake) {
+            return !session.questionOpen() && !game.firstQuestionPending() &&
+                   reader.waitsForChange(std::move(wake));
+        });
     }
 
     TriviaStore store;

@@ -376,6 +376,15 @@ LResult BusWindowApi::sendMessage(Hwnd hwnd, std::uint32_t msg, WParam wParam, L
     return LResult(reply->result);
 }
 
+std::optional<LResult> BusWindowApi::keptAnswer(Hwnd hwnd, std::uint32_t msg, WParam wParam, LParam lParam,
+                                                std::function<void()> wake) {
+    WindowAnswerCache* cache = d->cacheFor(hwnd, msg);
+    const std::optional<LResult> known = cache ? cache->known(msg, wParam, lParam) : std::nullopt;
+    if (known)
+        cache->wakeOnChange(std::move(wake));
+    return known;
+}
+
 bool BusWindowApi::postMessage(Hwnd hwnd, std::uint32_t msg, WParam wParam, LParam lParam) {
     // A pointer cannot be posted to another process; Win32 refuses these messages too.
     if (hwnd == 0 || msg == wm::SetText || msg == wm::GetLine)

@@ -21,6 +21,8 @@ public:
     Hwnd findWindowEx(Hwnd parent, Hwnd childAfter, const char* className, const char* title) override;
     LResult sendMessage(Hwnd hwnd, std::uint32_t msg, WParam wParam, LParam lParam) override;
     bool postMessage(Hwnd hwnd, std::uint32_t msg, WParam wParam, LParam lParam) override;
+    std::optional<LResult> keptAnswer(Hwnd hwnd, std::uint32_t msg, WParam wParam, LParam lParam,
+                                      std::function<void()> wake) override;
     std::vector<std::pair<Hwnd, std::string>> topLevelWindows() override;
 
 private:

@@ -4,13 +4,16 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QSocketNotifier>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <utility>
 
 namespace palvuro {
 
@@ -97,8 +100,35 @@ std::unique_ptr<WindowAnswerCache> WindowAnswerCache::open(const QString& socket
     return cache;
 }
 
+WindowAnswerCache::WindowAnswerCache(int descriptor) : descriptor_(descriptor) {
+    aged_.setSingleShot(true);
+    aged_.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&aged_, &QTimer::timeout, [this] { wakeNow(); });
+}
+
 WindowAnswerCache::~WindowAnswerCache() {
+    noticed_.reset();
     ::close(descriptor_);
+}
+
+void WindowAnswerCache::wakeOnChange(std::function<void()> wake) {
+    wake_ = std::move(wake);
+    if (!noticed_) {
+        noticed_ = std::make_unique<QSocketNotifier>(qintptr(descriptor_), QSocketNotifier::Read);
+        QObject::connect(noticed_.get(), &QSocketNotifier::activated, [this] { wakeNow(); });
+    }
+    noticed_->setEnabled(true);
+    // refresh() asks again once the age is past MaxAgeMs, not at it.
+    if (oldest_.isValid())
+        aged_.start(int(std::max<qint64>(0, MaxAgeMs + 1 - oldest_.elapsed())));
+}
+
+void WindowAnswerCache::wakeNow() {
+    // The notice stays unread for refresh(); the notifier would report it again and again.
+    noticed_->setEnabled(false);
+    aged_.stop();
+    if (const std::function<void()> wake = std::exchange(wake_, {}))
+        wake();
 }
 
 bool WindowAnswerCache::refresh() {

@@ -5,13 +5,14 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QString>
+#include <QTimer>
+
+#include <functional>
 
 #include <map>
 #include <memory>
 #include <optional>
 #include <tuple>
-
-namespace palvuro {
 
 // What a window of another process answered to the questions only a change of the window can
 // alter (its line count, a line's start and length), kept while its owner announces no change.
@@ -19,6 +20,10 @@ namespace palvuro {
 // be asked about, so a kept answer is the one the window would give. A notice, the end of that
 // connection, or an answer older than MaxAgeMs sends the next question to the window again: a
 // hung owner is still noticed within that time.
+class QSocketNotifier;
+
+namespace palvuro {
+
 class WindowAnswerCache {
 public:
     static constexpr int MaxAgeMs = 1000;
@@ -38,14 +43,22 @@ public:
     bool refresh();
     std::optional<LResult> known(std::uint32_t msg, WParam wParam, LParam lParam) const;
     void remember(std::uint32_t msg, WParam wParam, LParam lParam, LResult result);
+    // Calls WAKE once, from the event loop, when the kept answers may no longer hold: a notice
+    // or the end of the watch arrives, or the oldest answer reaches MaxAgeMs. Replaces the
+    // previous WAKE.
+    void wakeOnChange(std::function<void()> wake);
 
 private:
-    explicit WindowAnswerCache(int descriptor) : descriptor_(descriptor) {}
+    explicit WindowAnswerCache(int descriptor);
     void forget();
+    void wakeNow();
 
     int descriptor_;
     std::map<std::tuple<std::uint32_t, WParam, LParam>, LResult> answers_;
     QElapsedTimer oldest_;
+    std::function<void()> wake_;
+    std::unique_ptr<QSocketNotifier> noticed_;
+    QTimer aged_;
 };
 
 } // namespace palvuro

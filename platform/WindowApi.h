@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -52,6 +53,15 @@ public:
     virtual LResult sendMessage(Hwnd hwnd, std::uint32_t msg, WParam wParam, LParam lParam) = 0;
     // PostMessageA: queues the message and returns at once; false when the window is unknown.
     virtual bool postMessage(Hwnd hwnd, std::uint32_t msg, WParam wParam, LParam lParam) = 0;
+
+    // The answer sendMessage would give now, when it is known here without asking the window's
+    // owner; then WAKE is called once, later, when that may no longer hold (the owner announced a
+    // change or ended, or the answer is old enough to be asked again). nullopt, and no call, when
+    // the question would go to the window. A later call for the same window replaces WAKE.
+    virtual std::optional<LResult> keptAnswer(Hwnd /*hwnd*/, std::uint32_t /*msg*/, WParam /*wParam*/,
+                                              LParam /*lParam*/, std::function<void()> /*wake*/) {
+        return std::nullopt;
+    }
 
     // Not part of the bot's needs; used by palvuro-spy: every top-level window and its title.
     virtual std::vector<std::pair<Hwnd, std::string>> topLevelWindows() = 0;

@@ -1,4 +1,6 @@
+#include "chat/TickSchedule.h"
 #include "tests/chat/LinkRig.h"
+#include "tests/support/ManualEventPump.h"
 
 #include <QtTest>
 
@@ -69,6 +71,48 @@ private Q_SLOTS:
         QCOMPARE(rig.botLines().first(), QString("first\r\nline two"));
         QCOMPARE(said, (QList<quint32>{startTick, startTick + 1100, startTick + 2200 + late,
                                        startTick + 7200 + late}));
+    }
+
+    // A timer whose ticks would change nothing sleeps until its wake or until any tick runs, and
+    // then ticks on the phase it had; a wake that comes after the schedule is gone does nothing.
+    void quietTimersSleepAndKeepTheirPhase() {
+        ManualEventPump pump(1000);
+        std::function<void()> wake;
+        {
+            TickSchedule schedule(pump);
+            QList<std::uint32_t> ticks;
+            TimerSwitch& reader = schedule.add(10, [&] { ticks.append(pump.tickCount()); });
+            TimerSwitch& pause = schedule.add(1000, [] {});
+            bool quiet = true;
+            schedule.setQuietCheck(reader, [&](std::function<void()> w) {
+                wake = std::move(w);
+                return quiet;
+            });
+            reader.setEnabled(true);
+            schedule.settle();
+            QCOMPARE(schedule.msUntilNextDue(), TickSchedule::NoneDue);
+
+            pump.advance(1234);
+            wake();
+            QCOMPARE(schedule.msUntilNextDue(), 6u);
+            pump.advance(6);
+            schedule.runDue();
+            schedule.settle();
+            pump.advance(25);
+            reader.setEnabled(true); // enabled again, as a question asked does
+            QCOMPARE(schedule.msUntilNextDue(), 5u);
+            schedule.settle();
+            pause.setEnabled(true);
+            pump.advance(1000);
+            schedule.runDue(); // the pause clock's tick wakes the reader too
+            quiet = false;
+            schedule.settle();
+            QCOMPARE(schedule.msUntilNextDue(), 5u);
+            pump.advance(5);
+            schedule.runDue();
+            QCOMPARE(ticks, (QList<std::uint32_t>{2240, 3270}));
+        }
+        wake();
     }
 };
 

@@ -277,10 +277,19 @@ private Q_SLOTS:
         for (int i = 0; i < 50; ++i)
             QCOMPARE(lines(), LResult(2));
         QCOMPARE(server_->read([&] { return asked; }), 1);
+        int woken = 0;
+        const auto wake = [&] { ++woken; };
+        QCOMPARE(api.keptAnswer(watched, wm::GetLineCount, 0, 0, wake).value_or(-1), LResult(2));
+        QVERIFY(!api.keptAnswer(watched, wm::LineIndex, 7, 0, wake));
         server_->run([&] {
             count = 3;
             server_->registry().changed(watched);
         });
+        QTRY_COMPARE(woken, 1);
+        QCOMPARE(lines(), LResult(3));
+        // Unchanged, the answer is asked again once it is old: that wakes its watcher too.
+        QCOMPARE(api.keptAnswer(watched, wm::GetLineCount, 0, 0, wake).value_or(-1), LResult(3));
+        QTRY_COMPARE(woken, 2);
         QCOMPARE(lines(), LResult(3));
         QCOMPARE(api.sendMessage(watched, wm::LineIndex, 1, 0), LResult(11));
 
