@@ -199,6 +199,52 @@ private Q_SLOTS:
         for (const Message& m : anna_->messagesFrom(E2eSession::BotNick, mark))
             QVERIFY2(!m.text().contains("Started By"), m.raw.constData());
     }
+
+    // The conversation closed and joined again, Pidgin killed and started again: each time the
+    // bridge says it lost the conversation and follows it again. The account disabled and
+    // enabled leaves Pidgin's conversation in place. After each, the game that went on
+    // meanwhile scores BOB's next answer on top of what he had.
+    void followsTheConversationThroughFaults() {
+        if (network_ != Network::Irc)
+            QSKIP("asked of Pidgin's IRC account");
+        int at = anna_->receivedCount() - 1;
+        anna_->say(channel_, "!start history");
+        QVERIFY(anna_->waitFor(game_->botSays("[Trivia Bot Started By ANNA]"), at + 1, 20000, &at));
+        const auto fault = [this](const std::function<bool()>& lose, const std::function<bool()>& back) {
+            const qsizetype mark = host_->log().size();
+            QVERIFY2(lose(), qPrintable(pidgin_->error()));
+            QVERIFY2(host_->waitForLog("status: Lost", 30000, mark), host_->log().mid(mark));
+            QVERIFY2(back(), qPrintable(pidgin_->error()));
+            QVERIFY2(host_->waitForLog(host_->followingStatus(), 60000, mark), host_->log().mid(mark));
+        };
+        const auto bobScoresAgain = [this, &at] {
+            bool scored = false;
+            for (int round = 0; round < 3 && !scored; ++round)
+                scored = game_->answers(*bob_, &at, 40000);
+            QVERIFY2(scored, "no answer of BOB's counted in three questions");
+        };
+        fault([this] { return pidgin_->closeConversation(); }, [this] { return pidgin_->joinChannel(); });
+        if (QTest::currentTestFailed())
+            return;
+        bobScoresAgain();
+        fault(
+            [this] {
+                pidgin_->killPidgin();
+                return true;
+            },
+            [this] { return pidgin_->startPidgin(); });
+        if (QTest::currentTestFailed())
+            return;
+        bobScoresAgain();
+        QVERIFY2(pidgin_->setAccountEnabled(false), qPrintable(pidgin_->error()));
+        QVERIFY2(pidgin_->setAccountEnabled(true), qPrintable(pidgin_->error()));
+        QVERIFY(anna_->waitFor(
+            [](const Message& m) { return m.command == "JOIN" && m.nick == E2eSession::BotNick; }, at,
+            30000));
+        bobScoresAgain();
+        anna_->say(channel_, "!QUIT");
+        QVERIFY(anna_->waitFor(game_->botSays("[Trivia Ended By ANNA]"), at, 30000));
+    }
 };
 
 // One network after the other: the first one's servers and programs end before the next start.

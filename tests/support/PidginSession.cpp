@@ -103,6 +103,49 @@ void PidginSession::killPidgin() {
     pidgin_.waitForFinished(5000);
 }
 
+QString PidginSession::purple(const QString& method, const QStringList& arguments) {
+    QProcess call;
+    call.setProcessEnvironment(environment());
+    call.start(QStringLiteral("dbus-send"),
+               QStringList{"--session", "--print-reply", "--dest=im.pidgin.purple.PurpleService",
+                           "/im/pidgin/purple/PurpleObject", "im.pidgin.purple.PurpleInterface." + method} +
+                   arguments);
+    if (!call.waitForFinished(10000) || call.exitCode() != 0) {
+        error_ = method + QStringLiteral(" failed: ") + QString::fromUtf8(call.readAllStandardError());
+        return {};
+    }
+    // "method return ..." and, for a number, a line "   int32 42".
+    const QString reply = QString::fromUtf8(call.readAllStandardOutput()).simplified();
+    return reply.section(QLatin1Char(' '), -1);
+}
+
+QString PidginSession::account() {
+    return purple(QStringLiteral("PurpleAccountsFind"),
+                  {"string:" + nick_ + QStringLiteral("@127.0.0.1"), QStringLiteral("string:prpl-irc")});
+}
+
+bool PidginSession::closeConversation() {
+    const QString conversation =
+        purple(QStringLiteral("PurpleFindConversationWithAccount"),
+               {QStringLiteral("int32:2"), "string:" + channel_, "int32:" + account()});
+    return conversation.toInt() > 0 &&
+           !purple(QStringLiteral("PurpleConversationDestroy"), {"int32:" + conversation}).isNull();
+}
+
+bool PidginSession::joinChannel() {
+    const QString connection = purple(QStringLiteral("PurpleAccountGetConnection"), {"int32:" + account()});
+    return connection.toInt() > 0 &&
+           !purple(QStringLiteral("ServJoinChat"),
+                   {"int32:" + connection, "dict:string:string:channel," + channel_})
+                .isNull();
+}
+
+bool PidginSession::setAccountEnabled(bool enabled) {
+    return !purple(QStringLiteral("PurpleAccountSetEnabled"),
+                   {"int32:" + account(), QStringLiteral("string:gtk-gaim"), enabled ? "int32:1" : "int32:0"})
+                .isNull();
+}
+
 QProcessEnvironment PidginSession::environment() const {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("HOME"), path(QStringLiteral("home")));

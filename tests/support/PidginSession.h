@@ -3,6 +3,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <optional>
@@ -33,6 +34,12 @@ public:
     bool startPidgin();
     // Pidgin ends as in a crash.
     void killPidgin();
+    // What a person does in Pidgin's windows, asked of Pidgin over its own D-Bus service: the
+    // conversation closed (Pidgin leaves the room) or joined again, the account disabled (it
+    // disconnects) or enabled (it connects and joins again by itself). IRC accounts only.
+    bool closeConversation();
+    bool joinChannel();
+    bool setAccountEnabled(bool enabled);
     // What a program needs to see Pidgin on the accessibility bus.
     QProcessEnvironment environment() const;
     QString error() const { return error_; }
@@ -40,6 +47,9 @@ public:
 private:
     bool fail(const QString& why);
     bool writeConfig();
+    // The reply of one method of Pidgin's D-Bus service (a number as its text), or null.
+    QString purple(const QString& method, const QStringList& arguments = {});
+    QString account();
     // The account and the buddy list's chat, as Pidgin writes them.
     QString ircAccount() const;
     QString ircChat() const;
