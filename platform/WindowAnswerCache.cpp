@@ -170,6 +170,10 @@ void WindowAnswerCache::remember(std::uint32_t msg, WParam wParam, LParam lParam
 void WindowAnswerCache::forget() {
     answers_.clear();
     oldest_.invalidate();
+    // Whoever counted on the answers hears of it, even when another question took the notice
+    // before the event loop saw it.
+    if (wake_)
+        wakeNow();
 }
 
 } // namespace palvuro

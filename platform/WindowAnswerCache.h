@@ -43,9 +43,9 @@ public:
     bool refresh();
     std::optional<LResult> known(std::uint32_t msg, WParam wParam, LParam lParam) const;
     void remember(std::uint32_t msg, WParam wParam, LParam lParam, LResult result);
-    // Calls WAKE once, from the event loop, when the kept answers may no longer hold: a notice
-    // or the end of the watch arrives, or the oldest answer reaches MaxAgeMs. Replaces the
-    // previous WAKE.
+    // Calls WAKE once when the kept answers may no longer hold: a notice or the end of the watch
+    // arrives, or the oldest answer reaches MaxAgeMs, seen by the event loop or by any question
+    // asked meanwhile. Replaces the previous WAKE.
     void wakeOnChange(std::function<void()> wake);
 
 private:

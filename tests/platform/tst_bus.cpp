@@ -291,6 +291,11 @@ private Q_SLOTS:
         QCOMPARE(api.keptAnswer(watched, wm::GetLineCount, 0, 0, wake).value_or(-1), LResult(3));
         QTRY_COMPARE(woken, 2);
         QCOMPARE(lines(), LResult(3));
+        // A question that takes the notice before the event loop sees it wakes the watcher too.
+        QCOMPARE(api.keptAnswer(watched, wm::GetLineCount, 0, 0, wake).value_or(-1), LResult(3));
+        server_->run([&] { server_->registry().changed(watched); });
+        QCOMPARE(lines(), LResult(3)); // no event loop in between
+        QCOMPARE(woken, 3);
         QCOMPARE(api.sendMessage(watched, wm::LineIndex, 1, 0), LResult(11));
 
         QSemaphore release;
