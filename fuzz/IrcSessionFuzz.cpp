@@ -36,8 +36,6 @@ IrcSessionConfig fuzzConfig(quint16 port) {
     config.port = port;
     config.channel = QString::fromLatin1(kChannel);
     config.nick = QStringLiteral("TriviaBot");
-    config.account = QStringLiteral("acct");
-    config.password = QByteArrayLiteral("pw");
     // Nothing of its own timing may interfere within one input.
     config.pingIdleMs = config.pingTimeoutMs = config.registerTimeoutMs = 60000;
     config.backoff = IrcBackoff::Limits{{60000, 60000}, {60000, 60000}, {60000, 60000}, {60000, 60000}};
