@@ -11,25 +11,8 @@
 
 #include <algorithm>
 #include <limits>
-#include <utility>
 
 namespace palvuro {
-
-namespace {
-
-// Counts a send for as long as it waits, however it ends.
-class NestedSend {
-public:
-    explicit NestedSend(int& depth) : depth_(++depth) {}
-    ~NestedSend() { --depth_; }
-    NestedSend(const NestedSend&) = delete;
-    NestedSend& operator=(const NestedSend&) = delete;
-
-private:
-    int& depth_;
-};
-
-} // namespace
 
 namespace {
 
@@ -85,20 +68,13 @@ void ChatLink::sendChat(const QString& text, const std::function<bool()>& stillW
     // schedule's due ticks itself (a reader tick every 10 ms, the pause clock) and otherwise
     // sleeps in the event loop until the next deadline, its own or a tick's. A tick run here
     // may send too; its line then goes first, and this one waits its spacing after it.
-    const NestedSend nested(nestedSends_);
-    if (nestedSends_ == 1)
-        depthWarned_ = false;
-    const bool mayRunTicks = nestedSends_ < MaxNestedSends;
-    if (!mayRunTicks && !std::exchange(depthWarned_, true))
-        qCWarning(lcChat) << "the room asks faster than the bot can say; reading waits while"
-                          << MaxNestedSends << "lines wait to be said";
     for (std::uint32_t remaining = msUntilSpacingMet(); remaining != 0 && !closed_;
          remaining = msUntilSpacingMet()) {
         // Lines said from nested ticks keep overtaking this one; once it is stale it gives up
         // its turn at once instead of waiting for a gap that a running game may never leave.
         if (stillWanted && !stillWanted())
             return;
-        const std::uint32_t untilTick = mayRunTicks ? clocks_.schedule().msUntilNextDue() : remaining;
+        const std::uint32_t untilTick = clocks_.schedule().msUntilNextDue();
         if (untilTick == 0)
             clocks_.runDue();
         else

@@ -50,11 +50,6 @@ public:
     std::int32_t enumChildProc(Hwnd hwnd, LParam lParam);
 
     static constexpr std::uint32_t SendSpacingMs = 1100;
-    // Sends waiting inside one another. Each tick run during a wait may start a send of its own,
-    // so a room that keeps asking faster than one line per spacing would nest without end and
-    // overflow the stack; at this depth a wait runs no ticks, and the room's lines stay in its
-    // window until a send below returns.
-    static constexpr int MaxNestedSends = 64;
 
 private:
     std::uint32_t msUntilSpacingMet();
@@ -71,8 +66,6 @@ private:
     std::int16_t enumCount_ = 0;
     QString botNick_;
     std::uint32_t lastSendTick_ = 0;
-    int nestedSends_ = 0;
-    bool depthWarned_ = false;
     bool closed_ = false;
 };
 

@@ -1,13 +1,9 @@
-#include "chat/BotClocks.h"
-#include "chat/ChatLink.h"
 #include "chat/TickSchedule.h"
 #include "tests/chat/LinkRig.h"
-#include "tests/support/FakeDesktop.h"
 #include "tests/support/ManualEventPump.h"
 
 #include <QtTest>
 
-#include <algorithm>
 #include <optional>
 
 using namespace palvuro;
@@ -75,34 +71,6 @@ private Q_SLOTS:
         QCOMPARE(rig.botLines().first(), QString("first\r\nline two"));
         QCOMPARE(said, (QList<quint32>{startTick, startTick + 1100, startTick + 2200 + late,
                                        startTick + 7200 + late}));
-    }
-
-    // A room that asks on every reader tick: each tick run during a wait sends again. The sends
-    // stop nesting at the limit and everything asked is still said, in turn.
-    void endlessAskingNestsNoDeeperThanTheLimit() {
-        FakeDesktop desk("TriviaBot", 80);
-        ManualEventPump pump;
-        int depth = 0;
-        int deepest = 0;
-        int asked = 0;
-        std::optional<ChatLink> link;
-        BotClocks clocks(pump,
-                         [&] {
-                             if (++asked > 3 * ChatLink::MaxNestedSends)
-                                 return;
-                             deepest = std::max(deepest, ++depth);
-                             link->sendChat(QString("reply %1").arg(asked));
-                             --depth;
-                         },
-                         {});
-        link.emplace(desk.api(), clocks);
-        QVERIFY(link->findChatMainWindow() && link->locateChatRoom());
-        clocks.reader().setEnabled(true);
-        link->sendChat("first");
-        link->sendChat("second");
-        QCOMPARE(deepest, ChatLink::MaxNestedSends - 1); // below the wait of "second"
-        QCOMPARE(desk.linesBy("TriviaBot").size(), 2 + 3 * ChatLink::MaxNestedSends);
-        QCOMPARE(desk.linesBy("TriviaBot").last(), QString("second"));
     }
 
     // A timer whose ticks would change nothing sleeps until its wake or until any tick runs, and
