@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <tuple>
+
 namespace palvuro {
 
 namespace {
@@ -120,8 +122,8 @@ QString PidginSession::purple(const QString& method, const QStringList& argument
 }
 
 QString PidginSession::account() {
-    return purple(QStringLiteral("PurpleAccountsFind"),
-                  {"string:" + nick_ + QStringLiteral("@127.0.0.1"), QStringLiteral("string:prpl-irc")});
+    const Setup s = setup();
+    return purple(QStringLiteral("PurpleAccountsFind"), {"string:" + s.account, "string:" + s.protocol});
 }
 
 bool PidginSession::closeConversation() {
@@ -158,78 +160,70 @@ QProcessEnvironment PidginSession::environment() const {
     return env;
 }
 
+// What differs between networks: the account, and the group chat Pidgin joins by itself.
+PidginSession::Setup PidginSession::setup() const {
+    const auto setting = [](const char* name, const char* type, const QString& value) {
+        return QStringLiteral("   <setting name='%1' type='%2'>%3</setting>\n")
+            .arg(QLatin1String(name), QLatin1String(type), value);
+    };
+    const QString port = setting("port", "int", QString::number(port_));
+    if (!xmpp_)
+        return {QStringLiteral("prpl-irc"),
+                nick_ + QStringLiteral("@127.0.0.1"),
+                {},
+                port,
+                {{QStringLiteral("channel"), channel_}}};
+    // The server is reached at 127.0.0.1 whatever its domain, and without TLS Pidgin must be
+    // allowed to send the password in the clear.
+    return {QStringLiteral("prpl-jabber"),
+            xmpp_->account + QStringLiteral("/palvuro"),
+            xmpp_->password,
+            setting("connect_server", "string", QStringLiteral("127.0.0.1")) + port +
+                setting("connection_security", "string", QStringLiteral("opportunistic_tls")) +
+                setting("auth_plain_in_clear", "bool", QStringLiteral("1")),
+            {{QStringLiteral("room"), channel_.section(QLatin1Char('@'), 0, 0)},
+             {QStringLiteral("server"), channel_.section(QLatin1Char('@'), 1)},
+             {QStringLiteral("handle"), nick_}}};
+}
+
 bool PidginSession::writeConfig() {
-    const QString accounts = QStringLiteral(R"(<?xml version='1.0' encoding='UTF-8' ?>
-<account version='1.0'>
- <account>
-%1
+    const Setup s = setup();
+    const QString password =
+        s.password.isEmpty() ? QString() : QStringLiteral("  <password>%1</password>\n").arg(s.password);
+    const QString accounts = QStringLiteral(R"( <account>
+  <protocol>%1</protocol>
+  <name>%2</name>
+%3  <settings>
+%4  </settings>
   <settings ui='gtk-gaim'>
    <setting name='auto-login' type='bool'>1</setting>
   </settings>
  </account>
-</account>
 )")
-                                 .arg(xmpp_ ? xmppAccount() : ircAccount());
-    const QString buddies = QStringLiteral(R"(<?xml version='1.0' encoding='UTF-8' ?>
-<purple version='1.0'>
- <blist>
+                                 .arg(s.protocol, s.account, password, s.settings);
+    QString components;
+    for (const auto& [name, value] : s.components)
+        components += QStringLiteral("    <component name='%1'>%2</component>\n").arg(name, value);
+    const QString buddies = QStringLiteral(R"( <blist>
   <group name='Chats'>
-%1
-    <setting name='gtk-autojoin' type='bool'>1</setting>
+   <chat proto='%1' account='%2'>
+%3    <setting name='gtk-autojoin' type='bool'>1</setting>
    </chat>
   </group>
  </blist>
  <privacy/>
-</purple>
 )")
-                                .arg(xmpp_ ? xmppChat() : ircChat());
-    for (const auto& [name, text] : {std::pair{"accounts.xml", accounts}, {"blist.xml", buddies}}) {
+                                .arg(s.protocol, s.account, components);
+    for (const auto& [name, root, body] :
+         {std::tuple{"accounts.xml", "account", accounts}, {"blist.xml", "purple", buddies}}) {
         QFile file(path(QStringLiteral("purple/") + QLatin1String(name)));
+        const QString text =
+            QStringLiteral("<?xml version='1.0' encoding='UTF-8' ?>\n<%1 version='1.0'>\n%2</%1>\n")
+                .arg(QLatin1String(root), body);
         if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0)
             return false;
     }
     return true;
-}
-
-QString PidginSession::ircAccount() const {
-    return QStringLiteral(R"(  <protocol>prpl-irc</protocol>
-  <name>%1@127.0.0.1</name>
-  <settings>
-   <setting name='port' type='int'>%2</setting>
-  </settings>)")
-        .arg(nick_)
-        .arg(port_);
-}
-
-QString PidginSession::ircChat() const {
-    return QStringLiteral(R"(   <chat proto='prpl-irc' account='%1@127.0.0.1'>
-    <component name='channel'>%2</component>)")
-        .arg(nick_, channel_);
-}
-
-// The server is reached at 127.0.0.1 whatever its domain, and without TLS Pidgin must be
-// allowed to send the password in the clear.
-QString PidginSession::xmppAccount() const {
-    return QStringLiteral(R"(  <protocol>prpl-jabber</protocol>
-  <name>%1/palvuro</name>
-  <password>%2</password>
-  <settings>
-   <setting name='connect_server' type='string'>127.0.0.1</setting>
-   <setting name='port' type='int'>%3</setting>
-   <setting name='connection_security' type='string'>opportunistic_tls</setting>
-   <setting name='auth_plain_in_clear' type='bool'>1</setting>
-  </settings>)")
-        .arg(xmpp_->account, xmpp_->password)
-        .arg(port_);
-}
-
-QString PidginSession::xmppChat() const {
-    return QStringLiteral(R"(   <chat proto='prpl-jabber' account='%1/palvuro'>
-    <component name='room'>%2</component>
-    <component name='server'>%3</component>
-    <component name='handle'>%4</component>)")
-        .arg(xmpp_->account, channel_.section(QLatin1Char('@'), 0, 0), channel_.section(QLatin1Char('@'), 1),
-             nick_);
 }
 
 } // namespace palvuro

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
@@ -7,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include <optional>
+#include <utility>
 
 namespace palvuro {
 
@@ -35,8 +37,8 @@ public:
     // Pidgin ends as in a crash.
     void killPidgin();
     // What a person does in Pidgin's windows, asked of Pidgin over its own D-Bus service: the
-    // conversation closed (Pidgin leaves the room) or joined again, the account disabled (it
-    // disconnects) or enabled (it connects and joins again by itself). IRC accounts only.
+    // conversation closed (Pidgin leaves the room) or joined again (IRC), the account disabled
+    // (it disconnects) or enabled (it connects and joins again by itself).
     bool closeConversation();
     bool joinChannel();
     bool setAccountEnabled(bool enabled);
@@ -50,11 +52,14 @@ private:
     // The reply of one method of Pidgin's D-Bus service (a number as its text), or null.
     QString purple(const QString& method, const QStringList& arguments = {});
     QString account();
-    // The account and the buddy list's chat, as Pidgin writes them.
-    QString ircAccount() const;
-    QString ircChat() const;
-    QString xmppAccount() const;
-    QString xmppChat() const;
+    struct Setup {
+        QString protocol; // Pidgin's name for it: prpl-irc, prpl-jabber
+        QString account;  // the account's name as Pidgin writes it
+        QString password;
+        QString settings;                              // the account's settings, as lines of accounts.xml
+        QList<std::pair<QString, QString>> components; // the chat's, name and value
+    };
+    Setup setup() const;
     QString path(const QString& name) const { return dir_.filePath(name); }
 
     QTemporaryDir dir_;
