@@ -41,13 +41,6 @@ struct TestFiles {
         QSqlQuery query = sql(file, statement);
         return query.next() ? query.value(0).toString() : QString();
     }
-    // Every pair of a table in row order, "QUESTION/ANSWER|..." (null shown as <null>).
-    static QString pairsOf(const QString& file, const QString& table) {
-        return sqlValue(file, QStringLiteral("SELECT group_concat(ifnull(Questions, '<null>') || '/' || "
-                                             "ifnull(Answers, '<null>'), '|') FROM (SELECT * FROM \"%1\" "
-                                             "ORDER BY rowid)")
-                                  .arg(table));
-    }
 };
 
 } // namespace palvuro
