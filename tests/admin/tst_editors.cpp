@@ -3,12 +3,11 @@
 #include "admin/CategoryEditorWindow.h"
 #include "admin/ScoreEditorWindow.h"
 #include "admin/UsersEditorWindow.h"
-#include "data/ServerAddress.h"
 #include "data/SettingsStore.h"
 #include "data/TriviaDatabase.h"
 #include "data/TriviaStore.h"
 #include "data/UsersList.h"
-#include "tests/support/PostgresServer.h"
+#include "tests/support/StoreBackends.h"
 #include "tests/support/TestFiles.h"
 #include "widgets/MessageBox.h"
 
@@ -59,9 +58,8 @@ class EditorsTest : public QObject {
 private:
     QTemporaryDir config_;
     std::unique_ptr<QTemporaryDir> folder_;
-    PostgresServer server_;
+    StoreBackends backends_;
     std::optional<TriviaStore> store_;
-    QString database_; // the server's database of the running test
     std::function<QWidget*()> make_;
     QPointer<QWidget> window_;
     size_t checkedMessages_ = 0;
@@ -175,21 +173,8 @@ private:
         return texts;
     }
 
-    // Every pair of a table in row order, "QUESTION/ANSWER|..." (null shown as <null>).
     QString tableOf(const QString& table) {
-        QStringList pairs;
-        store_->connect()->forEachPair(table, [&](const TriviaDatabase::Pair& pair) {
-            pairs << (pair.questionNull ? "<null>" : pair.question) + '/' +
-                         (pair.answerNull ? "<null>" : pair.answer);
-        });
-        return pairs.join('|');
-    }
-    // SQL by another program, on whichever store the test runs.
-    void sqlOnStore(const QString& statement) {
-        if (store_->isServer())
-            QVERIFY2(server_.run(statement, database_), qPrintable(server_.error()));
-        else
-            QVERIFY(TestFiles::sql(path() + "/Trivia.mdb", statement).isActive());
+        return StoreBackends::pairsOf(*store_->connect(), table).join('|');
     }
     // The stored points, empty when the nick has no row.
     QString pointsOf(const QString& nick) {
@@ -208,28 +193,13 @@ private:
     }
 
 private Q_SLOTS:
-    // Every test on the file and again on a database server.
-    void initTestCase_data() {
-        QTest::addColumn<bool>("onServer");
-        QTest::newRow("file") << false;
-        QTest::newRow("server") << true;
-    }
+    void initTestCase_data() { StoreBackends::addRows(); }
     void initTestCase() { QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config_.path()); }
     void init() {
+        if (backends_.onServer() && QByteArray(QTest::currentTestFunction()).startsWith("usersList"))
+            QSKIP("the users list is a file whatever the store");
         folder_ = std::make_unique<QTemporaryDir>();
-        QFETCH_GLOBAL(bool, onServer);
-        store_.emplace(path());
-        if (onServer) {
-            if (!server_.isRunning())
-                START_POSTGRES_OR_SKIP(server_);
-            static int databases = 0;
-            database_ = QStringLiteral("editors%1").arg(++databases);
-            QVERIFY2(server_.createDatabase(database_), qPrintable(server_.error()));
-            QString error;
-            const auto address = ServerAddress::parse(server_.url(database_), &error);
-            QVERIFY2(address, qPrintable(error));
-            store_.emplace(path(), *address);
-        }
+        store_.emplace(backends_.forRow(path()));
         MessageBox::setTestMode(true, true);
         MessageBox::clearShown();
         checkedMessages_ = 0;
@@ -394,7 +364,7 @@ private Q_SLOTS:
 
     void finderShowsNullAsEmptyAndKeepsTheFoundRowsTable() {
         open<CategoryEditorWindow>();
-        sqlOnStore("INSERT INTO \"ART\" (Questions, Answers) VALUES (NULL, 'NOBODY')");
+        QVERIFY(backends_.sql(*store_, "INSERT INTO \"ART\" (Questions, Answers) VALUES (NULL, 'NOBODY')"));
         paste("txtEditA", "nobody");
         click("cmdSearchA");
         QCOMPARE(newMessages(), QStringList{information("No question is stored for this pair, so its box is "
@@ -490,7 +460,7 @@ private Q_SLOTS:
         QCOMPARE(usersFileAfterClosing(), QByteArray());
     }
 
-    void addingRewritesAHandWrittenFile() {
+    void usersListAddingRewritesAHandWrittenFile() {
         writeUsersFile("alice, bob\r\n");
         open<UsersEditorWindow>();
         click("cmdExe");
@@ -505,7 +475,7 @@ private Q_SLOTS:
     }
 
     // A deleted entry keeps its place, can be renamed, and is left out when the list is saved.
-    void deletedEntryKeepsItsPlaceUntilSaved() {
+    void usersListDeletedEntryKeepsItsPlaceUntilSaved() {
         const QString marker = UsersList::deletedMarker();
         writeUsersFile("\"Amy\"\r\n\"Ben\"\r\n");
         open<UsersEditorWindow>();
@@ -526,7 +496,7 @@ private Q_SLOTS:
         QCOMPARE(usersFileAfterClosing(), QByteArray("\"Amy2\"\r\n"));
     }
 
-    void refusalsAndTheMarkerLeaveTheFileAlone() {
+    void usersListRefusalsAndTheMarkerLeaveTheFileAlone() {
         const QString marker = UsersList::deletedMarker();
         writeUsersFile("\"Amy\"\r\n\"Ben\"\r\n");
         open<UsersEditorWindow>();
@@ -549,7 +519,7 @@ private Q_SLOTS:
         QCOMPARE(usersFileAfterClosing(), QByteArray("\"Amy\"\r\n\"Ben\"\r\n"));
     }
 
-    void failedSaveKeepsTheWindowOpen() {
+    void usersListFailedSaveKeepsTheWindowOpen() {
         writeUsersFile("\"Amy\"\r\n");
         open<UsersEditorWindow>();
         paste("txtNick", "say \"hi\"");
@@ -570,7 +540,7 @@ private Q_SLOTS:
         QCOMPARE(usersFileAfterClosing(), QByteArray("\"Amy\"\r\n\"Sayhi\"\r\n"));
     }
 
-    void untouchedListLeavesAnOddFileByteForByte() {
+    void usersListUntouchedLeavesAnOddFileByteForByte() {
         const QByteArray odd("alice, bob\n\"x\"  trailing\r\n\r\n");
         writeUsersFile(odd);
         open<UsersEditorWindow>();
