@@ -6,7 +6,6 @@
 #include "tests/support/IrcChatter.h"
 #include "tests/support/IrcServer.h"
 #include "tests/support/PostgresServer.h"
-#include "tests/support/ProgramRun.h"
 #include "tests/support/StoreBackends.h"
 
 #include <QFileInfo>
@@ -35,7 +34,7 @@ const QHash<QString, QString> kFrance = {{"CAPITAL OF FRANCE?", "PARIS"}};
 } // namespace
 
 // The store on a real PostgreSQL server beyond what it shares with the file: many bots at once,
-// the programs that move a league, a server that goes away, two rooms on one league.
+// a server that goes away, two rooms on one league.
 class PgStoreTest : public QObject {
     Q_OBJECT
 
@@ -82,54 +81,6 @@ private Q_SLOTS:
         for (const auto& scores : seen)
             distinct.insert(scores.begin(), scores.end());
         QCOMPARE(distinct.size(), std::size_t(writers * answers));
-    }
-
-    // A league moves onto the server and back through the programs, every format unchanged.
-    void leagueMovesInAndOut() {
-        if (!ProgramRun::built("palvuro-import") || !ProgramRun::built("palvuro-export"))
-            QSKIP("palvuro-import and palvuro-export are not built in PALVURO_BIN_DIR");
-        const auto run = [](const QString& program, const QStringList& args) {
-            const ProgramRun done(program, args);
-            if (done.status != 0)
-                qWarning().noquote() << program << args.join(' ') << done.out + done.err;
-            return done.status == 0;
-        };
-        QTemporaryDir files, back;
-        QVERIFY(BotDriver::prepareFolder(files.path()));
-        {
-            TriviaDatabase db(files.path());
-            QVERIFY(db.addPairs("ART", {{"WHO PAINTED \"GUERNICA\"?", "PICASSO"},
-                                        {"CAFÉ OR TEA?", "CAFÉ €"}}) == DbStatus::Ok);
-        }
-        freshStore();
-        const QString url = server_.url(database());
-        const auto exported = [&](const QStringList& where, const QString& name) {
-            return run("palvuro-export", QStringList{"--questions", files.filePath(name + ".tsv"), "--scores",
-                                                     files.filePath(name + "-scores.tsv")} +
-                                             where);
-        };
-        const auto imported = [&](const QStringList& where, const QString& name) {
-            return run("palvuro-import", QStringList{files.filePath(name + ".tsv")} + where) &&
-                   run("palvuro-import",
-                       QStringList{"--scores", files.filePath(name + "-scores.tsv"), "--replace-scores"} +
-                           where);
-        };
-        QVERIFY(exported({files.path()}, "file"));
-        QVERIFY(imported({"--dry-run", "--database", url}, "file"));
-        QCOMPARE(server_.values("SELECT relname FROM pg_class WHERE relnamespace = 'public'::regnamespace",
-                                database()),
-                 QStringList()); // a dry run changes nothing, the scores table included
-        QVERIFY(imported({"--database", url}, "file"));
-        QVERIFY(exported({"--database", url}, "server"));
-        QVERIFY(imported({back.path()}, "server"));
-        QVERIFY(exported({back.path()}, "back"));
-        for (const QString& name : {QStringLiteral("server"), QStringLiteral("back")}) {
-            for (const QString& kind : {QStringLiteral(".tsv"), QStringLiteral("-scores.tsv")}) {
-                QFile first(files.filePath("file" + kind)), again(files.filePath(name + kind));
-                QVERIFY(first.open(QIODevice::ReadOnly) && again.open(QIODevice::ReadOnly));
-                QCOMPARE(again.readAll(), first.readAll());
-            }
-        }
     }
 
     // A game whose server stops: the correct answer is announced as not saved, and once the

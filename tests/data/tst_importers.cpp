@@ -4,8 +4,10 @@
 #include "data/ScoreImporter.h"
 #include "data/TriviaDatabase.h"
 #include "tests/support/ProgramRun.h"
+#include "tests/support/StoreBackends.h"
 #include "tests/support/TestFiles.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -63,11 +65,12 @@ QString plain(const QString& text) {
 } // namespace
 
 // Question files in every format the importer reads, cleaned and checked as the editor stores
-// pairs, and the import/export programs around them.
+// pairs, and the import/export programs around them, on the file and on a database server.
 class ImportersTest : public QObject {
     Q_OBJECT
 
 private:
+    StoreBackends backends_;
     std::unique_ptr<QTemporaryDir> dir_;
     std::unique_ptr<TriviaDatabase> db_;
 
@@ -226,36 +229,50 @@ private Q_SLOTS:
         QCOMPARE(contentOf(*db_), (QStringList{"ART|A?|A", "HISTORY|OLD?|YES", "ZOO|C?|C"}));
     }
 
-    // The programs: export, import into an empty folder, export again gives the same files;
-    // a dry run writes nothing; scores are replaced or added as asked.
-    void exportImportExportRoundTrips() {
+    // The programs move a league from the file into an empty store, the file or a server's, and
+    // out again unchanged; a dry run writes nothing, not even the scores table; scores are
+    // replaced or added as asked.
+    void leagueMovesThroughThePrograms_data() { StoreBackends::addRows(); }
+    void leagueMovesThroughThePrograms() {
+        QFETCH(bool, onServer);
+        QTemporaryDir copy;
+        const TriviaStore target = backends_.on(onServer, copy.path());
+        if (onServer && !backends_.server().isRunning())
+            return;
+        const QStringList into = onServer
+                                     ? QStringList{"--database", backends_.server().url(backends_.database())}
+                                     : QStringList{copy.path()};
         const QString bank = dir_->filePath("bank.tsv");
         QVERIFY(TestFiles::write(
-            bank, QByteArray("ART\tWho painted the Mona Lisa?\tLeonardo\nMUSIC\t&quot;Yesterday&quot; was "
-                             "by?\tThe Beatles\nART\tTrue or not: paint dries.\tTrue\n")));
-        const ProgramRun dryRun("palvuro-import", {"--dry-run", bank, dir_->path()});
-        QCOMPARE(dryRun.status, 0);
-        QVERIFY2((dryRun.out + dryRun.err).contains("Would add 2 questions"), dryRun.out + dryRun.err);
-        QCOMPARE(contentOf(*db_).size(), 1);
+            bank, QByteArray("ART\tWho painted the Mona Lisa?\tLeonardo\nMUSIC\t&quot;Yesterday&quot; "
+                             "was by?\tThe Beatles\nART\tTrue or not: paint dries.\tTrue\nART\t"
+                             "Caf\xc3\xa9 or tea?\tCaf\xc3\xa9 \xe2\x82\xac\n")));
         QCOMPARE(run("palvuro-import", {bank, dir_->path()}), 0);
-
-        QTemporaryDir copy;
         const QString q1 = dir_->filePath("q1.tsv"), s1 = dir_->filePath("s1.tsv");
         const QString q2 = dir_->filePath("q2.tsv"), s2 = dir_->filePath("s2.tsv");
         QCOMPARE(run("palvuro-export", {dir_->path(), "--questions", q1, "--scores", s1}), 0);
-        QCOMPARE(run("palvuro-import", {q1, copy.path(), "--scores", s1, "--replace-scores"}), 0);
-        QCOMPARE(run("palvuro-export", {copy.path(), "--questions", q2, "--scores", s2}), 0);
+
+        const ProgramRun dryRun("palvuro-import", QStringList{"--dry-run", q1} + into);
+        QCOMPARE(dryRun.status, 0);
+        QVERIFY2((dryRun.out + dryRun.err).contains("Would add 4 questions"), dryRun.out + dryRun.err);
+        QCOMPARE(run("palvuro-import", QStringList{"--dry-run", "--scores", s1, "--replace-scores"} + into),
+                 0);
+        const QString tables = "SELECT relname FROM pg_class WHERE relnamespace = 'public'::regnamespace";
+        QVERIFY(onServer ? backends_.server().values(tables, backends_.database()).isEmpty()
+                         : QDir(copy.path()).isEmpty());
+        QCOMPARE(run("palvuro-import", QStringList{q1, "--scores", s1, "--replace-scores"} + into), 0);
+        QCOMPARE(run("palvuro-export", QStringList{"--questions", q2, "--scores", s2} + into), 0);
         QCOMPARE(TestFiles::read(q2), TestFiles::read(q1));
         QCOMPARE(TestFiles::read(s2), QByteArray("ANNA\t1\n"));
         QCOMPARE(TestFiles::read(q1),
                  QByteArray("category\tquestion\tanswer\nART\tWHO PAINTED THE MONA LISA?\tLEONARDO\n"
-                            "HISTORY\tOLD?\tYES\nMUSIC\t\"YESTERDAY\" WAS BY?\tTHE BEATLES\n"));
+                            "ART\tCAF\xc3\x89 OR TEA?\tCAF\xc3\x89 \xe2\x82\xac\nHISTORY\tOLD?\tYES\n"
+                            "MUSIC\t\"YESTERDAY\" WAS BY?\tTHE BEATLES\n"));
 
-        QCOMPARE(run("palvuro-import", {"--scores", s1, "--add-scores", copy.path()}), 0);
-        QCOMPARE(run("palvuro-export", {copy.path(), "--scores", s2}), 0);
-        QCOMPARE(TestFiles::read(s2), QByteArray("ANNA\t2\n"));
-        QCOMPARE(run("palvuro-import", {"--scores", s1, copy.path()}), 2); // neither replace nor add
-        QCOMPARE(run("palvuro-import", {"--format", "xml", q1, copy.path()}), 2);
+        QCOMPARE(run("palvuro-import", QStringList{"--scores", s1, "--add-scores"} + into), 0);
+        QCOMPARE(StoreBackends::pointsOf(target, "ANNA"), std::optional<qint64>(2));
+        QCOMPARE(run("palvuro-import", QStringList{"--scores", s1} + into), 2); // neither replace nor add
+        QCOMPARE(run("palvuro-import", QStringList{"--format", "xml", q1} + into), 2);
     }
 
     void detectsTheFormatFromTheContent_data() {

@@ -18,7 +18,7 @@ namespace palvuro {
 // run by another program on either, and the reads the suites compare.
 class StoreBackends {
 public:
-    // In initTestCase_data(): every test on the file, then on the server.
+    // In initTestCase_data(), or a test's _data(): on the file, then on the server.
     static void addRows() {
         QTest::addColumn<bool>("onServer");
         QTest::newRow("file") << false;
@@ -28,9 +28,12 @@ public:
         QFETCH_GLOBAL(bool, onServer);
         return onServer;
     }
-    // In init(): the running row's store on `folder`; skips the test where no server can run.
-    TriviaStore forRow(const QString& folder) {
-        if (!onServer())
+    // In init(): the running row's store on `folder`.
+    TriviaStore forRow(const QString& folder) { return on(onServer(), folder); }
+    // A store on `folder`, or on a new database of the server; skips the test where no server can
+    // run, and then gives the file's store (the caller returns when the server is not running).
+    TriviaStore on(bool server, const QString& folder) {
+        if (!server)
             return folder;
         if (const QString whyNot = PostgresServer::cannotRun(); !whyNot.isEmpty())
             QTest::qSkip(qPrintable(whyNot), __FILE__, __LINE__);
