@@ -4,6 +4,11 @@
 //
 // bridge_answer_latency_ms: a chatter's correct answer (its PRIVMSG written) to the "Is Correct"
 // line arriving at that chatter; median over 20 questions. Target: at most 150.
+// bridge_answer_in_pidgin_ms: the same answer to the "Is Correct" line showing in Pidgin's
+// conversation, which Pidgin does once it took the line from its input box: all of the first
+// figure but Pidgin's own wait before it writes the line to the server (its IRC protocol writes
+// only from a once-a-second timer, at most one line per "Seconds between sending messages" of
+// the account, 2 by default). Median over the same answers.
 // bridge_lines_lost: lines said in a channel that hears 20 lines a second for five minutes that
 // never reached the bridge's room window, read over the desktop bus as the bot reads it.
 // Target: 0. "--lines-seconds N" runs a shorter channel for development.
@@ -13,7 +18,11 @@
 // Arguments pick the figures ("latency", "lines", "idle"); none: all three. Where Pidgin, the
 // accessibility bus or the IRC server are not installed, it says so and skips.
 
+#include "a11y/AccessibilityBus.h"
+#include "a11y/AccessibleSearch.h"
+#include "a11y/TextFollower.h"
 #include "bench/CpuTime.h"
+#include "bridge/PidginProfile.h"
 #include "platform/BusWindowApi.h"
 #include "platform/LineBuffer.h"
 #include "platform/Windows1252.h"
@@ -34,6 +43,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <vector>
 
 using namespace palvuro;
@@ -100,6 +110,63 @@ private:
     LResult next_ = 0;
 };
 
+// Pidgin's conversation read on the benchmark's own connection to Pidgin's accessibility bus:
+// the lines it shows, each with when it showed on a chatter's clock.
+class PidginConversation {
+public:
+    explicit PidginConversation(const IrcChatter& clock) : clock_(clock) {}
+
+    bool follow(const PidginSession& pidgin) {
+        const QProcessEnvironment env = pidgin.environment();
+        for (const char* name : {"DBUS_SESSION_BUS_ADDRESS", "DISPLAY"})
+            qputenv(name, env.value(QLatin1String(name)).toLocal8Bit());
+        if (!AccessibilityBus::connect(nullptr))
+            return false;
+        for (const AccessibleNode& application :
+             AccessibleSearch::applicationsNamed(profile_.applicationName()))
+            if (const Conversation found = profile_.find(application, kChannel); !found.isNull())
+                history_ = found.history;
+        if (history_.isNull())
+            return false;
+        read_ = std::max(0, history_.characterCount());
+        follower_ = std::make_unique<TextFollower>(history_);
+        QObject::connect(follower_.get(), &TextFollower::changed, follower_.get(), [this] { readNew(); });
+        return true;
+    }
+    // When the first line holding TEXT showed after the chatter's clock read FROM; waits for it a
+    // while.
+    std::optional<qint64> shown(const QString& text, qint64 from) {
+        std::optional<qint64> at;
+        waitUntil(
+            [&] {
+                const auto line = std::find_if(lines_.begin(), lines_.end(), [&](const auto& l) {
+                    return l.first >= from && l.second.contains(text);
+                });
+                if (line != lines_.end())
+                    at = line->first;
+                return at.has_value();
+            },
+            5000, 5);
+        return at;
+    }
+
+private:
+    void readNew() {
+        const int count = history_.characterCount();
+        if (count > read_)
+            for (const QString& line : history_.text(read_, count).split(QLatin1Char('\n')))
+                lines_.push_back({clock_.elapsed(), line});
+        read_ = std::max(read_, count);
+    }
+
+    const IrcChatter& clock_;
+    PidginProfile profile_;
+    AccessibleNode history_;
+    std::unique_ptr<TextFollower> follower_;
+    int read_ = 0;
+    std::vector<std::pair<qint64, QString>> lines_;
+};
+
 class Rig {
 public:
     bool start() {
@@ -125,7 +192,10 @@ public:
         if (!anna_->waitFor(pidginJoins, 0, 30000))
             return fail(QStringLiteral("Pidgin did not join the channel"));
         host_ = std::make_unique<BridgedBot>(*pidgin_, kChannel);
-        if (!host_->start(10, 2))
+        // Pidgin holds each line of the bot's until its own send interval since the one before
+        // has passed, so a question reaches the chatters up to seconds after the bot said it:
+        // the hint, said halfway through, must come well after the answers.
+        if (!host_->start(20, 2))
             return fail(host_->error());
         game_ = std::make_unique<ChannelGame>(*anna_, kChannel, QLatin1String(E2eSession::BotNick),
                                               E2eSession::answers(), host_->bot().dataFolder());
@@ -147,6 +217,7 @@ public:
     int said() const { return said_; }
     IrcChatter& anna() { return *anna_; }
     IrcChatter& bob() { return *bob_; }
+    const PidginSession& pidgin() const { return *pidgin_; }
     ChannelGame& game() { return *game_; }
     BridgedBot& host() { return *host_; }
     QString error() const { return error_; }
@@ -175,15 +246,22 @@ bool answerLatency(Rig& rig) {
     anna.say(kChannel, QStringLiteral("!START HISTORY"));
     if (!anna.waitFor(game.botSays(QStringLiteral("[Trivia Bot Started By ANNA]")), at + 1, 30000, &at))
         return false;
-    std::vector<double> ms;
+    PidginConversation conversation(bob);
+    if (!conversation.follow(rig.pidgin())) {
+        std::fprintf(stderr, "bench_bridge: cannot read Pidgin's conversation on the accessibility bus\n");
+        return false;
+    }
+    std::vector<double> ms, inPidgin;
     int missed = 0;
     while (ms.size() < 20 && missed < 10) {
         const auto question = game.nextQuestion(&at, 30000);
         if (!question)
             return false;
         // A person reads the question first; the bot says its lines at least 1100 ms apart, so
-        // a sooner answer would measure the bot's own spacing.
-        QTest::qWait(1300);
+        // a sooner answer would measure the bot's own spacing. The question came on Pidgin's
+        // once-a-second send timer: one fixed wait would always answer at the same point of
+        // it, and the figure would be that point; the answers are spread over a whole second.
+        QTest::qWait(1300 + int(ms.size()) * 1000 / 20);
         const int mark = bob.receivedCount();
         const qint64 sent = bob.elapsed();
         bob.say(kChannel, game.answerTo(*question));
@@ -200,14 +278,22 @@ bool answerLatency(Rig& rig) {
             ++missed;
             continue;
         }
+        const auto shown = conversation.shown(QStringLiteral("(*)BOB (*) Is Correct"), sent);
+        if (!shown) {
+            std::fprintf(stderr, "bench_bridge: the answer's verdict did not show in Pidgin\n");
+            return false;
+        }
         ms.push_back(double(verdict->ms - sent));
-        std::fprintf(stderr, "bench_bridge: question %zu: %.0f ms\n", ms.size(), ms.back());
+        inPidgin.push_back(double(*shown - sent));
+        std::fprintf(stderr, "bench_bridge: question %zu: %.0f ms, in Pidgin after %.0f ms\n", ms.size(),
+                     ms.back(), inPidgin.back());
     }
     anna.say(kChannel, QStringLiteral("!QUIT"));
     anna.waitFor(game.botSays(QStringLiteral("[Trivia Ended By ANNA]")), at, 30000);
     if (ms.size() < 20)
         return false;
     std::printf("figure: bridge_answer_latency_ms %.1f ms\n", median(ms));
+    std::printf("figure: bridge_answer_in_pidgin_ms %.1f ms\n", median(inPidgin));
     return true;
 }
 
