@@ -5,6 +5,8 @@
 #include "platform/WindowRegistry.h"
 #include "tests/support/FakeDesktop.h"
 #include "tests/support/ManualEventPump.h"
+#include "tests/support/ProgramRun.h"
+#include "tests/support/TestFiles.h"
 #include "tray/TriviaTray.h"
 #include "widgets/MessageBox.h"
 
@@ -196,18 +198,11 @@ private Q_SLOTS:
         auto first = std::make_unique<SingleInstance>(dir.path());
         SingleInstance second(dir.path());
         QVERIFY(first->claimOrWarn() && !second.claimOrWarn() && first->claim());
-        QFile file(first->lockPath());
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QList<QByteArray> lines = file.readAll().split('\n');
-        file.close();
+        const QString lock = first->lockPath();
+        QList<QByteArray> lines = TestFiles::read(lock).split('\n');
         first.reset();
-        QProcess gone;
-        gone.start("true", {});
-        QVERIFY(gone.waitForStarted());
-        lines[0] = QByteArray::number(gone.processId());
-        QVERIFY(gone.waitForFinished());
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(lines.join('\n')) > 0);
-        file.close();
+        lines[0] = QByteArray::number(ProgramRun("/bin/true", {}).pid);
+        QVERIFY(TestFiles::write(lock, lines.join('\n')));
         QVERIFY(second.claimOrWarn());
         QCOMPARE(MessageBox::shown().size(), std::size_t(1)); // the refusal only
         QCOMPARE(MessageBox::shown()[0].text,

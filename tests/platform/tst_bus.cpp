@@ -10,7 +10,6 @@
 #include "tests/support/ProgramRun.h"
 
 #include <QLocalSocket>
-#include <QProcess>
 #include <QSemaphore>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -46,14 +45,6 @@ bool leaveSocketFile(const QString& path) {
     const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     ::close(fd);
     return bound;
-}
-
-qint64 deadPid() {
-    QProcess process;
-    process.start(QStringLiteral("/bin/true"), {});
-    const qint64 pid = process.waitForStarted() ? process.processId() : 0;
-    process.waitForFinished();
-    return pid;
 }
 
 } // namespace
@@ -234,7 +225,7 @@ private Q_SLOTS:
 
     void leftOverSocketsAreSkippedAndRemoved() {
         // Of a dead process, and of a live one that is not listening.
-        for (qint64 pid : {deadPid(), qint64(getppid())}) {
+        for (qint64 pid : {ProgramRun("/bin/true", {}).pid, qint64(getppid())}) {
             QVERIFY(pid > 0);
             const QString path = QFileInfo(server_->socketPath()).dir().filePath(QString::number(pid));
             QVERIFY(leaveSocketFile(path));
@@ -313,7 +304,7 @@ private Q_SLOTS:
         BusWindowApi api(2000);
         QCOMPARE(api.sendMessage(text_, wm::GetLine, 0, 0), LResult(0)); // no buffer
         QCOMPARE(api.sendMessage(0, wm::GetLineCount, 0, 0), LResult(0));
-        const Hwnd foreign = Hwnd(deadPid()) << BusFrame::WindowBits | 1;
+        const Hwnd foreign = Hwnd(ProgramRun("/bin/true", {}).pid) << BusFrame::WindowBits | 1;
         QCOMPARE(api.sendMessage(foreign, wm::GetLineCount, 0, 0), LResult(0));
         QVERIFY(!api.postMessage(foreign, wm::LButtonDown, 0, 0));
         char buffer[10] = "untouched";

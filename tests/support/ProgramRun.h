@@ -7,10 +7,13 @@
 
 namespace palvuro {
 
-// One of the built programs (in PALVURO_BIN_DIR) run to its end: its exit status, -1 for a crash
-// or a hang, and what it wrote.
+// One of the built programs (in PALVURO_BIN_DIR), or another by its absolute path, run to its end:
+// its exit status, -1 for a crash or a hang, what it wrote, and the id it had (an id of no process
+// now, as a crash leaves one behind).
 struct ProgramRun {
-    static QString path(const QString& name) { return qEnvironmentVariable("PALVURO_BIN_DIR") + '/' + name; }
+    static QString path(const QString& name) {
+        return name.startsWith('/') ? name : qEnvironmentVariable("PALVURO_BIN_DIR") + '/' + name;
+    }
     static bool built(const QString& name) { return QFileInfo(path(name)).isExecutable(); }
 
     ProgramRun(const QString& name, const QStringList& args,
@@ -19,6 +22,7 @@ struct ProgramRun {
         QProcess process;
         process.setProcessEnvironment(env);
         process.start(path(name), args);
+        pid = process.waitForStarted(timeoutMs) ? process.processId() : 0;
         const bool ended = process.waitForFinished(timeoutMs);
         out = process.readAllStandardOutput();
         err = process.readAllStandardError();
@@ -27,6 +31,7 @@ struct ProgramRun {
 
     int status = -1;
     QByteArray out, err;
+    qint64 pid = 0;
 };
 
 } // namespace palvuro
