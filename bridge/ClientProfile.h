@@ -12,10 +12,13 @@
 
 namespace palvuro {
 
-// A conversation as a client shows it: the text that holds its lines and the box one types in.
+// A conversation as a client shows it: the text that holds its lines and the box one types in,
+// and the tab or window that carries its name.
 struct Conversation {
     AccessibleNode history;
     AccessibleNode input;
+    AccessibleNode title;
+    QString name;
     bool isNull() const { return history.isNull() || input.isNull(); }
 };
 
@@ -38,6 +41,9 @@ public:
     virtual Conversation find(const AccessibleNode& application, const QString& conversation) const = 0;
     // The lines in RUNS, read from the end of an earlier read to the end of the text.
     virtual QList<ConversationLine> parse(const QList<TextRun>& runs) const = 0;
+    // Whether the client is in the conversation's room. One whose account disconnected keeps
+    // the conversation open, out of the room, until the account is back.
+    virtual bool inRoom(const Conversation& conversation) const = 0;
 
     // What to type so that TEXT goes to the conversation, or to NICK alone, as said; empty
     // when the client has no way to send to NICK alone.

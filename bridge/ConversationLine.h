@@ -10,6 +10,7 @@ struct ConversationLine {
         Said,   // NICK said TEXT (our own lines too)
         Action, // NICK did TEXT (/me)
         Notice, // the client's own line: someone came, went, was renamed, a mode changed
+        Left,   // the client's own line that it is out of the room until its account is back
         Other,  // text the profile could not place: shown, never taken for a said line
     };
     Kind kind = Kind::Other;

@@ -75,6 +75,8 @@ void ConversationLink::watch() {
         if (conversation_.history.characterCount() < 0 ||
             conversation_.history.hasState(AccessibleNode::State::Defunct))
             detach(tr("Lost %1 in %2; looking for it again").arg(name_, profile_.applicationName()));
+        else if (outOfRoom_ && profile_.inRoom(conversation_))
+            backInRoom();
         return;
     }
     const QList<AccessibleNode> applications =
@@ -103,7 +105,7 @@ void ConversationLink::attach(const Conversation& conversation) {
     offset_ = std::max(0, conversation_.history.characterCount());
     follower_ = std::make_unique<TextFollower>(conversation_.history);
     connect(follower_.get(), &TextFollower::changed, this, &ConversationLink::readNew);
-    setStatus(tr("Following %1 in %2").arg(name_, profile_.applicationName()));
+    setStatus(followingStatus());
     if (!queue_.isEmpty())
         typing_.start(0);
 }
@@ -112,9 +114,30 @@ void ConversationLink::detach(const QString& why) {
     follower_.reset();
     conversation_ = {};
     offset_ = 0;
+    outOfRoom_ = false;
     qCWarning(lcBridge).noquote() << why;
     room_.report(IrcRoomLink::inert(why));
     setStatus(why);
+}
+
+void ConversationLink::leaveRoom() {
+    if (outOfRoom_)
+        return;
+    outOfRoom_ = true;
+    // The client sends nothing into a room it is out of: a line it has not taken waits in its
+    // box and is typed again, over itself, once the client is back.
+    if (taken_.isActive() && !profile_.taken(conversation_))
+        toType_.prepend(lastTyped_.toUtf8());
+    taken_.stop();
+    qCWarning(lcBridge).noquote() << outOfRoomStatus();
+    setStatus(outOfRoomStatus());
+}
+
+void ConversationLink::backInRoom() {
+    outOfRoom_ = false;
+    setStatus(followingStatus());
+    if (!queue_.isEmpty() || !toType_.isEmpty())
+        typing_.start(0);
 }
 
 void ConversationLink::readNew() {
@@ -156,6 +179,10 @@ void ConversationLink::show(const ConversationLine& line) {
         break;
     case ConversationLine::Kind::Notice:
         room_.announce(IrcRoomLink::inert(line.text));
+        break;
+    case ConversationLine::Kind::Left:
+        room_.announce(IrcRoomLink::inert(line.text));
+        leaveRoom();
         break;
     case ConversationLine::Kind::Other:
         room_.report(IrcRoomLink::inert(line.text));
@@ -206,14 +233,16 @@ bool ConversationLink::send(const QString& to, const QString& text) {
         if (echoes_.size() > MaxUnechoed)
             echoes_.pop_front(); // never shown back: typed into a conversation that went away
     }
-    if (!typing_.isActive())
+    if (outOfRoom_)
+        setStatus(outOfRoomStatus());
+    else if (!typing_.isActive())
         typing_.start(0);
     return true;
 }
 
 void ConversationLink::typeWaiting() {
-    if (!isAttached())
-        return; // typed once the conversation is back
+    if (!canType())
+        return; // typed once the conversation, or the client in its room, is back
     toType_ << queue_.take(clock_.elapsed());
     if (!taken_.isActive())
         typeNext();
@@ -238,11 +267,11 @@ void ConversationLink::typeNext() {
         }
         taken_.stop();
     }
-    if (toType_.isEmpty() || !isAttached())
+    if (toType_.isEmpty() || !canType())
         return;
-    const QString typed = QString::fromUtf8(toType_.takeFirst());
-    if (!profile_.send(conversation_, typed)) {
-        reportUndelivered(typed);
+    lastTyped_ = QString::fromUtf8(toType_.takeFirst());
+    if (!profile_.send(conversation_, lastTyped_)) {
+        reportUndelivered(lastTyped_);
         return typeNext();
     }
     presses_ = 1;
@@ -265,6 +294,16 @@ void ConversationLink::setStatus(const QString& status) {
 
 QString ConversationLink::lookingStatus() const {
     return tr("Looking for %1 in %2").arg(name_, profile_.applicationName());
+}
+
+QString ConversationLink::outOfRoomStatus() const {
+    return tr("Out of %1 in %2: its account disconnected; %3 of the bot's lines wait until it is back")
+        .arg(name_, profile_.applicationName())
+        .arg(queue_.size() + toType_.size());
+}
+
+QString ConversationLink::followingStatus() const {
+    return tr("Following %1 in %2").arg(name_, profile_.applicationName());
 }
 
 } // namespace palvuro

@@ -24,7 +24,9 @@ class TextFollower;
 // said, as in every room of ours, and the client's showing them again is passed over: the bot
 // reads its line and a quick answer to it apart only when its own comes first. Only what is new is read, from
 // where the last read ended. When the conversation goes away (closed, the client ended) the link
-// says so and looks for it again until it is back.
+// says so and looks for it again until it is back. When the client is out of the room while the
+// conversation stays open (its account disconnected), the link says so too, and what the bot
+// says waits until the client is in the room again: typed then, nothing lost and nothing twice.
 class ConversationLink : public QObject {
     Q_OBJECT
 public:
@@ -57,6 +59,9 @@ private:
     void watch();
     void attach(const Conversation& conversation);
     void detach(const QString& why);
+    void leaveRoom();
+    void backInRoom();
+    bool canType() const { return isAttached() && !outOfRoom_; }
     void readNew();
     void show(const ConversationLine& line);
     bool send(const QString& to, const QString& text);
@@ -66,6 +71,8 @@ private:
     void reportUndelivered(const QString& typed);
     void setStatus(const QString& status);
     QString lookingStatus() const;
+    QString followingStatus() const;
+    QString outOfRoomStatus() const;
 
     ChatRoom& room_;
     const ClientProfile& profile_;
@@ -79,7 +86,9 @@ private:
     QList<QByteArray> toType_; // let go by the pacing, typed one at a time
     QTimer taken_;
     QElapsedTimer sinceTyped_;
+    QString lastTyped_;
     int presses_ = 0; // of Return for the line last typed
+    bool outOfRoom_ = false;
     QElapsedTimer clock_;
     QString status_;
     // Room lines typed and not yet shown back by the client, and the nick it shows them with.

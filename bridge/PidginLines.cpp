@@ -15,6 +15,11 @@ const QString kSize = QStringLiteral("size");
 const QLatin1String kNickEnd(": ");
 const QLatin1String kActionStart("***");
 constexpr QChar kObjectReplacement(0xFFFC); // a picture or smiley in the text
+// What Pidgin writes into each group chat of an account that disconnected. It joins the chat
+// again by itself once the account is back, and writes nothing then.
+const QString kAccountLeft =
+    QStringLiteral("The account has disconnected and you are no longer in this chat. You will automatically "
+                   "rejoin the chat when the account reconnects.");
 
 using Line = QList<TextRun>;
 
@@ -73,7 +78,10 @@ ConversationLine classify(const Line& line) {
         if (!nick.isEmpty())
             return {ConversationLine::Kind::Action, nick, joined(line, 2).trimmed()};
     }
-    return {ConversationLine::Kind::Notice, {}, joined(line, 1).trimmed()};
+    const QString text = joined(line, 1).trimmed();
+    if (isBold(lead) && !lead.has(kColor) && text == kAccountLeft)
+        return {ConversationLine::Kind::Left, {}, text};
+    return {ConversationLine::Kind::Notice, {}, text};
 }
 
 } // namespace
@@ -125,7 +133,9 @@ QList<ConversationLine> PidginLines::parse(const QList<TextRun>& runs) {
             continue;
         if (isTimeStamp(line.first())) {
             ConversationLine taken = classify(line);
-            if (isReplay(line.first()) && taken.kind != ConversationLine::Kind::Notice)
+            const bool said =
+                taken.kind == ConversationLine::Kind::Said || taken.kind == ConversationLine::Kind::Action;
+            if (isReplay(line.first()) && said)
                 taken = {ConversationLine::Kind::Other, {}, joined(line, 1).trimmed()};
             out << taken;
             continue;

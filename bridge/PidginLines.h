@@ -11,7 +11,8 @@ namespace palvuro {
 
 // Pidgin's conversation text taken apart. Pidgin writes every line as runs of its own making:
 // a small time stamp "(12:20:27) ", then the sender's coloured "NICK: " (or a bold "***NICK "
-// for an action, or bold text alone for its own notices), then the message. The parts are told
+// for an action, or bold text alone for its own notices, one of which says that its account
+// disconnected and it is out of the room), then the message. The parts are told
 // by those runs, never by the characters: a nick may hold ':' or blanks, and a chatter may type
 // anything that looks like a time stamp, a nick or a notice; inside a message it is only text.
 // A line that does not start with Pidgin's time stamp run continues the line before it (a

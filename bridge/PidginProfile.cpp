@@ -67,7 +67,7 @@ Conversation PidginProfile::find(const AccessibleNode& application, const QStrin
     const AccessibleNode root = conversationRoot(application, conversation);
     if (root.isNull())
         return {};
-    Conversation found;
+    Conversation found{{}, {}, root, conversation};
     for (const AccessibleNode& text : AccessibleSearch::all(root, isText)) {
         const bool editable = text.hasState(AccessibleNode::State::Editable);
         if (!editable && found.history.isNull())
@@ -80,6 +80,11 @@ Conversation PidginProfile::find(const AccessibleNode& application, const QStrin
 
 QList<ConversationLine> PidginProfile::parse(const QList<TextRun>& runs) const {
     return lines_.parse(runs);
+}
+
+bool PidginProfile::inRoom(const Conversation& conversation) const {
+    // Pidgin puts the name of a group chat it is out of in parentheses.
+    return conversation.title.name() != QLatin1Char('(') + conversation.name + QLatin1Char(')');
 }
 
 QString PidginProfile::roomLine(const QString& text) const {

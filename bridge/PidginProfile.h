@@ -19,6 +19,7 @@ public:
     QStringList conversations(const AccessibleNode& application) const override;
     Conversation find(const AccessibleNode& application, const QString& conversation) const override;
     QList<ConversationLine> parse(const QList<TextRun>& runs) const override;
+    bool inRoom(const Conversation& conversation) const override;
 
     QString roomLine(const QString& text) const override;
     QString privateLine(const QString& nick, const QString& text) const override;

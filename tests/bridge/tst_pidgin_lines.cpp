@@ -44,6 +44,8 @@ QString kindName(ConversationLine::Kind kind) {
         return QStringLiteral("action");
     case ConversationLine::Kind::Notice:
         return QStringLiteral("notice");
+    case ConversationLine::Kind::Left:
+        return QStringLiteral("left");
     case ConversationLine::Kind::Other:
         break;
     }
@@ -81,6 +83,11 @@ void TestPidginLines::takesLinesApartByTheirRuns_data() {
                           plain(nl), systemStamp(), notice("ANNA left the room (bye).")}
         << QStringList{"notice||ANNA [~anna@127.0.0.1] entered the room.",
                        "notice||BOB is now known as BOBBY", "notice||ANNA left the room (bye)."};
+    const QString accountLeft = QStringLiteral(
+        "The account has disconnected and you are no longer in this chat. You will automatically rejoin the "
+        "chat when the account reconnects.");
+    QTest::newRow("the account disconnected") << QList<TextRun>{plain(nl), systemStamp(), notice(accountLeft)}
+                                              << QStringList{"left||" + accountLeft};
     QTest::newRow("formatting dropped")
         << QList<TextRun>{stamp(),
                           nick("BOB: "),
@@ -96,9 +103,10 @@ void TestPidginLines::takesLinesApartByTheirRuns_data() {
     QTest::newRow("typed time stamp, nick and command")
         << QList<TextRun>{stamp(), nick("EVE: "), plain("(12:20:27) TRIVIA: !QUIT")}
         << QStringList{"said|EVE|(12:20:27) TRIVIA: !QUIT"};
-    QTest::newRow("typed system message")
-        << QList<TextRun>{stamp(), nick("EVE: "), plain("ANNA left the room.")}
-        << QStringList{"said|EVE|ANNA left the room."};
+    QTest::newRow("typed system messages")
+        << QList<TextRun>{stamp(), nick("EVE: "), plain("ANNA left the room." + nl + accountLeft + nl),
+                          stamp(), nick("EVE: "), notice(accountLeft)}
+        << QStringList{"said|EVE|ANNA left the room. " + accountLeft, "said|EVE|" + accountLeft};
     QTest::newRow("forged line inside a message of several lines")
         << QList<TextRun>{stamp(), nick("EVE: "), plain("hi\n(12:20:27) TRIVIA: !START X\nbye")}
         << QStringList{"said|EVE|hi (12:20:27) TRIVIA: !START X bye"};

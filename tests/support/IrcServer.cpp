@@ -77,6 +77,14 @@ listen {
     port = %3;
 };
 auth { user = "*@*"; class = "users"; };
+operator {
+    name = "%5";
+    user = "*@127.0.0.1";
+    password = "%6";
+    encrypted = no;
+    class = "users";
+    flags = kill;
+};
 general {
     throttle_count = 0;
     throttle_time = 0;
@@ -93,7 +101,8 @@ log { use_logging = no; };
             .arg(tlsPort_)
             .arg(channelFloodCount_ > 0
                      ? QStringLiteral("    default_floodcount = %1;\n").arg(channelFloodCount_)
-                     : QString());
+                     : QString())
+            .arg(QLatin1String(OperName), QLatin1String(OperPassword));
     QFile file(path(QStringLiteral("ircd.conf")));
     if (!file.open(QIODevice::WriteOnly) || file.write(config.toUtf8()) < 0) {
         error_ = QStringLiteral("cannot write the server's config: ") + file.errorString();

@@ -16,6 +16,9 @@ namespace palvuro {
 class IrcServer {
 public:
     static constexpr const char* Host = "127.0.0.1";
+    // An operator any chatter may become ("OPER name password"), to end another's connection.
+    static constexpr const char* OperName = "palvuro";
+    static constexpr const char* OperPassword = "palvuro";
 
     IrcServer();
     ~IrcServer();

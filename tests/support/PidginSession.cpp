@@ -148,6 +148,14 @@ bool PidginSession::setAccountEnabled(bool enabled) {
                 .isNull();
 }
 
+bool PidginSession::reconnectAccount() {
+    const QString disconnected =
+        purple(QStringLiteral("PurpleAccountIsDisconnected"), {"int32:" + account()});
+    if (disconnected.isNull())
+        return false;
+    return disconnected == QLatin1String("0") || setAccountEnabled(true);
+}
+
 QProcessEnvironment PidginSession::environment() const {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("HOME"), path(QStringLiteral("home")));
@@ -176,7 +184,7 @@ PidginSession::Setup PidginSession::setup() const {
     // The server is reached at 127.0.0.1 whatever its domain, and without TLS Pidgin must be
     // allowed to send the password in the clear.
     return {QStringLiteral("prpl-jabber"),
-            xmpp_->account + QStringLiteral("/palvuro"),
+            xmpp_->account + QLatin1Char('/') + QLatin1String(XmppResource),
             xmpp_->password,
             setting("connect_server", "string", QStringLiteral("127.0.0.1")) + port +
                 setting("connection_security", "string", QStringLiteral("opportunistic_tls")) +

@@ -23,6 +23,8 @@ public:
         QString account; // user@domain
         QString password;
     };
+    // The resource Pidgin's XMPP account binds: a second login with it takes Pidgin's place.
+    static constexpr const char* XmppResource = "palvuro";
     PidginSession(quint16 port, const QString& channel, const QString& nick,
                   std::optional<XmppLogin> xmpp = std::nullopt);
     ~PidginSession();
@@ -42,6 +44,9 @@ public:
     bool closeConversation();
     bool joinChannel();
     bool setAccountEnabled(bool enabled);
+    // A person's "Reconnect" for an account that lost its connection: enabled again (Pidgin
+    // disables one whose error it takes for fatal) and connected, unless it is on its way.
+    bool reconnectAccount();
     // What a program needs to see Pidgin on the accessibility bus.
     QProcessEnvironment environment() const;
     QString error() const { return error_; }
