@@ -70,7 +70,6 @@ class ImportersTest : public QObject {
     Q_OBJECT
 
 private:
-    StoreBackends backends_;
     std::unique_ptr<QTemporaryDir> dir_;
     std::unique_ptr<TriviaDatabase> db_;
 
@@ -235,12 +234,13 @@ private Q_SLOTS:
     void leagueMovesThroughThePrograms_data() { StoreBackends::addRows(); }
     void leagueMovesThroughThePrograms() {
         QFETCH(bool, onServer);
+        StoreBackends backends;
         QTemporaryDir copy;
-        const TriviaStore target = backends_.on(onServer, copy.path());
-        if (onServer && !backends_.server().isRunning())
+        const TriviaStore target = backends.on(onServer, copy.path());
+        if (onServer && !backends.server().isRunning())
             return;
         const QStringList into = onServer
-                                     ? QStringList{"--database", backends_.server().url(backends_.database())}
+                                     ? QStringList{"--database", backends.server().url(backends.database())}
                                      : QStringList{copy.path()};
         const QString bank = dir_->filePath("bank.tsv");
         QVERIFY(TestFiles::write(
@@ -258,7 +258,7 @@ private Q_SLOTS:
         QCOMPARE(run("palvuro-import", QStringList{"--dry-run", "--scores", s1, "--replace-scores"} + into),
                  0);
         const QString tables = "SELECT relname FROM pg_class WHERE relnamespace = 'public'::regnamespace";
-        QVERIFY(onServer ? backends_.server().values(tables, backends_.database()).isEmpty()
+        QVERIFY(onServer ? backends.server().values(tables, backends.database()).isEmpty()
                          : QDir(copy.path()).isEmpty());
         QCOMPARE(run("palvuro-import", QStringList{q1, "--scores", s1, "--replace-scores"} + into), 0);
         QCOMPARE(run("palvuro-export", QStringList{"--questions", q2, "--scores", s2} + into), 0);
