@@ -15,19 +15,7 @@ namespace {
 const QString kServices = QStringLiteral("/usr/sbin/anope");
 const QString kDescription = QStringLiteral("Palvuro test services");
 
-bool writeFile(const QString& path, const QByteArray& bytes, QString* error) {
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size())
-        return true;
-    *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
-    return false;
-}
-
 } // namespace
-
-AnopeServices::AnopeServices() = default;
-
-AnopeServices::~AnopeServices() = default;
 
 QString AnopeServices::cannotRun() {
     if (const QString why = ServerProcess::cannotRun(kServices, QStringLiteral("anope")); !why.isEmpty())
@@ -65,10 +53,6 @@ void AnopeServices::addAccount(const QString& name, const QByteArray& password,
     accounts_.append({name, password, fingerprint});
 }
 
-QString AnopeServices::path(const QString& name) const {
-    return dir_.filePath(name);
-}
-
 bool AnopeServices::writeConfig(const InspIrcdServer& ircd) {
     // Only NickServ and what SASL needs; registrations need no mail. Passwords are kept as
     // given ("plain:"), so the test can write accounts into the database itself.
@@ -95,12 +79,13 @@ module { name = "ns_cert"; max = 5 }
 command { service = "NickServ"; name = "CERT"; command = "nickserv/cert"; }
 )")
             .arg(ircd.linkPort())
-            .arg(ircd.linkPassword(), QLatin1String(InspIrcdServer::ServicesName), kDescription, dir_.path());
-    QDir dir(dir_.path());
+            .arg(ircd.linkPassword(), QLatin1String(InspIrcdServer::ServicesName), kDescription,
+                 process_.folder());
+    QDir dir(process_.folder());
     return (dir.mkpath(QStringLiteral("conf")) && dir.mkpath(QStringLiteral("data")) &&
             dir.mkpath(QStringLiteral("logs"))) &&
-           writeFile(path(QStringLiteral("conf/services.conf")), config.toUtf8(), &error_) &&
-           writeFile(path(QStringLiteral("services.motd")), "Palvuro test services\n", &error_);
+           process_.writeFile(QStringLiteral("conf/services.conf"), config.toUtf8()) &&
+           process_.writeFile(QStringLiteral("services.motd"), "Palvuro test services\n");
 }
 
 bool AnopeServices::writeDatabase() {
@@ -115,38 +100,25 @@ bool AnopeServices::writeDatabase() {
         db += "END\nOBJECT NickAlias\nDATA nick " + name + "\nDATA nc " + name + "\nDATA time_registered " +
               now + "\nDATA last_seen " + now + "\nEND\n";
     }
-    return writeFile(path(QStringLiteral("data/anope.db")), db, &error_);
+    return process_.writeFile(QStringLiteral("data/anope.db"), db);
 }
 
 bool AnopeServices::start(const InspIrcdServer& ircd, int timeoutMs) {
     if (process_.isRunning())
         return true;
-    if (!dir_.isValid()) {
-        error_ = QStringLiteral("no temporary folder: ") + dir_.errorString();
-        return false;
-    }
-    if (!writeConfig(ircd) || !writeDatabase())
+    if (!process_.prepare(0) || !writeConfig(ircd) || !writeDatabase())
         return false;
     // --nofork: left to itself Anope forks, and its first process ends at once.
     const QStringList args{QStringLiteral("--nofork"),
-                           QStringLiteral("--confdir=") + path(QStringLiteral("conf")),
-                           QStringLiteral("--dbdir=") + path(QStringLiteral("data")),
-                           QStringLiteral("--logdir=") + path(QStringLiteral("logs")),
+                           QStringLiteral("--confdir=") + process_.path(QStringLiteral("conf")),
+                           QStringLiteral("--dbdir=") + process_.path(QStringLiteral("data")),
+                           QStringLiteral("--logdir=") + process_.path(QStringLiteral("logs")),
                            QStringLiteral("--modulesdir=/usr/lib/anope")};
-    if (!process_.start(kServices, args, dir_.path(), {}, timeoutMs)) {
-        error_ = process_.error();
-        return false;
-    }
-    if (!process_.waitForOutput(kDescription + QStringLiteral(") is done syncing"), timeoutMs)) {
-        error_ = QStringLiteral("the services did not link: ") + process_.output().right(2000);
-        process_.kill();
-        return false;
-    }
-    return true;
-}
-
-void AnopeServices::kill() {
+    if (process_.start(kServices, args, timeoutMs) &&
+        process_.waitForOutput(kDescription + QStringLiteral(") is done syncing"), timeoutMs))
+        return true;
     process_.kill();
+    return false;
 }
 
 } // namespace palvuro

@@ -5,7 +5,6 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
-#include <QTemporaryDir>
 
 namespace palvuro {
 
@@ -16,11 +15,6 @@ class InspIrcdServer;
 // into the services' own database, as if registered long ago).
 class AnopeServices {
 public:
-    AnopeServices();
-    ~AnopeServices();
-    AnopeServices(const AnopeServices&) = delete;
-    AnopeServices& operator=(const AnopeServices&) = delete;
-
     static QString cannotRun();
     // A client certificate and its key in one PEM file, as --tls-cert takes them; returns its
     // SHA-256 fingerprint as the server reports it (lower-case hex), empty on failure.
@@ -31,13 +25,12 @@ public:
     void addAccount(const QString& name, const QByteArray& password, const QByteArray& fingerprint = {});
     // Starts the services and waits until they have linked to IRCD.
     bool start(const InspIrcdServer& ircd, int timeoutMs = 20000);
-    void kill();
-    QString error() const { return error_; }
+    void kill() { process_.kill(); }
+    QString error() const { return process_.error(); }
 
 private:
     bool writeConfig(const InspIrcdServer& ircd);
     bool writeDatabase();
-    QString path(const QString& name) const;
 
     struct Account {
         QString name;
@@ -45,9 +38,7 @@ private:
         QByteArray fingerprint;
     };
     QList<Account> accounts_;
-    QTemporaryDir dir_;
     ServerProcess process_;
-    QString error_;
 };
 
 } // namespace palvuro

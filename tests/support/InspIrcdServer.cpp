@@ -1,7 +1,6 @@
 #include "tests/support/InspIrcdServer.h"
 
 #include <QFile>
-#include <QStandardPaths>
 
 namespace palvuro {
 
@@ -12,45 +11,18 @@ const QString kModules = QStringLiteral("/usr/lib/inspircd/modules");
 
 } // namespace
 
-InspIrcdServer::InspIrcdServer() = default;
-
-InspIrcdServer::~InspIrcdServer() = default;
-
 QString InspIrcdServer::cannotRun() {
-    if (const QString why = ServerProcess::cannotRun(kServerBinary, QStringLiteral("inspircd"));
+    if (const QString why = ServerProcess::cannotRun(kServerBinary, QStringLiteral("inspircd"), true);
         !why.isEmpty())
         return why;
     if (!QFile::exists(kModules + QStringLiteral("/m_ssl_gnutls.so")))
         return QStringLiteral("InspIRCd has no TLS module here (m_ssl_gnutls)");
-    if (QStandardPaths::findExecutable(QStringLiteral("openssl")).isEmpty())
-        return QStringLiteral("openssl is missing: no certificate for the TLS port");
     return {};
 }
 
-QString InspIrcdServer::path(const QString& name) const {
-    return dir_.filePath(name);
-}
-
-QString InspIrcdServer::certificateFile() const {
-    return path(QStringLiteral("cert.pem"));
-}
-
 QString InspIrcdServer::log() const {
-    QFile file(path(QStringLiteral("ircd.log")));
+    QFile file(process_.path(QStringLiteral("ircd.log")));
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll().right(20000)) : QString();
-}
-
-bool InspIrcdServer::prepare() {
-    if (prepared_)
-        return true;
-    QList<quint16> ports;
-    if (!ServerProcess::prepareFolder(dir_, 3, &ports, &error_))
-        return false;
-    port_ = ports.at(0);
-    tlsPort_ = ports.at(1);
-    linkPort_ = ports.at(2);
-    prepared_ = writeConfig();
-    return prepared_;
 }
 
 bool InspIrcdServer::writeConfig() {
@@ -87,37 +59,26 @@ bool InspIrcdServer::writeConfig() {
 <link name="%7" ipaddr="127.0.0.1" port="%6" allowmask="127.0.0.0/8" sendpass="%8" recvpass="%8">
 <uline server="%7" silent="yes">
 )")
-                         .arg(dir_.path(), kModules, QLatin1String(Name))
-                         .arg(port_)
-                         .arg(tlsPort_)
-                         .arg(linkPort_)
+                         .arg(process_.folder(), kModules, QLatin1String(Name))
+                         .arg(port())
+                         .arg(tlsPort())
+                         .arg(linkPort())
                          .arg(QLatin1String(ServicesName), linkPassword());
     if (stsSeconds_ > 0)
         config += QStringLiteral("<module name=\"ircv3_sts\">\n"
                                  "<sts host=\"*\" port=\"%1\" duration=\"%2\" preload=\"no\">\n")
-                      .arg(tlsPort_)
+                      .arg(tlsPort())
                       .arg(stsSeconds_);
-    QFile file(path(QStringLiteral("inspircd.conf")));
-    if (!file.open(QIODevice::WriteOnly) || file.write(config.toUtf8()) < 0) {
-        error_ = QStringLiteral("cannot write the server's config: ") + file.errorString();
-        return false;
-    }
-    return true;
+    return process_.writeFile(QStringLiteral("inspircd.conf"), config.toUtf8());
 }
 
 bool InspIrcdServer::start(int timeoutMs) {
-    if (process_.isRunning())
-        return true;
-    if (!prepare())
-        return false;
-    if (!process_.start(kServerBinary,
-                        {QStringLiteral("--nofork"), QStringLiteral("--nopid"),
-                         QStringLiteral("--config=") + path(QStringLiteral("inspircd.conf"))},
-                        dir_.path(), {port_, tlsPort_, linkPort_}, timeoutMs)) {
-        error_ = process_.error() + log();
-        return false;
-    }
-    return true;
+    return process_.isRunning() ||
+           (process_.prepare(3, true) && writeConfig() &&
+            process_.start(kServerBinary,
+                           {QStringLiteral("--nofork"), QStringLiteral("--nopid"),
+                            QStringLiteral("--config=") + process_.path(QStringLiteral("inspircd.conf"))},
+                           timeoutMs));
 }
 
 } // namespace palvuro

@@ -3,7 +3,6 @@
 #include "tests/support/ServerProcess.h"
 
 #include <QString>
-#include <QTemporaryDir>
 
 namespace palvuro {
 
@@ -19,9 +18,6 @@ public:
     static constexpr const char* Name = "irc.palvuro.test";
     static constexpr const char* ServicesName = "services.palvuro.test";
 
-    InspIrcdServer();
-    ~InspIrcdServer();
-
     // Empty when the server can run here; otherwise why not (for QSKIP).
     static QString cannotRun();
 
@@ -31,29 +27,21 @@ public:
     void announceSts(int seconds) { stsSeconds_ = seconds; }
     bool start(int timeoutMs = 20000);
 
-    quint16 port() const { return port_; }
-    quint16 tlsPort() const { return tlsPort_; }
-    quint16 linkPort() const { return linkPort_; }
+    quint16 port() const { return process_.port(0); }
+    quint16 tlsPort() const { return process_.port(1); }
+    quint16 linkPort() const { return process_.port(2); }
     QString linkPassword() const { return QStringLiteral("palvuro-link"); }
     // The server's certificate (for 127.0.0.1 and localhost), to be trusted as a CA.
-    QString certificateFile() const;
+    QString certificateFile() const { return process_.certificateFile(); }
     // The server's log so far, for failure messages.
     QString log() const;
-    QString error() const { return error_; }
+    QString error() const { return process_.error() + log(); }
 
 private:
-    bool prepare();
     bool writeConfig();
-    QString path(const QString& name) const;
 
-    QTemporaryDir dir_;
     ServerProcess process_;
-    quint16 port_ = 0;
-    quint16 tlsPort_ = 0;
-    quint16 linkPort_ = 0;
     int stsSeconds_ = 0;
-    bool prepared_ = false;
-    QString error_;
 };
 
 } // namespace palvuro

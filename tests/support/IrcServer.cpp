@@ -1,8 +1,5 @@
 #include "tests/support/IrcServer.h"
 
-#include <QFile>
-#include <QStandardPaths>
-
 namespace palvuro {
 
 namespace {
@@ -11,37 +8,8 @@ const QString kServerBinary = QStringLiteral("/usr/sbin/ircd-hybrid");
 
 } // namespace
 
-IrcServer::IrcServer() = default;
-
-IrcServer::~IrcServer() = default;
-
 QString IrcServer::cannotRun() {
-    if (const QString why = ServerProcess::cannotRun(kServerBinary, QStringLiteral("ircd-hybrid"));
-        !why.isEmpty())
-        return why;
-    if (QStandardPaths::findExecutable(QStringLiteral("openssl")).isEmpty())
-        return QStringLiteral("openssl is missing: no certificate for the TLS port");
-    return {};
-}
-
-QString IrcServer::path(const QString& name) const {
-    return dir_.filePath(name);
-}
-
-QString IrcServer::certificateFile() const {
-    return path(QStringLiteral("cert.pem"));
-}
-
-bool IrcServer::prepare() {
-    if (prepared_)
-        return true;
-    QList<quint16> ports;
-    if (!ServerProcess::prepareFolder(dir_, 2, &ports, &error_))
-        return false;
-    port_ = ports.at(0);
-    tlsPort_ = ports.at(1);
-    prepared_ = writeConfig();
-    return prepared_;
+    return ServerProcess::cannotRun(kServerBinary, QStringLiteral("ircd-hybrid"), true);
 }
 
 bool IrcServer::writeConfig() {
@@ -96,44 +64,27 @@ modules {
 };
 log { use_logging = no; };
 )")
-            .arg(dir_.path())
-            .arg(port_)
-            .arg(tlsPort_)
+            .arg(process_.folder())
+            .arg(port())
+            .arg(tlsPort())
             .arg(channelFloodCount_ > 0
                      ? QStringLiteral("    default_floodcount = %1;\n").arg(channelFloodCount_)
                      : QString())
             .arg(QLatin1String(OperName), QLatin1String(OperPassword));
-    QFile file(path(QStringLiteral("ircd.conf")));
-    if (!file.open(QIODevice::WriteOnly) || file.write(config.toUtf8()) < 0) {
-        error_ = QStringLiteral("cannot write the server's config: ") + file.errorString();
-        return false;
-    }
-    return true;
+    return process_.writeFile(QStringLiteral("ircd.conf"), config.toUtf8());
 }
 
 bool IrcServer::start(int timeoutMs) {
     if (isRunning())
         return true;
-    if (!prepare())
+    if (!process_.prepare(2, true) || !writeConfig())
         return false;
     QStringList args{QStringLiteral("-foreground"), QStringLiteral("-configfile"),
-                     path(QStringLiteral("ircd.conf"))};
+                     process_.path(QStringLiteral("ircd.conf"))};
     // The databases and the pid file default to system folders nobody may not write.
     for (const char* option : {"pidfile", "logfile", "klinefile", "dlinefile", "xlinefile", "resvfile"})
-        args << QLatin1Char('-') + QLatin1String(option) << path(QLatin1String(option));
-    if (!process_.start(kServerBinary, args, dir_.path(), {port_, tlsPort_}, timeoutMs)) {
-        error_ = process_.error();
-        return false;
-    }
-    return true;
-}
-
-void IrcServer::kill() {
-    process_.kill();
-}
-
-bool IrcServer::isRunning() const {
-    return process_.isRunning();
+        args << QLatin1Char('-') + QLatin1String(option) << process_.path(QLatin1String(option));
+    return process_.start(kServerBinary, args, timeoutMs);
 }
 
 } // namespace palvuro

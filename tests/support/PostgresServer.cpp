@@ -17,8 +17,6 @@ const QString kBinaries = QStringLiteral("/usr/lib/postgresql/15/bin/");
 
 } // namespace
 
-PostgresServer::PostgresServer() = default;
-
 PostgresServer::~PostgresServer() {
     stop();
 }
@@ -35,24 +33,16 @@ QString PostgresServer::cannotRun() {
     return {};
 }
 
-QString PostgresServer::path(const QString& name) const {
-    return dir_.filePath(name);
-}
-
 bool PostgresServer::initialize() {
     if (initialized_)
         return true;
-    if (!dir_.isValid() || !QDir(dir_.path()).mkpath(QStringLiteral("socket"))) {
-        error_ = QStringLiteral("no temporary folder");
-        return false;
-    }
-    port_ = ServerProcess::freePort();
-    initialized_ = ServerProcess::runAsServerUser(
-        kBinaries + QStringLiteral("initdb"),
-        {QStringLiteral("--pgdata=") + path(QStringLiteral("data")),
-         QStringLiteral("--username=") + QLatin1String(User), QStringLiteral("--auth=trust"),
-         QStringLiteral("--encoding=UTF8"), QStringLiteral("--locale=C"), QStringLiteral("--no-sync")},
-        dir_.path(), &error_);
+    initialized_ =
+        process_.prepare(1) && QDir(process_.folder()).mkpath(QStringLiteral("socket")) &&
+        process_.runAsServerUser(kBinaries + QStringLiteral("initdb"),
+                                 {QStringLiteral("--pgdata=") + process_.path(QStringLiteral("data")),
+                                  QStringLiteral("--username=") + QLatin1String(User),
+                                  QStringLiteral("--auth=trust"), QStringLiteral("--encoding=UTF8"),
+                                  QStringLiteral("--locale=C"), QStringLiteral("--no-sync")});
     return initialized_;
 }
 
@@ -60,18 +50,16 @@ bool PostgresServer::initialize() {
 bool PostgresServer::start(int timeoutMs) {
     if (!initialize())
         return false;
-    const bool started = process_.start(
-        kBinaries + QStringLiteral("postgres"),
-        {QStringLiteral("-D"), path(QStringLiteral("data")), QStringLiteral("-p"), QString::number(port_),
-         QStringLiteral("-k"), path(QStringLiteral("socket")), QStringLiteral("-c"),
-         QStringLiteral("listen_addresses=") + QLatin1String(Host), QStringLiteral("-c"),
-         durable_ ? QStringLiteral("fsync=on") : QStringLiteral("fsync=off"), QStringLiteral("-c"),
-         QStringLiteral("max_connections=60")},
-        dir_.path(), {port_}, timeoutMs);
-    if (!started) {
-        error_ = process_.error();
+    error_.clear();
+    if (!process_.start(kBinaries + QStringLiteral("postgres"),
+                        {QStringLiteral("-D"), process_.path(QStringLiteral("data")), QStringLiteral("-p"),
+                         QString::number(port()), QStringLiteral("-k"),
+                         process_.path(QStringLiteral("socket")), QStringLiteral("-c"),
+                         QStringLiteral("listen_addresses=") + QLatin1String(Host), QStringLiteral("-c"),
+                         durable_ ? QStringLiteral("fsync=on") : QStringLiteral("fsync=off"),
+                         QStringLiteral("-c"), QStringLiteral("max_connections=60")},
+                        timeoutMs))
         return false;
-    }
     // The port opens before the server takes connections.
     const QDeadlineTimer deadline(timeoutMs);
     while (!run(QStringLiteral("SELECT 1"))) {
@@ -103,10 +91,6 @@ void PostgresServer::freeze(bool frozen) {
     process_.signal(frozen ? SIGSTOP : SIGCONT);
 }
 
-bool PostgresServer::isRunning() const {
-    return process_.isRunning();
-}
-
 bool PostgresServer::createDatabase(const QString& name) {
     return run(QStringLiteral("CREATE DATABASE \"%1\"").arg(name));
 }
@@ -127,7 +111,7 @@ bool PostgresServer::query(const QString& sql, const QString& database, QStringL
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("postgres-rig"));
         db.setHostName(QLatin1String(Host));
-        db.setPort(port_);
+        db.setPort(port());
         db.setUserName(QLatin1String(User));
         db.setDatabaseName(database);
         QSqlQuery query(db);
@@ -145,14 +129,14 @@ bool PostgresServer::query(const QString& sql, const QString& database, QStringL
 QString PostgresServer::url(const QString& database) const {
     return QStringLiteral("postgresql://%1@%2:%3/%4")
         .arg(QLatin1String(User), QLatin1String(Host))
-        .arg(port_)
+        .arg(port())
         .arg(database);
 }
 
 QString PostgresServer::socketUrl(const QString& database) const {
     return QStringLiteral("postgresql:///%1?host=%2&port=%3&user=%4")
-        .arg(database, path(QStringLiteral("socket")))
-        .arg(port_)
+        .arg(database, process_.path(QStringLiteral("socket")))
+        .arg(port())
         .arg(QLatin1String(User));
 }
 

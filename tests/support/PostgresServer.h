@@ -5,7 +5,6 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
 
 namespace palvuro {
 
@@ -18,17 +17,14 @@ public:
     static constexpr const char* Host = "127.0.0.1";
     static constexpr const char* User = "trivia";
 
-    PostgresServer();
     ~PostgresServer();
-    PostgresServer(const PostgresServer&) = delete;
-    PostgresServer& operator=(const PostgresServer&) = delete;
 
     // Empty when a server can run here; otherwise why not (for QSKIP).
     static QString cannotRun();
     bool start(int timeoutMs = 30000);
     // A fast shutdown: the server ends every connection and stops.
     bool stop();
-    bool isRunning() const;
+    bool isRunning() const { return process_.isRunning(); }
     // A server that takes connections and never answers (SIGSTOP), or one that goes on.
     void freeze(bool frozen);
     // The server's processes serving the connections to `database` open now stop answering
@@ -47,17 +43,14 @@ public:
     // postgresql:///NAME?host=SOCKETFOLDER&user=trivia
     QString socketUrl(const QString& database) const;
 
-    quint16 port() const { return port_; }
-    QString error() const { return error_; }
+    quint16 port() const { return process_.port(0); }
+    QString error() const { return error_.isEmpty() ? process_.error() : error_; }
 
 private:
     bool initialize();
     bool query(const QString& sql, const QString& database, QStringList* values);
-    QString path(const QString& name) const;
 
-    QTemporaryDir dir_;
     ServerProcess process_;
-    quint16 port_ = 0;
     bool initialized_ = false;
     bool durable_ = false;
     QList<qint64> frozenConnections_;
@@ -66,12 +59,4 @@ private:
 
 } // namespace palvuro
 
-// In a test function: skips the test, saying why, where no server can run here, and fails it
-// when the server does not start.
-#define START_POSTGRES_OR_SKIP(server)                                                                       \
-    do {                                                                                                     \
-        const QString whyNot = palvuro::PostgresServer::cannotRun();                                         \
-        if (!whyNot.isEmpty())                                                                               \
-            QSKIP(qPrintable(whyNot));                                                                       \
-        QVERIFY2((server).start(), qPrintable((server).error()));                                            \
-    } while (false)
+#define START_POSTGRES_OR_SKIP(server) START_SERVER_OR_SKIP(server)

@@ -12,10 +12,6 @@ const QString kControl = QStringLiteral("/usr/bin/prosodyctl");
 
 } // namespace
 
-ProsodyServer::ProsodyServer() = default;
-
-ProsodyServer::~ProsodyServer() = default;
-
 QString ProsodyServer::cannotRun() {
     for (const QString& program : {kServer, kControl})
         if (const QString why = ServerProcess::cannotRun(program, QStringLiteral("prosody")); !why.isEmpty())
@@ -28,13 +24,10 @@ QString ProsodyServer::roomAddress(const QString& room) {
 }
 
 bool ProsodyServer::prepare() {
-    if (prepared_)
+    if (QFile::exists(process_.path(QStringLiteral("prosody.cfg.lua"))))
         return true;
-    port_ = ServerProcess::freePort();
-    if (!dir_.isValid() || port_ == 0) {
-        error_ = QStringLiteral("no temporary folder or no free port");
+    if (!process_.prepare(1))
         return false;
-    }
     // Nothing listens but the clients' port; no TLS is offered, so a plain password is the
     // only way in, which the server allows only because it is told to. New rooms open at once
     // (not locked until their first occupant configures them) and keep the server's default
@@ -60,50 +53,26 @@ VirtualHost "%3"
 Component "%4" "muc"
     muc_room_locking = false
 )")
-                               .arg(dir_.path())
-                               .arg(port_)
+                               .arg(process_.folder())
+                               .arg(port())
                                .arg(QLatin1String(Domain), QLatin1String(RoomService));
-    QFile file(path(QStringLiteral("prosody.cfg.lua")));
-    if (!QDir(dir_.path()).mkpath(QStringLiteral("data")) ||
-        !QDir(dir_.path()).mkpath(QStringLiteral("certs")) || !file.open(QIODevice::WriteOnly) ||
-        file.write(config.toUtf8()) < 0) {
-        error_ = QStringLiteral("cannot write the server's config: ") + file.errorString();
-        return false;
-    }
-    prepared_ = true;
-    return true;
+    const QDir dir(process_.folder());
+    return dir.mkpath(QStringLiteral("data")) && dir.mkpath(QStringLiteral("certs")) &&
+           process_.writeFile(QStringLiteral("prosody.cfg.lua"), config.toUtf8());
 }
 
 bool ProsodyServer::addAccount(const QString& user) {
     return prepare() &&
-           ServerProcess::runAsServerUser(
-               kControl,
-               {QStringLiteral("--config"), path(QStringLiteral("prosody.cfg.lua")),
-                QStringLiteral("register"), user, QLatin1String(Domain), QLatin1String(Password)},
-               dir_.path(), &error_);
+           process_.runAsServerUser(
+               kControl, {QStringLiteral("--config"), process_.path(QStringLiteral("prosody.cfg.lua")),
+                          QStringLiteral("register"), user, QLatin1String(Domain), QLatin1String(Password)});
 }
 
 bool ProsodyServer::start(int timeoutMs) {
-    if (isRunning())
-        return true;
-    if (!prepare())
-        return false;
-    if (!process_.start(
-            kServer,
-            {QStringLiteral("-F"), QStringLiteral("--config"), path(QStringLiteral("prosody.cfg.lua"))},
-            dir_.path(), {port_}, timeoutMs)) {
-        error_ = process_.error();
-        return false;
-    }
-    return true;
-}
-
-void ProsodyServer::kill() {
-    process_.kill();
-}
-
-bool ProsodyServer::isRunning() const {
-    return process_.isRunning();
+    return isRunning() || (prepare() && process_.start(kServer,
+                                                       {QStringLiteral("-F"), QStringLiteral("--config"),
+                                                        process_.path(QStringLiteral("prosody.cfg.lua"))},
+                                                       timeoutMs));
 }
 
 } // namespace palvuro

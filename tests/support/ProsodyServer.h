@@ -3,7 +3,6 @@
 #include "tests/support/ServerProcess.h"
 
 #include <QString>
-#include <QTemporaryDir>
 
 namespace palvuro {
 
@@ -19,11 +18,6 @@ public:
     static constexpr const char* RoomService = "conference.localhost";
     static constexpr const char* Password = "palvuro";
 
-    ProsodyServer();
-    ~ProsodyServer();
-    ProsodyServer(const ProsodyServer&) = delete;
-    ProsodyServer& operator=(const ProsodyServer&) = delete;
-
     // Empty when a server can run here; otherwise why not (for QSKIP).
     static QString cannotRun();
     // ROOM's address on the multi-user chat service.
@@ -33,32 +27,19 @@ public:
     // Starts the server and waits until it accepts connections.
     bool start(int timeoutMs = 30000);
     // Ends it at once (SIGKILL): no goodbye reaches the clients.
-    void kill();
-    bool isRunning() const;
+    void kill() { process_.kill(); }
+    bool isRunning() const { return process_.isRunning(); }
 
-    quint16 port() const { return port_; }
+    quint16 port() const { return process_.port(0); }
     QString output() { return process_.output(); }
-    QString error() const { return error_; }
+    QString error() const { return process_.error(); }
 
 private:
     bool prepare();
-    QString path(const QString& name) const { return dir_.filePath(name); }
 
-    QTemporaryDir dir_;
     ServerProcess process_;
-    quint16 port_ = 0;
-    bool prepared_ = false;
-    QString error_;
 };
 
 } // namespace palvuro
 
-// In a test function: skips the test, saying why, where no server can run here, and fails it
-// when the server does not start.
-#define START_XMPP_SERVER_OR_SKIP(server)                                                                    \
-    do {                                                                                                     \
-        const QString whyNot = palvuro::ProsodyServer::cannotRun();                                          \
-        if (!whyNot.isEmpty())                                                                               \
-            QSKIP(qPrintable(whyNot));                                                                       \
-        QVERIFY2((server).start(), qPrintable((server).error()));                                            \
-    } while (false)
+#define START_XMPP_SERVER_OR_SKIP(server) START_SERVER_OR_SKIP(server)

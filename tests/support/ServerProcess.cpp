@@ -4,6 +4,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -39,6 +40,33 @@ void startAsServerUser(QProcess& process, const QString& program, const QStringL
         process.start(program, args);
 }
 
+bool accepts(quint16 port) {
+    QTcpSocket socket;
+    socket.connectToHost(QString::fromLatin1(ServerProcess::Host), port);
+    const bool ok = socket.waitForConnected(200);
+    socket.abort();
+    return ok;
+}
+
+// Gives FOLDER and everything in it to nobody, so a server started as nobody may use it.
+bool giveToNobody(const QString& folder) {
+    if (!runningAsRoot())
+        return true;
+    const passwd* user = ::getpwnam("nobody");
+    const group* grp = ::getgrnam("nogroup");
+    if (!user || !grp)
+        return false;
+    QStringList paths{folder};
+    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        paths << it.next();
+    for (const QString& path : paths)
+        if (::chown(QFile::encodeName(path).constData(), user->pw_uid, grp->gr_gid) != 0)
+            return false;
+    return true;
+}
+
 } // namespace
 
 ServerProcess::ServerProcess() {
@@ -49,11 +77,13 @@ ServerProcess::~ServerProcess() {
     kill();
 }
 
-QString ServerProcess::cannotRun(const QString& program, const QString& package) {
+QString ServerProcess::cannotRun(const QString& program, const QString& package, bool tls) {
     if (!QFileInfo(program).isExecutable())
         return QStringLiteral("%1 is not installed (tools/install-deps.sh installs it)").arg(package);
     if (runningAsRoot() && !QFileInfo(kSetpriv).isExecutable())
         return QStringLiteral("setpriv is missing: %1 cannot be started as nobody").arg(package);
+    if (tls && QStandardPaths::findExecutable(QStringLiteral("openssl")).isEmpty())
+        return QStringLiteral("openssl is missing: no certificate for the TLS port");
     return {};
 }
 
@@ -64,14 +94,6 @@ quint16 ServerProcess::freePort() {
     if (!probe.listen(QHostAddress::LocalHost, 0))
         return 0;
     return probe.serverPort();
-}
-
-bool ServerProcess::accepts(quint16 port) {
-    QTcpSocket socket;
-    socket.connectToHost(QString::fromLatin1(Host), port);
-    const bool ok = socket.waitForConnected(200);
-    socket.abort();
-    return ok;
 }
 
 bool ServerProcess::makeCertificate(const QString& certFile, const QString& keyFile, QString* error) {
@@ -91,68 +113,53 @@ bool ServerProcess::makeCertificate(const QString& certFile, const QString& keyF
     return true;
 }
 
-bool ServerProcess::prepareFolder(const QTemporaryDir& folder, int count, QList<quint16>* ports,
-                                  QString* error) {
-    if (!folder.isValid()) {
-        *error = QStringLiteral("no temporary folder: ") + folder.errorString();
-        return false;
-    }
-    ports->clear();
-    while (ports->size() < count) {
-        const quint16 port = freePort();
-        if (port == 0 || ports->contains(port)) {
-            *error = QStringLiteral("no free port on 127.0.0.1");
-            return false;
-        }
-        ports->append(port);
-    }
-    return makeCertificate(folder.filePath(QStringLiteral("cert.pem")),
-                           folder.filePath(QStringLiteral("key.pem")), error);
+bool ServerProcess::fail(const QString& why) {
+    error_ = why;
+    return false;
 }
 
-bool ServerProcess::giveToNobody(const QString& folder) {
-    if (!runningAsRoot())
+bool ServerProcess::writeFile(const QString& name, const QByteArray& bytes) {
+    QFile file(path(name));
+    return (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()) ||
+           fail(QStringLiteral("cannot write %1: %2").arg(file.fileName(), file.errorString()));
+}
+
+bool ServerProcess::prepare(int count, bool tls) {
+    if (!ports_.isEmpty())
         return true;
-    const passwd* user = ::getpwnam("nobody");
-    const group* grp = ::getgrnam("nogroup");
-    if (!user || !grp)
+    if (!folder_.isValid())
+        return fail(QStringLiteral("no temporary folder: ") + folder_.errorString());
+    QList<quint16> ports;
+    while (ports.size() < count) {
+        const quint16 port = freePort();
+        if (port == 0 || ports.contains(port))
+            return fail(QStringLiteral("no free port on 127.0.0.1"));
+        ports.append(port);
+    }
+    if (tls && !makeCertificate(certificateFile(), path(QStringLiteral("key.pem")), &error_))
         return false;
-    QStringList paths{folder};
-    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        paths << it.next();
-    for (const QString& path : paths)
-        if (::chown(QFile::encodeName(path).constData(), user->pw_uid, grp->gr_gid) != 0)
-            return false;
+    ports_ = ports;
     return true;
 }
 
-bool ServerProcess::start(const QString& program, const QStringList& args, const QString& folder,
-                          const QList<quint16>& ports, int timeoutMs) {
+bool ServerProcess::start(const QString& program, const QStringList& args, int timeoutMs) {
     if (isRunning())
         return true;
-    if (!giveToNobody(folder)) {
-        error_ = QStringLiteral("cannot give %1 to nobody").arg(folder);
-        return false;
-    }
+    if (!giveToNobody(folder()))
+        return fail(QStringLiteral("cannot give %1 to nobody").arg(folder()));
     output_.clear();
-    process_.setWorkingDirectory(folder);
+    process_.setWorkingDirectory(folder());
     startAsServerUser(process_, program, args);
-    if (!process_.waitForStarted(10000)) {
-        error_ = program + QStringLiteral(" did not start: ") + process_.errorString();
-        return false;
-    }
+    if (!process_.waitForStarted(10000))
+        return fail(program + QStringLiteral(" did not start: ") + process_.errorString());
     const QDeadlineTimer deadline(timeoutMs);
     for (;;) {
-        if (std::all_of(ports.cbegin(), ports.cend(), [](quint16 port) { return accepts(port); }))
+        if (std::all_of(ports_.cbegin(), ports_.cend(), [](quint16 port) { return accepts(port); }))
             return true;
-        if (!isRunning()) {
-            error_ = program + QStringLiteral(" ended: ") + output();
-            return false;
-        }
+        if (!isRunning())
+            return fail(program + QStringLiteral(" ended: ") + output());
         if (deadline.hasExpired()) {
-            error_ = program + QStringLiteral(" does not listen: ") + output();
+            fail(program + QStringLiteral(" does not listen: ") + output());
             kill();
             return false;
         }
@@ -166,25 +173,22 @@ QString ServerProcess::output() {
 }
 
 bool ServerProcess::waitForOutput(const QString& text, int timeoutMs) {
-    return QTest::qWaitFor([&] { return output().contains(text) || !isRunning(); }, timeoutMs) &&
-           output().contains(text);
+    return (QTest::qWaitFor([&] { return output().contains(text) || !isRunning(); }, timeoutMs) &&
+            output().contains(text)) ||
+           fail(QStringLiteral("no \"%1\" in: %2").arg(text, output().right(2000)));
 }
 
-bool ServerProcess::runAsServerUser(const QString& program, const QStringList& args, const QString& folder,
-                                    QString* error, int timeoutMs) {
-    if (!giveToNobody(folder)) {
-        *error = QStringLiteral("cannot give %1 to nobody").arg(folder);
-        return false;
-    }
+bool ServerProcess::runAsServerUser(const QString& program, const QStringList& args, int timeoutMs) {
+    if (!giveToNobody(folder()))
+        return fail(QStringLiteral("cannot give %1 to nobody").arg(folder()));
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
-    process.setWorkingDirectory(folder);
+    process.setWorkingDirectory(folder());
     startAsServerUser(process, program, args);
     if (!process.waitForFinished(timeoutMs) || process.exitStatus() != QProcess::NormalExit ||
         process.exitCode() != 0) {
         process.kill();
-        *error = program + QStringLiteral(" failed: ") + QString::fromLocal8Bit(process.readAll());
-        return false;
+        return fail(program + QStringLiteral(" failed: ") + QString::fromLocal8Bit(process.readAll()));
     }
     return true;
 }

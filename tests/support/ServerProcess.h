@@ -6,10 +6,12 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <type_traits>
+
 namespace palvuro {
 
-// A server program a test starts in its own temporary folder: as nobody when the test runs as
-// root (servers refuse root, and a test must not run one with root's rights), on free ports of
+// A server program a test starts in a temporary folder of its own: as nobody when the test runs
+// as root (servers refuse root, and a test must not run one with root's rights), on free ports of
 // 127.0.0.1, ended with the test.
 class ServerProcess {
 public:
@@ -20,26 +22,31 @@ public:
     ServerProcess(const ServerProcess&) = delete;
     ServerProcess& operator=(const ServerProcess&) = delete;
 
-    // Empty when PROGRAM can be started here; otherwise why not (for QSKIP).
-    static QString cannotRun(const QString& program, const QString& package);
+    // Empty when PROGRAM can be started here, and given a certificate for TLS; otherwise why not
+    // (for QSKIP).
+    static QString cannotRun(const QString& program, const QString& package, bool tls = false);
     // A port nobody listens on right now; 0 when there is none.
     static quint16 freePort();
-    static bool accepts(quint16 port);
     // A self-signed certificate for 127.0.0.1 and localhost, and its key, both PEM.
     static bool makeCertificate(const QString& certFile, const QString& keyFile, QString* error);
-    // What every server a test starts needs first: FOLDER exists, holds a certificate
-    // ("cert.pem") and its key ("key.pem"), and *PORTS gets COUNT distinct free ports.
-    static bool prepareFolder(const QTemporaryDir& folder, int count, QList<quint16>* ports, QString* error);
-    // Gives FOLDER and everything in it to nobody, so a server started as nobody may use it.
-    static bool giveToNobody(const QString& folder);
-    // Runs PROGRAM to its end in FOLDER as the user a server runs as; false with its output in
-    // `error` when it fails.
-    static bool runAsServerUser(const QString& program, const QStringList& args, const QString& folder,
-                                QString* error, int timeoutMs = 60000);
 
-    // Starts PROGRAM in FOLDER and waits until every one of PORTS accepts connections.
-    bool start(const QString& program, const QStringList& args, const QString& folder,
-               const QList<quint16>& ports, int timeoutMs = 30000);
+    // The server's folder, and the file NAME in it.
+    QString folder() const { return folder_.path(); }
+    QString path(const QString& name) const { return folder_.filePath(name); }
+    QString certificateFile() const { return path(QStringLiteral("cert.pem")); }
+    // False with error() saying why when the file cannot be written.
+    bool writeFile(const QString& name, const QByteArray& bytes);
+    // What every server needs first: COUNT distinct free ports and, for TLS, a certificate
+    // ("cert.pem") and its key ("key.pem") in the folder. Done once: a restarted server keeps
+    // its ports.
+    bool prepare(int count, bool tls = false);
+    quint16 port(int index) const { return ports_.value(index); }
+    // Runs PROGRAM to its end in the folder as the user a server runs as; false with its output
+    // in error() when it fails.
+    bool runAsServerUser(const QString& program, const QStringList& args, int timeoutMs = 60000);
+
+    // Starts PROGRAM in the folder and waits until every port prepare() took accepts connections.
+    bool start(const QString& program, const QStringList& args, int timeoutMs = 30000);
     void kill();
     void signal(int signal);
     // Sends SIGNAL and waits for the program to end; false when it does not in time.
@@ -47,14 +54,29 @@ public:
     bool isRunning() const;
     // Everything the program wrote so far, on either channel.
     QString output();
-    // Waits until the program has written TEXT; false when it ended or TIMEOUTMS passed first.
+    // Waits until the program has written TEXT; false with error() saying so when it ended or
+    // TIMEOUTMS passed first.
     bool waitForOutput(const QString& text, int timeoutMs);
     QString error() const { return error_; }
 
 private:
+    bool fail(const QString& why);
+
+    QTemporaryDir folder_;
+    QList<quint16> ports_;
     QProcess process_;
     QByteArray output_;
     QString error_;
 };
 
 } // namespace palvuro
+
+// In a test function: skips the test, saying why, where SERVER's kind cannot run here, and fails
+// it when SERVER does not start.
+#define START_SERVER_OR_SKIP(server)                                                                         \
+    do {                                                                                                     \
+        const QString whyNot = std::remove_reference_t<decltype(server)>::cannotRun();                       \
+        if (!whyNot.isEmpty())                                                                               \
+            QSKIP(qPrintable(whyNot));                                                                       \
+        QVERIFY2((server).start(), qPrintable((server).error()));                                            \
+    } while (false)

@@ -2,7 +2,6 @@
 
 #include <QCryptographicHash>
 #include <QDir>
-#include <QFile>
 #include <QUuid>
 
 namespace palvuro {
@@ -19,11 +18,8 @@ QString ZncBouncer::cannotRun() {
 
 bool ZncBouncer::start(quint16 serverPort, const QString& nick, const QString& channel,
                        const QByteArray& password) {
-    port_ = ServerProcess::freePort();
-    if (!dir_.isValid() || port_ == 0 || !QDir(dir_.path()).mkpath(QStringLiteral("configs"))) {
-        error_ = QStringLiteral("no folder or no free port for ZNC");
+    if (!process_.prepare(1) || !QDir(process_.folder()).mkpath(QStringLiteral("configs")))
         return false;
-    }
     const QByteArray salt = QUuid::createUuid().toByteArray(QUuid::Id128);
     const QByteArray hash = QCryptographicHash::hash(password + salt, QCryptographicHash::Sha256).toHex();
     // Waits between connections are ZNC's defence of the server; one test's one network needs none.
@@ -57,22 +53,13 @@ ServerThrottle = 0
     </Network>
 </User>
 )")
-                               .arg(port_)
+                               .arg(port())
                                .arg(QString::fromLatin1(hash), QString::fromLatin1(salt), nick)
                                .arg(serverPort)
                                .arg(channel);
-    QFile file(dir_.filePath(QStringLiteral("configs/znc.conf")));
-    if (!file.open(QIODevice::WriteOnly) || file.write(config.toUtf8()) < 0) {
-        error_ = QStringLiteral("cannot write ZNC's config: ") + file.errorString();
-        return false;
-    }
-    file.close();
-    if (!process_.start(kZnc, {QStringLiteral("--foreground"), QStringLiteral("--datadir"), dir_.path()},
-                        dir_.path(), {port_})) {
-        error_ = process_.error();
-        return false;
-    }
-    return true;
+    return process_.writeFile(QStringLiteral("configs/znc.conf"), config.toUtf8()) &&
+           process_.start(kZnc,
+                          {QStringLiteral("--foreground"), QStringLiteral("--datadir"), process_.folder()});
 }
 
 } // namespace palvuro

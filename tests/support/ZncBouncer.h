@@ -2,7 +2,7 @@
 
 #include "tests/support/ServerProcess.h"
 
-#include <QTemporaryDir>
+#include <QString>
 
 namespace palvuro {
 
@@ -12,14 +12,11 @@ class ZncBouncer {
 public:
     static QString cannotRun();
     bool start(quint16 serverPort, const QString& nick, const QString& channel, const QByteArray& password);
-    quint16 port() const { return port_; }
-    QString error() const { return error_; }
+    quint16 port() const { return process_.port(0); }
+    QString error() const { return process_.error(); }
 
 private:
-    QTemporaryDir dir_;
     ServerProcess process_;
-    quint16 port_ = 0;
-    QString error_;
 };
 
 } // namespace palvuro
