@@ -94,6 +94,17 @@ const QHash<QString, QString>& E2eSession::answers() {
     return pairs;
 }
 
+bool E2eSession::fillDataFolder(const QString& folder, const QStringList& categories) {
+    QDir().mkpath(folder);
+    TriviaDatabase db(folder);
+    bool stored = UsersList(folder).save({"ANNA", "BOB"});
+    for (const QString& category : QStringList{"HISTORY"} + categories)
+        stored = stored && db.createCategory(category) == DbStatus::Ok;
+    for (auto it = answers().begin(); it != answers().end(); ++it)
+        stored = stored && db.addPair("HISTORY", it.key(), it.value()) == DbStatus::Ok;
+    return stored;
+}
+
 QString E2eSession::cannotRun(bool needsX) {
     for (const char* tool : {"Xvfb", "xdotool", "xwininfo"})
         if (needsX && QStandardPaths::findExecutable(tool).isEmpty())
@@ -155,14 +166,7 @@ QString E2eSession::botPath() const {
 bool E2eSession::prepareDataFolder() {
     if (layout_ == Layout::CopiedBot && !QFile::copy(binDir_ + "/palvuro-trivia", botPath()))
         return fail("cannot copy palvuro-trivia into " + dataFolder());
-    QDir().mkpath(dataFolder());
-    TriviaDatabase db(dataFolder());
-    bool stored = UsersList(dataFolder()).save({"ANNA", "BOB"});
-    for (const char* category : {"HISTORY", "ART"})
-        stored = stored && db.createCategory(category) == DbStatus::Ok;
-    for (auto it = answers().begin(); it != answers().end(); ++it)
-        stored = stored && db.addPair("HISTORY", it.key(), it.value()) == DbStatus::Ok;
-    if (!stored)
+    if (!fillDataFolder(dataFolder(), {"ART"}))
         return fail("cannot store the users, categories and questions in " + dataFolder());
     QSettings store(root_.path() + "/config/Quorvex.conf", QSettings::IniFormat);
     store.setValue("Give/Answer", QString::number(answerSecs_));

@@ -33,6 +33,9 @@ public:
 
     // HISTORY's questions and their answers, in every room and host the tests start.
     static const QHash<QString, QString>& answers();
+    // FOLDER holds the bot's data as every room and host of the tests starts with it: ANNA and BOB
+    // authorized, HISTORY with answers(), and the empty CATEGORIES besides.
+    static bool fillDataFolder(const QString& folder, const QStringList& categories = {});
 
     // `binDir` holds the programs; by default the build's (PALVURO_BIN_DIR).
     explicit E2eSession(Layout layout = Layout::CopiedBot, const QString& binDir = {});

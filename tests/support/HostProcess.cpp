@@ -1,7 +1,5 @@
 #include "tests/support/HostProcess.h"
 
-#include "data/TriviaDatabase.h"
-#include "data/UsersList.h"
 #include "tests/support/E2eSession.h"
 #include "tests/support/WaitUntil.h"
 
@@ -42,12 +40,7 @@ QByteArray HostProcess::config(const QString& nick, int answerTime) const {
 }
 
 bool HostProcess::start(const QStringList& extraArguments, bool fromConfig) {
-    QDir().mkpath(folder());
-    TriviaDatabase db(folder());
-    bool ok = UsersList(folder()).save({"ANNA", "BOB"}) && db.createCategory("HISTORY") == DbStatus::Ok;
-    for (auto it = answers().begin(); ok && it != answers().end(); ++it)
-        ok = db.addPair("HISTORY", it.key(), it.value()) == DbStatus::Ok;
-    if (!ok) {
+    if (!E2eSession::fillDataFolder(folder())) {
         error_ = "cannot fill " + folder();
         return false;
     }
@@ -70,12 +63,8 @@ bool HostProcess::start(const QStringList& extraArguments, bool fromConfig) {
         }
         arguments << "--config" << configFile();
     } else {
-        arguments << url() << "--nick" << nick_ << "--answer-time"
-                  << "8"
-                  << "--question-pause"
-                  << "1"
-                  << "--give-answer"
-                  << "no";
+        arguments +=
+            {url(), "--nick", nick_, "--answer-time", "8", "--question-pause", "1", "--give-answer", "no"};
     }
     process_.start(bin + "/palvuro-host", arguments + extraArguments);
     if (!process_.waitForStarted()) {

@@ -9,7 +9,7 @@
 namespace palvuro {
 
 // One palvuro-host run for a test or a benchmark, with no display at all: its data folder
-// (HISTORY with two questions, ANNA and BOB authorized), the channel and nick it hosts, its
+// (as E2eSession::fillDataFolder() leaves it), the channel and nick it hosts, its
 // standard error kept. Every host of one process shares a runtime folder, as hosts of one
 // user do; each keeps its own desktop bus inside it.
 class HostProcess {
