@@ -1,5 +1,5 @@
-#include "data/TriviaDatabase.h"
 #include "host/BotSettings.h"
+#include "tests/support/ChannelGame.h"
 #include "tests/support/HostProcess.h"
 #include "tests/support/IrcChatter.h"
 #include "tests/support/IrcServer.h"
@@ -23,39 +23,8 @@ class TestHost : public QObject {
     IrcServer server_;
     std::unique_ptr<IrcChatter> anna_, bob_, cat_;
     std::unique_ptr<HostProcess> host_, other_;
-    qint64 bobScore_ = 0;
+    std::unique_ptr<ChannelGame> game_; // TRIVIA's channel as ANNA sees it
 
-    static IrcChatter::Match botSays(const QString& nick, const QString& channel, const QString& text = {}) {
-        return [=](const Message& m) {
-            return m.command == "PRIVMSG" && m.nick == nick && m.params.value(0) == channel &&
-                   (text.isNull() || m.text() == text);
-        };
-    }
-    std::optional<Message> nextQuestion(int* at) const {
-        for (auto line = anna_->waitFor(botSays("TRIVIA", channel_), *at + 1, 30000, at); line;
-             line = anna_->waitFor(botSays("TRIVIA", channel_), *at + 1, 30000, at))
-            if (HostProcess::answers().contains(line->text()))
-                return line;
-        return std::nullopt;
-    }
-    // BOB answers the next question; true once the bot announced his new score and stored it.
-    bool bobAnswers(int* at) {
-        const auto question = nextQuestion(at);
-        if (!question)
-            return false;
-        bob_->say(channel_, HostProcess::answers().value(question->text()));
-        const QString verdict =
-            QStringLiteral("(*)BOB (*) Is Correct, Your Score Is [ %1 ]").arg(bobScore_ + 1);
-        if (!anna_->waitFor(botSays("TRIVIA", channel_, verdict), *at, 30000, at))
-            return false;
-        ++bobScore_;
-        return storedScore("BOB") == bobScore_;
-    }
-    qint64 storedScore(const QString& nick) const {
-        std::optional<qint64> points;
-        TriviaDatabase(host_->folder()).lookupScore(nick, &points);
-        return points.value_or(0);
-    }
     void kill(qint64 pid, int signal) const { QVERIFY(pid > 0 && ::kill(pid_t(pid), signal) == 0); }
 
 private Q_SLOTS:
@@ -76,6 +45,8 @@ private Q_SLOTS:
         QVERIFY2(other_->start({"--hang-limit", "3"}, true), qPrintable(other_->error()));
         QVERIFY2(host_->waitHealthy(), host_->log());
         QVERIFY2(other_->waitHealthy(), other_->log());
+        game_ = std::make_unique<ChannelGame>(*anna_, channel_, "TRIVIA", HostProcess::answers(),
+                                              host_->folder());
     }
 
     void cleanup() {
@@ -91,8 +62,9 @@ private Q_SLOTS:
         anna_->sendRaw("JOIN #second");
         QVERIFY(dora.waitFor([](const Message& m) { return m.command == "JOIN" && m.nick == "ANNA"; }));
         anna_->say("#second", "!CATEGORIES");
-        QVERIFY(dora.waitFor(botSays("QUIZ", "#second")));
-        QVERIFY(anna_->waitFor(botSays("QUIZ", "#second"), at + 1));
+        const ChannelGame quiz(dora, "#second", "QUIZ", HostProcess::answers(), other_->folder());
+        QVERIFY(dora.waitFor(quiz.botSays()));
+        QVERIFY(anna_->waitFor(quiz.botSays(), at + 1));
         anna_->sendRaw("PART #second");
         for (const Message& m : anna_->messagesFrom("TRIVIA", at + 1))
             QVERIFY2(false, qPrintable("TRIVIA answered another channel: " + m.text()));
@@ -126,24 +98,23 @@ private Q_SLOTS:
     void wholeGameThroughAClientCrash() {
         int at = anna_->receivedCount() - 1;
         anna_->say(channel_, "!START HISTORY");
-        QVERIFY(
-            anna_->waitFor(botSays("TRIVIA", channel_, "[Trivia Bot Started By ANNA]"), at + 1, 30000, &at));
-        QVERIFY(bobAnswers(&at));
+        QVERIFY(anna_->waitFor(game_->botSays("[Trivia Bot Started By ANNA]"), at + 1, 30000, &at));
+        QVERIFY(game_->answers(*bob_, &at, 30000));
         QTRY_VERIFY(host_->status().gameRunning);
         QCOMPARE(host_->status().category, QString("HISTORY"));
         QTRY_VERIFY(host_->status().questionsAsked >= 1);
 
         // Mid-question: the host starts the client again, the bot finds its new window, and the
         // game goes on in the channel with the score kept.
-        QVERIFY(nextQuestion(&at));
+        QVERIFY(game_->nextQuestion(&at, 30000));
         kill(host_->status().clientPid, SIGKILL);
         QVERIFY(
             anna_->waitFor([](const Message& m) { return m.command == "QUIT" && m.nick == "TRIVIA"; }, at));
         QVERIFY2(host_->waitHealthy(10000, 1), host_->log());
         QVERIFY(host_->log().contains("palvuro-chat killed by signal 9"));
         at = anna_->receivedCount() - 1;
-        QVERIFY(bobAnswers(&at));
-        QCOMPARE(storedScore("BOB"), 2);
+        QVERIFY(game_->answers(*bob_, &at, 30000));
+        QCOMPARE(game_->storedScore("BOB"), 2);
     }
 
     void botCrashKeepsTheScores() {
@@ -157,11 +128,10 @@ private Q_SLOTS:
                    m.text().contains("2");
         }));
         anna_->say(channel_, "!START HISTORY");
-        QVERIFY(
-            anna_->waitFor(botSays("TRIVIA", channel_, "[Trivia Bot Started By ANNA]"), at + 1, 30000, &at));
+        QVERIFY(anna_->waitFor(game_->botSays("[Trivia Bot Started By ANNA]"), at + 1, 30000, &at));
         const int asked = host_->status().questionsAsked;
-        QVERIFY(bobAnswers(&at));
-        QCOMPARE(storedScore("BOB"), 3);
+        QVERIFY(game_->answers(*bob_, &at, 30000));
+        QCOMPARE(game_->storedScore("BOB"), 3);
         QTRY_VERIFY(host_->status().questionsAsked > asked);
     }
 
@@ -173,7 +143,7 @@ private Q_SLOTS:
         QVERIFY(host_->process().waitForFinished(10000));
         QCOMPARE(host_->process().exitStatus(), QProcess::NormalExit);
         QCOMPARE(host_->process().exitCode(), 0);
-        QVERIFY(anna_->waitFor(botSays("TRIVIA", channel_, "[Trivia Ended]"), at));
+        QVERIFY(anna_->waitFor(game_->botSays("[Trivia Ended]"), at));
         QVERIFY(
             anna_->waitFor([](const Message& m) { return m.command == "QUIT" && m.nick == "TRIVIA"; }, at));
         QCOMPARE(host_->status().state, QString("stopped"));
@@ -186,7 +156,7 @@ private Q_SLOTS:
             QCOMPARE(check.value(0).toString(), QString("ok"));
         }
         QSqlDatabase::removeDatabase("check");
-        QCOMPARE(storedScore("BOB"), 3);
+        QCOMPARE(game_->storedScore("BOB"), 3);
         QVERIFY(other_->status().healthy());
     }
 };
