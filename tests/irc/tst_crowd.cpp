@@ -1,4 +1,5 @@
 #include "data/TriviaDatabase.h"
+#include "tests/support/ChannelGame.h"
 #include "tests/support/E2eSession.h"
 #include "tests/support/IrcChatter.h"
 #include "tests/support/IrcServer.h"
@@ -41,28 +42,16 @@ class TestIrcCrowd : public QObject {
     std::unique_ptr<E2eSession> room_;
     int botJoinedAt_ = 0; // ANNA's index of the bot's only JOIN
 
-    static bool fromBot(const Message& m) {
-        return m.command == "PRIVMSG" && m.nick == E2eSession::BotNick && m.params.value(0) == kChannel;
-    }
+    std::unique_ptr<ChannelGame> game_; // as ANNA sees it
+
     // BOB answers the next question the bot asks after *at; true when the bot announces him.
-    bool bobAnswersNext(int* at, const std::function<void()>& beforeAnswer = {}) {
-        TriviaDatabase db(room_->dataFolder());
-        TriviaDatabase::Pair pair;
-        const auto question = anna_->waitFor(
-            [&](const Message& m) {
-                return fromBot(m) && db.findPairByQuestion("HISTORY", m.text(), &pair) == DbStatus::Ok;
-            },
-            *at + 1, 60000, at);
+    bool bobAnswersNext(int* at, const std::function<void()>& beforeAnswer) {
+        const auto question = game_->nextQuestion(at, 60000);
         if (!question)
             return false;
-        if (beforeAnswer)
-            beforeAnswer();
-        bob_->say(kChannel, pair.answer.toLower());
-        return anna_
-            ->waitFor(
-                [](const Message& m) { return fromBot(m) && m.text().startsWith("(*)BOB (*) Is Correct"); },
-                *at + 1, 60000, at)
-            .has_value();
+        beforeAnswer();
+        bob_->say(kChannel, game_->answerTo(*question).toLower());
+        return game_->scored(*bob_, at, 60000);
     }
 
 private Q_SLOTS:
@@ -90,6 +79,8 @@ private Q_SLOTS:
         room_->setChatArguments({QStringLiteral("irc://127.0.0.1:%1/%23trivia").arg(server_.port())});
         room_->setTimings(8, E2eSession::PauseSecs);
         QVERIFY2(room_->start(), qPrintable(room_->error()));
+        game_ = std::make_unique<ChannelGame>(*anna_, kChannel, E2eSession::BotNick, E2eSession::answers(),
+                                              room_->dataFolder());
         QVERIFY(anna_->waitFor(
             [](const Message& m) { return m.command == "JOIN" && m.nick == E2eSession::BotNick; }, 0, 15000,
             &botJoinedAt_));
@@ -101,9 +92,7 @@ private Q_SLOTS:
                     db.setScore(QStringLiteral("SEED%1").arg(i), 100 - i) == DbStatus::Ok);
         int at = anna_->receivedCount() - 1;
         anna_->say(kChannel, "!start history");
-        QVERIFY(anna_->waitFor(
-            [](const Message& m) { return fromBot(m) && m.text() == "[Trivia Bot Started By ANNA]"; }, at + 1,
-            30000));
+        QVERIFY(anna_->waitFor(game_->botSays("[Trivia Bot Started By ANNA]"), at + 1, 30000));
     }
 
     // Three hundred chatters come during the game and leave in the same instant; the answer said
@@ -154,9 +143,7 @@ private Q_SLOTS:
                      qPrintable(r.text));
         int at = anna_->receivedCount() - 1;
         anna_->say(kChannel, "!QUIT");
-        QVERIFY(anna_->waitFor(
-            [](const Message& m) { return fromBot(m) && m.text() == "[Trivia Ended By ANNA]"; }, at + 1,
-            60000));
+        QVERIFY(anna_->waitFor(game_->botSays("[Trivia Ended By ANNA]"), at + 1, 60000));
     }
 };
 
