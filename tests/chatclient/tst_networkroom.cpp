@@ -20,9 +20,13 @@ private Q_SLOTS:
     void commandLine_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("password"); // PALVURO_IRC_PASSWORD
-        QTest::addColumn<QString>("expected"); // host port tls channel account password, or "error"
+        // "local NICK keep=N", or host port tls channel account password, keep=N unless the default;
+        // or "error" and a part of the reason.
+        QTest::addColumn<QString>("expected");
         const QString none;
-        QTest::newRow("local room") << QStringList{"--nick", "BOT"} << none << "local";
+        QTest::newRow("local room") << QStringList{"--nick", "BOT"} << none << "local BOT keep=0";
+        QTest::newRow("local room, window limit")
+            << QStringList{"--keep-lines", "1000"} << none << "local Guest keep=1000";
         QTest::newRow("plain, default port")
             << QStringList{"irc://irc.example.net/%23trivia"} << none << "irc.example.net 6667 0 #trivia  ";
         QTest::newRow("tls, default port")
@@ -45,6 +49,9 @@ private Q_SLOTS:
         QTest::newRow("server password from a file")
             << QStringList{"--server-password-file", "@", "irc://h/%23t"} << none
             << "h 6667 0 #t   from file";
+        QTest::newRow("unreadable server password file")
+            << QStringList{"--server-password-file", "/nonexistent", "irc://h/%23t"} << none
+            << "error cannot read the password file";
         QTest::newRow("password file without account")
             << QStringList{"--password-file", "@", "irc://h/%23t"} << none << "error";
         QTest::newRow("no password on the command line")
@@ -61,8 +68,16 @@ private Q_SLOTS:
         QTest::newRow("other scheme") << QStringList{"http://h/%23t"} << none << "error";
         QTest::newRow("two URLs") << QStringList{"irc://h/%23a", "irc://h/%23b"} << none << "error";
         QTest::newRow("network option, no URL") << QStringList{"--tls-ca", "@"} << none << "error";
-        QTest::newRow("missing CA file")
-            << QStringList{"--tls-ca", "/nonexistent.pem", "irc://h/%23t"} << none << "error";
+        QTest::newRow("missing CA file") << QStringList{"--tls-ca", "/nonexistent.pem", "irc://h/%23t"}
+                                         << none << "error --tls-ca: no file /nonexistent.pem";
+        QTest::newRow("channel, own window limit")
+            << QStringList{"--keep-lines", "500", "irc://h/%23t"} << none << "h 6667 0 #t   keep=500";
+        QTest::newRow("channel keeps all")
+            << QStringList{"--keep-lines", "0", "irc://h/%23t"} << none << "h 6667 0 #t   keep=0";
+        for (const char* count : {"99", "-5", "many"})
+            QTest::addRow("window of %s lines", count)
+                << QStringList{"--keep-lines", count, "irc://h/%23t"} << none << "error --keep-lines needs";
+        QTest::newRow("wrap not a number") << QStringList{"--wrap", "wide"} << none << "error --wrap needs";
     }
     void commandLine() {
         QFETCH(QStringList, args);
@@ -81,15 +96,14 @@ private Q_SLOTS:
         qunsetenv(ClientOptions::PasswordVariable);
         for (const char* option : {"--tls-ca", "--password-file", "--server-password-file", "--tls-cert"})
             QVERIFY(help.contains(option));
-        if (expected == "error") {
+        if (expected.startsWith("error")) {
             QVERIFY(!ok);
-            QVERIFY(!error.isEmpty());
+            QVERIFY2(!error.isEmpty() && error.contains(expected.mid(6)), qPrintable(error));
             return;
         }
         QVERIFY2(ok, qPrintable(error));
-        if (expected == "local") {
-            QVERIFY(!options.network);
-            QCOMPARE(options.nick, "BOT");
+        if (!options.network) {
+            QCOMPARE(QStringLiteral("local %1 keep=%2").arg(options.nick).arg(options.keepLines), expected);
             return;
         }
         const IrcSessionConfig& irc = options.irc;
@@ -99,34 +113,9 @@ private Q_SLOTS:
             got.append(QString::fromUtf8(irc.serverPassword));
         if (!irc.channelKey.isEmpty())
             got.append("key=" + QString::fromUtf8(irc.channelKey));
+        if (options.keepLines != ClientOptions::DefaultNetworkKeepLines)
+            got.append("keep=" + QString::number(options.keepLines));
         QCOMPARE(got.join(' '), expected);
-    }
-
-    // A channel's window is bounded unless told otherwise; a local room keeps every line.
-    void keepLines_data() {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<int>("keep"); // -1: refused
-        const QString url = QStringLiteral("irc://h/%23t");
-        QTest::newRow("local room keeps all") << QStringList{} << 0;
-        QTest::newRow("channel default") << QStringList{url} << ClientOptions::DefaultNetworkKeepLines;
-        QTest::newRow("channel, own limit") << QStringList{"--keep-lines", "500", url} << 500;
-        QTest::newRow("channel keeps all") << QStringList{"--keep-lines", "0", url} << 0;
-        QTest::newRow("local room, limit") << QStringList{"--keep-lines", "1000"} << 1000;
-        QTest::newRow("too few") << QStringList{"--keep-lines", "99", url} << -1;
-        QTest::newRow("negative") << QStringList{"--keep-lines", "-5", url} << -1;
-        QTest::newRow("no number") << QStringList{"--keep-lines", "many"} << -1;
-    }
-    void keepLines() {
-        QFETCH(QStringList, args);
-        QFETCH(int, keep);
-        ClientOptions options;
-        QString error, help;
-        QCOMPARE(ClientOptions::parse(QStringList{"palvuro-chat"} + args, &options, &error, &help),
-                 keep >= 0);
-        if (keep >= 0)
-            QCOMPARE(options.keepLines, keep);
-        else
-            QVERIFY(error.contains("--keep-lines"));
     }
 
     // The markers around the bot's private replies, its twelve-line top list among them.
