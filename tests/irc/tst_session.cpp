@@ -141,7 +141,8 @@ private Q_SLOTS:
     void cleanup() { ircd.reset(); }
 
     // What chatters do reaches the room as plain text and notices; what the room says reaches
-    // the chatters exactly, one PRIVMSG per line, long lines cut to fit, nothing injected.
+    // the chatters exactly, one PRIVMSG per line, long lines cut to fit, nothing injected. (A kick
+    // and the JOIN after it: the join refusals' suite.)
     void talksWithTheChannel() {
         requireServer();
         IrcChatter anna(QStringLiteral("ANNA"));
@@ -195,17 +196,6 @@ private Q_SLOTS:
         bob.quit();
         QTRY_COMPARE(left.size(), 1);
         QVERIFY(!session.users().contains(QStringLiteral("ROBERT")));
-
-        // ANNA made the channel and so may kick us: we are back a moment later.
-        QSignalSpy kicks(&session.channel(), &IrcChannel::kicked);
-        QSignalSpy states(&session, &IrcSession::stateChanged);
-        anna.sendRaw("KICK #trivia TriviaBot :out");
-        QTRY_COMPARE(kicks.size(), 1);
-        QCOMPARE(kicks.first(),
-                 (QVariantList{QStringLiteral("TriviaBot"), QStringLiteral("ANNA"), QStringLiteral("out")}));
-        QTRY_COMPARE(session.state(), IrcSession::State::Joined);
-        QCOMPARE(states.size(), 2);
-        QVERIFY(session.users().contains(QStringLiteral("ANNA")));
     }
 
     // ircd-hybrid compares names by ASCII alone: Bot{x} is someone else beside our Bot[x], who
@@ -281,21 +271,18 @@ private Q_SLOTS:
     }
 
     // Five minutes of a server that keeps saying no, on a turned clock: the JOINs on the wire
-    // stay within what the backoff allows. A kick: each JOIN is let in and kicked at once; a
-    // ban set on us before the kick: not one JOIN into it.
+    // stay within what the backoff allows, for the refusals a real InspIRCd does not make (its
+    // own are counted in the join refusals' suite). A kick: each JOIN is let in and kicked at
+    // once; a ban set on us before the kick: not one JOIN into it.
     void joinsOnTheWireStayWithinTheBackoff_data() {
         QTest::addColumn<QByteArray>("answer"); // to each JOIN
         QTest::addColumn<int>("joins");
         const QByteArray in = ":TriviaBot!u@h JOIN #trivia\r\n";
         const QByteArray kick = ":ANNA!a@h KICK #trivia TriviaBot :out\r\n";
-        QTest::newRow("banned") << QByteArray(":srv 474 TriviaBot #trivia :Cannot join channel (+b)\r\n")
-                                << 1;
-        QTest::newRow("invite only") << QByteArray(":srv 473 TriviaBot #trivia :Cannot join (+i)\r\n") << 1;
         QTest::newRow("forwarded") << QByteArray(":srv 470 TriviaBot #trivia ##over :Forwarding\r\n") << 1;
         QTest::newRow("full: 0, 30, 90, 210 s")
             << QByteArray(":srv 471 TriviaBot #trivia :Full (+l)\r\n") << 4;
         QTest::newRow("throttled") << QByteArray(":srv 480 TriviaBot #trivia :Throttled (+j)\r\n") << 4;
-        QTest::newRow("kicked three times, then a pause") << in + kick << 3;
         QTest::newRow("kicked while banned")
             << in + ":ANNA!a@h MODE #trivia +bv *!u@h TriviaBot\r\n" + kick << 1;
         QTest::newRow("kicked, the ban lifted first")
