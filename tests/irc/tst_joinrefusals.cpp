@@ -217,22 +217,6 @@ private Q_SLOTS:
         QVERIFY(passTime(bot, kFiveMinutesMs));
         QCOMPARE(bot.joins(), 3);
     }
-
-    // A kick with a ban costs at most one JOIN, refused for the ban, and none after it.
-    void staysOutWhenKickBanned() {
-        IrcChatter anna(QStringLiteral("ANNA"));
-        Bot bot;
-        openRoom(bot, anna);
-        startBot(bot);
-        QTRY_COMPARE_WITH_TIMEOUT(bot.session->state(), IrcSession::State::Joined, 15000);
-        QVERIFY(operatorSays(anna, bot.fill("MODE %c +b %n!*@*")));
-        QVERIFY(operatorSays(anna, bot.fill("KICK %c %n :and stay out")));
-        QTRY_VERIFY(!bot.outside->isEmpty());
-        QVERIFY(passTime(bot, kFiveMinutesMs));
-        QVERIFY2(bot.joins() <= 2, qPrintable(QString::number(bot.joins())));
-        QVERIFY(bot.session->state() != IrcSession::State::Joined);
-        QVERIFY(bot.outside->last().first().toString().contains(QStringLiteral("banned")));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestIrcJoinRefusals)
