@@ -1,5 +1,6 @@
 #include "data/TriviaDatabase.h"
 #include "tests/support/E2eSession.h"
+#include "tests/support/ProgramRun.h"
 
 #include <QtTest>
 
@@ -9,23 +10,10 @@ using namespace palvuro;
 
 namespace {
 
-// A tool's run: its exit status (-1 when it did not run or crashed) and everything it printed.
-struct Run {
-    int status = -1;
-    QByteArray output;
-};
-
-Run run(const QString& program, const QStringList& args,
-        const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, args);
-    Run result;
-    if (process.waitForFinished(300000) && process.exitStatus() == QProcess::NormalExit)
-        result.status = process.exitCode();
-    result.output = process.readAll();
-    return result;
+// A tool of the system by its name, or a program by its absolute path, run to its end.
+ProgramRun run(const QString& program, const QStringList& args,
+               const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+    return ProgramRun(QStandardPaths::findExecutable(program), args, env, 300000);
 }
 
 QStringList filesUnder(const QString& folder) {
@@ -55,27 +43,29 @@ private Q_SLOTS:
             if (QStandardPaths::findExecutable(tool).isEmpty())
                 QSKIP(qPrintable(QString(tool) + " is not installed (make deps)"));
         QVERIFY(work_.isValid());
-        const Run cpack = run(qEnvironmentVariable("PALVURO_CPACK"),
-                              {"--config", qEnvironmentVariable("PALVURO_BUILD_DIR") + "/CPackConfig.cmake",
-                               "-B", work_.filePath("out")});
-        QVERIFY2(cpack.status == 0, cpack.output);
+        const ProgramRun cpack =
+            run(qEnvironmentVariable("PALVURO_CPACK"),
+                {"--config", qEnvironmentVariable("PALVURO_BUILD_DIR") + "/CPackConfig.cmake", "-B",
+                 work_.filePath("out")});
+        QVERIFY2(cpack.status == 0, cpack.out + cpack.err);
         const QStringList debs = QDir(work_.filePath("out")).entryList({"palvuro-trivia_*_*.deb"});
         QCOMPARE(debs.size(), 1);
         deb_ = work_.filePath("out/" + debs.first());
-        const Run unpack = run("dpkg-deb", {"-x", deb_, root()});
-        QVERIFY2(unpack.status == 0, unpack.output);
+        const ProgramRun unpack = run("dpkg-deb", {"-x", deb_, root()});
+        QVERIFY2(unpack.status == 0, unpack.out + unpack.err);
     }
 
     void debianAndDesktopChecksPass() {
-        const Run lintian = run("lintian", {"--fail-on", "error,warning", deb_});
-        QVERIFY2(lintian.status == 0, lintian.output);
+        const ProgramRun lintian = run("lintian", {"--fail-on", "error,warning", deb_});
+        QVERIFY2(lintian.status == 0, lintian.out + lintian.err);
         const QString share = root() + "/usr/share/";
-        const Run desktop = run("desktop-file-validate", {share + "applications/org.palvuro.Trivia.desktop",
-                                                          share + "applications/org.palvuro.Chat.desktop"});
-        QVERIFY2(desktop.status == 0, desktop.output);
-        const Run metainfo =
+        const ProgramRun desktop =
+            run("desktop-file-validate", {share + "applications/org.palvuro.Trivia.desktop",
+                                          share + "applications/org.palvuro.Chat.desktop"});
+        QVERIFY2(desktop.status == 0, desktop.out + desktop.err);
+        const ProgramRun metainfo =
             run("appstreamcli", {"validate", "--no-net", share + "metainfo/org.palvuro.Trivia.metainfo.xml"});
-        QVERIFY2(metainfo.status == 0, metainfo.output);
+        QVERIFY2(metainfo.status == 0, metainfo.out + metainfo.err);
         for (const char* program : {"palvuro-trivia", "palvuro-chat", "palvuro-spy", "palvuro-import",
                                     "palvuro-export", "palvuro-host", "palvuro-bridge"}) {
             QVERIFY(QFileInfo(root() + "/usr/bin/" + program).isExecutable());
@@ -90,11 +80,11 @@ private Q_SLOTS:
         const QRegularExpression manOption(R"(\\-\\-([a-z0-9]+(?:\\-[a-z0-9]+)*))");
         for (const char* program : {"palvuro-trivia", "palvuro-chat", "palvuro-spy", "palvuro-import",
                                     "palvuro-export", "palvuro-host", "palvuro-bridge"}) {
-            const Run help = run(root() + "/usr/bin/" + program, {"--help"});
-            QVERIFY2(help.status == 0, help.output);
+            const ProgramRun help = run(root() + "/usr/bin/" + program, {"--help"});
+            QVERIFY2(help.status == 0, help.out + help.err);
             QSet<QString> listed;
             const QSet<QString> standard{"help", "help-all", "version"};
-            for (const QString& line : QString(help.output).split('\n'))
+            for (const QString& line : QString(help.out).split('\n'))
                 if (const auto m = helpOption.match(line); m.hasMatch())
                     listed << m.captured(1);
             QFile page(QString(PALVURO_SOURCE_DIR "/packaging/man/") + program + ".1");
@@ -142,8 +132,10 @@ private Q_SLOTS:
             copy.close();
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
             env.insert("XDG_RUNTIME_DIR", units + "/runtime"); // the user manager's
-            const Run verify = run("systemd-analyze", {"verify", scope, "--man=no", copy.fileName()}, env);
-            QVERIFY2(verify.status == 0 && verify.output.trimmed().isEmpty(), verify.output);
+            const ProgramRun verify =
+                run("systemd-analyze", {"verify", scope, "--man=no", copy.fileName()}, env);
+            QVERIFY2(verify.status == 0 && (verify.out + verify.err).trimmed().isEmpty(),
+                     verify.out + verify.err);
         }
     }
 
@@ -182,8 +174,8 @@ private Q_SLOTS:
             bank.close();
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
             env.insert("XDG_DATA_HOME", room.dataHome());
-            const Run import = run(bin + "/palvuro-import", {bank.fileName()}, env);
-            QVERIFY2(import.status == 0, import.output);
+            const ProgramRun import = run(bin + "/palvuro-import", {bank.fileName()}, env);
+            QVERIFY2(import.status == 0, import.out + import.err);
             QStringList categories;
             QCOMPARE(db.listCategories(&categories), DbStatus::Ok);
             QVERIFY2(categories.contains("SCIENCE"), qPrintable(categories.join(' ')));
