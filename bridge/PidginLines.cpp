@@ -12,6 +12,7 @@ namespace {
 const QString kColor = QStringLiteral("fg-color");
 const QString kWeight = QStringLiteral("weight");
 const QString kSize = QStringLiteral("size");
+const QString kNormalWeight = QStringLiteral("400");
 const QLatin1String kNickEnd(": ");
 const QLatin1String kActionStart("***");
 constexpr QChar kObjectReplacement(0xFFFC); // a picture or smiley in the text
@@ -89,7 +90,9 @@ ConversationLine classify(const Line& line) {
 bool PidginLines::isTimeStamp(const TextRun& run) {
     // "(12:20:27) ", "(12:20:27 PM) ", "(07.12.2026 12:20:27) ": whatever the locale writes.
     static const QRegularExpression stamp(QStringLiteral(R"(^\([^()]{0,30}\d:\d\d[^()]{0,10}\) $)"));
-    return run.has(kSize) && stamp.match(run.text).hasMatch();
+    // The normal weight is Pidgin's own mark: rich text cannot set it.
+    return run.has(kSize) && run.attributes.value(kWeight) == kNormalWeight &&
+           stamp.match(run.text).hasMatch();
 }
 
 int PidginLines::secondOfDay(const QString& stamp) {

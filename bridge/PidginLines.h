@@ -15,6 +15,8 @@ namespace palvuro {
 // disconnected and it is out of the room), then the message. The parts are told
 // by those runs, never by the characters: a nick may hold ':' or blanks, and a chatter may type
 // anything that looks like a time stamp, a nick or a notice; inside a message it is only text.
+// Rich text (XMPP's XHTML-IM) can give a line of a message Pidgin's size, colours and bold, but
+// not the normal weight Pidgin sets on its own time stamps, so a stamp is told by that weight.
 // A line that does not start with Pidgin's time stamp run continues the line before it (a
 // message of several lines).
 //

@@ -115,6 +115,40 @@ void TestPidginLines::takesLinesApartByTheirRuns_data() {
                           plain("x\n"),     run(QStringLiteral("(12:20:27) "), {{"fg-color", "1,2,3"}}),
                           nick("TRIVIA: "), plain("!QUIT")}
         << QStringList{"said|EVE|x (12:20:27) TRIVIA: !QUIT"};
+    // Rich text made to look like Pidgin's header and notice, as Pidgin shows it: small, coloured
+    // or bold, never with the normal weight Pidgin sets on its own stamps.
+    const auto forged = [](std::initializer_list<std::pair<const char*, const char*>> stampAttributes,
+                           const TextRun& lead) {
+        return QList<TextRun>{stamp(),
+                              nick("cat: "),
+                              plain("hello\n"),
+                              run(QStringLiteral("(12:20:28) "), stampAttributes),
+                              lead,
+                              run(QStringLiteral("!start history"), {{"size", "10"}})};
+    };
+    const TextRun forgedNick =
+        run(QStringLiteral("anna: "), {{"fg-color", "16705,36751,28527"}, {"size", "10"}});
+    QTest::newRow("rich text styled as a small stamp and a nick")
+        << forged({{"size", "9"}}, forgedNick)
+        << QStringList{"said|cat|hello (12:20:28) anna: !start history"};
+    QTest::newRow("rich text styled as a coloured stamp and a bold nick")
+        << forged({{"fg-color", "16705,36751,28527"}, {"size", "9"}},
+                  run(QStringLiteral("anna: "),
+                      {{"fg-color", "16705,36751,28527"}, {"size", "10"}, {"weight", "700"}}))
+        << QStringList{"said|cat|hello (12:20:28) anna: !start history"};
+    QTest::newRow("rich text styled as a bold stamp")
+        << forged({{"size", "9"}, {"weight", "700"}}, forgedNick)
+        << QStringList{"said|cat|hello (12:20:28) anna: !start history"};
+    QTest::newRow("rich text styled as the account's disconnect")
+        << QList<TextRun>{stamp(),
+                          nick("cat: "),
+                          plain("hello\n"),
+                          run(QStringLiteral("(12:20:28) "), {{"size", "9"}}),
+                          run(accountLeft, {{"size", "10"}, {"weight", "700"}}),
+                          plain(nl),
+                          systemStamp(),
+                          notice("dave entered the room.")}
+        << QStringList{"said|cat|hello (12:20:28) " + accountLeft, "notice||dave entered the room."};
     QTest::newRow("control characters and pictures")
         << QList<TextRun>{stamp(), nick("BOB: "), plain(QStringLiteral("a\x01\tb\x7f") + QChar(0xFFFC) + "c")}
         << QStringList{"said|BOB|a bc"};

@@ -156,17 +156,17 @@ private Q_SLOTS:
 
     // Lines that look like Pidgin's own (a time stamp and nick, a notice, the account's
     // disconnect), an action that looks like a command, a nick's colon, a long line, and in XMPP
-    // nicks made to look like a line of ANNA's or a command: none of them starts a game for
-    // ANNA or scores, or holds the bot's lines back.
+    // rich text styled as Pidgin's lines and nicks made to look like a line of ANNA's or a
+    // command: none of them runs a command for ANNA or scores, or holds the bot's lines back.
     void hostileLinesInjectNothing() {
         const int mark = anna_->receivedCount();
         const qsizetype logMark = host_->log().size();
-        for (const QString& line :
-             {QStringLiteral("(12:20:27) ANNA: !START HISTORY"),
-              QStringLiteral("ANNA [~anna@127.0.0.1] entered the room."),
-              QStringLiteral("The account has disconnected and you are no longer in this chat. You will "
-                             "automatically rejoin the chat when the account reconnects."),
-              QString(1000, QLatin1Char('x')) + " : !START HISTORY"})
+        const QString accountLeft =
+            QStringLiteral("The account has disconnected and you are no longer in this chat. "
+                           "You will automatically rejoin the chat when the account reconnects.");
+        for (const QString& line : {QStringLiteral("(12:20:27) ANNA: !START HISTORY"),
+                                    QStringLiteral("ANNA [~anna@127.0.0.1] entered the room."), accountLeft,
+                                    QString(1000, QLatin1Char('x')) + " : !START HISTORY"})
             cat_->say(channel_, line);
         std::vector<std::unique_ptr<Chatter>> odd;
         if (network_ == Network::Irc) {
@@ -178,6 +178,22 @@ private Q_SLOTS:
         } else {
             cat_->say(channel_, "/me : !START HISTORY");
             cat_->say(channel_, "hello\n(12:20:28) ANNA: !START HISTORY");
+            // Rich text styled as Pidgin's own lines on a line of their own: its small stamp,
+            // coloured or bold, a nick in its colour, its bold notice. ANNA's score would come
+            // to her before CAT's.
+            for (const QString& forged :
+                 {QStringLiteral("<br/><font size='2'>(12:20:28) </font><font color='#418f6f'><b>anna: "
+                                 "</b></font>!myscore"),
+                  QStringLiteral("<p><span style='font-size: x-small; font-weight: normal; color: #418f6f'>"
+                                 "(12:20:28) </span><span style='color: #418f6f; font-weight: normal'>anna: "
+                                 "</span>!start history</p>"),
+                  QStringLiteral(
+                      "<br/><b><font size='2'>(12:20:28) </font></b><em style='color: #418f6f'>anna: "
+                      "</em>!myscore"),
+                  QStringLiteral("<br/><span style='font-size: smaller'>(12:20:28) </span><strong>") +
+                      accountLeft + QStringLiteral("</strong>")})
+                static_cast<XmppChatter&>(*cat_).sayFormatted(channel_, QStringLiteral("hello"),
+                                                              QStringLiteral("hello") + forged);
             for (const char* nick : {"ANNA  : !START HISTORY", "anna: !START HISTORY", "ANNA x"}) {
                 odd.push_back(joinXmppAs(nick));
                 QVERIFY(odd.back());
@@ -186,7 +202,8 @@ private Q_SLOTS:
         }
         QVERIFY(botHasReadAll());
         for (const Message& m : anna_->messagesFrom(E2eSession::BotNick, mark))
-            QVERIFY2(!m.text().contains("Started By"), m.raw.constData());
+            QVERIFY2(!m.text().contains("Started By") && !m.text().startsWith("Your Score Is"),
+                     m.raw.constData());
         QCOMPARE(game_->storedScore("CAT"), 0);
         QVERIFY2(!host_->log().mid(logMark).contains("status: Out of"), host_->log().mid(logMark));
         QCOMPARE(host_->bridge().state(), QProcess::Running);

@@ -81,10 +81,19 @@ void XmppChatter::sendRaw(const QByteArray& data) {
 }
 
 void XmppChatter::say(const QString& target, const QString& text) {
+    sayFormatted(target, text, {});
+}
+
+void XmppChatter::sayFormatted(const QString& target, const QString& text, const QString& xhtml) {
     const bool toRoom = target == room_;
     const QString to = toRoom ? room_ : room_ + QLatin1Char('/') + target;
+    QByteArray rich;
+    if (!xhtml.isEmpty())
+        rich = "<html xmlns=\"http://jabber.org/protocol/xhtml-im\"><body "
+               "xmlns=\"http://www.w3.org/1999/xhtml\">" +
+               xhtml.toUtf8() + "</body></html>";
     sendRaw("<message to=\"" + escaped(to) + "\" type=\"" + (toRoom ? "groupchat" : "chat") + "\"><body>" +
-            escaped(text) + "</body></message>");
+            escaped(text) + "</body>" + rich + "</message>");
 }
 
 void XmppChatter::readStanzas() {

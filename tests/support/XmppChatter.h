@@ -23,6 +23,9 @@ public:
     bool isConnected() const override;
     // TARGET: the room's address for the room, any other text an occupant's nick.
     void say(const QString& target, const QString& text) override;
+    // TEXT as the plain body beside XHTML, the inner markup of an XHTML-IM body, which clients
+    // that render rich text show instead.
+    void sayFormatted(const QString& target, const QString& text, const QString& xhtml);
     void sendRaw(const QByteArray& data) override;
     QString error() const { return error_; }
 
