@@ -60,8 +60,10 @@ bool checkWritten(const QByteArray& written, QString* failure) {
         const QByteArray text = message.param(1);
         const bool ctcpReply = message.command == "NOTICE" && message.param(0) != kChannel &&
                                text.size() >= 2 && text.startsWith('\x01') && text.endsWith('\x01');
-        const bool upkept =
-            upkeep.contains(message.command) && (message.command != "JOIN" || message.param(0) == kChannel);
+        // Ours is the one channel joined; one the server put us into is left, never ours.
+        const bool ownChannel = message.param(0) == kChannel;
+        const bool upkept = (upkeep.contains(message.command) && (message.command != "JOIN" || ownChannel)) ||
+                            (message.command == "PART" && !ownChannel);
         if (!said && !upkept && !ctcpReply) {
             *failure = QStringLiteral("the session wrote what it was not asked to: ") +
                        QString::fromLatin1(line.toHex());

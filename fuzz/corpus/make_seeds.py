@@ -149,6 +149,10 @@ def irc_messages():
             b':srv 005 Other NICKLEN=3 :ok', b':srv 001', b':srv 353', b':srv 366', b':srv 731', b':srv 605',
             b'CAP', b'CAP * ACK', b'AUTHENTICATE +', b':srv 904', b':srv 396 Other']) + b'\r\n',
         'nick-refusals.bin': b''.join(b':srv 433 * TriviaBot :in use\r\n' for _ in range(60)),
+        # A server that forwards a refused JOIN elsewhere, or puts us into a channel of its own.
+        'forwarded.bin': b'\r\n'.join([
+            b':srv 001 TriviaBot :Welcome', b':srv 470 TriviaBot #trivia ##overflow :Forwarding',
+            b':TriviaBot!u@h JOIN ##overflow', b':TriviaBot!u@h JOIN #', b':TriviaBot!u@h JOIN :#trivia']) + b'\r\n',
     }
 
 
