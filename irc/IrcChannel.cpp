@@ -13,6 +13,11 @@ QString text(const QByteArray& bytes) {
     return IrcText::plain(bytes);
 }
 
+// Whether a parameter reads back the same once written: a line drops what would break it.
+bool writtenAsIs(const QByteArray& param) {
+    return IrcMessage::parse(IrcMessage::make("PART", {param}).serialize()).param(0) == param;
+}
+
 } // namespace
 
 IrcChannel::IrcChannel(const IrcSessionConfig& config, const IrcRegistration& registration,
@@ -148,10 +153,16 @@ void IrcChannel::banChanged(const QByteArray& mask, bool set) {
 void IrcChannel::handleJoin(const IrcMessage& m) {
     if (!isChannel(m.param(0))) {
         // A server may forward a refused JOIN into a channel of its choosing: we never stay.
-        if (registration_.isUs(m.nick)) {
-            qCWarning(lcIrc) << "the server put us in" << m.param(0) << "- leaving it";
-            send_("PART", {m.param(0)});
+        if (!registration_.isUs(m.nick))
+            return;
+        if (!writtenAsIs(m.param(0))) {
+            // Written back without its NUL, the name could be ours: better stay in a stray channel.
+            qCWarning(lcIrc) << "the server put us in a channel whose name cannot be written back:"
+                             << m.param(0).toHex().left(128);
+            return;
         }
+        qCWarning(lcIrc) << "the server put us in" << m.param(0) << "- leaving it";
+        send_("PART", {m.param(0)});
         return;
     }
     if (registration_.isUs(m.nick)) {

@@ -152,7 +152,8 @@ def irc_messages():
         # A server that forwards a refused JOIN elsewhere, or puts us into a channel of its own.
         'forwarded.bin': b'\r\n'.join([
             b':srv 001 TriviaBot :Welcome', b':srv 470 TriviaBot #trivia ##overflow :Forwarding',
-            b':TriviaBot!u@h JOIN ##overflow', b':TriviaBot!u@h JOIN #', b':TriviaBot!u@h JOIN :#trivia']) + b'\r\n',
+            b':TriviaBot!u@h JOIN ##overflow', b':TriviaBot!u@h JOIN #', b':TriviaBot!u@h JOIN :#trivi\x00a',
+            b':TriviaBot!u@h JOIN :#trivia']) + b'\r\n',
     }
 
 
