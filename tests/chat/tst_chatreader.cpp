@@ -1,5 +1,6 @@
 #include "chat/ChatReader.h"
 #include "chat/QuestionCycle.h"
+#include "chat/RoomLine.h"
 #include "tests/chat/LinkRig.h"
 
 #include <QtTest>
@@ -24,6 +25,15 @@ struct ReaderRig : LinkRig {
     ChatReader reader{session, desk.api(), link};
     QStringList commands;
 };
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int kLongRun = 20000; // the same paths, at a pace the sanitizers can keep
+#else
+constexpr int kLongRun = 100000;
+#endif
+
+// Long enough to wrap over several rows at the widths tested.
+const QString kAnswer = QStringLiteral("THE LONG ANSWER THAT NO WINDOW SHOWS ON ONE OF ITS ROWS ANYWAY");
 
 } // namespace
 
@@ -154,6 +164,115 @@ private Q_SLOTS:
         rig.desk.say("bob", "New York"); // the announcement's text: the game suites
         rig.reader.readNewText();
         QVERIFY(rig.botLines().size() == 1 && !rig.session.questionOpen() && rig.pause.isEnabled());
+    }
+
+    void takenApart_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("nick");
+        QTest::addColumn<int>("bangPos");
+        QTest::addColumn<bool>("command");
+        QTest::addColumn<int>("exactLength"); // the one length that passes the length test
+        QTest::newRow("command") << "Bob  : !top "
+                                 << "BOB" << 8 << true << 4;
+        QTest::newRow("colon in the message") << "BOB  : A:B "
+                                              << "BOB" << 0 << false << 3;
+        QTest::newRow("one-letter nick") << "A  : X "
+                                         << "A" << 0 << false << 1;
+        QTest::newRow("no separator") << "AB: X"
+                                      << "" << 0 << false << 1;
+        QTest::newRow("private line") << "/msg bob  : !HI "
+                                      << "" << 13 << true << 3;
+        QTest::newRow("private marker inside") << "X/MSG Y  : HI "
+                                               << "" << 0 << false << 2;
+        QTest::newRow("bang before the separator") << "A!B  : !Q "
+                                                   << "A!B" << 2 << false << 2;
+        QTest::newRow("only the first separator counts") << "A  : B  : !Q "
+                                                         << "A" << 11 << true << 7;
+        QTest::newRow("empty") << ""
+                               << "" << 0 << false << -2;
+    }
+    void takenApart() {
+        QFETCH(QString, text);
+        QFETCH(QString, nick);
+        QFETCH(int, bangPos);
+        QFETCH(bool, command);
+        QFETCH(int, exactLength);
+        const RoomLine line(text);
+        QCOMPARE(line.text(), text.toUpper());
+        QCOMPARE(line.nick(), nick);
+        QCOMPARE(line.bangPos(), bangPos);
+        QCOMPARE(line.isCommand(), command);
+        for (int length = 0; length < 10; ++length)
+            QCOMPARE(line.passesLengthTest(length), length == exactLength);
+    }
+
+    // A channel's window keeps a bounded number of lines while the bot reads it: lines come one per
+    // look of the reader, as the channel's pacing brings them, and every command and every answer
+    // of a long run reaches the bot whole, also those shown just as the oldest lines are dropped.
+    void everyCommandAndAnswerReachesTheBot_data() {
+        QTest::addColumn<int>("wrap");
+        QTest::addColumn<int>("keep");
+        QTest::addColumn<int>("lines");
+        QTest::newRow("unwrapped") << 0 << 1000 << kLongRun;
+        QTest::newRow("wrapped") << 24 << 1000 << kLongRun;
+        QTest::newRow("smallest window") << 24 << 2 << 3000;
+    }
+
+    void everyCommandAndAnswerReachesTheBot() {
+        QFETCH(int, wrap);
+        QFETCH(int, keep);
+        QFETCH(int, lines);
+        ReaderRig rig(wrap);
+        rig.desk.room().setKeepLines(keep);
+        QStringList scorers;
+        rig.reader.setAnswerHandler([&](const QString& nick) {
+            scorers << nick;
+            rig.session.openQuestion(QStringLiteral("Q"), kAnswer);
+        });
+        rig.session.openQuestion(QStringLiteral("Q"), kAnswer);
+
+        ChatRoom& room = rig.desk.room();
+        QStringList expectedCommands;
+        QStringList expectedScorers;
+        const QString filler = QStringLiteral("a chatter's long line that wraps ").repeated(3);
+        qsizetype longestText = 0;
+        for (int i = 0; i < lines; ++i) {
+            const QString n = QString::number(i);
+            switch (i % 6) {
+            case 0:
+                room.hear("ANNA", "!getuserscore P" + n);
+                expectedCommands << "ANNA  : !GETUSERSCORE P" + n + ' ';
+                break;
+            case 1:
+                room.hear("C" + n, filler + n);
+                break;
+            case 2:
+                room.hear("P" + n, kAnswer.toLower());
+                expectedScorers << "P" + n;
+                break;
+            case 3:
+                // Two lines at once, the second alone a command: only whole is this line right.
+                room.say("TriviaBot", "Is Correct P" + n + "\r\nEVE  : !q");
+                expectedCommands << "TRIVIABOT  : IS CORRECT P" + n + "EVE  : !Q ";
+                break;
+            case 4:
+                room.hear("BOB", "!start " + filler.toUpper().remove(' ') + n);
+                expectedCommands << "BOB  : !START " + filler.toUpper().remove(' ') + n + ' ';
+                break;
+            default:
+                room.report("CAT has left the room");
+            }
+            rig.reader.readNewText();
+            QVERIFY2(room.text().lineCount() <= keep + 1, qPrintable(QString::number(i)));
+            longestText = std::max<qsizetype>(longestText, room.text().textLength());
+        }
+        for (qsizetype i = 0; i < std::min(rig.commands.size(), expectedCommands.size()); ++i)
+            QCOMPARE(rig.commands[i], expectedCommands[i]);
+        QCOMPARE(rig.commands.size(), expectedCommands.size());
+        QCOMPARE(scorers, expectedScorers);
+        // Each kept line is at most a few hundred characters: the text stays that size however
+        // long the run.
+        QVERIFY2(longestText <= std::int64_t{keep} * 200, qPrintable(QString::number(longestText)));
     }
 };
 
