@@ -2,6 +2,7 @@
 #include "data/TriviaDatabase.h"
 #include "data/TriviaStore.h"
 #include "tests/support/BotDriver.h"
+#include "tests/support/ChannelGame.h"
 #include "tests/support/HostProcess.h"
 #include "tests/support/IrcChatter.h"
 #include "tests/support/IrcServer.h"
@@ -34,7 +35,7 @@ const QHash<QString, QString> kFrance = {{"CAPITAL OF FRANCE?", "PARIS"}};
 } // namespace
 
 // The store on a real PostgreSQL server beyond what it shares with the file: many bots at once,
-// a server that goes away, two rooms on one league.
+// a server that goes away, a host on a league.
 class PgStoreTest : public QObject {
     Q_OBJECT
 
@@ -160,8 +161,9 @@ private Q_SLOTS:
         QVERIFY(bot.fatalErrors.isEmpty());
     }
 
-    // Two hosts, two channels, one league: a player's points from both rooms add up in one row.
-    void twoRoomsShareOneLeague() {
+    // A host's bot plays on the league it was given; that many bots add up on one league is the
+    // concurrent writers' case.
+    void hostPlaysOnTheServerLeague() {
         if (const QString why = IrcServer::cannotRun(); !why.isEmpty())
             QSKIP(qPrintable(why));
         if (!QFileInfo(qEnvironmentVariable("PALVURO_BIN_DIR") + "/palvuro-host").isExecutable())
@@ -171,50 +173,19 @@ private Q_SLOTS:
         IrcServer irc;
         QVERIFY2(irc.start(), qPrintable(irc.error()));
         IrcChatter anna("ANNA"), bob("BOB");
-        const QStringList channels = {"#one", "#two"}, bots = {"TRIVIA", "QUIZ"};
-        std::vector<std::unique_ptr<HostProcess>> hosts;
-        for (int i = 0; i < 2; ++i) {
-            hosts.push_back(std::make_unique<HostProcess>(irc.port(), channels[i], bots[i]));
-            QVERIFY2(hosts[i]->start({"--database", server_.url(database())}), qPrintable(hosts[i]->error()));
-        }
         QVERIFY(anna.connectTo(irc.port(), "#one") && bob.connectTo(irc.port(), "#one"));
-        for (IrcChatter* chatter : {&anna, &bob}) {
-            chatter->sendRaw("JOIN #two");
-            QVERIFY(chatter->waitFor([](const IrcChatter::Message& m) { return m.command == "JOIN"; },
-                                     chatter->receivedCount() - 1));
-        }
-        for (int i = 0; i < 2; ++i) {
-            QVERIFY2(hosts[i]->waitHealthy(), hosts[i]->log());
-            const QString bot = bots[i], channel = channels[i];
-            const auto inRoom = [=](const IrcChatter::Message& m) {
-                return m.command == "PRIVMSG" && m.nick == bot && m.params.value(0) == channel;
-            };
-            int at = anna.receivedCount();
-            anna.say(channel, "!START HISTORY");
-            auto question = anna.waitFor(
-                [&](const IrcChatter::Message& m) {
-                    return inRoom(m) && HostProcess::answers().contains(m.text());
-                },
-                at, 30000, &at);
-            QVERIFY2(question, anna.dump(at).constData());
-            bob.say(channel, HostProcess::answers().value(question->text()));
-            const QString verdict = QStringLiteral("(*)BOB (*) Is Correct, Your Score Is [ %1 ]").arg(i + 1);
-            QVERIFY2(
-                anna.waitFor([&](const IrcChatter::Message& m) { return inRoom(m) && m.text() == verdict; },
-                             at, 30000, &at),
-                anna.dump(at).constData());
-            anna.say(channel, "!QUIT");
-        }
-        const int at = bob.receivedCount();
-        bob.say("#one", "!MYSCORE");
-        QVERIFY2(bob.waitFor(
-                     [](const IrcChatter::Message& m) {
-                         return m.nick == "TRIVIA" && m.params.value(0) == "BOB" &&
-                                m.text().contains(RoomTexts::ownScore(2));
-                     },
-                     at),
-                 bob.dump(at).constData());
-        QCOMPARE(StoreBackends::pointsOf(store, "BOB"), std::optional<qint64>(2));
+        HostProcess host(irc.port(), "#one", "TRIVIA");
+        QVERIFY2(host.start({"--database", server_.url(database())}), qPrintable(host.error()));
+        QVERIFY2(host.waitHealthy(), host.log());
+        const ChannelGame game(anna, "#one", "TRIVIA", HostProcess::answers(), host.folder());
+        int at = anna.receivedCount();
+        anna.say("#one", "!START HISTORY");
+        const auto question = game.nextQuestion(&at, 30000);
+        QVERIFY2(question, anna.dump(at).constData());
+        bob.say("#one", game.answerTo(*question));
+        QVERIFY2(game.nextStarting("(*)BOB (*) Is Correct, Your Score Is [ 1 ]", &at, 30000),
+                 anna.dump(at).constData());
+        QCOMPARE(StoreBackends::pointsOf(store, "BOB"), std::optional<qint64>(1));
     }
 };
 
