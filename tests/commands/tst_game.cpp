@@ -1,10 +1,47 @@
-#include "tests/commands/BotRig.h"
+// The game and the commands as the room sees them, on the in-process desktop: ticked by hand,
+// or by the real event loop and the program's own tick driver where the room is read while the
+// bot waits to speak.
+#include "platform/QtEventPump.h"
+#include "tests/support/BotDriver.h"
 
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace palvuro;
 
 namespace {
+
+struct RigFolder {
+    QTemporaryDir dir;
+};
+
+// A bot driver on a prepared folder of its own (with `scores`, ANNA 4 and BOB 12).
+template <class Driver> struct OnOwnFolder : RigFolder, Driver {
+    explicit OnOwnFolder(bool scores = false) : Driver(dir.path()) {
+        Driver::prepareFolder(dir.path(), scores);
+    }
+};
+using BotRig = OnOwnFolder<BotDriver>;
+
+// The bot on a prepared folder, ticking on its own from the event loop.
+struct LiveBot : OnOwnFolder<BasicBotDriver<QtEventPump>> {
+    explicit LiveBot(std::int16_t answerSecs) {
+        bot.clocks().driveFromEventLoop();
+        timings.setAnswerSecs(answerSecs);
+    }
+
+    // Says the line `ms` after the bot's next line that starts with `botText`.
+    void sayAfterBot(const QString& botText, int ms, const QString& nick, const QString& text) {
+        auto once = std::make_shared<QMetaObject::Connection>();
+        *once = QObject::connect(&desk.room(), &ChatRoom::roomLine,
+                                 [=](const QString& from, const QString& line) {
+                                     if (from != Nick || !line.startsWith(botText))
+                                         return;
+                                     QObject::disconnect(*once);
+                                     QTimer::singleShot(ms, &desk.room(), [=] { desk.say(nick, text); });
+                                 });
+    }
+};
 
 const QString Question = "CAPITAL OF FRANCE?";
 const QString Pause = "\r\n40 Seconds Until Next Question.";
@@ -20,10 +57,18 @@ int ticksUntilBotSpeaks(BotRig& rig, int limit) {
     return -1;
 }
 
+const QString NotStarted = "Trivia Not Started, Category Wasn't Specified Correctly.";
+
+// The one line the bot says, as "/msg TO text" when private; none when empty.
+void addReply(const char* tag, const char* nick, const char* message, const QString& reply = {}) {
+    QTest::newRow(tag) << QString(nick) << QString(message) << reply;
+}
+
 } // namespace
 
 class TestGame : public QObject {
     Q_OBJECT
+    std::unique_ptr<BotRig> scored_; // ANNA 4, BOB 12; shared by the rows of `reply`
 
 private Q_SLOTS:
     void wholeGame() {
@@ -120,6 +165,89 @@ private Q_SLOTS:
         QCOMPARE(rig.botLines().mid(1),
                  (QStringList{Question, "(*)BOB (*) Is Correct, Your Score Is [ 1 ]" + Pause,
                               "[Trivia Ended By ANNA]"}));
+    }
+
+    // The "!Q" reply waits out the question's spacing; Bob's answer said meanwhile is read in a
+    // tick of its own and scores, its line going out before the reply it overtook.
+    void answerDuringAReplyWaitScores() {
+        LiveBot bot(40);
+        bot.sayAfterBot(Question, 50, "Zed", "!Q");
+        bot.sayAfterBot(Question, 350, "Bob", "paris");
+        bot.desk.say("Anna", "!START HISTORY");
+        QTRY_VERIFY_WITH_TIMEOUT(bot.said.size() == 4, 10000);
+        QCOMPARE(bot.saidTexts().mid(1),
+                 (QStringList{Question, "(*)BOB (*) Is Correct, Your Score Is [ 1 ]" + Pause,
+                              "/msg ZED <b>CAPITAL OF FRANCE?</b>"}));
+    }
+
+    // Nested sends may overtake the one they interrupted: only the set of replies and their
+    // spacing are promised.
+    void commandsInABurstAreAllAnswered() {
+        LiveBot bot(40);
+        const QStringList commands = {"!HELP", "!MYSCORE", "!TOP", "!CATEGORIES"};
+        for (int i = 0; i < commands.size(); ++i)
+            QTimer::singleShot(100 * i, &bot.desk.room(), [&, i] { bot.desk.say("Zed", commands[i]); });
+        QTRY_VERIFY_WITH_TIMEOUT(bot.said.size() == 4, 10000);
+        QCOMPARE(bot.saidTexts().filter("/msg ZED <b>COMMANDS ARE;").size(), 1);
+        QCOMPARE(bot.saidTexts().filter("/msg ZED <b>Your Score Is Zero</b>").size(), 1);
+        QCOMPARE(bot.saidTexts().filter("/msg ZED ").size(), 3); // "!TOP" is the third
+        QCOMPARE(bot.saidTexts().filter("CURRENT CATEGORIES ARE:").size(), 1);
+        for (int i = 1; i < bot.said.size(); ++i)
+            QVERIFY2(bot.said[i].tick - bot.said[i - 1].tick >= 1100, qPrintable(QString::number(i)));
+    }
+
+    void reply_data() {
+        QTest::addColumn<QString>("nick");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("reply");
+        addReply("!MYSCORE", "bob", "!myscore", "/msg BOB <b>Your Score Is 12</b>");
+        addReply("!GETUSERSCORE, more text", "Zed", "!GETUSERSCORE nobody please",
+                 "/msg ZED <b>NOBODY's Score Is Zero</b>");
+        addReply("!GETUSERSCORE, two blanks", "Zed", "!GETUSERSCORE  ANNA",
+                 "/msg ZED <b>'s Score Is Zero</b>");
+        addReply("!GETUSERSCORE, no nick", "Zed", "!GETUSERSCORE",
+                 "/msg ZED <b>Command Wasn't Specified Correctly.</b>");
+        for (const char* ignored :
+             {"!TOP10", "!TOP please", "!HELP me", "!CATEGORIES now", "!Q", "!QUESTION"})
+            addReply(ignored, "Zed", ignored);
+        addReply("!QUIT outside a game", "anna", "!QUIT", "[Trivia Ended By ANNA]");
+        addReply("!START not first in the message", "Anna", "go !START HISTORY");
+        addReply("!START, no category", "Anna", "!START", NotStarted);
+        addReply("!TOP !START ART reads TART", "Anna", "!TOP !START ART", NotStarted);
+        addReply("!START with more words", "Anna", "!Start History now", "[Trivia Bot Started By ANNA]");
+    }
+    void reply() {
+        if (!scored_)
+            scored_ = std::make_unique<BotRig>(true);
+        QFETCH(QString, nick);
+        QFETCH(QString, message);
+        QFETCH(QString, reply);
+        scored_->said.clear();
+        scored_->say(nick, message);
+        QCOMPARE(scored_->saidTexts(), reply.isEmpty() ? QStringList() : QStringList{reply});
+        if (scored_->bot.session().isRunning())
+            scored_->bot.stopTrivia(); // the next row starts outside a game
+    }
+
+    // "!TOP" without scores and with twelve players', then "!START" without a users file.
+    void freshFolder() {
+        BotRig rig;
+        rig.say("Zed", "!TOP");
+        QCOMPARE(rig.desk.privateTexts(), QStringList{"ZED <b>Thier Are No Scores Yet</b>"});
+        TriviaDatabase db(rig.dir.path());
+        for (int i = 1; i <= 12; ++i) {
+            for (qint64 n = 0, score = 0; n < i; ++n)
+                db.scoreCorrectAnswer(QString("P%1").arg(i, 2, 10, QChar('0')), &score);
+        }
+        rig.say("Zed", "!TOP");
+        QString expected = "ZED <b>\r\n";
+        for (int i = 12; i >= 3; --i)
+            expected += QString("P%1 %2\r\n").arg(i, 2, 10, QChar('0')).arg(i);
+        QCOMPARE(rig.desk.privateTexts().last(), expected + "</b>");
+        QVERIFY(QFile::remove(UsersList(rig.dir.path()).filePath()));
+        rig.say("Anna", "!START HISTORY");
+        QCOMPARE(rig.botLines(), (QStringList{"No Authorized Users Assigned", "Unauthorized User!"}));
+        QVERIFY(!rig.bot.session().isRunning());
     }
 };
 
