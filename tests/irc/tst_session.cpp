@@ -226,67 +226,36 @@ private Q_SLOTS:
         QCOMPARE(session.nick(), QStringLiteral("Bot[x]"));
     }
 
-    // A line said into a moderated channel is reported as not delivered. A kick-ban costs no
-    // JOIN at all until the ban is lifted and someone invites us.
-    void kickBanIsAnsweredNeverLooped() {
-        requireServer();
-        IrcChatter anna(QStringLiteral("ANNA"));
-        QVERIFY(anna.connectTo(ircd->port(), kChannel));
-        IrcSessionConfig config = configFor(ircd->port());
-        config.joinLimits.kickRejoinMs = 200;
-        IrcSession session(config);
-        QSignalSpy outside(&session, &IrcSession::outsideChannel);
-        QSignalSpy undelivered(&session, &IrcSession::undelivered);
-        session.start();
-        QTRY_COMPARE_WITH_TIMEOUT(session.state(), IrcSession::State::Joined, 10000);
-
-        const auto modeSet = [&](const QByteArray& mode) {
-            const int mark = anna.receivedCount();
-            anna.sendRaw("MODE #trivia " + mode);
-            return anna
-                .waitFor([](const IrcChatter::Message& m) { return m.command == QLatin1String("MODE"); },
-                         mark)
-                .has_value();
-        };
-        QVERIFY(modeSet("+m"));
-        QVERIFY(session.say(QStringLiteral("nobody hears this")));
-        QTRY_COMPARE(undelivered.size(), 1);
-        QCOMPARE(undelivered.first(), (QVariantList{kChannel, QStringLiteral("nobody hears this")}));
-        QVERIFY(modeSet("-m"));
-
-        QVERIFY(modeSet("+b TriviaBot!*@*"));
-        anna.sendRaw("KICK #trivia TriviaBot :out");
-        QTRY_COMPARE(outside.size(), 1);
-        QCOMPARE(outside.at(0), (QVariantList{QStringLiteral("kicked by ANNA (out) and banned"), 30 * 60}));
-        QVERIFY(!session.say(QStringLiteral("not in the channel")));
-
-        QVERIFY(modeSet("-b TriviaBot!*@*"));
-        anna.sendRaw("INVITE TriviaBot #trivia");
-        QTRY_COMPARE_WITH_TIMEOUT(session.state(), IrcSession::State::Joined, 5000);
-        QCOMPARE(outside.size(), 1);
-    }
-
     // Five minutes of a server that keeps saying no, on a turned clock: the JOINs on the wire
     // stay within what the backoff allows, for the refusals a real InspIRCd does not make (its
-    // own are counted in the join refusals' suite). A kick: each JOIN is let in and kicked at
-    // once; a ban set on us before the kick: not one JOIN into it.
+    // own are counted in the join refusals' suite), and the last refusal is reported with its
+    // wait. A kick: each JOIN is let in and kicked at once; a ban set on us before the kick: not
+    // one JOIN into it.
     void joinsOnTheWireStayWithinTheBackoff_data() {
         QTest::addColumn<QByteArray>("answer"); // to each JOIN
         QTest::addColumn<int>("joins");
+        QTest::addColumn<QString>("reason"); // the last one reported, and its wait
+        QTest::addColumn<int>("seconds");
         const QByteArray in = ":TriviaBot!u@h JOIN #trivia\r\n";
         const QByteArray kick = ":ANNA!a@h KICK #trivia TriviaBot :out\r\n";
-        QTest::newRow("forwarded") << QByteArray(":srv 470 TriviaBot #trivia ##over :Forwarding\r\n") << 1;
-        QTest::newRow("full: 0, 30, 90, 210 s")
-            << QByteArray(":srv 471 TriviaBot #trivia :Full (+l)\r\n") << 4;
-        QTest::newRow("throttled") << QByteArray(":srv 480 TriviaBot #trivia :Throttled (+j)\r\n") << 4;
+        QTest::newRow("forwarded") << QByteArray(":srv 470 TriviaBot #trivia ##over :Forwarding\r\n") << 1
+                                   << QStringLiteral("Forwarding") << 30 * 60;
+        QTest::newRow("full: 0, 30, 90, 210 s") << QByteArray(":srv 471 TriviaBot #trivia :Full (+l)\r\n")
+                                                << 4 << QStringLiteral("Full (+l)") << 240;
+        QTest::newRow("throttled") << QByteArray(":srv 480 TriviaBot #trivia :Throttled (+j)\r\n") << 4
+                                   << QStringLiteral("Throttled (+j)") << 240;
         QTest::newRow("kicked while banned")
-            << in + ":ANNA!a@h MODE #trivia +bv *!u@h TriviaBot\r\n" + kick << 1;
+            << in + ":ANNA!a@h MODE #trivia +bv *!u@h TriviaBot\r\n" + kick << 1
+            << QStringLiteral("kicked by ANNA (out) and banned") << 30 * 60;
         QTest::newRow("kicked, the ban lifted first")
-            << in + ":ANNA!a@h MODE #trivia +b-b *!*@h *!*@H\r\n" + kick << 3;
+            << in + ":ANNA!a@h MODE #trivia +b-b *!*@h *!*@H\r\n" + kick << 3
+            << QStringLiteral("kicked by ANNA (out)") << 30 * 60;
     }
     void joinsOnTheWireStayWithinTheBackoff() {
         QFETCH(QByteArray, answer);
         QFETCH(int, joins);
+        QFETCH(QString, reason);
+        QFETCH(int, seconds);
         IrcClock clock;
         ScriptedServer server;
         IrcSessionConfig config = configFor(server.server.serverPort());
@@ -299,6 +268,7 @@ private Q_SLOTS:
             return line == "JOIN #trivia" ? answer : QByteArray();
         };
         IrcSession session(config);
+        QSignalSpy outside(&session, &IrcSession::outsideChannel);
         session.start();
         QVERIFY(server.hears("JOIN #trivia"));
         for (int second = 0; second < 5 * 60; ++second) {
@@ -306,6 +276,7 @@ private Q_SLOTS:
             QTest::qWait(2);
         }
         QCOMPARE(server.heard.count("JOIN #trivia"), joins);
+        QCOMPARE(outside.last(), (QVariantList{reason, seconds}));
     }
 
     // A private line refused for too many new targets is reported and holds texts to other new
