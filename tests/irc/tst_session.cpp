@@ -351,38 +351,6 @@ private Q_SLOTS:
         QVERIFY(untrusted.state() != IrcSession::State::Joined);
     }
 
-    // A twelve-line list and the game's lines at once: all arrive, in order, and the server
-    // neither throttles nor drops the client.
-    void pacesPastTheFloodLimits() {
-        requireServer();
-        IrcChatter anna(QStringLiteral("ANNA"));
-        QVERIFY(anna.connectTo(ircd->port(), kChannel));
-        IrcSession session(configFor(ircd->port()));
-        QSignalSpy notices(&session, &IrcSession::notice);
-        QSignalSpy states(&session, &IrcSession::stateChanged);
-        session.start();
-        QTRY_COMPARE_WITH_TIMEOUT(session.state(), IrcSession::State::Joined, 10000);
-        states.clear();
-        const int from = anna.receivedCount();
-        QStringList list;
-        for (int i = 1; i <= 12; ++i)
-            list.append(QStringLiteral("%1. PLAYER%1 %2").arg(i).arg(100 - i));
-        QVERIFY(session.sayTo(QStringLiteral("ANNA"), list.join(QStringLiteral("\r\n"))));
-        for (int i = 0; i < 4; ++i)
-            QVERIFY(session.say(QStringLiteral("question line %1").arg(i)));
-        QTRY_COMPARE_WITH_TIMEOUT(anna.messagesFrom(QStringLiteral("TriviaBot"), from).size(), 16, 30000);
-        QStringList toAnna;
-        QStringList toChannel;
-        for (const IrcChatter::Message& message : anna.messagesFrom(QStringLiteral("TriviaBot"), from))
-            (message.params.first() == kChannel ? toChannel : toAnna).append(message.text());
-        QCOMPARE(toAnna, list);
-        QCOMPARE(toChannel.size(), 4);
-        QVERIFY(states.isEmpty());
-        for (const QList<QVariant>& notice : notices)
-            QVERIFY2(!notice.at(1).toString().contains(QStringLiteral("throttled")),
-                     qPrintable(notice.at(1).toString()));
-    }
-
     // Registration as a bouncer and SASL expect it: PASS before NICK, one capability a line (a
     // refused one costs nothing else), the account's verdict awaited; a refused login ends the
     // session with the server's reason unless guests are allowed, and never shows the password;
