@@ -1,7 +1,6 @@
 // Refused JOINs and kicks against a real InspIRCd: the server's reason reaches whoever watches,
 // and over five minutes of the session's clock the client asks for the channel no more often
 // than its backoff allows, counted on the wire.
-#include "chatclient/ClientOptions.h"
 #include "chatclient/IrcRoomLink.h"
 #include "irc/IrcClock.h"
 #include "irc/IrcSession.h"
@@ -37,7 +36,6 @@ class TestIrcJoinRefusals : public QObject {
     Q_OBJECT
 
     std::unique_ptr<InspIrcdServer> ircd;
-    QTemporaryDir dir;
     int cases = 0;
 
     struct Bot {
@@ -65,27 +63,19 @@ class TestIrcJoinRefusals : public QObject {
         QVERIFY(op.connectTo(ircd->port(), bot.channel));
     }
 
-    // The bot as palvuro-chat would start it from ARGS, its time on a clock the test moves,
-    // its lines through a tap.
-    void startBot(Bot& bot, const QStringList& args = {}) {
+    // The bot with the channel's KEY, its time on a clock the test moves, its lines through a tap.
+    void startBot(Bot& bot, const QByteArray& key = {}) {
         bot.tap = std::make_unique<LineTap>(ircd->port());
-        ClientOptions options;
-        QString error;
-        QString help;
-        QVERIFY2(
-            ClientOptions::parse(
-                QStringList{QStringLiteral("palvuro-chat"), QStringLiteral("--nick"), bot.nick,
-                            QStringLiteral("irc://127.0.0.1:%1/%2")
-                                .arg(bot.tap->port())
-                                .arg(QString(bot.channel).replace(QLatin1Char('#'), QStringLiteral("%23")))} +
-                    args,
-                &options, &error, &help),
-            qPrintable(error));
-        options.irc.clock = &bot.clock;
-        options.irc.stsPolicyFile.clear();
-        bot.session = std::make_unique<IrcSession>(options.irc);
+        IrcSessionConfig config;
+        config.host = QString::fromLatin1(ServerProcess::Host);
+        config.port = bot.tap->port();
+        config.channel = bot.channel;
+        config.channelKey = key;
+        config.nick = bot.nick;
+        config.clock = &bot.clock;
+        bot.session = std::make_unique<IrcSession>(config);
         bot.desk = std::make_unique<FakeDesktop>(bot.nick, 0);
-        bot.link = std::make_unique<IrcRoomLink>(bot.desk->room(), *bot.session, options.irc);
+        bot.link = std::make_unique<IrcRoomLink>(bot.desk->room(), *bot.session, config);
         bot.outside = std::make_unique<QSignalSpy>(bot.session.get(), &IrcSession::outsideChannel);
         bot.session->start();
     }
@@ -113,7 +103,6 @@ class TestIrcJoinRefusals : public QObject {
 
 private Q_SLOTS:
     void initTestCase() {
-        QVERIFY(dir.isValid());
         if (const QString why = InspIrcdServer::cannotRun(); !why.isEmpty())
             QSKIP(qPrintable(why));
         ircd = std::make_unique<InspIrcdServer>();
@@ -124,11 +113,11 @@ private Q_SLOTS:
     // Each way a channel can keep us out: the first JOIN is answered with the server's own
     // reason, and in five minutes exactly as many JOINs follow as the wait for that reason
     // allows: none after a lasting refusal, a doubling wait after a passing one. An invitation
-    // lets us in at once; the right key from its file lets us in at the first try.
+    // lets us in at once; the right key lets us in at the first try.
     void answersARefusal_data() {
         QTest::addColumn<QList<QByteArray>>("setUp"); // the operator's lines before we come
         QTest::addColumn<bool>("crowd");              // someone else joins before us
-        QTest::addColumn<QByteArray>("key");          // in the file --channel-key-file names
+        QTest::addColumn<QByteArray>("key");          // the one we know
         QTest::addColumn<QString>("reason");          // a part of the server's words; empty: we get in
         QTest::addColumn<int>("joins");               // in five minutes: no more, and no fewer
         QTest::addColumn<QByteArray>("then");         // the operator's line after five minutes
@@ -139,8 +128,8 @@ private Q_SLOTS:
             << QByteArray("INVITE %n %c");
         QTest::newRow("keyed, no key") << QList<QByteArray>{"MODE %c +k sesame"} << false << QByteArray()
                                        << QStringLiteral("key") << 1 << QByteArray();
-        QTest::newRow("keyed, key from its file") << QList<QByteArray>{"MODE %c +k sesame"} << false
-                                                  << QByteArray("sesame") << QString() << 1 << QByteArray();
+        QTest::newRow("keyed, the right key") << QList<QByteArray>{"MODE %c +k sesame"} << false
+                                              << QByteArray("sesame") << QString() << 1 << QByteArray();
         QTest::newRow("registered users only") << QList<QByteArray>{"MODE %c +R"} << false << QByteArray()
                                                << QStringLiteral("registered account") << 1 << QByteArray();
         // Joins at 0, 30, 90 and 210 s: the throttle's wait doubles.
@@ -162,16 +151,7 @@ private Q_SLOTS:
         IrcChatter bob(QStringLiteral("BOB"));
         if (crowd)
             QVERIFY(bob.connectTo(ircd->port(), bot.channel));
-        QStringList args;
-        if (!key.isEmpty()) {
-            const QString keyFile = dir.filePath(QStringLiteral("key"));
-            QFile file(keyFile);
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(key + '\n') > 0);
-            file.close();
-            args << QStringLiteral("--channel-key-file") << keyFile;
-        }
-
-        startBot(bot, args);
+        startBot(bot, key);
         if (reason.isEmpty()) {
             QTRY_COMPARE_WITH_TIMEOUT(bot.session->state(), IrcSession::State::Joined, 15000);
             QCOMPARE(bot.joins(), joins);
