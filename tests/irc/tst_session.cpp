@@ -142,8 +142,8 @@ private Q_SLOTS:
 
     // What chatters do reaches the room as plain text and notices; what the room says reaches
     // the chatters exactly, one PRIVMSG per line, long lines cut to fit, nothing injected. (An
-    // action and a private line: the room link's suite; a kick and the JOIN after it: the join
-    // refusals' suite.)
+    // action and a private line: the room link's suite; a kick and the JOIN after it: the JOINs
+    // on the wire below.)
     void talksWithTheChannel() {
         requireServer();
         IrcChatter anna(QStringLiteral("ANNA"));
@@ -226,8 +226,8 @@ private Q_SLOTS:
     // Five minutes of a server that keeps saying no, on a turned clock: the JOINs on the wire
     // stay within what the backoff allows, for the refusals a real InspIRCd does not make (its
     // own are counted in the join refusals' suite), and the last refusal is reported with its
-    // wait. A kick: each JOIN is let in and kicked at once; a ban set on us before the kick: not
-    // one JOIN into it.
+    // wait. A kick: each JOIN is let in and kicked at once, and the third kick keeps us out for
+    // half an hour; a ban set on us before the kick: not one JOIN into it.
     void joinsOnTheWireStayWithinTheBackoff_data() {
         QTest::addColumn<QByteArray>("answer"); // to each JOIN
         QTest::addColumn<int>("joins");
