@@ -141,9 +141,9 @@ private Q_SLOTS:
     void cleanup() { ircd.reset(); }
 
     // What chatters do reaches the room as plain text and notices; what the room says reaches
-    // the chatters exactly, one PRIVMSG per line, long lines cut to fit, nothing injected. (An
-    // action and a private line: the room link's suite; a kick and the JOIN after it: the JOINs
-    // on the wire below.)
+    // the chatters exactly, long lines cut to fit, no second target injected. (An action, a
+    // private line and a text of several lines: the room link's suite; a kick and the JOIN after
+    // it: the JOINs on the wire below.)
     void talksWithTheChannel() {
         requireServer();
         IrcChatter anna(QStringLiteral("ANNA"));
@@ -166,17 +166,13 @@ private Q_SLOTS:
         QVERIFY(said.at(1).at(1).toString().startsWith(QStringLiteral("café xxx")));
 
         const int from = anna.receivedCount();
-        QVERIFY(session.say(QStringLiteral("one\r\n\r\ntwo") + QChar(u'\0') + QStringLiteral("\rQUIT :bye")));
         QVERIFY(!session.sayTo(QStringLiteral("ANNA\r\nQUIT"), QStringLiteral("x")));
         const QString longLine = QStringLiteral("é").repeated(300) + QStringLiteral("🎲").repeated(60);
         QVERIFY(session.sayTo(QStringLiteral("ANNA"), longLine));
-        QTRY_COMPARE_WITH_TIMEOUT(anna.messagesFrom(QStringLiteral("TriviaBot"), from).size(), 5, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(anna.messagesFrom(QStringLiteral("TriviaBot"), from).size(), 2, 10000);
         const QList<IrcChatter::Message> got = anna.messagesFrom(QStringLiteral("TriviaBot"), from);
-        QCOMPARE(got.at(0).text(), QStringLiteral("one"));
-        QCOMPARE(got.at(1).text(), QStringLiteral("two"));
-        QCOMPARE(got.at(2).text(), QStringLiteral("QUIT :bye"));
-        QCOMPARE(got.at(3).params.first(), QStringLiteral("ANNA"));
-        QCOMPARE(got.at(3).text() + got.at(4).text(), longLine);
+        QCOMPARE(got.at(0).params.first(), QStringLiteral("ANNA"));
+        QCOMPARE(got.at(0).text() + got.at(1).text(), longLine);
         for (const IrcChatter::Message& message : got)
             QVERIFY2(message.raw.size() + 2 <= 512, message.raw.constData());
 
