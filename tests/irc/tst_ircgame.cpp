@@ -109,22 +109,6 @@ private Q_SLOTS:
             QVERIFY(!m.text().startsWith("[Trivia Ended"));
     }
 
-    void floodingChatterLeavesTheGameRunning() {
-        IrcChatter flood("FLOOD");
-        QVERIFY(flood.connectTo(server_.port(), channel_));
-        const int mark = anna_->receivedCount();
-        int at = mark - 1;
-        QByteArray burst;
-        for (int i = 0; i < 200; ++i)
-            burst += "PRIVMSG #trivia :!q " + QByteArray::number(i) + "\r\n";
-        flood.sendRaw(burst.chopped(2));
-        QVERIFY(game_->answers(*bob_, &at));
-        QVERIFY(flood.waitFor([](const Message& m) { return m.command == "ERROR"; }));
-        for (int i = mark; i < anna_->receivedCount(); ++i)
-            QVERIFY(anna_->received().at(i).nick != E2eSession::BotNick ||
-                    anna_->received().at(i).command != "QUIT");
-    }
-
     void serverRestartedMidGame() {
         server_.kill();
         QVERIFY2(server_.start(), qPrintable(server_.error()));
