@@ -15,6 +15,31 @@ namespace {
 const QString kServices = QStringLiteral("/usr/sbin/anope");
 const QString kDescription = QStringLiteral("Palvuro test services");
 
+// Only NickServ and what SASL needs; registrations need no mail. Passwords are kept as given
+// ("plain:"), so the test can write accounts into the database itself.
+const QString kConfig = QStringLiteral(
+    R"(uplink { host = "127.0.0.1"; ipv6 = no; ssl = no; port = @PORT@; password = "@PASSWORD@" }
+serverinfo { name = "@NAME@"; description = "@DESCRIPTION@"; id = "0PS"; pid = "@FOLDER@/anope.pid"; motd = "@FOLDER@/services.motd" }
+module { name = "inspircd3"; use_server_side_mlock = no; use_server_side_topiclock = no }
+networkinfo { networkname = "PalvuroTest"; nicklen = 30; userlen = 10; hostlen = 64; chanlen = 32; modelistsize = 100; vhost_chars = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-"; allow_undotted_vhosts = false; disallow_start_or_end = ".-" }
+options { casemap = "ascii"; seed = 20261207; strictpasswords = yes; badpasslimit = 1000; badpasstimeout = 1h; updatetimeout = 5m; expiretimeout = 30m; readtimeout = 5s; warningtimeout = 4h; timeoutcheck = 3s; retrywait = 1s; hideprivilegedcommands = yes; hideregisteredcommands = yes }
+log { target = "services.log"; admin = "*"; commands = "*"; servers = "*"; users = "*"; other = "*" }
+mail { usemail = no }
+module { name = "db_flatfile"; database = "anope.db"; keepbackups = 0; fork = no }
+module { name = "enc_none" }
+module { name = "m_sasl" }
+service { nick = "NickServ"; user = "services"; host = "@NAME@"; gecos = "Nickname Registration Service" }
+module { name = "nickserv"; client = "NickServ"; forceemail = no; defaults = "ns_secure hide_email hide_mask"; regdelay = 0s; expire = 21d; modeonid = yes; killquick = 20s; kill = 60s; enforceruser = "enforcer"; enforcerhost = "@NAME@"; releasetimeout = 1m; guestnickprefix = "Guest"; passlen = 32 }
+module { name = "help" }
+command { service = "NickServ"; name = "HELP"; command = "generic/help"; }
+module { name = "ns_register"; registration = "none"; resenddelay = 90s }
+command { service = "NickServ"; name = "REGISTER"; command = "nickserv/register"; }
+module { name = "ns_identify"; maxlogins = 10 }
+command { service = "NickServ"; name = "IDENTIFY"; command = "nickserv/identify"; }
+module { name = "ns_cert"; max = 5 }
+command { service = "NickServ"; name = "CERT"; command = "nickserv/cert"; }
+)");
+
 } // namespace
 
 QString AnopeServices::cannotRun() {
@@ -53,41 +78,6 @@ void AnopeServices::addAccount(const QString& name, const QByteArray& password,
     accounts_.append({name, password, fingerprint});
 }
 
-bool AnopeServices::writeConfig(const InspIrcdServer& ircd) {
-    // Only NickServ and what SASL needs; registrations need no mail. Passwords are kept as
-    // given ("plain:"), so the test can write accounts into the database itself.
-    const QString config =
-        QStringLiteral(R"(uplink { host = "127.0.0.1"; ipv6 = no; ssl = no; port = %1; password = "%2" }
-serverinfo { name = "%3"; description = "%4"; id = "0PS"; pid = "%5/anope.pid"; motd = "%5/services.motd" }
-module { name = "inspircd3"; use_server_side_mlock = no; use_server_side_topiclock = no }
-networkinfo { networkname = "PalvuroTest"; nicklen = 30; userlen = 10; hostlen = 64; chanlen = 32; modelistsize = 100; vhost_chars = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-"; allow_undotted_vhosts = false; disallow_start_or_end = ".-" }
-options { casemap = "ascii"; seed = 20261207; strictpasswords = yes; badpasslimit = 1000; badpasstimeout = 1h; updatetimeout = 5m; expiretimeout = 30m; readtimeout = 5s; warningtimeout = 4h; timeoutcheck = 3s; retrywait = 1s; hideprivilegedcommands = yes; hideregisteredcommands = yes }
-log { target = "services.log"; admin = "*"; commands = "*"; servers = "*"; users = "*"; other = "*" }
-mail { usemail = no }
-module { name = "db_flatfile"; database = "anope.db"; keepbackups = 0; fork = no }
-module { name = "enc_none" }
-module { name = "m_sasl" }
-service { nick = "NickServ"; user = "services"; host = "%3"; gecos = "Nickname Registration Service" }
-module { name = "nickserv"; client = "NickServ"; forceemail = no; defaults = "ns_secure hide_email hide_mask"; regdelay = 0s; expire = 21d; modeonid = yes; killquick = 20s; kill = 60s; enforceruser = "enforcer"; enforcerhost = "%3"; releasetimeout = 1m; guestnickprefix = "Guest"; passlen = 32 }
-module { name = "help" }
-command { service = "NickServ"; name = "HELP"; command = "generic/help"; }
-module { name = "ns_register"; registration = "none"; resenddelay = 90s }
-command { service = "NickServ"; name = "REGISTER"; command = "nickserv/register"; }
-module { name = "ns_identify"; maxlogins = 10 }
-command { service = "NickServ"; name = "IDENTIFY"; command = "nickserv/identify"; }
-module { name = "ns_cert"; max = 5 }
-command { service = "NickServ"; name = "CERT"; command = "nickserv/cert"; }
-)")
-            .arg(ircd.linkPort())
-            .arg(ircd.linkPassword(), QLatin1String(InspIrcdServer::ServicesName), kDescription,
-                 process_.folder());
-    QDir dir(process_.folder());
-    return (dir.mkpath(QStringLiteral("conf")) && dir.mkpath(QStringLiteral("data")) &&
-            dir.mkpath(QStringLiteral("logs"))) &&
-           process_.writeFile(QStringLiteral("conf/services.conf"), config.toUtf8()) &&
-           process_.writeFile(QStringLiteral("services.motd"), "Palvuro test services\n");
-}
-
 bool AnopeServices::writeDatabase() {
     const QByteArray now = QByteArray::number(QDateTime::currentSecsSinceEpoch());
     QByteArray db;
@@ -100,24 +90,31 @@ bool AnopeServices::writeDatabase() {
         db += "END\nOBJECT NickAlias\nDATA nick " + name + "\nDATA nc " + name + "\nDATA time_registered " +
               now + "\nDATA last_seen " + now + "\nEND\n";
     }
-    return process_.writeFile(QStringLiteral("data/anope.db"), db);
+    return writeFile(QStringLiteral("data/anope.db"), QString::fromUtf8(db));
 }
 
 bool AnopeServices::start(const InspIrcdServer& ircd, int timeoutMs) {
-    if (process_.isRunning())
+    if (isRunning())
         return true;
-    if (!process_.prepare(0) || !writeConfig(ircd) || !writeDatabase())
+    if (!prepare(0) ||
+        !writeFile(QStringLiteral("conf/services.conf"), kConfig,
+                   {{QStringLiteral("PORT"), QString::number(ircd.linkPort())},
+                    {QStringLiteral("PASSWORD"), QLatin1String(InspIrcdServer::LinkPassword)},
+                    {QStringLiteral("NAME"), QLatin1String(InspIrcdServer::ServicesName)},
+                    {QStringLiteral("DESCRIPTION"), kDescription}}) ||
+        !writeFile(QStringLiteral("services.motd"), kDescription + QLatin1Char('\n')) ||
+        !QDir(folder()).mkpath(QStringLiteral("logs")) || !writeDatabase())
         return false;
     // --nofork: left to itself Anope forks, and its first process ends at once.
     const QStringList args{QStringLiteral("--nofork"),
-                           QStringLiteral("--confdir=") + process_.path(QStringLiteral("conf")),
-                           QStringLiteral("--dbdir=") + process_.path(QStringLiteral("data")),
-                           QStringLiteral("--logdir=") + process_.path(QStringLiteral("logs")),
+                           QStringLiteral("--confdir=") + path(QStringLiteral("conf")),
+                           QStringLiteral("--dbdir=") + path(QStringLiteral("data")),
+                           QStringLiteral("--logdir=") + path(QStringLiteral("logs")),
                            QStringLiteral("--modulesdir=/usr/lib/anope")};
-    if (process_.start(kServices, args, timeoutMs) &&
-        process_.waitForOutput(kDescription + QStringLiteral(") is done syncing"), timeoutMs))
+    if (launch(kServices, args, timeoutMs) &&
+        waitForOutput(kDescription + QStringLiteral(") is done syncing"), timeoutMs))
         return true;
-    process_.kill();
+    kill();
     return false;
 }
 

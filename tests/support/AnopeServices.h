@@ -13,7 +13,7 @@ class InspIrcdServer;
 // Real IRC services (Anope) linked to an InspIrcdServer, for one test: a NickServ and the
 // SASL PLAIN and EXTERNAL logins of the accounts the test registers before start() (written
 // into the services' own database, as if registered long ago).
-class AnopeServices {
+class AnopeServices : public ServerProcess {
 public:
     static QString cannotRun();
     // A client certificate and its key in one PEM file, as --tls-cert takes them; returns its
@@ -25,11 +25,8 @@ public:
     void addAccount(const QString& name, const QByteArray& password, const QByteArray& fingerprint = {});
     // Starts the services and waits until they have linked to IRCD.
     bool start(const InspIrcdServer& ircd, int timeoutMs = 20000);
-    void kill() { process_.kill(); }
-    QString error() const { return process_.error(); }
 
 private:
-    bool writeConfig(const InspIrcdServer& ircd);
     bool writeDatabase();
 
     struct Account {
@@ -38,7 +35,6 @@ private:
         QByteArray fingerprint;
     };
     QList<Account> accounts_;
-    ServerProcess process_;
 };
 
 } // namespace palvuro

@@ -13,10 +13,11 @@ namespace palvuro {
 // for client certificates, whose SHA-256 fingerprints the services see) and one where services
 // link (AnopeServices). Flood limits are the server's defaults; many connections from
 // 127.0.0.1 are allowed.
-class InspIrcdServer {
+class InspIrcdServer : public ServerProcess {
 public:
     static constexpr const char* Name = "irc.palvuro.test";
     static constexpr const char* ServicesName = "services.palvuro.test";
+    static constexpr const char* LinkPassword = "palvuro-link";
 
     // Empty when the server can run here; otherwise why not (for QSKIP).
     static QString cannotRun();
@@ -25,22 +26,13 @@ public:
     // and TLS ones to keep doing so for SECONDS. The policy names the TLS port to clients that
     // reach the server by a host name (it is tied to the name a client asks for).
     void announceSts(int seconds) { stsSeconds_ = seconds; }
+    // False with error() saying why, the server's log included.
     bool start(int timeoutMs = 20000);
 
-    quint16 port() const { return process_.port(0); }
-    quint16 tlsPort() const { return process_.port(1); }
-    quint16 linkPort() const { return process_.port(2); }
-    QString linkPassword() const { return QStringLiteral("palvuro-link"); }
-    // The server's certificate (for 127.0.0.1 and localhost), to be trusted as a CA.
-    QString certificateFile() const { return process_.certificateFile(); }
-    // The server's log so far, for failure messages.
-    QString log() const;
-    QString error() const { return process_.error() + log(); }
+    quint16 tlsPort() const { return port(1); }
+    quint16 linkPort() const { return port(2); }
 
 private:
-    bool writeConfig();
-
-    ServerProcess process_;
     int stsSeconds_ = 0;
 };
 

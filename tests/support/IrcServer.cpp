@@ -6,17 +6,9 @@ namespace {
 
 const QString kServerBinary = QStringLiteral("/usr/sbin/ircd-hybrid");
 
-} // namespace
-
-QString IrcServer::cannotRun() {
-    return ServerProcess::cannotRun(kServerBinary, QStringLiteral("ircd-hybrid"), true);
-}
-
-bool IrcServer::writeConfig() {
-    // Everything not named here keeps the server's defaults, its flood limits included: a client
-    // that passes this server's pacing passes a real network's.
-    const QString config =
-        QStringLiteral(R"(serverinfo {
+// Everything not named here keeps the server's defaults, its flood limits included: a client
+// that passes this server's pacing passes a real network's.
+const QString kConfig = QStringLiteral(R"(serverinfo {
     name = "palvuro.test";
     sid = "0PT";
     description = "Palvuro test server";
@@ -24,8 +16,8 @@ bool IrcServer::writeConfig() {
     network_description = "Palvuro test network";
     hub = no;
     max_nick_length = 15;
-    rsa_private_key_file = "%1/key.pem";
-    tls_certificate_file = "%1/cert.pem";
+    rsa_private_key_file = "@FOLDER@/key.pem";
+    tls_certificate_file = "@FOLDER@/cert.pem";
 };
 admin { name = "test"; description = "test"; email = "<test@localhost>"; };
 class {
@@ -39,16 +31,16 @@ class {
 };
 listen {
     host = "127.0.0.1";
-    port = %2;
+    port = @PORT0@;
     flags = tls;
     host = "127.0.0.1";
-    port = %3;
+    port = @PORT1@;
 };
 auth { user = "*@*"; class = "users"; };
 operator {
-    name = "%5";
+    name = "@OPER_NAME@";
     user = "*@127.0.0.1";
-    password = "%6";
+    password = "@OPER_PASSWORD@";
     encrypted = no;
     class = "users";
     flags = kill;
@@ -57,34 +49,33 @@ general {
     throttle_count = 0;
     throttle_time = 0;
     disable_auth = yes;
-%4};
+    default_floodcount = @FLOOD_COUNT@;
+};
 modules {
     path = "/usr/lib/ircd-hybrid/modules";
     path = "/usr/lib/ircd-hybrid/modules/autoload";
 };
 log { use_logging = no; };
-)")
-            .arg(process_.folder())
-            .arg(port())
-            .arg(tlsPort())
-            .arg(channelFloodCount_ > 0
-                     ? QStringLiteral("    default_floodcount = %1;\n").arg(channelFloodCount_)
-                     : QString())
-            .arg(QLatin1String(OperName), QLatin1String(OperPassword));
-    return process_.writeFile(QStringLiteral("ircd.conf"), config.toUtf8());
+)");
+
+} // namespace
+
+QString IrcServer::cannotRun() {
+    return ServerProcess::cannotRun(kServerBinary, QStringLiteral("ircd-hybrid"), true);
 }
 
 bool IrcServer::start(int timeoutMs) {
-    if (isRunning())
-        return true;
-    if (!process_.prepare(2, true) || !writeConfig())
-        return false;
     QStringList args{QStringLiteral("-foreground"), QStringLiteral("-configfile"),
-                     process_.path(QStringLiteral("ircd.conf"))};
+                     path(QStringLiteral("ircd.conf"))};
     // The databases and the pid file default to system folders nobody may not write.
     for (const char* option : {"pidfile", "logfile", "klinefile", "dlinefile", "xlinefile", "resvfile"})
-        args << QLatin1Char('-') + QLatin1String(option) << process_.path(QLatin1String(option));
-    return process_.start(kServerBinary, args, timeoutMs);
+        args << QLatin1Char('-') + QLatin1String(option) << path(QLatin1String(option));
+    return prepare(2, true) &&
+           writeFile(QStringLiteral("ircd.conf"), kConfig,
+                     {{QStringLiteral("OPER_NAME"), QLatin1String(OperName)},
+                      {QStringLiteral("OPER_PASSWORD"), QLatin1String(OperPassword)},
+                      {QStringLiteral("FLOOD_COUNT"), QString::number(channelFloodCount_)}}) &&
+           launch(kServerBinary, args, timeoutMs);
 }
 
 } // namespace palvuro

@@ -1,11 +1,12 @@
 #include "tests/support/PostgresServer.h"
 
-#include <QDeadlineTimer>
+#include "tests/support/WaitUntil.h"
+
 #include <QDir>
+#include <QFile>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QTest>
 
 #include <signal.h>
 
@@ -33,46 +34,33 @@ QString PostgresServer::cannotRun() {
     return {};
 }
 
-bool PostgresServer::initialize() {
-    if (initialized_)
-        return true;
-    initialized_ =
-        process_.prepare(1) && QDir(process_.folder()).mkpath(QStringLiteral("socket")) &&
-        process_.runAsServerUser(kBinaries + QStringLiteral("initdb"),
-                                 {QStringLiteral("--pgdata=") + process_.path(QStringLiteral("data")),
-                                  QStringLiteral("--username=") + QLatin1String(User),
-                                  QStringLiteral("--auth=trust"), QStringLiteral("--encoding=UTF8"),
-                                  QStringLiteral("--locale=C"), QStringLiteral("--no-sync")});
-    return initialized_;
-}
-
 // Durability is the server's business, not what the tests check: no disk syncs unless asked.
 bool PostgresServer::start(int timeoutMs) {
-    if (!initialize())
+    // The cluster is made once: a restarted server keeps its data.
+    if (!QFile::exists(path(QStringLiteral("data/PG_VERSION"))) &&
+        !(prepare(1) && QDir(folder()).mkpath(QStringLiteral("socket")) &&
+          runAsServerUser(kBinaries + QStringLiteral("initdb"),
+                          {QStringLiteral("--pgdata=") + path(QStringLiteral("data")),
+                           QStringLiteral("--username=") + QLatin1String(User),
+                           QStringLiteral("--auth=trust"), QStringLiteral("--encoding=UTF8"),
+                           QStringLiteral("--locale=C"), QStringLiteral("--no-sync")})))
         return false;
-    error_.clear();
-    if (!process_.start(kBinaries + QStringLiteral("postgres"),
-                        {QStringLiteral("-D"), process_.path(QStringLiteral("data")), QStringLiteral("-p"),
-                         QString::number(port()), QStringLiteral("-k"),
-                         process_.path(QStringLiteral("socket")), QStringLiteral("-c"),
-                         QStringLiteral("listen_addresses=") + QLatin1String(Host), QStringLiteral("-c"),
-                         durable_ ? QStringLiteral("fsync=on") : QStringLiteral("fsync=off"),
-                         QStringLiteral("-c"), QStringLiteral("max_connections=60")},
-                        timeoutMs))
+    if (!launch(kBinaries + QStringLiteral("postgres"),
+                {QStringLiteral("-D"), path(QStringLiteral("data")), QStringLiteral("-p"),
+                 QString::number(port()), QStringLiteral("-k"), path(QStringLiteral("socket")),
+                 QStringLiteral("-c"), QStringLiteral("listen_addresses=") + QLatin1String(Host),
+                 QStringLiteral("-c"), durable_ ? QStringLiteral("fsync=on") : QStringLiteral("fsync=off"),
+                 QStringLiteral("-c"), QStringLiteral("max_connections=60")},
+                timeoutMs))
         return false;
     // The port opens before the server takes connections.
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!run(QStringLiteral("SELECT 1"))) {
-        if (deadline.hasExpired() || !process_.isRunning())
-            return false;
-        QTest::qWait(50);
-    }
-    return true;
+    return waitUntil([this] { return run(QStringLiteral("SELECT 1")) || !isRunning(); }, timeoutMs, 50) &&
+           isRunning();
 }
 
 bool PostgresServer::stop() {
     freezeConnections({}, false); // a stopped process would hold the shutdown up
-    return process_.stop(SIGINT);
+    return ServerProcess::stop(SIGINT);
 }
 
 void PostgresServer::freezeConnections(const QString& database, bool frozen) {
@@ -88,7 +76,7 @@ void PostgresServer::freezeConnections(const QString& database, bool frozen) {
 }
 
 void PostgresServer::freeze(bool frozen) {
-    process_.signal(frozen ? SIGSTOP : SIGCONT);
+    signal(frozen ? SIGSTOP : SIGCONT);
 }
 
 bool PostgresServer::createDatabase(const QString& name) {
@@ -119,7 +107,7 @@ bool PostgresServer::query(const QString& sql, const QString& database, QStringL
         while (done && values && query.next())
             values->append(query.value(0).toString());
         if (!done)
-            error_ = db.lastError().text() + query.lastError().text();
+            fail(db.lastError().text() + query.lastError().text());
         db.close();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("postgres-rig"));
@@ -135,7 +123,7 @@ QString PostgresServer::url(const QString& database) const {
 
 QString PostgresServer::socketUrl(const QString& database) const {
     return QStringLiteral("postgresql:///%1?host=%2&port=%3&user=%4")
-        .arg(database, process_.path(QStringLiteral("socket")))
+        .arg(database, path(QStringLiteral("socket")))
         .arg(port())
         .arg(QLatin1String(User));
 }

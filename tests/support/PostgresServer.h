@@ -9,12 +9,10 @@
 namespace palvuro {
 
 // A real PostgreSQL 15 for one test: a cluster made by initdb in a temporary folder, its server
-// run as nobody on a free port of 127.0.0.1 and on a socket in a folder of its own, every local
-// user trusted. stop() and start() again keep the data, the port and the socket, as a restarted
-// server would.
-class PostgresServer {
+// on a free port of 127.0.0.1 and on a socket in a folder of its own, every local user trusted.
+// stop() and start() again keep the data, the port and the socket, as a restarted server would.
+class PostgresServer : public ServerProcess {
 public:
-    static constexpr const char* Host = "127.0.0.1";
     static constexpr const char* User = "trivia";
 
     ~PostgresServer();
@@ -24,7 +22,6 @@ public:
     bool start(int timeoutMs = 30000);
     // A fast shutdown: the server ends every connection and stops.
     bool stop();
-    bool isRunning() const { return process_.isRunning(); }
     // A server that takes connections and never answers (SIGSTOP), or one that goes on.
     void freeze(bool frozen);
     // The server's processes serving the connections to `database` open now stop answering
@@ -43,18 +40,11 @@ public:
     // postgresql:///NAME?host=SOCKETFOLDER&user=trivia
     QString socketUrl(const QString& database) const;
 
-    quint16 port() const { return process_.port(0); }
-    QString error() const { return error_.isEmpty() ? process_.error() : error_; }
-
 private:
-    bool initialize();
     bool query(const QString& sql, const QString& database, QStringList* values);
 
-    ServerProcess process_;
-    bool initialized_ = false;
     bool durable_ = false;
     QList<qint64> frozenConnections_;
-    QString error_;
 };
 
 } // namespace palvuro

@@ -9,11 +9,9 @@ namespace palvuro {
 // A real Prosody for one test: its config and data in a temporary folder, one host with a
 // multi-user chat service, listening for clients on 127.0.0.1 on a free port. On this local
 // link a client may log in with a plain password and no TLS, as the tests' own XMPP chatters
-// do. Accounts are made with the server's own tool. The server runs as nobody when the test
-// runs as root.
-class ProsodyServer {
+// do. Accounts are made with the server's own tool.
+class ProsodyServer : public ServerProcess {
 public:
-    static constexpr const char* Host = "127.0.0.1";
     static constexpr const char* Domain = "localhost";
     static constexpr const char* RoomService = "conference.localhost";
     static constexpr const char* Password = "palvuro";
@@ -26,18 +24,9 @@ public:
     bool addAccount(const QString& user);
     // Starts the server and waits until it accepts connections.
     bool start(int timeoutMs = 30000);
-    // Ends it at once (SIGKILL): no goodbye reaches the clients.
-    void kill() { process_.kill(); }
-    bool isRunning() const { return process_.isRunning(); }
-
-    quint16 port() const { return process_.port(0); }
-    QString output() { return process_.output(); }
-    QString error() const { return process_.error(); }
 
 private:
-    bool prepare();
-
-    ServerProcess process_;
+    bool writeConfig();
 };
 
 } // namespace palvuro

@@ -1,6 +1,7 @@
 #include "tests/support/ServerProcess.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
@@ -118,9 +119,16 @@ bool ServerProcess::fail(const QString& why) {
     return false;
 }
 
-bool ServerProcess::writeFile(const QString& name, const QByteArray& bytes) {
+bool ServerProcess::writeFile(const QString& name, QString text, const QHash<QString, QString>& fields) {
+    for (auto it = fields.cbegin(); it != fields.cend(); ++it)
+        text.replace(QLatin1Char('@') + it.key() + QLatin1Char('@'), it.value());
+    text.replace(QStringLiteral("@FOLDER@"), folder());
+    for (int i = 0; i < ports_.size(); ++i)
+        text.replace(QStringLiteral("@PORT%1@").arg(i), QString::number(ports_.at(i)));
     QFile file(path(name));
-    return (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()) ||
+    const QByteArray bytes = text.toUtf8();
+    return (QFileInfo(file).dir().mkpath(QStringLiteral(".")) && file.open(QIODevice::WriteOnly) &&
+            file.write(bytes) == bytes.size()) ||
            fail(QStringLiteral("cannot write %1: %2").arg(file.fileName(), file.errorString()));
 }
 
@@ -142,7 +150,7 @@ bool ServerProcess::prepare(int count, bool tls) {
     return true;
 }
 
-bool ServerProcess::start(const QString& program, const QStringList& args, int timeoutMs) {
+bool ServerProcess::launch(const QString& program, const QStringList& args, int timeoutMs) {
     if (isRunning())
         return true;
     if (!giveToNobody(folder()))

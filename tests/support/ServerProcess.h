@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QProcess>
 #include <QString>
@@ -12,7 +13,8 @@ namespace palvuro {
 
 // A server program a test starts in a temporary folder of its own: as nobody when the test runs
 // as root (servers refuse root, and a test must not run one with root's rights), on free ports of
-// 127.0.0.1, ended with the test.
+// 127.0.0.1, ended with the test. Each kind of server derives from it; killed and started again,
+// a server keeps its ports, as a crashed and restarted one would.
 class ServerProcess {
 public:
     static constexpr const char* Host = "127.0.0.1";
@@ -30,38 +32,40 @@ public:
     // A self-signed certificate for 127.0.0.1 and localhost, and its key, both PEM.
     static bool makeCertificate(const QString& certFile, const QString& keyFile, QString* error);
 
-    // The server's folder, and the file NAME in it.
-    QString folder() const { return folder_.path(); }
-    QString path(const QString& name) const { return folder_.filePath(name); }
+    quint16 port(int index = 0) const { return ports_.value(index); }
+    // The server's certificate, to be trusted as a CA by TLS clients.
     QString certificateFile() const { return path(QStringLiteral("cert.pem")); }
-    // False with error() saying why when the file cannot be written.
-    bool writeFile(const QString& name, const QByteArray& bytes);
-    // What every server needs first: COUNT distinct free ports and, for TLS, a certificate
-    // ("cert.pem") and its key ("key.pem") in the folder. Done once: a restarted server keeps
-    // its ports.
-    bool prepare(int count, bool tls = false);
-    quint16 port(int index) const { return ports_.value(index); }
-    // Runs PROGRAM to its end in the folder as the user a server runs as; false with its output
-    // in error() when it fails.
-    bool runAsServerUser(const QString& program, const QStringList& args, int timeoutMs = 60000);
-
-    // Starts PROGRAM in the folder and waits until every port prepare() took accepts connections.
-    bool start(const QString& program, const QStringList& args, int timeoutMs = 30000);
+    // Ends it at once (SIGKILL): no goodbye reaches the clients.
     void kill();
-    void signal(int signal);
-    // Sends SIGNAL and waits for the program to end; false when it does not in time.
-    bool stop(int signal, int timeoutMs = 10000);
     bool isRunning() const;
     // Everything the program wrote so far, on either channel.
     QString output();
+    QString error() const { return error_; }
+
+protected:
+    QString folder() const { return folder_.path(); }
+    QString path(const QString& name) const { return folder_.filePath(name); }
+    bool fail(const QString& why);
+    // What every server needs first: COUNT distinct free ports and, for TLS, a certificate
+    // ("cert.pem") and its key ("key.pem") in the folder. Done once.
+    bool prepare(int count, bool tls = false);
+    // TEXT into the file NAME of the folder (its own folders made), with each "@KEY@" of FIELDS
+    // filled in, then "@FOLDER@" and "@PORTn@" (prepare()'s ports); false with error() saying why.
+    bool writeFile(const QString& name, QString text, const QHash<QString, QString>& fields = {});
+    // Runs PROGRAM to its end in the folder as the user a server runs as; false with its output
+    // in error() when it fails.
+    bool runAsServerUser(const QString& program, const QStringList& args, int timeoutMs = 60000);
+    // Starts PROGRAM in the folder, unless it runs, and waits until every port prepare() took
+    // accepts connections.
+    bool launch(const QString& program, const QStringList& args, int timeoutMs);
+    void signal(int signal);
+    // Sends SIGNAL and waits for the program to end; false when it does not in time.
+    bool stop(int signal, int timeoutMs = 10000);
     // Waits until the program has written TEXT; false with error() saying so when it ended or
     // TIMEOUTMS passed first.
     bool waitForOutput(const QString& text, int timeoutMs);
-    QString error() const { return error_; }
 
 private:
-    bool fail(const QString& why);
-
     QTemporaryDir folder_;
     QList<quint16> ports_;
     QProcess process_;

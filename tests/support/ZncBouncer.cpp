@@ -1,7 +1,6 @@
 #include "tests/support/ZncBouncer.h"
 
 #include <QCryptographicHash>
-#include <QDir>
 #include <QUuid>
 
 namespace palvuro {
@@ -10,25 +9,13 @@ namespace {
 
 const QString kZnc = QStringLiteral("/usr/bin/znc");
 
-} // namespace
-
-QString ZncBouncer::cannotRun() {
-    return ServerProcess::cannotRun(kZnc, QStringLiteral("znc"));
-}
-
-bool ZncBouncer::start(quint16 serverPort, const QString& nick, const QString& channel,
-                       const QByteArray& password) {
-    if (!process_.prepare(1) || !QDir(process_.folder()).mkpath(QStringLiteral("configs")))
-        return false;
-    const QByteArray salt = QUuid::createUuid().toByteArray(QUuid::Id128);
-    const QByteArray hash = QCryptographicHash::hash(password + salt, QCryptographicHash::Sha256).toHex();
-    // Waits between connections are ZNC's defence of the server; one test's one network needs none.
-    const QString config = QStringLiteral(R"(Version = 1.8.2
+// Waits between connections are ZNC's defence of the server; one test's one network needs none.
+const QString kConfig = QStringLiteral(R"(Version = 1.8.2
 ConnectDelay = 0
 ServerThrottle = 0
 <Listener irc>
     Host = 127.0.0.1
-    Port = %1
+    Port = @PORT0@
     IPv4 = true
     IPv6 = false
     SSL = false
@@ -38,28 +25,40 @@ ServerThrottle = 0
 <User bot>
     <Pass password>
         Method = sha256
-        Hash = %2
-        Salt = %3
+        Hash = @HASH@
+        Salt = @SALT@
     </Pass>
     Admin = true
-    Nick = %4
-    AltNick = %4_
+    Nick = @NICK@
+    AltNick = @NICK@_
     Ident = palvuro
     RealName = Palvuro Trivia
     <Network net>
-        Server = 127.0.0.1 %5
-        <Chan %6>
+        Server = 127.0.0.1 @SERVER_PORT@
+        <Chan @CHANNEL@>
         </Chan>
     </Network>
 </User>
-)")
-                               .arg(port())
-                               .arg(QString::fromLatin1(hash), QString::fromLatin1(salt), nick)
-                               .arg(serverPort)
-                               .arg(channel);
-    return process_.writeFile(QStringLiteral("configs/znc.conf"), config.toUtf8()) &&
-           process_.start(kZnc,
-                          {QStringLiteral("--foreground"), QStringLiteral("--datadir"), process_.folder()});
+)");
+
+} // namespace
+
+QString ZncBouncer::cannotRun() {
+    return ServerProcess::cannotRun(kZnc, QStringLiteral("znc"));
+}
+
+bool ZncBouncer::start(quint16 serverPort, const QString& nick, const QString& channel,
+                       const QByteArray& password) {
+    const QByteArray salt = QUuid::createUuid().toByteArray(QUuid::Id128);
+    const QByteArray hash = QCryptographicHash::hash(password + salt, QCryptographicHash::Sha256).toHex();
+    return prepare(1) &&
+           writeFile(QStringLiteral("configs/znc.conf"), kConfig,
+                     {{QStringLiteral("HASH"), QString::fromLatin1(hash)},
+                      {QStringLiteral("SALT"), QString::fromLatin1(salt)},
+                      {QStringLiteral("NICK"), nick},
+                      {QStringLiteral("SERVER_PORT"), QString::number(serverPort)},
+                      {QStringLiteral("CHANNEL"), channel}}) &&
+           launch(kZnc, {QStringLiteral("--foreground"), QStringLiteral("--datadir"), folder()}, 30000);
 }
 
 } // namespace palvuro

@@ -8,15 +8,10 @@ namespace palvuro {
 
 // A real ZNC for one test, in front of an IRC server: one user, "bot", whose network "net"
 // keeps one channel joined under one nick. A client logs in with PASS "bot/net:PASSWORD".
-class ZncBouncer {
+class ZncBouncer : public ServerProcess {
 public:
     static QString cannotRun();
     bool start(quint16 serverPort, const QString& nick, const QString& channel, const QByteArray& password);
-    quint16 port() const { return process_.port(0); }
-    QString error() const { return process_.error(); }
-
-private:
-    ServerProcess process_;
 };
 
 } // namespace palvuro
