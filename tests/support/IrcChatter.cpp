@@ -60,33 +60,23 @@ IrcChatter::Message IrcChatter::parse(const QByteArray& line) {
     Message m;
     m.raw = line;
     QByteArray rest = line;
-    if (rest.startsWith('@')) { // message tags: the tests have no use for them
-        const qsizetype space = rest.indexOf(' ');
-        rest = space < 0 ? QByteArray() : rest.mid(space + 1);
+    if (rest.startsWith('@')) // message tags: the tests have no use for them
+        rest = rest.mid(rest.indexOf(' ') + 1);
+    // A prefix holds no blank, so the first " :" starts the trailing parameter.
+    const qsizetype trailing = rest.indexOf(" :");
+    QList<QByteArray> words = rest.left(trailing).split(' ');
+    words.removeAll(QByteArray());
+    if (!words.isEmpty() && words.first().startsWith(':')) {
+        const QByteArray prefix = words.takeFirst().mid(1);
+        if (prefix.contains('!'))
+            m.nick = QString::fromUtf8(prefix.left(prefix.indexOf('!')));
     }
-    if (rest.startsWith(':')) {
-        const qsizetype space = rest.indexOf(' ');
-        const QByteArray prefix = rest.mid(1, space < 0 ? -1 : space - 1);
-        const qsizetype bang = prefix.indexOf('!');
-        if (bang >= 0)
-            m.nick = QString::fromUtf8(prefix.left(bang));
-        rest = space < 0 ? QByteArray() : rest.mid(space + 1);
-    }
-    while (!rest.isEmpty()) {
-        if (rest.startsWith(':')) {
-            m.params << QString::fromUtf8(rest.mid(1));
-            break;
-        }
-        const qsizetype space = rest.indexOf(' ');
-        const QByteArray word = rest.left(space < 0 ? rest.size() : space);
-        if (!word.isEmpty()) {
-            if (m.command.isEmpty())
-                m.command = QString::fromUtf8(word).toUpper();
-            else
-                m.params << QString::fromUtf8(word);
-        }
-        rest = space < 0 ? QByteArray() : rest.mid(space + 1);
-    }
+    if (!words.isEmpty())
+        m.command = QString::fromUtf8(words.takeFirst()).toUpper();
+    for (const QByteArray& word : std::as_const(words))
+        m.params << QString::fromUtf8(word);
+    if (trailing >= 0)
+        m.params << QString::fromUtf8(rest.mid(trailing + 2));
     return m;
 }
 
