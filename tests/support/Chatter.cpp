@@ -23,20 +23,7 @@ void Chatter::record(Message m) {
 
 std::optional<Chatter::Message> Chatter::waitFor(const Match& match, int from, int timeoutMs,
                                                  int* index) const {
-    int next = from;
-    std::optional<Message> found;
-    waitUntil(
-        [&] {
-            for (; next < receivedCount() && !found; ++next)
-                if (match(received_.at(next))) {
-                    found = received_.at(next);
-                    if (index)
-                        *index = next;
-                }
-            return found.has_value();
-        },
-        timeoutMs, kStepMs);
-    return found;
+    return waitForItem<Message>([this] { return received_; }, from, match, index, timeoutMs, kStepMs);
 }
 
 QList<Chatter::Message> Chatter::messagesFrom(const QString& nick, int from) const {

@@ -10,7 +10,6 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
-#include <QTest>
 
 namespace palvuro {
 
@@ -254,19 +253,7 @@ QList<E2eSession::Record> E2eSession::records() const {
 
 std::optional<E2eSession::Record> E2eSession::waitFor(int from, const Match& match, int* index,
                                                       int timeoutMs) const {
-    std::optional<Record> found;
-    const auto look = [&] {
-        const QList<Record> all = records();
-        for (int i = from; i < all.size() && !found; ++i) {
-            if (match(all[i])) {
-                found = all[i];
-                if (index)
-                    *index = i;
-            }
-        }
-        return found.has_value();
-    };
-    return QTest::qWaitFor(look, timeoutMs) ? found : std::nullopt;
+    return waitForItem<Record>([this] { return records(); }, from, match, index, timeoutMs, 10);
 }
 
 QByteArray E2eSession::dump(int from) const {

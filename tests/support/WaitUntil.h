@@ -4,6 +4,7 @@
 #include <QTest>
 
 #include <functional>
+#include <optional>
 
 namespace palvuro {
 
@@ -18,6 +19,27 @@ inline bool waitUntil(const std::function<bool()>& done, int timeoutMs, int step
         QTest::qWait(stepMs);
     }
     return true;
+}
+
+// The first of the items ITEMS() gives, from index FROM on, that MATCH takes (its index in *INDEX
+// when asked), waiting as waitUntil() does while more come; items are only ever added.
+template <class Item, class Items, class Match>
+std::optional<Item> waitForItem(const Items& items, int from, const Match& match, int* index, int timeoutMs,
+                                int stepMs) {
+    std::optional<Item> found;
+    waitUntil(
+        [&] {
+            const auto all = items();
+            for (; from < all.size() && !found; ++from)
+                if (match(all.at(from))) {
+                    found = all.at(from);
+                    if (index)
+                        *index = from;
+                }
+            return found.has_value();
+        },
+        timeoutMs, stepMs);
+    return found;
 }
 
 } // namespace palvuro
