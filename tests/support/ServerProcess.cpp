@@ -1,6 +1,8 @@
 #include "tests/support/ServerProcess.h"
 
-#include <QDeadlineTimer>
+#include "tests/support/ProgramRun.h"
+#include "tests/support/WaitUntil.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -24,21 +26,6 @@ const QString kSetpriv = QStringLiteral("/usr/bin/setpriv");
 
 bool runningAsRoot() {
     return ::geteuid() == 0;
-}
-
-// A server outlives a test that crashes or is killed by its time limit, holding its port and
-// folder: it gets SIGKILL when the test ends however it ends. Changing the user clears that
-// wish, so setpriv makes it again once it is nobody.
-void startAsServerUser(QProcess& process, const QString& program, const QStringList& args) {
-    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-    if (runningAsRoot())
-        process.start(kSetpriv,
-                      QStringList{QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
-                                  QStringLiteral("--clear-groups"), QStringLiteral("--pdeathsig=KILL"),
-                                  program} +
-                          args);
-    else
-        process.start(program, args);
 }
 
 bool accepts(quint16 port) {
@@ -70,10 +57,6 @@ bool giveToNobody(const QString& folder) {
 
 } // namespace
 
-ServerProcess::ServerProcess() {
-    process_.setProcessChannelMode(QProcess::MergedChannels);
-}
-
 ServerProcess::~ServerProcess() {
     kill();
 }
@@ -98,20 +81,16 @@ quint16 ServerProcess::freePort() {
 }
 
 bool ServerProcess::makeCertificate(const QString& certFile, const QString& keyFile, QString* error) {
-    QProcess openssl;
-    openssl.setProcessChannelMode(QProcess::MergedChannels);
-    openssl.start(QStringLiteral("openssl"),
-                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
-                   QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-days"),
-                   QStringLiteral("2"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
-                   QStringLiteral("-addext"), QStringLiteral("subjectAltName=IP:127.0.0.1,DNS:localhost"),
-                   QStringLiteral("-keyout"), keyFile, QStringLiteral("-out"), certFile});
-    if (!openssl.waitForFinished(60000) || openssl.exitStatus() != QProcess::NormalExit ||
-        openssl.exitCode() != 0) {
-        *error = QStringLiteral("openssl req failed: ") + QString::fromLocal8Bit(openssl.readAll());
-        return false;
-    }
-    return true;
+    const ProgramRun openssl(QStandardPaths::findExecutable(QStringLiteral("openssl")),
+                             {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                              QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-days"),
+                              QStringLiteral("2"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
+                              QStringLiteral("-addext"),
+                              QStringLiteral("subjectAltName=IP:127.0.0.1,DNS:localhost"),
+                              QStringLiteral("-keyout"), keyFile, QStringLiteral("-out"), certFile});
+    if (openssl.status != 0)
+        *error = QStringLiteral("openssl req failed: ") + QString::fromLocal8Bit(openssl.err);
+    return openssl.status == 0;
 }
 
 bool ServerProcess::fail(const QString& why) {
@@ -150,29 +129,40 @@ bool ServerProcess::prepare(int count, bool tls) {
     return true;
 }
 
+// A server outlives a test that crashes or is killed by its time limit, holding its port and
+// folder: it gets SIGKILL when the test ends however it ends. Changing the user clears that
+// wish, so setpriv makes it again once it is nobody.
+bool ServerProcess::startAsServerUser(QProcess& process, const QString& program, const QStringList& args) {
+    if (!giveToNobody(folder()))
+        return fail(QStringLiteral("cannot give %1 to nobody").arg(folder()));
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.setWorkingDirectory(folder());
+    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    if (runningAsRoot())
+        process.start(kSetpriv,
+                      QStringList{QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                                  QStringLiteral("--clear-groups"), QStringLiteral("--pdeathsig=KILL"),
+                                  program} +
+                          args);
+    else
+        process.start(program, args);
+    return process.waitForStarted(10000) ||
+           fail(program + QStringLiteral(" did not start: ") + process.errorString());
+}
+
 bool ServerProcess::launch(const QString& program, const QStringList& args, int timeoutMs) {
     if (isRunning())
         return true;
-    if (!giveToNobody(folder()))
-        return fail(QStringLiteral("cannot give %1 to nobody").arg(folder()));
     output_.clear();
-    process_.setWorkingDirectory(folder());
-    startAsServerUser(process_, program, args);
-    if (!process_.waitForStarted(10000))
-        return fail(program + QStringLiteral(" did not start: ") + process_.errorString());
-    const QDeadlineTimer deadline(timeoutMs);
-    for (;;) {
-        if (std::all_of(ports_.cbegin(), ports_.cend(), [](quint16 port) { return accepts(port); }))
-            return true;
-        if (!isRunning())
-            return fail(program + QStringLiteral(" ended: ") + output());
-        if (deadline.hasExpired()) {
-            fail(program + QStringLiteral(" does not listen: ") + output());
-            kill();
-            return false;
-        }
-        QTest::qWait(20);
-    }
+    if (!startAsServerUser(process_, program, args))
+        return false;
+    const auto listening = [this] { return std::all_of(ports_.cbegin(), ports_.cend(), accepts); };
+    if (waitUntil([&] { return listening() || !isRunning(); }, timeoutMs, 20) && isRunning())
+        return true;
+    fail(program + (isRunning() ? QStringLiteral(" does not listen: ") : QStringLiteral(" ended: ")) +
+         output());
+    kill();
+    return false;
 }
 
 QString ServerProcess::output() {
@@ -187,18 +177,14 @@ bool ServerProcess::waitForOutput(const QString& text, int timeoutMs) {
 }
 
 bool ServerProcess::runAsServerUser(const QString& program, const QStringList& args, int timeoutMs) {
-    if (!giveToNobody(folder()))
-        return fail(QStringLiteral("cannot give %1 to nobody").arg(folder()));
     QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.setWorkingDirectory(folder());
-    startAsServerUser(process, program, args);
-    if (!process.waitForFinished(timeoutMs) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0) {
-        process.kill();
-        return fail(program + QStringLiteral(" failed: ") + QString::fromLocal8Bit(process.readAll()));
-    }
-    return true;
+    if (!startAsServerUser(process, program, args))
+        return false;
+    if (process.waitForFinished(timeoutMs) && process.exitStatus() == QProcess::NormalExit &&
+        process.exitCode() == 0)
+        return true;
+    process.kill();
+    return fail(program + QStringLiteral(" failed: ") + QString::fromLocal8Bit(process.readAll()));
 }
 
 void ServerProcess::signal(int signal) {

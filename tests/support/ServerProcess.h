@@ -19,7 +19,7 @@ class ServerProcess {
 public:
     static constexpr const char* Host = "127.0.0.1";
 
-    ServerProcess();
+    ServerProcess() = default;
     ~ServerProcess();
     ServerProcess(const ServerProcess&) = delete;
     ServerProcess& operator=(const ServerProcess&) = delete;
@@ -66,6 +66,9 @@ protected:
     bool waitForOutput(const QString& text, int timeoutMs);
 
 private:
+    // Starts PROGRAM in the folder, given to that user first.
+    bool startAsServerUser(QProcess& process, const QString& program, const QStringList& args);
+
     QTemporaryDir folder_;
     QList<quint16> ports_;
     QProcess process_;
