@@ -16,6 +16,21 @@ Chatter::Chatter(const QString& nick, QObject* parent) : QObject(parent), nick_(
     clock_.start();
 }
 
+bool Chatter::connectSocket(quint16 port, int timeoutMs) {
+    socket_.connectToHost(QHostAddress::LocalHost, port);
+    if (!socket_.waitForConnected(timeoutMs))
+        return false;
+    // Nagle would hold a line back while an earlier one waits for its ACK, and the answer
+    // latency measured through a chatter would include it.
+    socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    return true;
+}
+
+void Chatter::sendRaw(const QByteArray& data) {
+    socket_.write(data);
+    socket_.flush();
+}
+
 void Chatter::record(Message m) {
     m.ms = clock_.elapsed();
     received_ << std::move(m);

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTcpSocket>
 
 #include <functional>
 #include <optional>
@@ -33,11 +34,11 @@ public:
 
     QString nick() const { return nick_; }
     qint64 elapsed() const { return clock_.elapsed(); } // on the clock of Message::ms
-    virtual bool isConnected() const = 0;
+    bool isConnected() const { return socket_.state() == QAbstractSocket::ConnectedState; }
     // Says TEXT to TARGET: the room, or one nick alone.
     virtual void say(const QString& target, const QString& text) = 0;
     // One raw line or stanza as it goes on the wire: the tests' hostile input.
-    virtual void sendRaw(const QByteArray& data) = 0;
+    virtual void sendRaw(const QByteArray& data);
 
     const QList<Message>& received() const { return received_; }
     int receivedCount() const { return int(received_.size()); }
@@ -51,7 +52,11 @@ public:
     static Match privmsgFrom(const QString& nick, const QString& text = {});
 
 protected:
+    // Connects to the test server's PORT on 127.0.0.1.
+    bool connectSocket(quint16 port, int timeoutMs);
     void record(Message m);
+
+    QTcpSocket socket_;
 
 private:
     QString nick_;

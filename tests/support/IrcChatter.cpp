@@ -1,24 +1,17 @@
 #include "tests/support/IrcChatter.h"
 
-#include "tests/support/IrcServer.h"
-
 #include <cctype>
 
 namespace palvuro {
 
 IrcChatter::IrcChatter(const QString& nick, QObject* parent) : Chatter(nick, parent) {
-    // Nagle would hold a line back while an earlier one waits for its ACK, and the answer
-    // latency measured through a chatter would include it.
-    socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     connect(&socket_, &QTcpSocket::readyRead, this, &IrcChatter::readLines);
 }
 
 bool IrcChatter::connectTo(quint16 port, const QString& channel, int timeoutMs) {
     buffer_.clear();
-    socket_.connectToHost(QString::fromLatin1(IrcServer::Host), port);
-    if (!socket_.waitForConnected(timeoutMs))
+    if (!connectSocket(port, timeoutMs))
         return false;
-    socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     const int mark = receivedCount();
     sendRaw("NICK " + nick().toUtf8());
     // A server takes letters and digits for a user name, whatever it lets into a nick.
@@ -34,13 +27,8 @@ bool IrcChatter::connectTo(quint16 port, const QString& channel, int timeoutMs) 
         .has_value();
 }
 
-bool IrcChatter::isConnected() const {
-    return socket_.state() == QAbstractSocket::ConnectedState;
-}
-
 void IrcChatter::sendRaw(const QByteArray& line) {
-    socket_.write(line + "\r\n");
-    socket_.flush();
+    Chatter::sendRaw(line + "\r\n");
 }
 
 void IrcChatter::say(const QString& target, const QString& text) {

@@ -2,8 +2,6 @@
 
 #include "tests/support/Chatter.h"
 
-#include <QTcpSocket>
-
 namespace palvuro {
 
 // A person in the channel, as the tests play one: a raw IRC connection of its own, written
@@ -18,7 +16,6 @@ public:
     // Registers on 127.0.0.1:PORT and, unless CHANNEL is empty, joins it; true once the
     // server has listed the channel's names.
     bool connectTo(quint16 port, const QString& channel, int timeoutMs = 15000);
-    bool isConnected() const override;
 
     // CR LF is added.
     void sendRaw(const QByteArray& line) override;
@@ -30,7 +27,6 @@ public:
 private:
     void readLines();
 
-    QTcpSocket socket_;
     QByteArray buffer_;
 };
 

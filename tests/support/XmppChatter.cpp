@@ -31,7 +31,6 @@ const XmppChatter::Element* XmppChatter::Element::child(const QString& childName
 }
 
 XmppChatter::XmppChatter(const QString& nick, QObject* parent) : Chatter(nick, parent) {
-    socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     connect(&socket_, &QTcpSocket::readyRead, this, &XmppChatter::readStanzas);
 }
 
@@ -39,10 +38,8 @@ bool XmppChatter::connectTo(quint16 port, const QString& user, const QString& ro
     user_ = user;
     room_ = room;
     state_ = State::LoggingIn;
-    socket_.connectToHost(QString::fromLatin1(ProsodyServer::Host), port);
-    if (!socket_.waitForConnected(timeoutMs))
+    if (!connectSocket(port, timeoutMs))
         return false;
-    socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     openStream();
     const auto settled = [this] {
         return state_ == State::Online || state_ == State::Refused || !isConnected();
@@ -63,21 +60,12 @@ bool XmppChatter::connectTo(quint16 port, const QString& user, const QString& ro
     return in && in->command == QLatin1String("JOIN");
 }
 
-bool XmppChatter::isConnected() const {
-    return socket_.state() == QAbstractSocket::ConnectedState;
-}
-
 void XmppChatter::openStream() {
     reader_.clear();
     open_.clear();
     streamOpen_ = false;
     sendRaw(QByteArrayLiteral("<?xml version='1.0'?><stream:stream to='") + ProsodyServer::Domain +
             "' version='1.0' xmlns='jabber:client' xmlns:stream='http://etherx.jabber.org/streams'>");
-}
-
-void XmppChatter::sendRaw(const QByteArray& data) {
-    socket_.write(data);
-    socket_.flush();
 }
 
 void XmppChatter::say(const QString& target, const QString& text) {

@@ -2,7 +2,6 @@
 
 #include "tests/support/Chatter.h"
 
-#include <QTcpSocket>
 #include <QXmlStreamReader>
 
 namespace palvuro {
@@ -20,13 +19,11 @@ public:
     // Logs in on the test server at PORT as USER and, unless ROOM (a room's address) is empty,
     // joins it; true once the room has let us in.
     bool connectTo(quint16 port, const QString& user, const QString& room, int timeoutMs = 15000);
-    bool isConnected() const override;
     // TARGET: the room's address for the room, any other text an occupant's nick.
     void say(const QString& target, const QString& text) override;
     // TEXT as the plain body beside XHTML, the inner markup of an XHTML-IM body, which clients
     // that render rich text show instead.
     void sayFormatted(const QString& target, const QString& text, const QString& xhtml);
-    void sendRaw(const QByteArray& data) override;
     QString error() const { return error_; }
 
 private:
@@ -48,7 +45,6 @@ private:
     void hearPresence(const Element& stanza);
     void refuse(const QString& why);
 
-    QTcpSocket socket_;
     QXmlStreamReader reader_;
     QList<Element> open_; // the stanza being read and its open children
     bool streamOpen_ = false;
