@@ -15,7 +15,6 @@ class LineTap : public QObject {
 public:
     explicit LineTap(quint16 serverPort, QObject* parent = nullptr);
 
-    bool isListening() const { return listener_.isListening(); }
     quint16 port() const { return listener_.serverPort(); }
     int connections() const { return connections_; }
     // The client's lines so far, without CR LF, in the order they were sent.
