@@ -85,16 +85,12 @@ bool PostgresServer::createDatabase(const QString& name) {
 
 QStringList PostgresServer::values(const QString& sql, const QString& database) {
     QStringList values;
-    query(sql, database, &values);
+    run(sql, database, &values);
     return values;
 }
 
-bool PostgresServer::run(const QString& sql, const QString& database) {
-    return query(sql, database, nullptr);
-}
-
-// As the cluster's owner, on a connection of its own.
-bool PostgresServer::query(const QString& sql, const QString& database, QStringList* values) {
+// On a connection of its own.
+bool PostgresServer::run(const QString& sql, const QString& database, QStringList* values) {
     bool done = false;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("postgres-rig"));

@@ -31,8 +31,10 @@ public:
     void setDurable(bool durable) { durable_ = durable; }
     // A new, empty database; false with error() saying why.
     bool createDatabase(const QString& name);
-    // SQL as the cluster's owner, as another program runs it; false with error() saying why.
-    bool run(const QString& sql, const QString& database = QStringLiteral("postgres"));
+    // SQL as the cluster's owner, as another program runs it, the first column of every row it
+    // gives appended to VALUES when asked; false with error() saying why.
+    bool run(const QString& sql, const QString& database = QStringLiteral("postgres"),
+             QStringList* values = nullptr);
     // The first column of every row `sql` gives; empty on a failure too.
     QStringList values(const QString& sql, const QString& database = QStringLiteral("postgres"));
     // postgresql://trivia@127.0.0.1:PORT/NAME
@@ -41,8 +43,6 @@ public:
     QString socketUrl(const QString& database) const;
 
 private:
-    bool query(const QString& sql, const QString& database, QStringList* values);
-
     bool durable_ = false;
     QList<qint64> frozenConnections_;
 };
