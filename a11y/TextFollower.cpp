@@ -4,11 +4,14 @@
 
 #include <atspi/atspi.h>
 
+#include <algorithm>
+
 namespace palvuro {
 
 namespace {
 
 const char* const kTextChanged = "object:text-changed";
+const char* const kTextRemoved = "object:text-changed:delete";
 
 } // namespace
 
@@ -44,11 +47,26 @@ void TextFollower::onEvent(void* event, void* self) {
     auto* follower = static_cast<TextFollower*>(self);
     if (atspiEvent->source == follower->text_.handle()) {
         follower->sendsEvents_ = true;
+        follower->record(atspiEvent->type, atspiEvent->detail1, atspiEvent->detail2);
         // Reading happens after the burst, outside the bus's own dispatch.
         if (!follower->settle_.isActive())
             follower->settle_.start();
     }
     g_boxed_free(ATSPI_TYPE_EVENT, atspiEvent);
+}
+
+void TextFollower::record(const char* type, int start, int length) {
+    // Only removals are followed. What is put in comes at the end, and its report may come after
+    // the read that took it in: taken for text put in before the place, it would skip as much.
+    if (length > 0 && start >= 0 && g_str_has_prefix(type, kTextRemoved))
+        removals_.push_back({start, length});
+}
+
+void TextFollower::follow(int* offset) {
+    for (const Removal& removal : removals_)
+        if (removal.start < *offset)
+            *offset -= std::min(removal.length, *offset - removal.start);
+    removals_.clear();
 }
 
 void TextFollower::poll() {

@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include <vector>
+
 struct _AtspiEventListener;
 
 namespace palvuro {
@@ -27,18 +29,29 @@ public:
     const AccessibleNode& node() const { return text_; }
     // Whether the widget has reported a change itself.
     bool sendsEvents() const { return sendsEvents_; }
+    // Moves OFFSET back over the text reported removed before it since the last call. Events
+    // that came during a call are seen only once AccessibilityBus::dispatchPending() handed
+    // them on.
+    void follow(int* offset);
 
 Q_SIGNALS:
     void changed();
 
 private:
+    struct Removal {
+        int start;
+        int length;
+    };
+
     static void onEvent(void* event, void* self);
+    void record(const char* type, int start, int length);
     void poll();
 
     AccessibleNode text_;
     _AtspiEventListener* listener_ = nullptr;
     QTimer settle_;
     QTimer poll_;
+    std::vector<Removal> removals_; // reported, not yet followed
     int lastCount_ = -1;
     bool sendsEvents_ = false;
 };

@@ -20,17 +20,15 @@
 
 #include "a11y/AccessibilityBus.h"
 #include "a11y/AccessibleSearch.h"
-#include "a11y/TextFollower.h"
+#include "a11y/TextReader.h"
 #include "bench/CpuTime.h"
 #include "bridge/PidginProfile.h"
-#include "platform/BusWindowApi.h"
-#include "platform/LineBuffer.h"
-#include "platform/Windows1252.h"
 #include "tests/support/BridgedBot.h"
 #include "tests/support/ChannelGame.h"
 #include "tests/support/IrcChatter.h"
 #include "tests/support/IrcServer.h"
 #include "tests/support/PidginSession.h"
+#include "tests/support/RoomWindow.h"
 #include "tests/support/WaitUntil.h"
 
 #include <QApplication>
@@ -41,7 +39,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -62,54 +59,6 @@ double median(std::vector<double> values) {
     return values.empty() ? -1 : values[values.size() / 2];
 }
 
-// The bridge's room as the bot reads it: the text window of "Palvuro 2.0" over the desktop bus,
-// its lines read once each as they come.
-class RoomWindow {
-public:
-    bool find() {
-        const Hwnd main = api_.findWindow(nullptr, "Palvuro 2.0");
-        api_.enumChildWindows(
-            main,
-            [this](Hwnd hwnd, LParam) {
-                char name[16] = {};
-                api_.getClassName(hwnd, name, int(sizeof name));
-                if (std::strcmp(name, "RichEdit20W") != 0)
-                    return 1;
-                text_ = hwnd;
-                return 0;
-            },
-            0);
-        next_ = std::max<LResult>(0, api_.sendMessage(text_, wm::GetLineCount, 0, 0) - 1);
-        return main != 0 && text_ != 0;
-    }
-    // The lines shown since the last call.
-    QStringList newLines() {
-        const LResult count = api_.sendMessage(text_, wm::GetLineCount, 0, 0);
-        if (count - 1 < next_)
-            next_ = std::max<LResult>(0, count - 1); // old lines dropped: read on from the end
-        QStringList out;
-        for (; next_ < count - 1; ++next_)
-            out << line(next_);
-        return out;
-    }
-
-private:
-    QString line(LResult index) {
-        const LResult start = api_.sendMessage(text_, wm::LineIndex, WParam(index), 0);
-        const LResult length = api_.sendMessage(text_, wm::LineLength, WParam(start), 0);
-        if (length < 1)
-            return {};
-        QByteArray buffer = LineBuffer::make(int(length));
-        const LResult copied =
-            api_.sendMessage(text_, wm::GetLine, WParam(index), reinterpret_cast<LParam>(buffer.data()));
-        return Windows1252::decode(buffer.constData(), int(std::clamp<LResult>(copied, 0, length)));
-    }
-
-    BusWindowApi api_;
-    Hwnd text_ = 0;
-    LResult next_ = 0;
-};
-
 // Pidgin's conversation read on the benchmark's own connection to Pidgin's accessibility bus:
 // the lines it shows, each with when it showed on a chatter's clock.
 class PidginConversation {
@@ -128,9 +77,8 @@ public:
                 history_ = found.history;
         if (history_.isNull())
             return false;
-        read_ = std::max(0, history_.characterCount());
-        follower_ = std::make_unique<TextFollower>(history_);
-        QObject::connect(follower_.get(), &TextFollower::changed, follower_.get(), [this] { readNew(); });
+        reader_ = std::make_unique<TextReader>(history_);
+        QObject::connect(reader_.get(), &TextReader::changed, reader_.get(), [this] { readNew(); });
         return true;
     }
     // When the first line holding TEXT showed after the chatter's clock read FROM; waits for it a
@@ -152,18 +100,20 @@ public:
 
 private:
     void readNew() {
-        const int count = history_.characterCount();
-        if (count > read_)
-            for (const QString& line : history_.text(read_, count).split(QLatin1Char('\n')))
+        QList<TextRun> runs;
+        reader_->readNew(&runs);
+        QString text;
+        for (const TextRun& run : runs)
+            text += run.text;
+        if (!text.isEmpty())
+            for (const QString& line : text.split(QLatin1Char('\n')))
                 lines_.push_back({clock_.elapsed(), line});
-        read_ = std::max(read_, count);
     }
 
     const IrcChatter& clock_;
     PidginProfile profile_;
     AccessibleNode history_;
-    std::unique_ptr<TextFollower> follower_;
-    int read_ = 0;
+    std::unique_ptr<TextReader> reader_;
     std::vector<std::pair<qint64, QString>> lines_;
 };
 

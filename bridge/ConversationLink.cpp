@@ -2,7 +2,7 @@
 
 #include "a11y/AccessibilityBus.h"
 #include "a11y/AccessibleSearch.h"
-#include "a11y/TextFollower.h"
+#include "a11y/TextReader.h"
 #include "bridge/BridgeLog.h"
 #include "bridge/ProcessTable.h"
 #include "chatclient/ChatRoom.h"
@@ -102,18 +102,16 @@ void ConversationLink::watch() {
 void ConversationLink::attach(const Conversation& conversation) {
     conversation_ = conversation;
     // What the conversation said before the bridge came is not the bot's to read.
-    offset_ = std::max(0, conversation_.history.characterCount());
-    follower_ = std::make_unique<TextFollower>(conversation_.history);
-    connect(follower_.get(), &TextFollower::changed, this, &ConversationLink::readNew);
+    reader_ = std::make_unique<TextReader>(conversation_.history);
+    connect(reader_.get(), &TextReader::changed, this, &ConversationLink::readNew);
     setStatus(followingStatus());
     if (!queue_.isEmpty())
         typing_.start(0);
 }
 
 void ConversationLink::detach(const QString& why) {
-    follower_.reset();
+    reader_.reset();
     conversation_ = {};
-    offset_ = 0;
     outOfRoom_ = false;
     qCWarning(lcBridge).noquote() << why;
     room_.report(IrcRoomLink::inert(why));
@@ -141,24 +139,12 @@ void ConversationLink::backInRoom() {
 }
 
 void ConversationLink::readNew() {
+    if (!reader_)
+        return;
     const PendingEvents pending(conversation_.history);
-    const int count = conversation_.history.characterCount();
-    if (count < 0)
+    QList<TextRun> runs;
+    if (!reader_->readNew(&runs))
         return; // the watch finds out whether the conversation is gone
-    if (count < offset_) {
-        // Cleared scrollback: what is there now came after the clearing, but reading it again
-        // could replay a command; the next line is read as usual.
-        qCWarning(lcBridge) << "the conversation's text shrank from" << offset_ << "to" << count
-                            << "characters; reading on from its end";
-        offset_ = count;
-        return;
-    }
-    if (count == offset_)
-        return;
-    const QList<TextRun> runs = conversation_.history.runs(offset_, count);
-    if (runs.isEmpty())
-        return;
-    offset_ = runs.last().end;
     for (const ConversationLine& line : profile_.parse(runs))
         show(line);
 }

@@ -15,7 +15,7 @@
 namespace palvuro {
 
 class ChatRoom;
-class TextFollower;
+class TextReader;
 
 // Puts the room on a conversation of another chat client, found through the accessibility bus
 // with the client's profile: the conversation's new lines are shown in the room's window with
@@ -78,8 +78,7 @@ private:
     const ClientProfile& profile_;
     QString name_;
     Conversation conversation_;
-    std::unique_ptr<TextFollower> follower_;
-    int offset_ = 0; // characters of the history already read
+    std::unique_ptr<TextReader> reader_;
     QTimer watch_;
     IrcSendQueue queue_;
     QTimer typing_;

@@ -6,12 +6,15 @@
 #include "tests/support/IrcServer.h"
 #include "tests/support/PidginSession.h"
 #include "tests/support/ProsodyServer.h"
+#include "tests/support/RoomWindow.h"
 #include "tests/support/WaitUntil.h"
 #include "tests/support/XmppChatter.h"
 
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
+#include <numeric>
 
 using namespace palvuro;
 using Message = Chatter::Message;
@@ -207,6 +210,40 @@ private Q_SLOTS:
         QCOMPARE(game_->storedScore("CAT"), 0);
         QVERIFY2(!host_->log().mid(logMark).contains("status: Out of"), host_->log().mid(logMark));
         QCOMPARE(host_->bridge().state(), QProcess::Running);
+    }
+
+    // Pidgin drops a conversation's oldest lines a hundred at a time once it holds more than
+    // its scrollback, and every line after them moves: each line said is still read, once.
+    void everyLineReadWhilePidginDropsOldOnes() {
+        // Past the limit the oldest lines go down to it, and never the ones still unread.
+        constexpr int kScrollback = 10;
+        QVERIFY2(pidgin_->setScrollbackLines(kScrollback), qPrintable(pidgin_->error()));
+        // The room as the bot reads it, on the bot's desktop bus.
+        qputenv("XDG_RUNTIME_DIR", host_->bot().runtimeDir().toLocal8Bit());
+        RoomWindow room;
+        QVERIFY(room.find());
+        static const QRegularExpression filler(QStringLiteral("  : FILLER (\\d+) $"));
+        QList<int> seen;
+        const auto read = [&] {
+            for (const QString& line : room.newLines())
+                if (const auto match = filler.match(line); match.hasMatch())
+                    seen << match.captured(1).toInt();
+        };
+        // Enough to pass the limit and a hundred more even in an empty conversation, at a pace
+        // the server does not drop.
+        constexpr int kLines = kScrollback + 110;
+        const std::vector<Chatter*> chatters{anna_.get(), bob_.get(), cat_.get()};
+        for (int i = 0; i < kLines; ++i) {
+            chatters[std::size_t(i) % chatters.size()]->say(channel_, QStringLiteral("FILLER %1").arg(i));
+            QTest::qWait(200);
+            read();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT((read(), seen.size() >= kLines), 60000);
+        // The server lets each chatter's lines out in bursts of its own.
+        std::sort(seen.begin(), seen.end());
+        QList<int> all(kLines);
+        std::iota(all.begin(), all.end(), 0);
+        QCOMPARE(seen, all);
     }
 
     // A group chat replays its recent history to whoever joins it, and Pidgin shows it as lines

@@ -105,6 +105,13 @@ void PidginSession::killPidgin() {
     pidgin_.waitForFinished(5000);
 }
 
+bool PidginSession::setScrollbackLines(int lines) {
+    return !purple(QStringLiteral("PurplePrefsSetInt"),
+                   {QStringLiteral("string:/pidgin/conversations/scrollback_lines"),
+                    "int32:" + QString::number(lines)})
+                .isNull();
+}
+
 QString PidginSession::purple(const QString& method, const QStringList& arguments) {
     QProcess call;
     call.setProcessEnvironment(environment());

@@ -47,6 +47,8 @@ public:
     // A person's "Reconnect" for an account that lost its connection: enabled again (Pidgin
     // disables one whose error it takes for fatal) and connected, unless it is on its way.
     bool reconnectAccount();
+    // Pidgin's conversations keep LINES lines: it drops the oldest hundred at a time beyond that.
+    bool setScrollbackLines(int lines);
     // What a program needs to see Pidgin on the accessibility bus.
     QProcessEnvironment environment() const;
     QString error() const { return error_; }
