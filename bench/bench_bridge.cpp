@@ -51,7 +51,10 @@ namespace {
 const QString kChannel = QStringLiteral("#trivia");
 constexpr int kLinesPerSecond = 20;
 constexpr int kConversationLines = 10000;
-constexpr int kTalkers = 16;
+// ircd-hybrid takes about a line a second from one client once its first burst is spent and
+// holds the rest back: the busy channel's lines come from twice as many talkers, so that none
+// of them builds a backlog that outlasts the run.
+constexpr int kTalkers = 2 * kLinesPerSecond;
 constexpr int kIdleSeconds = 60;
 
 double median(std::vector<double> values) {
