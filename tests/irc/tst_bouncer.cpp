@@ -37,6 +37,9 @@ private Q_SLOTS:
                 passwordFile.write("bot/net:bouncer secret\n") > 0);
         passwordFile.close();
         E2eSession room;
+        // The replies to the connect's probes go out first, and ZNC spaces what the client sends
+        // once more: the bot's first lines reach the channel seconds after it says them.
+        room.setTimings(8, E2eSession::PauseSecs);
         room.setChatArguments({QStringLiteral("--server-password-file"), passwordFile.fileName(),
                                QStringLiteral("irc://127.0.0.1:%1/%23trivia").arg(znc.port())});
         QVERIFY2(room.start(), qPrintable(room.error()));
