@@ -22,26 +22,14 @@ using namespace palvuro;
 
 namespace {
 
-// A shown message as "information: TEXT" (plain, information, exclamation, critical).
+// A shown message as "e:TEXT", the icon's initial first: n(one), i(nformation), e(xclamation), c(ritical).
 QString asText(MessageBox::Icon icon, const QString& text) {
-    static const char* const names[] = {"plain", "information", "exclamation", "critical"};
-    return QLatin1String(names[int(icon)]) + QStringLiteral(": ") + text;
-}
-QString plain(const QString& text) {
-    return asText(MessageBox::Icon::None, text);
-}
-QString information(const QString& text) {
-    return asText(MessageBox::Icon::Information, text);
-}
-QString exclamation(const QString& text) {
-    return asText(MessageBox::Icon::Exclamation, text);
+    return QString("niec").at(int(icon)) + ':' + text;
 }
 
 const QString kArt = "WHO PAINTED GUERNICA?/PICASSO";
 const QString kHistory = "WHO WAS FIRST/ADAM|WHO WAS FIRST/EVE|CAPITAL OF FRANCE/PARIS";
-const QString kSure = plain("Are you sure you want to\r\ndelete this category ?");
-const QString kFindFirst = exclamation("You must find a player first");
-const QString kNickNotFound = information("Nick Name Not Found");
+const QString kSure = "n:Are you sure you want to\r\ndelete this category ?";
 
 void closeAndWait(QPointer<QWidget>& window) {
     QVERIFY(window->close());
@@ -65,7 +53,7 @@ private:
 
     QString path() const { return folder_->path(); }
 
-    // Opens the window on a folder seeded with ART and HISTORY, BOB 7, ANNA 2 and O'HARA 2. It
+    // Opens the window on a folder seeded with ART and HISTORY, BOB 7 and ANNA 2. It
     // deletes itself when closed, as it does when the main window opens it.
     template <class Window> void open() {
         seed();
@@ -94,7 +82,7 @@ private:
             QCOMPARE(db.addPair(f[0], f[1], f[2]), DbStatus::Ok);
         }
         qint64 points = 0;
-        for (const char* nick : {"BOB", "BOB", "ANNA", "ANNA", "O'HARA", "O'HARA"})
+        for (const char* nick : {"BOB", "ANNA", "ANNA"})
             db.scoreCorrectAnswer(nick, &points);
         db.setScore("BOB", 7);
     }
@@ -163,6 +151,11 @@ private:
             items << model->index(i, 0).data().toString();
         return items;
     }
+    // What clicking shows: the messages, "|" between them.
+    QString messagesOnClicking(const char* name) {
+        click(name);
+        return newMessages().join('|');
+    }
     // The messages shown since the last look.
     QStringList newMessages() {
         QStringList texts;
@@ -210,33 +203,33 @@ private Q_SLOTS:
             QCOMPARE(newMessages(), QStringList()); // every message was checked where it showed
     }
 
+    // A remembered category that is gone is forgotten; the box takes no typing and remembers a choice.
     void categoryBoxTakesNoTypingAndRemembersTheChoice() {
+        SettingsStore::write(SettingsStore::Category, "OLD");
         open<CategoryEditorWindow>();
+        QCOMPARE(SettingsStore::read(SettingsStore::Category), "");
         type("CCatorgy", "xyz 1");
         press("CCatorgy", {Qt::Key_Backspace, Qt::Key_Delete, Qt::Key_Return});
         QCOMPARE(textOf("CCatorgy"), "ART");
         QCOMPARE(itemsOf("CCatorgy"), QStringList({"ART", "HISTORY"}));
         press("CCatorgy", {Qt::Key_Down});
-        QCOMPARE(textOf("CCatorgy"), "HISTORY");
         QCOMPARE(SettingsStore::read(SettingsStore::Category), "HISTORY");
         addPair("new one", "x");
         QCOMPARE(tableOf("HISTORY"), kHistory + "|NEW ONE/X");
     }
 
-    void rememberedCategoryThatIsGoneIsForgotten() {
-        SettingsStore::write(SettingsStore::Category, "OLD");
-        open<CategoryEditorWindow>();
-        QCOMPARE(itemsOf("CCatorgy"), QStringList({"ART", "HISTORY"}));
-        QCOMPARE(textOf("CCatorgy"), "ART");
-        QCOMPARE(SettingsStore::read(SettingsStore::Category), "");
-        addPair("q", "a");
-        QCOMPARE(tableOf("ART"), kArt + "|Q/A");
-    }
-
     void newCategoryIsShownAsTypedAndStoredUpperCased() {
         open<CategoryEditorWindow>();
+        QCOMPARE(messagesOnClicking("cmdAddCatergory"), ""); // nothing typed: nothing happens
+        paste("txtAddCatergory", "HISTORY");
+        QCOMPARE(messagesOnClicking("cmdAddCatergory"), "e:This catergory already exists");
+        paste("txtAddCatergory", "History");
+        QCOMPARE(messagesOnClicking("cmdAddCatergory"), "e:Faild to add catergory");
+        QCOMPARE(textOf("txtAddCatergory"), "History");
+        QCOMPARE(itemsOf("CCatorgy"), QStringList({"ART", "HISTORY"}));
+
         type("txtAddCatergory", QString(65, 'm'));
-        QCOMPARE(textOf("txtAddCatergory"), QString(64, 'm'));
+        QCOMPARE(textOf("txtAddCatergory").size(), 64);
         paste("txtAddCatergory", "  Movies ");
         click("cmdAddCatergory");
         QCOMPARE(itemsOf("CCatorgy"), QStringList({"ART", "HISTORY", "Movies"}));
@@ -246,57 +239,30 @@ private Q_SLOTS:
         QCOMPARE(tableOf("MOVIES"), "Q/A");
         reopen();
         QCOMPARE(itemsOf("CCatorgy"), QStringList({"ART", "HISTORY", "MOVIES"}));
-        QCOMPARE(tableOf("ART"), kArt);
-    }
-
-    void refusedCategoryNamesChangeNothing() {
-        open<CategoryEditorWindow>();
-        click("cmdAddCatergory"); // nothing typed: nothing happens
-        QCOMPARE(newMessages(), QStringList());
-        paste("txtAddCatergory", "HISTORY");
-        click("cmdAddCatergory");
-        QCOMPARE(newMessages(), QStringList{exclamation("This catergory already exists")});
-        QCOMPARE(textOf("txtAddCatergory"), "HISTORY");
-        paste("txtAddCatergory", "History");
-        click("cmdAddCatergory");
-        QCOMPARE(newMessages(), QStringList{exclamation("Faild to add catergory")});
-        QCOMPARE(textOf("txtAddCatergory"), "History");
-        QCOMPARE(itemsOf("CCatorgy"), QStringList({"ART", "HISTORY"}));
-        QCOMPARE(tableOf("ART"), kArt);
-        QCOMPARE(textOf("CCatorgy"), "ART");
     }
 
     void categoriesAreDeletedOnlyWhenConfirmed() {
         open<CategoryEditorWindow>();
         MessageBox::setTestMode(true, false);
-        click("cmdDelete");
-        QCOMPARE(newMessages(), QStringList{kSure});
-        QCOMPARE(itemsOf("CCatorgy"), QStringList({"ART", "HISTORY"}));
+        QCOMPARE(messagesOnClicking("cmdDelete"), kSure);
         QCOMPARE(tableOf("ART"), kArt);
 
         MessageBox::setTestMode(true, true);
-        click("cmdDelete");
-        QCOMPARE(newMessages(), QStringList{kSure});
+        QCOMPARE(messagesOnClicking("cmdDelete"), kSure);
         QCOMPARE(itemsOf("CCatorgy"), QStringList{"HISTORY"});
-        QCOMPARE(textOf("CCatorgy"), "HISTORY");
         QCOMPARE(SettingsStore::read(SettingsStore::Category), "HISTORY");
         QCOMPARE(tableOf("ART"), ""); // gone
         addPair("q", "a");
         QCOMPARE(tableOf("HISTORY"), kHistory + "|Q/A");
 
-        click("cmdDelete");
-        QCOMPARE(newMessages(), QStringList{kSure});
-        QCOMPARE(itemsOf("CCatorgy"), QStringList());
+        QCOMPARE(messagesOnClicking("cmdDelete"), kSure);
         QCOMPARE(textOf("CCatorgy"), "");
         QCOMPARE(SettingsStore::read(SettingsStore::Category), "");
         addPair("q", "a");
-        QCOMPARE(newMessages(), QStringList{exclamation("No catorgies to add to.")});
-        click("cmdDelete");
-        QCOMPARE(newMessages(), QStringList{exclamation("No catorgies to delete.")});
+        QCOMPARE(newMessages(), QStringList{"e:No catorgies to add to."});
+        QCOMPARE(messagesOnClicking("cmdDelete"), "e:No catorgies to delete.");
         addPair("", "a");
-        QCOMPARE(newMessages(), QStringList{exclamation("Please include your question and answer first.")});
-        reopen();
-        QCOMPARE(itemsOf("CCatorgy"), QStringList());
+        QCOMPARE(newMessages(), QStringList{"e:Please include your question and answer first."});
     }
 
     // Typed in front of text already there, the excess is cut from what was typed.
@@ -314,21 +280,18 @@ private Q_SLOTS:
         paste("txtEditQ", QString(254, 'q'));
         press("txtEditQ", {Qt::Key_Return});
         QCOMPARE(textOf("txtEditQ"), QString(254, 'q'));
-        addPair(" what is the capital of france? ", " paris");
+        addPair("   ", "\tx\n"); // only spaces are trimmed; a line break is kept as CR LF
         QCOMPARE(textOf("txt_Question"), "");
         QCOMPARE(textOf("txtAnswer"), "");
-        addPair("   ", "\tx\n"); // only spaces are trimmed; a line break is kept as CR LF
-        QCOMPARE(tableOf("ART"), kArt + "|WHAT IS THE CAPITAL OF FRANCE?/PARIS|/\tX\r\n");
+        QCOMPARE(tableOf("ART"), kArt + "|/\tX\r\n");
     }
 
     void finderChangesAndDeletesOnlyTheFoundRow() {
         const QString noFind = "You must find a question or answer before you can ";
         SettingsStore::write(SettingsStore::Category, "HISTORY");
         open<CategoryEditorWindow>();
-        click("cmdUpdate");
-        QCOMPARE(newMessages(), QStringList{exclamation(noFind + "update it.")});
-        click("cmdDeleteQA");
-        QCOMPARE(newMessages(), QStringList{exclamation(noFind + "delete it.")});
+        QCOMPARE(messagesOnClicking("cmdUpdate"), "e:" + noFind + "update it.");
+        QCOMPARE(messagesOnClicking("cmdDeleteQA"), "e:" + noFind + "delete it.");
 
         paste("txtEditQ", "  who was first ");
         click("cmdSearchQ");
@@ -337,24 +300,19 @@ private Q_SLOTS:
         click("cmdDeleteQA");
         QCOMPARE(textOf("txtEditQ"), "");
         QCOMPARE(textOf("txtEditA"), "");
-        click("cmdDeleteQA");
-        QCOMPARE(newMessages(), QStringList{exclamation(noFind + "delete it.")});
+        QCOMPARE(messagesOnClicking("cmdDeleteQA"), "e:" + noFind + "delete it.");
 
         paste("txtEditQ", "who was first");
         click("cmdSearchQ");
         QCOMPARE(textOf("txtEditA"), "EVE");
         paste("txtEditQ", "");
-        click("cmdSearchQ");
-        QCOMPARE(newMessages(), QStringList{exclamation("Please enter question.")});
+        QCOMPARE(messagesOnClicking("cmdSearchQ"), "e:Please enter question.");
         paste("txtEditA", "");
-        click("cmdUpdate");
-        QCOMPARE(newMessages(), QStringList{exclamation("Please include your question and answer.")});
+        QCOMPARE(messagesOnClicking("cmdUpdate"), "e:Please include your question and answer.");
         paste("txtEditQ", " who was second ");
         paste("txtEditA", "eve ");
-        click("cmdUpdate");
-        QCOMPARE(newMessages(), QStringList());
-        click("cmdUpdate");
-        QCOMPARE(newMessages(), QStringList{exclamation(noFind + "update it.")});
+        QCOMPARE(messagesOnClicking("cmdUpdate"), "");
+        QCOMPARE(messagesOnClicking("cmdUpdate"), "e:" + noFind + "update it.");
         QCOMPARE(tableOf("HISTORY"), "WHO WAS SECOND/EVE|CAPITAL OF FRANCE/PARIS");
     }
 
@@ -362,18 +320,16 @@ private Q_SLOTS:
         open<CategoryEditorWindow>();
         QVERIFY(backends_.sql(*store_, "INSERT INTO \"ART\" (Questions, Answers) VALUES (NULL, 'NOBODY')"));
         paste("txtEditA", "nobody");
-        click("cmdSearchA");
-        QCOMPARE(newMessages(), QStringList{information("No question is stored for this pair, so its box is "
-                                                        "empty. Fill it in and press Update, or delete the "
-                                                        "pair.")});
+        QCOMPARE(messagesOnClicking("cmdSearchA"), "i:No question is stored for this pair, so its box is "
+                                                   "empty. Fill it in and press Update, or delete the "
+                                                   "pair.");
         QCOMPARE(textOf("txtEditQ"), "");
         QCOMPARE(textOf("txtEditA"), "NOBODY");
         paste("txtEditQ", "who?");
         click("cmdUpdate");
 
         paste("txtEditA", " picasso"); // the answer is searched as typed
-        click("cmdSearchA");
-        QCOMPARE(newMessages(), QStringList{information("Cannot find answer")});
+        QCOMPARE(messagesOnClicking("cmdSearchA"), "i:Cannot find answer");
         QCOMPARE(textOf("txtEditA"), " picasso");
         paste("txtEditA", "picasso");
         click("cmdSearchA");
@@ -389,8 +345,7 @@ private Q_SLOTS:
     void scoreIsChangedOnlyForAFoundPlayer() {
         open<ScoreEditorWindow>();
         paste("txtScore", "5");
-        click("cmdUpdate");
-        QCOMPARE(newMessages(), QStringList{kFindFirst});
+        QCOMPARE(messagesOnClicking("cmdUpdate"), "e:You must find a player first");
         paste("txtSearch", "  bob ");
         click("cmdFind");
         QCOMPARE(textOf("txtScore"), "7");
@@ -399,26 +354,17 @@ private Q_SLOTS:
         QCOMPARE(pointsOf("BOB"), "42");
         QCOMPARE(textOf("txtScore"), "0042");
         paste("txtScore", "");
-        click("cmdUpdate");
-        QCOMPARE(newMessages(), QStringList{exclamation("Please Enter A Score Vaule")});
+        QCOMPARE(messagesOnClicking("cmdUpdate"), "e:Please Enter A Score Vaule");
 
-        paste("txtSearch", "o'hara");
-        click("cmdFind");
-        QCOMPARE(textOf("txtScore"), "2");
         paste("txtScore", "99");
         paste("txtSearch", "nobody");
-        click("cmdFind");
-        QCOMPARE(newMessages(), QStringList{kNickNotFound});
+        QCOMPARE(messagesOnClicking("cmdFind"), "i:Nick Name Not Found");
         QCOMPARE(textOf("txtScore"), "");
         QCOMPARE(textOf("txtSearch"), "nobody");
         paste("txtScore", "1");
-        click("cmdUpdate");
-        QCOMPARE(newMessages(), QStringList{kFindFirst});
+        // The find that failed forgot BOB.
+        QCOMPARE(messagesOnClicking("cmdUpdate"), "e:You must find a player first");
         QCOMPARE(pointsOf("BOB"), "42");
-        QCOMPARE(pointsOf("O'HARA"), "2");
-        paste("txtSearch", "");
-        click("cmdFind");
-        QCOMPARE(newMessages(), QStringList{kNickNotFound});
 
         click("mnuResetAll");
         QCOMPARE(pointsOf("BOB"), "");
@@ -437,37 +383,17 @@ private Q_SLOTS:
         paste("txtSearch", "bob");
         click("cmdFind");
         paste("txtScore", "4 2");
-        click("cmdUpdate");
-        QCOMPARE(newMessages(),
-                 QStringList{exclamation("The score \"4 2\" is not a number. Enter digits only; "
-                                         "nothing was changed.")});
+        QCOMPARE(messagesOnClicking("cmdUpdate"),
+                 "e:The score \"4 2\" is not a number. Enter digits only; nothing was changed.");
         QCOMPARE(pointsOf("BOB"), "7");
     }
 
     void usersListWithoutFileHasNoData() {
         open<UsersEditorWindow>();
-        click("optDel");
-        click("cmdExe");
-        QCOMPARE(newMessages(), QStringList{plain("No data")});
         click("optMod");
-        click("cmdExe");
-        QCOMPARE(newMessages(), QStringList{plain("No data")});
+        QCOMPARE(messagesOnClicking("cmdExe"), "n:No data");
         QCOMPARE(itemsOf("listUsers"), QStringList());
         QCOMPARE(usersFileAfterClosing(), QByteArray());
-    }
-
-    void usersListAddingRewritesAHandWrittenFile() {
-        writeUsersFile("alice, bob\r\n");
-        open<UsersEditorWindow>();
-        click("cmdExe");
-        QCOMPARE(newMessages(), QStringList{plain("Please Include UserName")});
-        paste("txtNick", "bob");
-        click("cmdExe");
-        QCOMPARE(textOf("txtNick"), "");
-        paste("txtNick", "bob");
-        click("cmdExe");
-        QCOMPARE(itemsOf("listUsers"), QStringList({"alice", "bob", "bob", "bob"}));
-        QCOMPARE(usersFileAfterClosing(), QByteArray("\"alice\"\r\n\"bob\"\r\n\"bob\"\r\n\"bob\"\r\n"));
     }
 
     // Delete and Modify need a chosen entry and Modify a name; a deleted entry keeps its place,
@@ -477,17 +403,14 @@ private Q_SLOTS:
         writeUsersFile("\"Amy\"\r\n\"Ben\"\r\n\"Cy\"\r\n");
         open<UsersEditorWindow>();
         click("optDel");
-        click("cmdExe");
-        QCOMPARE(newMessages(), QStringList{information("Please Select User First")});
+        QCOMPARE(messagesOnClicking("cmdExe"), "i:Please Select User First");
         paste("txtNick", "Zed");
         click("optMod");
         QCOMPARE(textOf("txtNick"), "Zed");
-        click("cmdExe");
-        QCOMPARE(newMessages(), QStringList{information("Please Select User First")});
+        QCOMPARE(messagesOnClicking("cmdExe"), "i:Please Select User First");
         clickRow("listUsers", 2);
         paste("txtNick", "");
-        click("cmdExe");
-        QCOMPARE(newMessages(), QStringList{plain("Please Include UserName")});
+        QCOMPARE(messagesOnClicking("cmdExe"), "n:Please Include UserName");
 
         clickRow("listUsers", 0);
         click("optDel");
@@ -517,11 +440,11 @@ private Q_SLOTS:
         QVERIFY(!window_->close());
         QVERIFY(window_->isVisible());
         QCOMPARE(newMessages(),
-                 QStringList{exclamation("The users list could not be saved to \"" +
-                                         folder_->filePath("Users List.txt") +
-                                         "\":\r\nThe name say \"hi\" cannot be stored in Users List.txt: the "
-                                         "file has no room for a double quote or a character outside the "
-                                         "Windows-1252 code page.")});
+                 QStringList{"e:The users list could not be saved to \"" +
+                             folder_->filePath("Users List.txt") +
+                             "\":\r\nThe name say \"hi\" cannot be stored in Users List.txt: the "
+                             "file has no room for a double quote or a character outside the "
+                             "Windows-1252 code page."});
         click("optMod");
         clickRow("listUsers", 1);
         paste("txtNick", "Sayhi");
@@ -530,7 +453,9 @@ private Q_SLOTS:
         QCOMPARE(usersFileAfterClosing(), QByteArray("\"Amy\"\r\n\"Sayhi\"\r\n"));
     }
 
-    void usersListUntouchedLeavesAnOddFileByteForByte() {
+    // A file another program wrote is read as well as it can be, left byte for byte when nothing
+    // changed, and rewritten whole after an add.
+    void usersListRewritesAnOddFileOnlyWhenChanged() {
         const QByteArray odd("alice, bob\n\"x\"  trailing\r\n\r\n");
         writeUsersFile(odd);
         open<UsersEditorWindow>();
@@ -538,6 +463,12 @@ private Q_SLOTS:
         clickRow("listUsers", 0);
         QCOMPARE(itemsOf("listUsers"), QStringList({"alice", "bob", "x", ""}));
         QCOMPARE(usersFileAfterClosing(), odd);
+        reopen();
+        QCOMPARE(messagesOnClicking("cmdExe"), "n:Please Include UserName");
+        paste("txtNick", "bob");
+        click("cmdExe");
+        QCOMPARE(textOf("txtNick"), "");
+        QCOMPARE(usersFileAfterClosing(), QByteArray("\"alice\"\r\n\"bob\"\r\n\"x\"\r\n\"\"\r\n\"bob\"\r\n"));
     }
 };
 
