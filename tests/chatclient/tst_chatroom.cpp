@@ -122,26 +122,6 @@ private Q_SLOTS:
         QCOMPARE(announced, std::vector<Hwnd>{desk.room().textWindow()});
     }
 
-    // The oldest whole paragraphs go in one block, and the paragraph that comes with the drop
-    // takes one row: read alone, it is still whole. Short of the limit a paragraph that would
-    // overflow it grows the text by one row.
-    void rowLimitDropsTheOldestBlock() {
-        RichEditText text(4);
-        text.setRowLimit(5);
-        for (const char* p : {"abcdef", "bb", "cc"})
-            text.appendParagraph(QString::fromLatin1(p));
-        text.appendParagraph(QStringLiteral("0123456789"));
-        QCOMPARE(describeRows(text),
-                 QStringLiteral("0,4:abcd|4,2:ef\r|7,2:bb\r|10,2:cc\r|13,10:0123456789\r|24,0:\r"));
-        text.appendParagraph(QStringLiteral("x\r\nyz"));
-        QCOMPARE(describeRows(text),
-                 QStringLiteral("0,2:bb\r|3,2:cc\r|6,10:0123456789\r|17,3:xyz\r|21,0:\r"));
-        for (const char* p : {"new", "more"})
-            text.appendParagraph(QString::fromLatin1(p));
-        QCOMPARE(describeRows(text),
-                 QStringLiteral("0,10:0123456789\r|11,3:xyz\r|15,3:new\r|19,4:more\r|24,0:\r"));
-    }
-
     // The transcript of a client that runs for weeks: the newest records in FILE, those before
     // in FILE.1, nothing older kept.
     void transcriptRotatesAtItsLimit() {
