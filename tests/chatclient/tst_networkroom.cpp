@@ -98,16 +98,16 @@ private Q_SLOTS:
     void boldMarkersBecomeIrcBold_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("sent");
-        QTest::newRow("one line") << " <b>Your Score Is 3</b>"
-                                  << " \x02Your Score Is 3\x02";
-        QTest::newRow("marker alone on the first line") << " <b>\r\nANNA 12\r\nBOB 7</b>"
-                                                        << "\x02"
-                                                           "ANNA 12\r\n\x02"
-                                                           "BOB 7\x02";
-        QTest::newRow("empty lines skipped") << "a\r\n\r\n \n<B></B>\rb"
-                                             << "a\r\nb";
-        QTest::newRow("no markers") << "HINT: A _ _ _"
-                                    << "HINT: A _ _ _";
+        const auto row = [](const char* tag, const char* typed, const char* sent) {
+            QTest::newRow(tag) << QString(typed) << QString(sent);
+        };
+        row("one line", " <b>Your Score Is 3</b>", " \x02Your Score Is 3\x02");
+        row("marker alone on the first line", " <b>\r\nANNA 12\r\nBOB 7</b>",
+            "\x02"
+            "ANNA 12\r\n\x02"
+            "BOB 7\x02");
+        row("empty lines skipped", "a\r\n\r\n \n<B></B>\rb", "a\r\nb");
+        row("no markers", "HINT: A _ _ _", "HINT: A _ _ _");
     }
     void boldMarkersBecomeIrcBold() {
         QFETCH(QString, typed);

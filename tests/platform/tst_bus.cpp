@@ -176,19 +176,19 @@ private Q_SLOTS:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("out");  // a part of the standard output, or of the error text
         QTest::addColumn<QString>("said"); // the room's last line, for a "say"
+        const auto row = [](const char* tag, const QStringList& args, int exitCode, const QString& out,
+                            const QString& said = {}) {
+            QTest::newRow(tag) << args << exitCode << out << said;
+        };
         const auto hex = [](Hwnd hwnd) { return QStringLiteral("0x%1").arg(hwnd, 8, 16, QLatin1Char('0')); };
-        QTest::newRow("tree") << QStringList{"tree", "palvuro 2.0"} << 0
-                              << "\n2  " + hex(text_) + "  RichEdit20W\n3  " + hex(input_) << QString();
-        QTest::newRow("lines in UTF-8")
-            << QStringList{"lines", "Palvuro 2.0"} << 0
-            << QString::fromUtf8("ANNA  : café € ? \nBOB  : hi \nGuest  : said \n\n") << QString();
-        QTest::newRow("say") << QStringList{"say", "Palvuro 2.0", "h\u00e9llo\r\n\u20ac there"} << 0
-                             << QString() << QString::fromUtf8("Guest  : héllo\n€ there ");
-        QTest::newRow("text like an option")
-            << QStringList{"say", "Palvuro 2.0", "--help"} << 0 << QString() << QString("Guest  : --help ");
-        QTest::newRow("no room") << QStringList{"say", "Caf\u00e9 \u0161 Room", "x"} << 1
-                                 << QString("AfxWnd70u") << QString();
-        QTest::newRow("missing title") << QStringList{"lines"} << 2 << QString("--help") << QString();
+        row("tree", {"tree", "palvuro 2.0"}, 0, "\n2  " + hex(text_) + "  RichEdit20W\n3  " + hex(input_));
+        row("lines in UTF-8", {"lines", "Palvuro 2.0"}, 0,
+            QString::fromUtf8("ANNA  : café € ? \nBOB  : hi \nGuest  : said \n\n"));
+        row("say", {"say", "Palvuro 2.0", "h\u00e9llo\r\n\u20ac there"}, 0, {},
+            QString::fromUtf8("Guest  : héllo\n€ there "));
+        row("text like an option", {"say", "Palvuro 2.0", "--help"}, 0, {}, "Guest  : --help ");
+        row("no room", {"say", "Caf\u00e9 \u0161 Room", "x"}, 1, "AfxWnd70u");
+        row("missing title", {"lines"}, 2, "--help");
     }
     void spyRuns() {
         QFETCH(QStringList, args);
