@@ -92,6 +92,7 @@ private Q_SLOTS:
         QCOMPARE(rig.cheats, QStringList{"PARIS"});
 
         rig.say("Zed", "!Q");
+        rig.say("Anna", "!START ART"); // a game runs already
         QCOMPARE(rig.said.last().text, QString("/msg ZED <b>CAPITAL OF FRANCE?</b>"));
 
         // Half time on the clock, counted from the pick: the question itself may have waited
@@ -211,6 +212,7 @@ private Q_SLOTS:
              {"!TOP10", "!TOP please", "!HELP me", "!CATEGORIES now", "!Q", "!QUESTION"})
             addReply(ignored, "Zed", ignored);
         addReply("!QUIT outside a game", "anna", "!QUIT", "[Trivia Ended By ANNA]");
+        addReply("!QUIT by a stranger", "Zed", "!QUIT", "Unauthorized User!");
         addReply("!START not first in the message", "Anna", "go !START HISTORY");
         addReply("!START, no category", "Anna", "!START", NotStarted);
         addReply("!TOP !START ART reads TART", "Anna", "!TOP !START ART", NotStarted);
