@@ -123,20 +123,14 @@ bool E2eSession::prepare() {
 }
 
 bool E2eSession::startChat() {
-    transcripts_ << root_.path() + QStringLiteral("/transcript%1.tsv").arg(transcripts_.size());
     if (!launch(chat_, binDir_ + "/palvuro-chat",
-                QStringList{"--nick", BotNick, "--script", "-", "--transcript", transcripts_.last()} +
+                QStringList{"--nick", BotNick, "--script", "-", "--transcript", transcript()} +
                     chatArguments_))
         return false;
     chat_.write("join ANNA\njoin BOB\njoin CAT\n");
     if (!headless_ && (!waitForWindow("Palvuro 2.0") || chat_.state() != QProcess::Running))
         return fail("the chat window did not appear on " + display_);
     return true;
-}
-
-void E2eSession::killChat() {
-    chat_.kill();
-    chat_.waitForFinished();
 }
 
 bool E2eSession::startBot() {
@@ -235,18 +229,15 @@ bool E2eSession::connectBot() {
 
 QList<E2eSession::Record> E2eSession::records() const {
     QList<Record> out;
-    for (const QString& transcript : transcripts_) {
-        QFile file(transcript);
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
-        const QStringList lines = QString::fromUtf8(file.readAll()).split('\n');
-        // The last piece is a record still being written, or the empty rest after the final LF.
-        for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
-            const QStringList f = lines[i].split('\t');
-            if (f.size() == 5)
-                out.append(
-                    {f[0].toLongLong(), unescape(f[1]), unescape(f[2]), unescape(f[3]), unescape(f[4])});
-        }
+    QFile file(transcript());
+    if (!file.open(QIODevice::ReadOnly))
+        return out;
+    const QStringList lines = QString::fromUtf8(file.readAll()).split('\n');
+    // The last piece is a record still being written, or the empty rest after the final LF.
+    for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+        const QStringList f = lines[i].split('\t');
+        if (f.size() == 5)
+            out.append({f[0].toLongLong(), unescape(f[1]), unescape(f[2]), unescape(f[3]), unescape(f[4])});
     }
     return out;
 }

@@ -54,15 +54,10 @@ public:
     static QString cannotRun(bool needsX = true);
     // Xvfb, palvuro-chat, palvuro-trivia and the operator's connect; false with error() on a failure.
     bool start();
-    // start() in steps, for tests that take them in another order: the data folder (and the X
-    // server), the chat client (again after killChat(), with a transcript of its own), the bot, and
-    // the connect, which waits until the bot answers in the room.
+    // The first and third of start()'s steps, for a bot that meets another client: the data
+    // folder (and the X server), and the bot.
     bool prepare();
-    bool startChat();
     bool startBot();
-    bool connectBot();
-    // The chat client ends as in a crash.
-    void killChat();
     // What a headless bot wrote to standard error.
     QString botLog() const;
     QString error() const { return error_; }
@@ -95,7 +90,11 @@ public:
     bool operatorMenu(const QStringList& keys);
 
 private:
+    bool startChat();
+    // Waits until the bot answers in the room.
+    bool connectBot();
     bool fail(const QString& why);
+    QString transcript() const { return root_.path() + QStringLiteral("/transcript.tsv"); }
     bool prepareDataFolder();
     QString botPath() const;
     bool startDisplay();
@@ -106,7 +105,6 @@ private:
     QTemporaryDir root_;
     Layout layout_;
     QString binDir_, display_, error_;
-    QStringList transcripts_; // one per start of the chat client, oldest first
     QStringList chatArguments_;
     int answerSecs_ = 4;
     int pauseSecs_ = PauseSecs;
