@@ -3,9 +3,8 @@
 #include "tests/support/HostProcess.h"
 #include "tests/support/IrcChatter.h"
 #include "tests/support/IrcServer.h"
+#include "tests/support/TestFiles.h"
 
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QtTest>
 
 #include <csignal>
@@ -15,13 +14,14 @@ using namespace palvuro;
 using Message = IrcChatter::Message;
 
 // palvuro-host on a machine with no display at all: a real ircd-hybrid, two hosts on two
-// channels, three chatters of their own. One game runs through the faults: the client killed
-// mid-question, the bot killed, and at last the service manager's SIGTERM.
+// channels, two chatters of their own. One game runs through the faults: the client killed
+// mid-question, and at last the service manager's SIGTERM. The bot's own restart is the hung
+// bot's.
 class TestHost : public QObject {
     Q_OBJECT
     const QString channel_ = QStringLiteral("#trivia");
     IrcServer server_;
-    std::unique_ptr<IrcChatter> anna_, bob_, cat_;
+    std::unique_ptr<IrcChatter> anna_, bob_;
     std::unique_ptr<HostProcess> host_, other_;
     std::unique_ptr<ChannelGame> game_; // TRIVIA's channel as ANNA sees it
 
@@ -36,8 +36,7 @@ private Q_SLOTS:
         QVERIFY2(server_.start(), qPrintable(server_.error()));
         anna_ = std::make_unique<IrcChatter>("ANNA");
         bob_ = std::make_unique<IrcChatter>("BOB");
-        cat_ = std::make_unique<IrcChatter>("CAT");
-        for (IrcChatter* c : {anna_.get(), bob_.get(), cat_.get()})
+        for (IrcChatter* c : {anna_.get(), bob_.get()})
             QVERIFY(c->connectTo(server_.port(), channel_));
         host_ = std::make_unique<HostProcess>(server_.port(), channel_, "TRIVIA");
         other_ = std::make_unique<HostProcess>(server_.port(), "#second", "QUIZ");
@@ -117,24 +116,6 @@ private Q_SLOTS:
         QCOMPARE(game_->storedScore("BOB"), 2);
     }
 
-    void botCrashKeepsTheScores() {
-        kill(host_->status().botPid, SIGKILL);
-        QVERIFY2(host_->waitHealthy(10000, 2), host_->log());
-        QVERIFY(host_->log().contains("palvuro-trivia killed by signal 9"));
-        int at = anna_->receivedCount() - 1;
-        cat_->say(channel_, "!GETUSERSCORE BOB");
-        QVERIFY(cat_->waitFor([](const Message& m) {
-            return m.command == "PRIVMSG" && m.nick == "TRIVIA" && m.params.value(0) == "CAT" &&
-                   m.text().contains("2");
-        }));
-        anna_->say(channel_, "!START HISTORY");
-        QVERIFY(anna_->waitFor(game_->botSays("[Trivia Bot Started By ANNA]"), at + 1, 30000, &at));
-        const int asked = host_->status().questionsAsked;
-        QVERIFY(game_->answers(*bob_, &at, 30000));
-        QCOMPARE(game_->storedScore("BOB"), 3);
-        QTRY_VERIFY(host_->status().questionsAsked > asked);
-    }
-
     // The service manager stops the host: the game's end and the QUIT reach the channel, the
     // host ends with status 0, and the database is whole. The other host runs on untouched.
     void sigtermEndsCleanly() {
@@ -147,16 +128,8 @@ private Q_SLOTS:
         QVERIFY(
             anna_->waitFor([](const Message& m) { return m.command == "QUIT" && m.nick == "TRIVIA"; }, at));
         QCOMPARE(host_->status().state, QString("stopped"));
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "check");
-            db.setDatabaseName(host_->folder() + "/Trivia.mdb");
-            QVERIFY(db.open());
-            QSqlQuery check("PRAGMA integrity_check", db);
-            QVERIFY(check.next());
-            QCOMPARE(check.value(0).toString(), QString("ok"));
-        }
-        QSqlDatabase::removeDatabase("check");
-        QCOMPARE(game_->storedScore("BOB"), 3);
+        QCOMPARE(TestFiles::sqlValue(host_->folder() + "/Trivia.mdb", "PRAGMA integrity_check"), "ok");
+        QCOMPARE(game_->storedScore("BOB"), 2);
         QVERIFY(other_->status().healthy());
     }
 };
