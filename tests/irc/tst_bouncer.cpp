@@ -4,6 +4,7 @@
 #include "tests/support/E2eSession.h"
 #include "tests/support/IrcChatter.h"
 #include "tests/support/IrcServer.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/ZncBouncer.h"
 
 #include <QSignalSpy>
@@ -15,42 +16,34 @@ class TestIrcBouncer : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // palvuro-chat and the bot play a game through the bouncer, its password read from a file;
-    // a wrong password is refused in the bouncer's words and never joins.
-    void playsThroughTheBouncer() {
+    // A line goes each way between the channel and the bot through the bouncer, the client's
+    // password read from a file; a wrong password is refused in the bouncer's words and never
+    // joins. The game itself is the channel suite's.
+    void linesCrossTheBouncer() {
         for (const QString& why : {IrcServer::cannotRun(), ZncBouncer::cannotRun(), E2eSession::cannotRun()})
             if (!why.isEmpty())
                 QSKIP(qPrintable(why));
         const QString channel = QStringLiteral("#trivia");
         IrcServer ircd;
         QVERIFY2(ircd.start(), qPrintable(ircd.error()));
-        IrcChatter anna(QStringLiteral("ANNA")), bob(QStringLiteral("BOB"));
-        for (IrcChatter* c : {&anna, &bob})
-            QVERIFY(c->connectTo(ircd.port(), channel));
+        IrcChatter anna(QStringLiteral("ANNA"));
+        QVERIFY(anna.connectTo(ircd.port(), channel));
         ZncBouncer znc;
         QVERIFY2(znc.start(ircd.port(), QString::fromLatin1(E2eSession::BotNick), channel, "bouncer secret"),
                  qPrintable(znc.error()));
 
         QTemporaryDir dir;
-        QFile passwordFile(dir.filePath(QStringLiteral("password")));
-        QVERIFY(passwordFile.open(QIODevice::WriteOnly) &&
-                passwordFile.write("bot/net:bouncer secret\n") > 0);
-        passwordFile.close();
+        const QString passwordFile = dir.filePath(QStringLiteral("password"));
+        QVERIFY(TestFiles::write(passwordFile, "bot/net:bouncer secret\n"));
         E2eSession room;
-        // The replies to the connect's probes go out first, and ZNC spaces what the client sends
-        // once more: the bot's first lines reach the channel seconds after it says them.
-        room.setTimings(8, E2eSession::PauseSecs);
-        room.setChatArguments({QStringLiteral("--server-password-file"), passwordFile.fileName(),
+        room.setChatArguments({QStringLiteral("--server-password-file"), passwordFile,
                                QStringLiteral("irc://127.0.0.1:%1/%23trivia").arg(znc.port())});
         QVERIFY2(room.start(), qPrintable(room.error()));
-        ChannelGame game(anna, channel, QString::fromLatin1(E2eSession::BotNick), E2eSession::answers(),
-                         room.dataFolder());
-        int at = anna.receivedCount() - 1;
+        const ChannelGame game(anna, channel, QString::fromLatin1(E2eSession::BotNick), E2eSession::answers(),
+                               room.dataFolder());
         anna.say(channel, QStringLiteral("!start history"));
-        QVERIFY2(
-            anna.waitFor(game.botSays(QStringLiteral("[Trivia Bot Started By ANNA]")), at + 1, 30000, &at),
-            anna.dump().constData());
-        QVERIFY(game.answers(bob, &at));
+        QVERIFY2(anna.waitFor(game.botSays(QStringLiteral("[Trivia Bot Started By ANNA]")), 0, 30000),
+                 anna.dump().constData());
 
         IrcSessionConfig config;
         config.host = QString::fromLatin1(ServerProcess::Host);
