@@ -38,7 +38,7 @@ private Q_SLOTS:
         const QString url = "irc://127.0.0.1:6667/%23trivia";
         QTest::newRow("config alone")
             << QByteArray("url=irc://127.0.0.1:6667/%23trivia\nnick=Bot\nanswer-time=30\n"
-                          "give-answer=yes\nwrap=0\n")
+                          "give-answer=yes\nwrap=0\nallow-unauthenticated=no\n")
             << QStringList{} << QStringList{url, "--nick", "Bot", "--wrap", "0"} << "30//1";
         QTest::newRow("command line wins")
             << QByteArray("url=irc://127.0.0.1:6667/%23trivia\nnick=Bot\nquestion-pause=20\n")
@@ -59,8 +59,6 @@ private Q_SLOTS:
             << QByteArray() << QStringList{url, "--nick", "B", "--give-answer", "maybe"} << QStringList{}
             << "give-answer is yes or no";
         QTest::newRow("no nick") << QByteArray() << QStringList{url} << QStringList{} << "a URL and a --nick";
-        QTest::newRow("no URL in the config")
-            << QByteArray("nick=Bot\n") << QStringList{} << QStringList{} << "a URL and a --nick";
         QTest::newRow("negative time") << QByteArray("url=irc://h/%23t\nnick=Bot\nanswer-time=-5\n")
                                        << QStringList{} << QStringList{} << "answer-time is a number";
         QTest::newRow("config is a folder") << QByteArray() << QStringList{"--config", QDir::tempPath()}
@@ -87,9 +85,6 @@ private Q_SLOTS:
             << QByteArray("url=irc://127.0.0.1:6667/%23trivia\nnick=Bot\nallow-unauthenticated=off\n")
             << QStringList{"--allow-unauthenticated"}
             << QStringList{url, "--nick", "Bot", "--allow-unauthenticated"} << "//";
-        QTest::newRow("switch off in the config")
-            << QByteArray("url=irc://127.0.0.1:6667/%23trivia\nnick=Bot\nallow-unauthenticated=no\n")
-            << QStringList{} << QStringList{url, "--nick", "Bot"} << "//";
         QTest::newRow("switch neither on nor off")
             << QByteArray("url=irc://h/%23t\nnick=B\nallow-unauthenticated=maybe\n") << QStringList{}
             << QStringList{} << "allow-unauthenticated is yes or no";
