@@ -61,7 +61,8 @@ protected:
 };
 
 // One side of a strict conversation: each line the client must send, in order, and what the
-// server answers to it; over TLS when given a folder with "cert.pem" and "key.pem".
+// server answers to it; over TLS when given a folder with "cert.pem" and "key.pem". The
+// session's config points at it, with time on a clock the test turns.
 class ScriptedServer : public QObject {
 public:
     explicit ScriptedServer(const QString& tlsFolder = {}) {
@@ -70,6 +71,9 @@ public:
             server.keyFile = tlsFolder + QStringLiteral("/key.pem");
         }
         server.listen(QHostAddress::LocalHost);
+        config = configFor(server.serverPort());
+        config.clock = &clock;
+        config.pingIdleMs = 3'600'000; // this server never answers a PING
         QObject::connect(&server, &QTcpServer::newConnection, this, [this] {
             client.reset(server.nextPendingConnection());
             ++connections;
@@ -86,7 +90,10 @@ public:
     bool hears(const QByteArray& line, int timeoutMs = 5000) {
         return QTest::qWaitFor([&] { return heard.contains(line); }, timeoutMs);
     }
+    bool registers() { return hears("USER palvuro 0 * :Palvuro Trivia"); }
 
+    IrcClock clock;
+    IrcSessionConfig config;
     ListeningSocket server;
     std::unique_ptr<QTcpSocket> client;
     QList<QByteArray> heard;
@@ -249,23 +256,19 @@ private Q_SLOTS:
         QFETCH(int, joins);
         QFETCH(QString, reason);
         QFETCH(int, seconds);
-        IrcClock clock;
         ScriptedServer server;
-        IrcSessionConfig config = configFor(server.server.serverPort());
-        config.joinLimits = {};
-        config.pingIdleMs = 3'600'000;
-        config.clock = &clock;
+        server.config.joinLimits = {};
         server.answer = [&](const QByteArray& line) {
             if (line.startsWith("USER "))
                 return QByteArray(":srv 001 TriviaBot :Welcome\r\n");
             return line == "JOIN #trivia" ? answer : QByteArray();
         };
-        IrcSession session(config);
+        IrcSession session(server.config);
         QSignalSpy outside(&session, &IrcSession::outsideChannel);
         session.start();
         QVERIFY(server.hears("JOIN #trivia"));
         for (int second = 0; second < 5 * 60; ++second) {
-            clock.advance(1000);
+            server.clock.advance(1000);
             QTest::qWait(2);
         }
         QCOMPARE(server.heard.count("JOIN #trivia"), joins);
@@ -275,11 +278,7 @@ private Q_SLOTS:
     // A private line refused for too many new targets is reported and holds texts to other new
     // nicks for the time the server names; the channel and known nicks are still served.
     void targetChangeRefusalHoldsNewNicks() {
-        IrcClock clock;
         ScriptedServer server;
-        IrcSessionConfig config = configFor(server.server.serverPort());
-        config.pingIdleMs = 3'600'000;
-        config.clock = &clock;
         server.answer = [](const QByteArray& line) {
             if (line.startsWith("USER "))
                 return QByteArray(":srv 001 TriviaBot :Welcome\r\n");
@@ -289,7 +288,7 @@ private Q_SLOTS:
                 return QByteArray(":srv 707 TriviaBot BOB :Targets changing too fast, wait 30 seconds\r\n");
             return QByteArray();
         };
-        IrcSession session(config);
+        IrcSession session(server.config);
         QSignalSpy undelivered(&session, &IrcSession::undelivered);
         session.start();
         QTRY_COMPARE(session.state(), IrcSession::State::Joined);
@@ -301,7 +300,7 @@ private Q_SLOTS:
             QVERIFY(!session.sayTo(QLatin1String(held), QStringLiteral("held")));
         QVERIFY(session.sayTo(QStringLiteral("anna"), QStringLiteral("known")));
         QVERIFY(session.say(QStringLiteral("the game")));
-        clock.advance(30'000);
+        server.clock.advance(30'000);
         QVERIFY(session.sayTo(QStringLiteral("CAT"), QStringLiteral("your turn")));
         QVERIFY(server.hears("PRIVMSG CAT :your turn"));
         QCOMPARE(server.heard.count("JOIN #trivia"), 1);
@@ -370,7 +369,7 @@ private Q_SLOTS:
         const LogCapture log;
         const bool plainText = verdict.isEmpty();
         ScriptedServer server(plainText ? QString() : tls.path());
-        IrcSessionConfig config = configFor(server.server.serverPort());
+        IrcSessionConfig& config = server.config;
         config.tls = !plainText;
         config.extraCaFile = tls.filePath(QStringLiteral("cert.pem"));
         config.account = QStringLiteral("acct");
@@ -388,7 +387,7 @@ private Q_SLOTS:
             QVERIFY(!QTest::qWaitFor([&] { return server.connections > 0; }, 300));
             return;
         }
-        QVERIFY(server.hears("USER palvuro 0 * :Palvuro Trivia"));
+        QVERIFY(server.registers());
         QCOMPARE(server.heard.mid(0, 3),
                  (QList<QByteArray>{"CAP LS 302", "PASS :bouncer pass", "NICK TriviaBot"}));
         server.send(":srv CAP * LS * :multi-prefix sasl=PLAIN,EXTERNAL\r\n:srv CAP * LS :message-tags\r\n");
@@ -435,20 +434,19 @@ private Q_SLOTS:
     // after 90 s of silence, its lag reported while it waits and when it is answered, and shown
     // once it passes 10 s; a server silent for 240 s is given up.
     void survivesLagAndNoticesADeadServer() {
-        IrcClock clock;
         ScriptedServer server;
-        IrcSessionConfig config = configFor(server.server.serverPort());
+        IrcClock& clock = server.clock;
+        IrcSessionConfig& config = server.config;
         const IrcSessionConfig defaults;
         config.pingIdleMs = defaults.pingIdleMs;
         config.pingTimeoutMs = defaults.pingTimeoutMs;
         config.registerTimeoutMs = defaults.registerTimeoutMs;
-        config.clock = &clock;
         IrcSession session(config);
         FakeDesktop desk(config.nick, 0);
         const IrcRoomLink link(desk.room(), session, config);
         QSignalSpy lag(&session, &IrcSession::lagMeasured);
         session.start();
-        QVERIFY(server.hears("USER palvuro 0 * :Palvuro Trivia"));
+        QVERIFY(server.registers());
         clock.advance(119'000);
         QVERIFY(!server.hears("PING palvuro", 200));
         server.send(":srv 001 TriviaBot :Welcome\r\n:TriviaBot!u@h JOIN #trivia\r\n");
@@ -479,12 +477,10 @@ private Q_SLOTS:
     // a refused connection backs off up to 5 minutes; the waits start over only after 10 minutes
     // in the channel, and the server's words reach the status line and the transcript.
     void backsOffWhenRefused() {
-        IrcClock clock;
         ScriptedServer server;
-        IrcSessionConfig config = configFor(server.server.serverPort());
+        IrcClock& clock = server.clock;
+        IrcSessionConfig& config = server.config;
         config.backoff = {};
-        config.pingIdleMs = 3'600'000; // this server never answers a PING
-        config.clock = &clock;
         IrcSession session(config);
         FakeDesktop desk(config.nick, 0);
         const IrcRoomLink link(desk.room(), session, config);
@@ -492,7 +488,7 @@ private Q_SLOTS:
         QSignalSpy refused(&session, &IrcSession::refused);
         QSignalSpy reconnect(&session, &IrcSession::reconnectIn);
         const auto register_ = [&] {
-            QVERIFY(server.hears("USER palvuro 0 * :Palvuro Trivia"));
+            QVERIFY(server.registers());
             server.heard.clear();
         };
         session.start();
@@ -550,17 +546,16 @@ private Q_SLOTS:
     // A nick the server cannot take stops us with its reason; a taken one, or one services take
     // from us, is asked for again once per retry period.
     void keepsOrGivesUpItsNick() {
-        IrcClock clock;
         ScriptedServer server;
-        IrcSessionConfig config = configFor(server.server.serverPort(), QStringLiteral("Trivia*Bot"));
-        config.clock = &clock;
-        config.pingIdleMs = 3'600'000;
+        IrcClock& clock = server.clock;
+        IrcSessionConfig& config = server.config;
+        config.nick = QStringLiteral("Trivia*Bot");
         config.nickRetryMs = 30'000;
         {
             IrcSession invalid(config);
             QSignalSpy gaveUp(&invalid, &IrcSession::gaveUp);
             invalid.start();
-            QVERIFY(server.hears("USER palvuro 0 * :Palvuro Trivia"));
+            QVERIFY(server.registers());
             server.send(":srv 432 * Trivia*Bot :Erroneous Nickname\r\n");
             QTRY_COMPARE(gaveUp.size(), 1);
             QVERIFY(gaveUp.first().first().toString().contains(QStringLiteral("Erroneous Nickname")));
@@ -573,7 +568,7 @@ private Q_SLOTS:
         QSignalSpy inUse(&session, &IrcSession::nickInUse);
         server.heard.clear();
         session.start();
-        QVERIFY(server.hears("USER palvuro 0 * :Palvuro Trivia"));
+        QVERIFY(server.registers());
         QCOMPARE(server.connections, 2);
         server.send(":srv 001 TriviaBot :Welcome\r\n:TriviaBot!u@h JOIN #trivia\r\n"
                     ":NickServ!s@services NOTICE TriviaBot :This nick is registered\r\n"
