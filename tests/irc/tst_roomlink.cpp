@@ -80,6 +80,7 @@ private Q_SLOTS:
         QVERIFY(bob_->waitFor(
             [](const Message& m) { return m.command == "NOTICE" && m.text().startsWith("\x01VERSION "); },
             mark));
+        QCOMPARE(privates_, QStringList{"BOB psst"}); // a CTCP request is answered, not shown
 
         IrcChatter cat("CAT");
         QVERIFY(cat.connectTo(server_.port(), "#trivia"));

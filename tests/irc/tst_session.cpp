@@ -147,30 +147,20 @@ private Q_SLOTS:
     }
     void cleanup() { ircd.reset(); }
 
-    // What chatters do reaches the room as plain text and notices; what the room says reaches
-    // the chatters exactly, long lines cut to fit, no second target injected. (An action, a
-    // private line and a text of several lines: the room link's suite; a kick and the JOIN after
-    // it: the JOINs on the wire below.)
+    // What the room says reaches the chatters exactly, long lines cut to fit, no second target
+    // injected; a renamed chatter is followed. (What chatters say, plain and hostile: the game's
+    // suite; an action, a private line, a chatter who leaves and a text of several lines: the
+    // room link's suite; a kick and the JOIN after it: the JOINs on the wire below.)
     void talksWithTheChannel() {
         requireServer();
         IrcChatter anna(QStringLiteral("ANNA"));
         QVERIFY(anna.connectTo(ircd->port(), kChannel));
         IrcSession session(configFor(ircd->port()));
-        QSignalSpy said(&session, &IrcSession::channelMessage);
         QSignalSpy renamed(&session.channel(), &IrcChannel::nickChanged);
-        QSignalSpy left(&session.channel(), &IrcChannel::quit);
         session.start();
         QTRY_COMPARE_WITH_TIMEOUT(session.state(), IrcSession::State::Joined, 10000);
         QCOMPARE(session.nick(), QStringLiteral("TriviaBot"));
         QVERIFY(session.users().contains(QStringLiteral("ANNA")));
-
-        anna.sendRaw("PRIVMSG #trivia :\x02\x03"
-                     "04,12Paris\x0f");
-        anna.sendRaw("PRIVMSG #trivia :\x01VERSION\x01");
-        anna.sendRaw("PRIVMSG #trivia :caf\xe9 " + QByteArray(1000, 'x'));
-        QTRY_COMPARE(said.size(), 2); // the VERSION request is no chat
-        QCOMPARE(said.at(0).at(1).toString(), QStringLiteral("Paris"));
-        QVERIFY(said.at(1).at(1).toString().startsWith(QStringLiteral("café xxx")));
 
         const int from = anna.receivedCount();
         QVERIFY(!session.sayTo(QStringLiteral("ANNA\r\nQUIT"), QStringLiteral("x")));
@@ -189,9 +179,7 @@ private Q_SLOTS:
         bob.sendRaw("NICK ROBERT");
         QTRY_COMPARE(renamed.size(), 1);
         QVERIFY(session.users().contains(QStringLiteral("ROBERT")));
-        bob.quit();
-        QTRY_COMPARE(left.size(), 1);
-        QVERIFY(!session.users().contains(QStringLiteral("ROBERT")));
+        QVERIFY(!session.users().contains(QStringLiteral("BOB")));
     }
 
     // ircd-hybrid compares names by ASCII alone: Bot{x} is someone else beside our Bot[x], who
@@ -203,7 +191,6 @@ private Q_SLOTS:
         IrcSession session(configFor(ircd->port(), QStringLiteral("Bot[x]")));
         QSignalSpy kicks(&session.channel(), &IrcChannel::kicked);
         QSignalSpy said(&session, &IrcSession::channelMessage);
-        QSignalSpy whispered(&session, &IrcSession::privateMessage);
         QSignalSpy states(&session, &IrcSession::stateChanged);
         session.start();
         QTRY_COMPARE_WITH_TIMEOUT(session.state(), IrcSession::State::Joined, 10000);
@@ -212,16 +199,11 @@ private Q_SLOTS:
         QVERIFY(braces.connectTo(ircd->port(), kChannel));
         QTRY_VERIFY(session.users().contains(QStringLiteral("Bot{x}")));
         braces.sendRaw("PRIVMSG #trivia :Paris");
-        braces.sendRaw("PRIVMSG Bot[x] :psst");
-        QTRY_COMPARE(whispered.size(), 1);
-        QCOMPARE(said.size(), 1);
+        QTRY_COMPARE(said.size(), 1);
         QCOMPARE(said.first().first().toString(), QStringLiteral("Bot{x}"));
         anna.sendRaw("KICK #trivia Bot{x} :not you");
         QTRY_COMPARE(kicks.size(), 1);
         QTRY_VERIFY(!session.users().contains(QStringLiteral("Bot{x}")));
-        QVERIFY(session.say(QStringLiteral("still here")));
-        QVERIFY(
-            anna.waitFor(IrcChatter::privmsgFrom(QStringLiteral("Bot[x]"), QStringLiteral("still here"))));
         QVERIFY(states.isEmpty());
         QCOMPARE(session.nick(), QStringLiteral("Bot[x]"));
     }
@@ -344,28 +326,24 @@ private Q_SLOTS:
     }
 
     // Registration as a bouncer and SASL expect it: PASS before NICK, one capability a line (a
-    // refused one costs nothing else), the account's verdict awaited; a refused login ends the
-    // session with the server's reason unless guests are allowed, and never shows the password;
-    // CAP NEW and DEL are followed.
+    // refused one costs nothing else), the account's verdict awaited; a refused login lets us in
+    // as a guest when allowed (it ends the session otherwise: the accounts' suite), and the
+    // password is never shown; CAP NEW and DEL are followed.
     // Over plain text the session stops before it connects: the password never crosses it.
     void logsInWithSasl_data() {
         QTest::addColumn<QByteArray>("verdict");
         QTest::addColumn<bool>("allowGuest");
-        QTest::addColumn<QString>("stopsWith"); // empty: joins
         QTest::newRow("accepted") << QByteArray(
                                          ":srv 900 TriviaBot TriviaBot!u@h acct :You are now logged in\r\n"
                                          ":srv 903 TriviaBot :SASL authentication successful\r\n")
-                                  << false << QString();
-        QTest::newRow("refused") << QByteArray(":srv 904 TriviaBot :Bad account or password\r\n") << false
-                                 << QStringLiteral("Bad account or password");
+                                  << false;
         QTest::newRow("refused, guests allowed")
-            << QByteArray(":srv 904 TriviaBot :Bad account or password\r\n") << true << QString();
-        QTest::newRow("plain text") << QByteArray() << true << QStringLiteral("in plain text");
+            << QByteArray(":srv 904 TriviaBot :Bad account or password\r\n") << true;
+        QTest::newRow("plain text") << QByteArray() << true;
     }
     void logsInWithSasl() {
         QFETCH(QByteArray, verdict);
         QFETCH(bool, allowGuest);
-        QFETCH(QString, stopsWith);
         const LogCapture log;
         const bool plainText = verdict.isEmpty();
         ScriptedServer server(plainText ? QString() : tls.path());
@@ -383,7 +361,7 @@ private Q_SLOTS:
         session.start();
         if (plainText) {
             QCOMPARE(gaveUp.size(), 1);
-            QVERIFY(gaveUp.first().first().toString().contains(stopsWith));
+            QVERIFY(gaveUp.first().first().toString().contains(QStringLiteral("in plain text")));
             QVERIFY(!QTest::qWaitFor([&] { return server.connections > 0; }, 300));
             return;
         }
@@ -399,18 +377,10 @@ private Q_SLOTS:
         QVERIFY(server.hears("AUTHENTICATE " + QByteArray("acct\0acct\0s3cret pass", 21).toBase64()));
         QVERIFY(!server.heard.contains("CAP END")); // registration waits for the verdict
         server.send(verdict);
-        for (const QList<QVariant>& said : failures + gaveUp)
-            QVERIFY(!said.first().toString().contains(QStringLiteral("s3cret")));
-        if (!stopsWith.isEmpty()) {
-            QTRY_COMPARE(gaveUp.size(), 1);
-            QVERIFY(gaveUp.first().first().toString().contains(stopsWith));
-            QCOMPARE(session.state(), IrcSession::State::Disconnected);
-            QVERIFY(!server.hears("CAP END", 300));
-            QCOMPARE(server.connections, 1);
-            return;
-        }
         QVERIFY(server.hears("CAP END"));
         QCOMPARE(failures.size(), allowGuest ? 1 : 0);
+        for (const QList<QVariant>& said : failures)
+            QVERIFY(!said.first().toString().contains(QStringLiteral("s3cret")));
         server.send(":srv 001 TriviaBot :Welcome TriviaBot!u@h\r\n");
         QVERIFY(server.hears("JOIN #trivia k3y"));
         const QString logged = LogCapture::lines().join(QLatin1Char('\n'));
