@@ -93,31 +93,14 @@ private Q_SLOTS:
         QTRY_VERIFY(!room().members().contains("CAT"));
     }
 
-    // Lines of a multi-line text as messages of their own, a private reply in bold to its nick
-    // alone (the channel's lines may pass it), "/notifyoff" kept in the client.
-    void ownLinesGoToTheNetwork() {
-        const int annaMark = anna_->receivedCount(), bobMark = bob_->receivedCount();
-        room().setInputText("Times Up! Not Answered.\r\n2 Seconds Until Next Question.");
-        room().sendInput();
-        room().say("TRIVIA", "/msg ANNA <b>Your Score Is 3</b>");
+    // "/notifyoff" is the client's own and never reaches the channel. (A text of several lines,
+    // a message each, and a private reply in bold to its nick alone: the game's suite.)
+    void ownCommandsStayInTheClient() {
+        const int mark = bob_->receivedCount();
         room().say("TRIVIA", "/notifyoff");
         room().say("TRIVIA", "end");
-        for (IrcChatter* c : {anna_.get(), bob_.get()})
-            QVERIFY(
-                c->waitFor(IrcChatter::privmsgFrom("TRIVIA", "end"), c == anna_.get() ? annaMark : bobMark));
-        QVERIFY(anna_->waitFor([](const Message& m) { return m.params.value(0) == "ANNA"; }, annaMark));
-        QStringList toAnna, toBob;
-        for (const Message& m : anna_->messagesFrom("TRIVIA", annaMark))
-            toAnna << m.params.value(0) + ' ' + m.text();
-        for (const Message& m : bob_->messagesFrom("TRIVIA", bobMark))
-            toBob << m.params.value(0) + ' ' + m.text();
-        const QStringList roomLines{"#trivia Times Up! Not Answered.",
-                                    "#trivia 2 Seconds Until Next Question."};
-        QVERIFY(toAnna.removeOne("ANNA \x02Your Score Is 3\x02"));
-        QCOMPARE(toAnna, roomLines + QStringList{"#trivia end"});
-        QCOMPARE(toBob, roomLines + QStringList{"#trivia end"});
-        QVERIFY(roomShows("/msg ANNA  : <b>Your Score Is 3</b> "));
-        QVERIFY(roomShows("2 Seconds Until Next Question. "));
+        QVERIFY(bob_->waitFor(IrcChatter::privmsgFrom("TRIVIA", "end"), mark));
+        QCOMPARE(bob_->messagesFrom("TRIVIA", mark).size(), 1);
     }
 
     // While the server is gone the client's lines are shown as not delivered and never said late.
