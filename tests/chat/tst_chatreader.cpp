@@ -60,11 +60,7 @@ private Q_SLOTS:
         rig.desk.say("DAN", "after");
         QCOMPARE(rig.read(), QString("DAN  : after "));
 
-        // The window was cleared and refilled: only the newest line is read.
-        rig.desk.room().text().clear();
-        rig.desk.say("EVE", "old");
-        rig.desk.say("FAY", "new");
-        QCOMPARE(rig.read(), QString("FAY  : new "));
+        // A window that shrank (cleared, or its oldest lines dropped) is the long run's case below.
 
         for (int round = 1; round <= 2; ++round) {
             rig.desk.say("ANNA", "!top");
