@@ -15,12 +15,6 @@ private Q_SLOTS:
         QTest::newRow("toggles") << QStringLiteral("\x02"
                                                    "bo\x02ld \x1Dit\x1F u\x16r\x11m\x1Es\x0F!")
                                  << QStringLiteral("bold it urms!");
-        QTest::newRow("colour, two digits") << QStringLiteral("\x03"
-                                                              "04red\x03")
-                                            << QStringLiteral("red");
-        QTest::newRow("colour with background") << QStringLiteral("\x03"
-                                                                  "4,12Paris")
-                                                << QStringLiteral("Paris");
         QTest::newRow("answer starting with digits") << QStringLiteral("\x03"
                                                                        "041984")
                                                      << QStringLiteral("1984");
