@@ -220,8 +220,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("seconds");
         const QByteArray in = ":TriviaBot!u@h JOIN #trivia\r\n";
         const QByteArray kick = ":ANNA!a@h KICK #trivia TriviaBot :out\r\n";
-        QTest::newRow("forwarded") << QByteArray(":srv 470 TriviaBot #trivia ##over :Forwarding\r\n") << 1
-                                   << QStringLiteral("Forwarding") << 30 * 60;
         QTest::newRow("full: 0, 30, 90, 210 s") << QByteArray(":srv 471 TriviaBot #trivia :Full (+l)\r\n")
                                                 << 4 << QStringLiteral("Full (+l)") << 240;
         QTest::newRow("throttled") << QByteArray(":srv 480 TriviaBot #trivia :Throttled (+j)\r\n") << 4
