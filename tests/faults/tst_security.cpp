@@ -18,13 +18,12 @@ namespace {
 
 const char kMarker[] = "/palvuro-hostile-session-starts";
 
-// Lines that try to name files, tables and statements, from nicks that are statements themselves.
+// Lines that try to name files and statements, from nicks that are statements themselves; each
+// names something the checks look for. (A category read as a table: "ZQXART" below.)
 void playHostileSession(BotDriver& bot) {
-    for (const char* text :
-         {"!START ../../etc/passwd", "!START /tmp/x", "!START ..\\..\\Trivia", "!START Trivia.mdb",
-          "!START ../secret.txt", "!START sqlite_master", "!START [HISTORY]", "!START main.Psystem",
-          "!START HISTORY;ATTACH'/tmp/x'AS", "!GETUSERSCORE \"; DROP TABLE Psystem; -- ",
-          "!GETUSERSCORE ../../etc/shadow ", "!TOP", "!CATEGORIES"})
+    for (const char* text : {"!START ../../etc/passwd", "!START /tmp/x", "!START HISTORY;ATTACH'/tmp/x'AS",
+                             "!GETUSERSCORE \"; DROP TABLE Psystem; -- ", "!GETUSERSCORE ../../etc/shadow ",
+                             "!TOP", "!CATEGORIES"})
         bot.say("Anna", QString::fromLatin1(text));
     for (const char* nick : {"/etc/passwd", "x'); DROP TABLE Psystem;--"})
         bot.say(QString::fromLatin1(nick), "!MYSCORE");
@@ -56,7 +55,7 @@ QString firstForeignFile(const QByteArray& traceText, const QString& program, in
     static const QRegularExpression touching(
         QStringLiteral("^(open|openat2?|creat|(un)?link(at)?|rename(at|at2)?|mkdir(at)?|rmdir|truncate|f?"
                        "chmod(at)?|symlink(at)?)$"));
-    static const QRegularExpression named("passwd|shadow|/tmp/x|secret\\.txt");
+    static const QRegularExpression named("passwd|shadow|/tmp/x");
     static const QRegularExpression system("^/(usr|proc|sys|dev)/");
     const QString db = program + '/' + TriviaDatabase::fileName();
     const QStringList own = {
