@@ -41,7 +41,7 @@ private Q_SLOTS:
         host_ = std::make_unique<HostProcess>(server_.port(), channel_, "TRIVIA");
         other_ = std::make_unique<HostProcess>(server_.port(), "#second", "QUIZ");
         QVERIFY2(host_->start(), qPrintable(host_->error()));
-        QVERIFY2(other_->start({"--hang-limit", "3"}, true), qPrintable(other_->error()));
+        QVERIFY2(other_->start({"--hang-limit", "3"}), qPrintable(other_->error()));
         QVERIFY2(host_->waitHealthy(), host_->log());
         QVERIFY2(other_->waitHealthy(), other_->log());
         game_ = std::make_unique<ChannelGame>(*anna_, channel_, "TRIVIA", HostProcess::answers(),

@@ -1,6 +1,7 @@
 #include "tests/support/HostProcess.h"
 
 #include "tests/support/E2eSession.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/WaitUntil.h"
 
 #include <QtTest>
@@ -39,7 +40,7 @@ QByteArray HostProcess::config(const QString& nick, int answerTime) const {
            "\nanswer-time=" + QByteArray::number(answerTime) + "\nquestion-pause=1\ngive-answer=no\n";
 }
 
-bool HostProcess::start(const QStringList& extraArguments, bool fromConfig) {
+bool HostProcess::start(const QStringList& extraArguments) {
     if (!E2eSession::fillDataFolder(folder())) {
         error_ = "cannot fill " + folder();
         return false;
@@ -54,19 +55,12 @@ bool HostProcess::start(const QStringList& extraArguments, bool fromConfig) {
     QObject::connect(&process_, &QProcess::readyReadStandardError, &process_,
                      [this] { log_ += process_.readAllStandardError(); });
     const QString bin = qEnvironmentVariable("PALVURO_BIN_DIR", QCoreApplication::applicationDirPath());
-    QStringList arguments{"--folder", folder()};
-    if (fromConfig) {
-        QFile file(configFile());
-        if (!file.exists() && !(file.open(QIODevice::WriteOnly) && file.write(config(nick_)) > 0)) {
-            error_ = "cannot write " + configFile();
-            return false;
-        }
-        arguments << "--config" << configFile();
-    } else {
-        arguments +=
-            {url(), "--nick", nick_, "--answer-time", "8", "--question-pause", "1", "--give-answer", "no"};
+    if (!QFile::exists(configFile()) && !TestFiles::write(configFile(), config(nick_))) {
+        error_ = "cannot write " + configFile();
+        return false;
     }
-    process_.start(bin + "/palvuro-host", arguments + extraArguments);
+    process_.start(bin + "/palvuro-host",
+                   QStringList{"--folder", folder(), "--config", configFile()} + extraArguments);
     if (!process_.waitForStarted()) {
         error_ = "palvuro-host did not start: " + process_.errorString();
         return false;

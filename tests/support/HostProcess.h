@@ -19,9 +19,9 @@ public:
     HostProcess(quint16 port, const QString& channel, const QString& nick);
     ~HostProcess();
 
-    // FROMCONFIG: everything but the folder comes from configFile(), written by config() unless
-    // the test wrote its own.
-    bool start(const QStringList& extraArguments = {}, bool fromConfig = false);
+    // Everything but the folder comes from configFile(), written by config() unless the test
+    // wrote its own; the command line's own options are the host's unit suite's.
+    bool start(const QStringList& extraArguments = {});
     // The hosting as a config file says it, under NICK with ANSWERTIME seconds to answer.
     QByteArray config(const QString& nick, int answerTime = 8) const;
     QString configFile() const { return dir_.filePath(QStringLiteral("host.conf")); }
