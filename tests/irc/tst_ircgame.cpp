@@ -16,7 +16,9 @@ using Crowd = std::vector<std::unique_ptr<IrcChatter>>;
 // The real bot hosting a game in a real channel: ircd-hybrid, palvuro-chat joined to it, the
 // bot attached to palvuro-chat on a private X server, and chatters that are connections of
 // their own. One session plays every case in order; hostile chatters, a crowd and the server's
-// restart come while its game runs.
+// restart come while its game runs, and at last the operator at the keyboard of the running bot
+// (the tray and a second copy are left to the main window's suite). The menu is driven as a
+// person without a mouse does: alt+f, then an item's mnemonic.
 class TestIrcGame : public QObject {
     Q_OBJECT
     const QString channel_ = QStringLiteral("#trivia");
@@ -194,6 +196,54 @@ private Q_SLOTS:
             [](const Message& m) { return m.command == "JOIN" && m.nick == E2eSession::BotNick; }, at, 30000,
             &at));
         QVERIFY(game_->answers(*bob_, &at));
+    }
+
+    // The operator adds a question while a game runs; the game goes on meanwhile, and the menu's
+    // exit ends it and the program.
+    void editorAndExitDuringGame() {
+        const int mark = room_->roomSize();
+        room_->say("ANNA", "!START HISTORY");
+        const auto isQuestion = [](const E2eSession::Record& r) {
+            return E2eSession::answers().contains(r.text);
+        };
+        QVERIFY2(room_->waitFor(mark, isQuestion), room_->dump(mark));
+        QVERIFY(room_->operatorMenu({"a"})); // "&Add Categories/Questions"
+        const quint64 editor = room_->waitForWindow("Add Categories / Questions");
+        QVERIFY(editor != 0 && room_->focus(editor));
+        // Tab order: category box (the remembered ART), Delete, new category, its button,
+        // question, answer, Add.
+        QVERIFY(room_->keys({"Tab", "Tab", "Tab", "Tab"}) && room_->type(" what colour is the sky? "));
+        QVERIFY(room_->keys({"Tab"}) && room_->type("blue") && room_->keys({"Tab", "space"}));
+        TriviaDatabase db(room_->dataFolder());
+        TriviaDatabase::Pair pair;
+        QTRY_COMPARE_WITH_TIMEOUT(db.findPairByQuestion("ART", "WHAT COLOUR IS THE SKY?", &pair),
+                                  DbStatus::Ok, 10000);
+        QCOMPARE(pair.answer, QStringLiteral("BLUE"));
+        QVERIFY2(room_->waitFor(room_->roomSize(), isQuestion), room_->dump(mark));
+
+        // A burst of commands keeps replies waiting for seconds; the exit comes among them, and
+        // "[Trivia Ended]" is the last the room hears of the bot.
+        const int burst = room_->roomSize();
+        for (int i = 0; i < 6; ++i)
+            room_->say("CAT", "!MYSCORE");
+        const auto reply = E2eSession::botSays("<b>Your Score Is Zero</b>", "CAT");
+        QVERIFY2(room_->waitFor(burst, reply), room_->dump(mark));
+        // "&Edit Scores" shares the mnemonic: the first e moves to "&Exit Trivia", Return runs it.
+        QVERIFY(room_->operatorMenu({"e", "Return"}));
+        int ended = 0;
+        QVERIFY2(room_->waitFor(mark, E2eSession::botSays("[Trivia Ended]"), &ended), room_->dump(mark));
+        // The bot may be gone already: the room's wait runs the event loop, which reaps it, and
+        // waitForFinished() answers false for a process that has finished.
+        QVERIFY(room_->trivia().state() == QProcess::NotRunning || room_->trivia().waitForFinished(30000));
+        QCOMPARE(room_->trivia().exitStatus(), QProcess::NormalExit);
+        QCOMPARE(room_->trivia().exitCode(), 0);
+        const QList<E2eSession::Record> seen = room_->records();
+        int replies = 0;
+        for (int i = burst; i < seen.size(); ++i) {
+            QVERIFY2(i <= ended || seen[i].from != E2eSession::BotNick, room_->dump(mark));
+            replies += reply(seen[i]) ? 1 : 0;
+        }
+        QVERIFY2(replies < 6, room_->dump(mark)); // the exit did come while replies waited
     }
 };
 
