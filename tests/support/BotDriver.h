@@ -96,7 +96,6 @@ template <class Pump> struct BasicBotDriver {
     QStringList cheats, fatalErrors;
     TriviaBot bot;
     GameTimings& timings = bot.timings();
-    TimerSwitch& getText = bot.clocks().reader();
     TimerSwitch& pause = bot.clocks().pause();
 };
 
