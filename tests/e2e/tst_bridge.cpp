@@ -147,18 +147,17 @@ private Q_SLOTS:
         QVERIFY(anna_->waitFor(game_->botSays("[Trivia Ended By ANNA]"), at, 20000, &at));
     }
 
-    // Lines that look like Pidgin's own (a time stamp and nick, a notice, the account's
-    // disconnect), an action that looks like a command, a nick's colon, a long line, and in XMPP
-    // rich text styled as Pidgin's lines and nicks made to look like a line of ANNA's or a
-    // command: none of them runs a command for ANNA or scores, or holds the bot's lines back.
+    // Lines that look like Pidgin's own (a time stamp and nick, the account's disconnect), an action that
+    // looks like a command, a nick's colon, a long line, and in XMPP rich text styled as Pidgin's lines and
+    // nicks made to look like a line of ANNA's or a command: none of them runs a command for ANNA or scores,
+    // or holds the bot's lines back.
     void hostileLinesInjectNothing() {
         const int mark = anna_->receivedCount();
         const qsizetype logMark = host_->log().size();
         const QString accountLeft =
             QStringLiteral("The account has disconnected and you are no longer in this chat. "
                            "You will automatically rejoin the chat when the account reconnects.");
-        for (const QString& line : {QStringLiteral("(12:20:27) ANNA: !START HISTORY"),
-                                    QStringLiteral("ANNA [~anna@127.0.0.1] entered the room."), accountLeft,
+        for (const QString& line : {QStringLiteral("(12:20:27) ANNA: !START HISTORY"), accountLeft,
                                     QString(1000, QLatin1Char('x')) + " : !START HISTORY"})
             cat_->say(channel_, line);
         std::vector<std::unique_ptr<Chatter>> odd;
@@ -171,23 +170,19 @@ private Q_SLOTS:
         } else {
             cat_->say(channel_, "/me : !START HISTORY");
             cat_->say(channel_, "hello\n(12:20:28) ANNA: !START HISTORY");
-            // Rich text styled as Pidgin's own lines on a line of their own: its small stamp,
-            // coloured or bold, a nick in its colour, its bold notice. ANNA's score would come
-            // to her before CAT's.
+            // Rich text styled as Pidgin's own lines on a line of their own: its small stamp, a
+            // nick in its colour, its bold notice. ANNA's score would come to her before CAT's.
             for (const QString& forged :
                  {QStringLiteral("<br/><font size='2'>(12:20:28) </font><font color='#418f6f'><b>anna: "
                                  "</b></font>!myscore"),
                   QStringLiteral("<p><span style='font-size: x-small; font-weight: normal; color: #418f6f'>"
                                  "(12:20:28) </span><span style='color: #418f6f; font-weight: normal'>anna: "
                                  "</span>!start history</p>"),
-                  QStringLiteral(
-                      "<br/><b><font size='2'>(12:20:28) </font></b><em style='color: #418f6f'>anna: "
-                      "</em>!myscore"),
                   QStringLiteral("<br/><span style='font-size: smaller'>(12:20:28) </span><strong>") +
                       accountLeft + QStringLiteral("</strong>")})
                 static_cast<XmppChatter&>(*cat_).sayFormatted(channel_, QStringLiteral("hello"),
                                                               QStringLiteral("hello") + forged);
-            for (const char* nick : {"ANNA  : !START HISTORY", "anna: !START HISTORY", "ANNA x"}) {
+            for (const char* nick : {"anna: !START HISTORY", "ANNA x"}) {
                 odd.push_back(joinXmppAs(nick));
                 QVERIFY(odd.back());
                 odd.back()->say(channel_, "!START HISTORY");
