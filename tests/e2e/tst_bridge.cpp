@@ -200,6 +200,8 @@ private Q_SLOTS:
     // Pidgin drops a conversation's oldest lines a hundred at a time once it holds more than
     // its scrollback, and every line after them moves: each line said is still read, once.
     void everyLineReadWhilePidginDropsOldOnes() {
+        if (network_ != Network::Irc)
+            QSKIP("Pidgin drops old lines alike whatever the network");
         // Past the limit the oldest lines go down to it, and never the ones still unread.
         constexpr int kScrollback = 10;
         QVERIFY2(pidgin_->setScrollbackLines(kScrollback), qPrintable(pidgin_->error()));
