@@ -275,11 +275,6 @@ private Q_SLOTS:
                 mark, 30000)
             .has_value();
     }
-    bool logShows(const QString& pattern, qsizetype from, int timeoutMs) {
-        const QRegularExpression shown(pattern);
-        return waitUntil([&] { return shown.match(QString::fromUtf8(host_->log().mid(from))).hasMatch(); },
-                         timeoutMs, 100);
-    }
 
     // The conversation closed and joined again, Pidgin killed and started again (IRC; the XMPP
     // room's restart is above): each time the bridge says it lost the conversation and follows
@@ -295,7 +290,7 @@ private Q_SLOTS:
                                   const std::function<bool()>& back) {
             const qsizetype mark = host_->log().size();
             QVERIFY2(lose(), qPrintable(pidgin_->error()));
-            QVERIFY2(logShows(lost, mark, 60000), host_->log().mid(mark));
+            QVERIFY2(host_->waitForLog(lost, 60000, mark), host_->log().mid(mark));
             QVERIFY2(back(), qPrintable(pidgin_->error()));
             QVERIFY2(host_->waitForLog(host_->followingStatus(), 60000, mark), host_->log().mid(mark));
         };

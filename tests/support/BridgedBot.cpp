@@ -4,6 +4,7 @@
 #include "tests/support/WaitUntil.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 
 namespace palvuro {
 
@@ -44,7 +45,14 @@ bool BridgedBot::start(int answerSecs, int pauseSecs) {
     bot_.setTimings(answerSecs, pauseSecs);
     if (!bot_.prepare())
         return fail(bot_.error());
-    if (!startBridge() || !waitForLog(followingStatus()))
+    QProcessEnvironment env = pidgin_.environment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), bot_.runtimeDir()); // the desktop bus the bot looks on
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    bridge_.setProcessEnvironment(env);
+    bridge_.start(bridgePath(), {QStringLiteral("--conversation"), conversation_});
+    if (!bridge_.waitForStarted(10000))
+        return fail(QStringLiteral("palvuro-bridge did not start"));
+    if (!waitForLog(followingStatus()))
         return fail(QStringLiteral("the bridge did not find the conversation: ") + QString::fromUtf8(log()));
     if (!bot_.startBot())
         return fail(bot_.error());
@@ -54,17 +62,10 @@ bool BridgedBot::start(int answerSecs, int pauseSecs) {
     return connected || fail(QStringLiteral("the bot did not connect: ") + bot_.botLog());
 }
 
-bool BridgedBot::startBridge() {
-    QProcessEnvironment env = pidgin_.environment();
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), bot_.runtimeDir()); // the desktop bus the bot looks on
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    bridge_.setProcessEnvironment(env);
-    bridge_.start(bridgePath(), {QStringLiteral("--conversation"), conversation_});
-    return bridge_.waitForStarted(10000) || fail(QStringLiteral("palvuro-bridge did not start"));
-}
-
-bool BridgedBot::waitForLog(const QByteArray& text, int timeoutMs, qsizetype from) {
-    return waitUntil([&] { return log().indexOf(text, from) >= 0; }, timeoutMs, 50);
+bool BridgedBot::waitForLog(const QString& pattern, int timeoutMs, qsizetype from) {
+    const QRegularExpression shown(pattern);
+    return waitUntil([&] { return shown.match(QString::fromUtf8(log().mid(from))).hasMatch(); }, timeoutMs,
+                     50);
 }
 
 QByteArray BridgedBot::log() {
@@ -72,8 +73,9 @@ QByteArray BridgedBot::log() {
     return log_;
 }
 
-QByteArray BridgedBot::followingStatus() const {
-    return "status: Following " + conversation_.toUtf8() + " in Pidgin";
+QString BridgedBot::followingStatus() const {
+    return QRegularExpression::escape(QStringLiteral("status: Following ") + conversation_ +
+                                      QStringLiteral(" in Pidgin"));
 }
 
 } // namespace palvuro

@@ -25,14 +25,14 @@ public:
     // The bot's data folder with ANSWERSECS to answer and PAUSESECS between questions, the
     // bridge following the conversation, then the bot connected to it.
     bool start(int answerSecs, int pauseSecs);
-    bool startBridge();
-    // Until the bridge has written TEXT (after the first FROM bytes of its log).
-    bool waitForLog(const QByteArray& text, int timeoutMs = 30000, qsizetype from = 0);
+    // Until the bridge has written a match of the regular expression PATTERN after the first FROM
+    // bytes of its log.
+    bool waitForLog(const QString& pattern, int timeoutMs = 30000, qsizetype from = 0);
     QByteArray log();
     QProcess& bridge() { return bridge_; }
     E2eSession& bot() { return bot_; }
-    // The bridge's status line once it follows the conversation.
-    QByteArray followingStatus() const;
+    // The bridge's status line once it follows the conversation, as a pattern.
+    QString followingStatus() const;
     QString error() const { return error_; }
 
 private:
