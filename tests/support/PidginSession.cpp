@@ -133,34 +133,14 @@ QString PidginSession::account() {
     return purple(QStringLiteral("PurpleAccountsFind"), {"string:" + s.account, "string:" + s.protocol});
 }
 
-bool PidginSession::closeConversation() {
-    const QString conversation =
-        purple(QStringLiteral("PurpleFindConversationWithAccount"),
-               {QStringLiteral("int32:2"), "string:" + channel_, "int32:" + account()});
-    return conversation.toInt() > 0 &&
-           !purple(QStringLiteral("PurpleConversationDestroy"), {"int32:" + conversation}).isNull();
-}
-
-bool PidginSession::joinChannel() {
-    const QString connection = purple(QStringLiteral("PurpleAccountGetConnection"), {"int32:" + account()});
-    return connection.toInt() > 0 &&
-           !purple(QStringLiteral("ServJoinChat"),
-                   {"int32:" + connection, "dict:string:string:channel," + channel_})
-                .isNull();
-}
-
-bool PidginSession::setAccountEnabled(bool enabled) {
-    return !purple(QStringLiteral("PurpleAccountSetEnabled"),
-                   {"int32:" + account(), QStringLiteral("string:gtk-gaim"), enabled ? "int32:1" : "int32:0"})
-                .isNull();
-}
-
 bool PidginSession::reconnectAccount() {
-    const QString disconnected =
-        purple(QStringLiteral("PurpleAccountIsDisconnected"), {"int32:" + account()});
-    if (disconnected.isNull())
-        return false;
-    return disconnected == QLatin1String("0") || setAccountEnabled(true);
+    const QString id = "int32:" + account();
+    const QString disconnected = purple(QStringLiteral("PurpleAccountIsDisconnected"), {id});
+    if (disconnected.isNull() || disconnected == QLatin1String("0"))
+        return !disconnected.isNull();
+    return !purple(QStringLiteral("PurpleAccountSetEnabled"),
+                   {id, QStringLiteral("string:gtk-gaim"), "int32:1"})
+                .isNull();
 }
 
 QProcessEnvironment PidginSession::environment() const {

@@ -38,14 +38,9 @@ public:
     bool startPidgin();
     // Pidgin ends as in a crash.
     void killPidgin();
-    // What a person does in Pidgin's windows, asked of Pidgin over its own D-Bus service: the
-    // conversation closed (Pidgin leaves the room) or joined again (IRC), the account disabled
-    // (it disconnects) or enabled (it connects and joins again by itself).
-    bool closeConversation();
-    bool joinChannel();
-    bool setAccountEnabled(bool enabled);
-    // A person's "Reconnect" for an account that lost its connection: enabled again (Pidgin
-    // disables one whose error it takes for fatal) and connected, unless it is on its way.
+    // A person's "Reconnect" in Pidgin's windows, asked of Pidgin over its own D-Bus service, for
+    // an account that lost its connection: enabled again (Pidgin disables one whose error it
+    // takes for fatal), unless it is on its way back.
     bool reconnectAccount();
     // Pidgin's conversations keep LINES lines: it drops the oldest hundred at a time beyond that.
     bool setScrollbackLines(int lines);
