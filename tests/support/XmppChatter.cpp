@@ -9,7 +9,6 @@ namespace {
 
 const QString kMuc = QStringLiteral("http://jabber.org/protocol/muc");
 const QString kSelfPresence = QStringLiteral("110");
-const QString kNickChanged = QStringLiteral("303");
 
 QByteArray escaped(const QString& text) {
     return text.toHtmlEscaped().toUtf8();
@@ -36,7 +35,6 @@ XmppChatter::XmppChatter(const QString& nick, QObject* parent) : Chatter(nick, p
 
 bool XmppChatter::connectTo(quint16 port, const QString& user, const QString& room, int timeoutMs) {
     user_ = user;
-    room_ = room;
     state_ = State::LoggingIn;
     if (!connectSocket(port, timeoutMs))
         return false;
@@ -68,20 +66,18 @@ void XmppChatter::openStream() {
             "' version='1.0' xmlns='jabber:client' xmlns:stream='http://etherx.jabber.org/streams'>");
 }
 
-void XmppChatter::say(const QString& target, const QString& text) {
-    sayFormatted(target, text, {});
+void XmppChatter::say(const QString& room, const QString& text) {
+    sayFormatted(room, text, {});
 }
 
-void XmppChatter::sayFormatted(const QString& target, const QString& text, const QString& xhtml) {
-    const bool toRoom = target == room_;
-    const QString to = toRoom ? room_ : room_ + QLatin1Char('/') + target;
+void XmppChatter::sayFormatted(const QString& room, const QString& text, const QString& xhtml) {
     QByteArray rich;
     if (!xhtml.isEmpty())
         rich = "<html xmlns=\"http://jabber.org/protocol/xhtml-im\"><body "
                "xmlns=\"http://www.w3.org/1999/xhtml\">" +
                xhtml.toUtf8() + "</body></html>";
-    sendRaw("<message to=\"" + escaped(to) + "\" type=\"" + (toRoom ? "groupchat" : "chat") + "\"><body>" +
-            escaped(text) + "</body>" + rich + "</message>");
+    sendRaw("<message to=\"" + escaped(room) + "\" type=\"groupchat\"><body>" + escaped(text) + "</body>" +
+            rich + "</message>");
 }
 
 void XmppChatter::readStanzas() {
@@ -150,17 +146,12 @@ void XmppChatter::hearMessage(const Element& stanza) {
     const auto [room, from] = roomAndNick(stanza.attribute(QStringLiteral("from")));
     const QString type = stanza.attribute(QStringLiteral("type"));
     const Element* body = stanza.child(QStringLiteral("body"));
+    if (!body || type == QLatin1String("error") || stanza.child(QStringLiteral("delay")))
+        return; // a subject, a typing notice, a refusal, or the room's history
     Message m;
     m.nick = from.isEmpty() ? room : from;
-    if (type == QLatin1String("error")) {
-        m.command = QStringLiteral("ERROR");
-        m.params << QStringLiteral("message refused");
-    } else if (!body || stanza.child(QStringLiteral("delay"))) {
-        return; // a subject, a typing notice, or the room's history
-    } else {
-        m.command = QStringLiteral("PRIVMSG");
-        m.params << (type == QLatin1String("groupchat") ? room : nick()) << body->text;
-    }
+    m.command = QStringLiteral("PRIVMSG");
+    m.params << (type == QLatin1String("groupchat") ? room : nick()) << body->text;
     m.raw =
         (type + QLatin1Char(' ') + stanza.attribute(QStringLiteral("from")) + QStringLiteral(": ") + m.text())
             .toUtf8();
@@ -172,15 +163,10 @@ void XmppChatter::hearPresence(const Element& stanza) {
     const auto [room, from] = roomAndNick(fromAttribute);
     const QString type = stanza.attribute(QStringLiteral("type"));
     QStringList codes;
-    QString newNick;
-    if (const Element* x = stanza.child(QStringLiteral("x"))) {
-        for (const Element& c : x->children) {
+    if (const Element* x = stanza.child(QStringLiteral("x")))
+        for (const Element& c : x->children)
             if (c.name == QLatin1String("status"))
                 codes << c.attribute(QStringLiteral("code"));
-            else if (c.name == QLatin1String("item"))
-                newNick = c.attribute(QStringLiteral("nick"));
-        }
-    }
     Message m;
     m.nick = from;
     if (type == QLatin1String("error")) {
@@ -188,9 +174,7 @@ void XmppChatter::hearPresence(const Element& stanza) {
         m.params << QStringLiteral("presence refused");
     } else if (type == QLatin1String("unavailable")) {
         present_.removeAll(from);
-        m.command = codes.contains(kNickChanged) ? QStringLiteral("NICK") : QStringLiteral("PART");
-        if (codes.contains(kNickChanged))
-            m.params << newNick;
+        m.command = QStringLiteral("PART");
     } else if (!present_.contains(from)) {
         present_ << from;
         m.command = QStringLiteral("JOIN");
@@ -205,7 +189,6 @@ void XmppChatter::hearPresence(const Element& stanza) {
 }
 
 void XmppChatter::refuse(const QString& why) {
-    error_ = why;
     state_ = State::Refused;
     Message m;
     m.command = QStringLiteral("ERROR");

@@ -11,6 +11,7 @@ namespace palvuro {
 // room under its nick, and keeps what it hears as IRC would say it: the room's messages (not
 // the history the room replays) as PRIVMSGs to the room's address, an occupant's private ones
 // as PRIVMSGs to our nick, occupants coming and going as JOIN and PART, refusals as ERROR.
+// It speaks only to the room.
 class XmppChatter : public Chatter {
     Q_OBJECT
 public:
@@ -19,12 +20,10 @@ public:
     // Logs in on the test server at PORT as USER and, unless ROOM (a room's address) is empty,
     // joins it; true once the room has let us in.
     bool connectTo(quint16 port, const QString& user, const QString& room, int timeoutMs = 15000);
-    // TARGET: the room's address for the room, any other text an occupant's nick.
-    void say(const QString& target, const QString& text) override;
+    void say(const QString& room, const QString& text) override;
     // TEXT as the plain body beside XHTML, the inner markup of an XHTML-IM body, which clients
     // that render rich text show instead.
-    void sayFormatted(const QString& target, const QString& text, const QString& xhtml);
-    QString error() const { return error_; }
+    void sayFormatted(const QString& room, const QString& text, const QString& xhtml);
 
 private:
     // One stanza as it came, with its children.
@@ -49,7 +48,7 @@ private:
     QList<Element> open_; // the stanza being read and its open children
     bool streamOpen_ = false;
     State state_ = State::Offline;
-    QString user_, room_, error_;
+    QString user_;
     QStringList present_; // the room's occupants
 };
 
