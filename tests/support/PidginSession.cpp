@@ -5,8 +5,6 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-#include <tuple>
-
 namespace palvuro {
 
 namespace {
@@ -38,7 +36,10 @@ QString firstLine(QProcess& process) {
 
 PidginSession::PidginSession(quint16 port, const QString& channel, const QString& nick,
                              std::optional<XmppLogin> xmpp)
-    : port_(port), channel_(channel), nick_(nick), xmpp_(std::move(xmpp)) {
+    : port_(port), channel_(channel), nick_(nick), xmpp_(std::move(xmpp)),
+      protocol_(QLatin1String(xmpp_ ? "prpl-jabber" : "prpl-irc")),
+      accountName_(xmpp_ ? xmpp_->account + QLatin1Char('/') + QLatin1String(XmppResource)
+                         : nick + QStringLiteral("@127.0.0.1")) {
     for (const char* folder : {"home", "runtime", "purple"})
         QDir().mkdir(path(QLatin1String(folder)), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
@@ -129,8 +130,7 @@ QString PidginSession::purple(const QString& method, const QStringList& argument
 }
 
 QString PidginSession::account() {
-    const Setup s = setup();
-    return purple(QStringLiteral("PurpleAccountsFind"), {"string:" + s.account, "string:" + s.protocol});
+    return purple(QStringLiteral("PurpleAccountsFind"), {"string:" + accountName_, "string:" + protocol_});
 }
 
 bool PidginSession::reconnectAccount() {
@@ -155,67 +155,41 @@ QProcessEnvironment PidginSession::environment() const {
     return env;
 }
 
-// What differs between networks: the account, and the group chat Pidgin joins by itself.
-PidginSession::Setup PidginSession::setup() const {
+// What differs between networks: the account's settings, and the group chat Pidgin joins by itself.
+bool PidginSession::writeConfig() {
     const auto setting = [](const char* name, const char* type, const QString& value) {
-        return QStringLiteral("   <setting name='%1' type='%2'>%3</setting>\n")
+        return QStringLiteral("<setting name='%1' type='%2'>%3</setting>")
             .arg(QLatin1String(name), QLatin1String(type), value);
     };
-    const QString port = setting("port", "int", QString::number(port_));
-    if (!xmpp_)
-        return {QStringLiteral("prpl-irc"),
-                nick_ + QStringLiteral("@127.0.0.1"),
-                {},
-                port,
-                {{QStringLiteral("channel"), channel_}}};
-    // The server is reached at 127.0.0.1 whatever its domain, and without TLS Pidgin must be
-    // allowed to send the password in the clear.
-    return {QStringLiteral("prpl-jabber"),
-            xmpp_->account + QLatin1Char('/') + QLatin1String(XmppResource),
-            xmpp_->password,
-            setting("connect_server", "string", QStringLiteral("127.0.0.1")) + port +
-                setting("connection_security", "string", QStringLiteral("opportunistic_tls")) +
-                setting("auth_plain_in_clear", "bool", QStringLiteral("1")),
-            {{QStringLiteral("room"), channel_.section(QLatin1Char('@'), 0, 0)},
-             {QStringLiteral("server"), channel_.section(QLatin1Char('@'), 1)},
-             {QStringLiteral("handle"), nick_}}};
-}
-
-bool PidginSession::writeConfig() {
-    const Setup s = setup();
-    const QString password =
-        s.password.isEmpty() ? QString() : QStringLiteral("  <password>%1</password>\n").arg(s.password);
-    const QString accounts = QStringLiteral(R"( <account>
-  <protocol>%1</protocol>
-  <name>%2</name>
-%3  <settings>
-%4  </settings>
-  <settings ui='gtk-gaim'>
-   <setting name='auto-login' type='bool'>1</setting>
-  </settings>
- </account>
-)")
-                                 .arg(s.protocol, s.account, password, s.settings);
-    QString components;
-    for (const auto& [name, value] : s.components)
-        components += QStringLiteral("    <component name='%1'>%2</component>\n").arg(name, value);
-    const QString buddies = QStringLiteral(R"( <blist>
-  <group name='Chats'>
-   <chat proto='%1' account='%2'>
-%3    <setting name='gtk-autojoin' type='bool'>1</setting>
-   </chat>
-  </group>
- </blist>
- <privacy/>
-)")
-                                .arg(s.protocol, s.account, components);
-    for (const auto& [name, root, body] :
-         {std::tuple{"accounts.xml", "account", accounts}, {"blist.xml", "purple", buddies}}) {
+    QString settings = setting("port", "int", QString::number(port_));
+    QString password;
+    QString chat = QStringLiteral("<component name='channel'>%1</component>").arg(channel_);
+    if (xmpp_) {
+        // The server is reached at 127.0.0.1 whatever its domain, and without TLS Pidgin must be
+        // allowed to send the password in the clear.
+        settings += setting("connect_server", "string", QStringLiteral("127.0.0.1")) +
+                    setting("connection_security", "string", QStringLiteral("opportunistic_tls")) +
+                    setting("auth_plain_in_clear", "bool", QStringLiteral("1"));
+        password = QStringLiteral("<password>%1</password>").arg(xmpp_->password);
+        chat =
+            QStringLiteral("<component name='room'>%1</component><component name='server'>%2</component>"
+                           "<component name='handle'>%3</component>")
+                .arg(channel_.section(QLatin1Char('@'), 0, 0), channel_.section(QLatin1Char('@'), 1), nick_);
+    }
+    const QString accounts =
+        QStringLiteral("<account version='1.0'><account><protocol>%1</protocol><name>%2</name>%3"
+                       "<settings>%4</settings><settings ui='gtk-gaim'>"
+                       "<setting name='auto-login' type='bool'>1</setting></settings></account></account>")
+            .arg(protocol_, accountName_, password, settings);
+    const QString buddies =
+        QStringLiteral("<purple version='1.0'><blist><group name='Chats'><chat proto='%1' account='%2'>%3"
+                       "<setting name='gtk-autojoin' type='bool'>1</setting></chat></group></blist>"
+                       "<privacy/></purple>")
+            .arg(protocol_, accountName_, chat);
+    for (const auto& [name, text] : {std::pair{"accounts.xml", accounts}, {"blist.xml", buddies}}) {
         QFile file(path(QStringLiteral("purple/") + QLatin1String(name)));
-        const QString text =
-            QStringLiteral("<?xml version='1.0' encoding='UTF-8' ?>\n<%1 version='1.0'>\n%2</%1>\n")
-                .arg(QLatin1String(root), body);
-        if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0)
+        if (!file.open(QIODevice::WriteOnly) ||
+            file.write("<?xml version='1.0' encoding='UTF-8' ?>\n" + text.toUtf8()) < 0)
             return false;
     }
     return true;

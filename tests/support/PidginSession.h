@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QList>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
@@ -54,20 +53,13 @@ private:
     // The reply of one method of Pidgin's D-Bus service (a number as its text), or null.
     QString purple(const QString& method, const QStringList& arguments = {});
     QString account();
-    struct Setup {
-        QString protocol; // Pidgin's name for it: prpl-irc, prpl-jabber
-        QString account;  // the account's name as Pidgin writes it
-        QString password;
-        QString settings;                              // the account's settings, as lines of accounts.xml
-        QList<std::pair<QString, QString>> components; // the chat's, name and value
-    };
-    Setup setup() const;
     QString path(const QString& name) const { return dir_.filePath(name); }
 
     QTemporaryDir dir_;
     quint16 port_;
     QString channel_, nick_, display_, busAddress_, error_;
     std::optional<XmppLogin> xmpp_;
+    QString protocol_, accountName_; // as Pidgin writes them
     QProcess xvfb_, bus_, pidgin_;
 };
 
