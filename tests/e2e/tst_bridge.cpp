@@ -74,8 +74,8 @@ private:
     }
     void joinXmpp() {
         START_XMPP_SERVER_OR_SKIP(xmppServer_);
-        channel_ = ProsodyServer::roomAddress("trivia");
         conversation_ = QStringLiteral("trivia");
+        channel_ = conversation_ + QLatin1Char('@') + ProsodyServer::RoomService;
         for (auto [chatter, nick] : {std::pair{&anna_, "anna"}, {&bob_, "bob"}, {&cat_, "cat"}}) {
             *chatter = joinXmppAs(nick);
             QVERIFY2(*chatter, qPrintable(xmppServer_.error()));

@@ -43,10 +43,6 @@ QString ProsodyServer::cannotRun() {
     return {};
 }
 
-QString ProsodyServer::roomAddress(const QString& room) {
-    return room + QLatin1Char('@') + QLatin1String(RoomService);
-}
-
 // The config, written once: accounts are made before the server starts.
 bool ProsodyServer::writeConfig() {
     const QDir dir(folder());

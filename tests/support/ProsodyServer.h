@@ -18,8 +18,6 @@ public:
 
     // Empty when a server can run here; otherwise why not (for QSKIP).
     static QString cannotRun();
-    // ROOM's address on the multi-user chat service.
-    static QString roomAddress(const QString& room);
     // Makes the account USER@localhost with Password, the server running or not.
     bool addAccount(const QString& user);
     // Starts the server and waits until it accepts connections.
