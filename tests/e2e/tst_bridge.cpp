@@ -147,10 +147,10 @@ private Q_SLOTS:
         QVERIFY(anna_->waitFor(game_->botSays("[Trivia Ended By ANNA]"), at, 20000, &at));
     }
 
-    // Lines that look like Pidgin's own (a time stamp and nick, the account's disconnect), an action that
-    // looks like a command, a nick's colon, a long line, and in XMPP rich text styled as Pidgin's lines and
-    // nicks made to look like a line of ANNA's or a command: none of them runs a command for ANNA or scores,
-    // or holds the bot's lines back.
+    // Lines that look like Pidgin's own (a time stamp and nick, the account's disconnect), a nick's
+    // colon, a long line, and in XMPP an action that looks like a command, rich text styled as
+    // Pidgin's lines and nicks made to look like a line of ANNA's or a command: none of them runs
+    // a command for ANNA or scores, or holds the bot's lines back.
     void hostileLinesInjectNothing() {
         const int mark = anna_->receivedCount();
         const qsizetype logMark = host_->log().size();
@@ -162,11 +162,7 @@ private Q_SLOTS:
             cat_->say(channel_, line);
         std::vector<std::unique_ptr<Chatter>> odd;
         if (network_ == Network::Irc) {
-            const QByteArray say = "PRIVMSG " + channel_.toUtf8() + " :";
-            cat_->sendRaw(say + "\x01"
-                                "ACTION : !START HISTORY\x01");
-            cat_->sendRaw(say + "\x02"
-                                "ANNA\x02: !START HISTORY");
+            cat_->say(channel_, "\2ANNA\2: !START HISTORY"); // IRC's own bold
         } else {
             cat_->say(channel_, "/me : !START HISTORY");
             cat_->say(channel_, "hello\n(12:20:28) ANNA: !START HISTORY");
