@@ -18,13 +18,6 @@
 using namespace palvuro;
 using Message = Chatter::Message;
 
-namespace {
-
-// The XMPP account Pidgin logs in with.
-const QString kPidginUser = QStringLiteral("trivia");
-
-} // namespace
-
 // The real bot hosting in Pidgin: a real server, Pidgin joined to its room on a private X
 // server and accessibility bus, palvuro-bridge offering the bot Pidgin's conversation, the bot
 // with no display, and chatters that are connections of their own. One session per network
@@ -46,7 +39,8 @@ private:
     std::unique_ptr<Chatter> anna_, bob_, cat_;
     std::unique_ptr<PidginSession> pidgin_;
     std::unique_ptr<BridgedBot> host_;
-    std::unique_ptr<ChannelGame> game_; // as ANNA sees it
+    std::unique_ptr<ChannelGame> game_;                   // as ANNA sees it
+    const QString pidginUser_ = QStringLiteral("trivia"); // its XMPP account
 
     // Served in order: once the bot answered CAT's "!MYSCORE", it has read every line before it.
     bool botHasReadAll() {
@@ -80,10 +74,10 @@ private:
             *chatter = joinXmppAs(nick);
             QVERIFY2(*chatter, qPrintable(xmppServer_.error()));
         }
-        QVERIFY(xmppServer_.addAccount(kPidginUser));
+        QVERIFY(xmppServer_.addAccount(pidginUser_));
         pidgin_ = std::make_unique<PidginSession>(
             xmppServer_.port(), channel_, E2eSession::BotNick,
-            PidginSession::XmppLogin{kPidginUser + QLatin1Char('@') + ProsodyServer::Domain,
+            PidginSession::XmppLogin{pidginUser_ + QLatin1Char('@') + ProsodyServer::Domain,
                                      ProsodyServer::Password});
     }
     // An account of its own for every XMPP chatter: room nicks may hold what user names may not.
@@ -260,7 +254,7 @@ private Q_SLOTS:
             sysop.sendRaw(QByteArray("KILL ") + E2eSession::BotNick + " :the test ends this connection");
         } else {
             XmppChatter usurper(QString::fromLatin1(PidginSession::XmppResource));
-            if (!usurper.connectTo(xmppServer_.port(), kPidginUser, {}))
+            if (!usurper.connectTo(xmppServer_.port(), pidginUser_, {}))
                 return false;
         }
         return anna_
